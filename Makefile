@@ -1,0 +1,60 @@
+# The front door: `make demo` runs the main job, `make test` runs every test.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build demo test test-unit test-asan test-browser bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Renders the built-in default activity through the extension process, as text, and writes
+# its live page.
+demo: build
+	$(BUILD)/bin/corvlin-host render
+	$(BUILD)/bin/corvlin-host render --format html --out $(BUILD)/preview.html
+	@echo "Open $(abspath $(BUILD)/preview.html) in a browser for the live preview."
+
+test: test-unit test-browser test-asan
+
+test-unit: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-browser: build
+	tests/browser/run.sh $(BUILD)
+
+$(ASAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCORVLIN_SANITIZE=ON \
+	  -DCORVLIN_BUILD_BENCH=OFF $(CMAKE_ARGS)
+
+test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	scripts/bench.sh $(BUILD)
+
+$(FUZZ_BUILD)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCORVLIN_BUILD_FUZZ=ON -DCORVLIN_SANITIZE=ON -DCORVLIN_BUILD_TESTS=OFF \
+	  -DCORVLIN_BUILD_BENCH=OFF $(CMAKE_ARGS)
+
+# Runs each fuzz target for FUZZ_SECONDS under AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,55 @@
+// The extension's one widget: its activity configuration, its two builders, and the bundle.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <vector>
+
+#include "model/instant.hpp"
+#include "model/records.hpp"
+#include "views/toolkit/view.hpp"
+
+namespace corvlin {
+
+// What the host hands each builder. Builders read only `state`; the attributes are never shown.
+struct ActivityViewContext {
+  CorvlinLiveActivityAttributes attributes;
+  ContentState state;
+};
+
+// Binds the attributes type to the lock-screen builder and the Dynamic Island builder.
+struct ActivityConfiguration {
+  using LockScreenBuilder = std::function<ui::View(const ActivityViewContext&, const Now&)>;
+  using DynamicIslandBuilder =
+      std::function<ui::DynamicIsland(const ActivityViewContext&, const Now&)>;
+
+  LockScreenBuilder content;
+  DynamicIslandBuilder dynamicIsland;
+};
+
+// The lock-screen view, padded 16 on all edges, on a black tint at 0.85, white system action
+// colour, right to left.
+ui::View lockScreenPresentation(const ActivityViewContext& context, const Now& now);
+
+// Expanded (leading timer, trailing 10-point dot, bottom details, all priority 0), compact
+// leading and minimal the 8-point dot, compact trailing the compact timer.
+ui::DynamicIsland dynamicIslandPresentation(const ActivityViewContext& context, const Now& now);
+
+// All seven presentations that a configuration gives for one context.
+ui::Presentations presentations(const ActivityConfiguration& configuration,
+                                const ActivityViewContext& context, const Now& now);
+
+struct CorvlinLiveActivityWidget {
+  ActivityConfiguration body() const;
+};
+
+struct CorvlinLiveActivityWidgetBundle {
+  // Exactly one widget.
+  std::vector<CorvlinLiveActivityWidget> body() const;
+
+  // Serves the bundle's widget to the host over `in` and `out` until the end of input.
+  // Returns 0.
+  static int main(std::istream& in, std::ostream& out, const Now& now);
+};
+
+}  // namespace corvlin

@@ -1,0 +1,117 @@
+#include "host/cli.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace corvlin::host {
+
+const char* const usageText =
+    "usage: corvlin-host decode [--attributes] [FILE|-]\n"
+    "       corvlin-host render [FILE|-] [--format text|json|html] [--now SECONDS] [--out PATH]\n"
+    "                           [--extension PATH] [--timeout MS]\n"
+    "       corvlin-host --help\n"
+    "\n"
+    "decode  Reads one coded content state (or, with --attributes, one attributes record) and\n"
+    "        writes it back as one line of compact JSON. Without FILE it reads the embedded\n"
+    "        sample payload; with - it reads standard input.\n"
+    "render  Starts the extension, hands it the activity and prints its seven presentations:\n"
+    "        a text sketch (default), the view description as JSON, or a live HTML page.\n"
+    "        FILE holds a content state, {\"attributes\":...,\"contentState\":...}, or a list of\n"
+    "        these. Without FILE it renders the embedded default activity, whose countdown\n"
+    "        ends 90 seconds after now.\n"
+    "\n"
+    "  --attributes      decode a CorvlinLiveActivityAttributes record\n"
+    "  --format FORMAT   text, json or html (render)\n"
+    "  --now SECONDS     pin the current instant, in seconds since 1970 (render)\n"
+    "  --out PATH        write the rendering to PATH instead of standard output (render)\n"
+    "  --extension PATH  the extension to start (default: next to corvlin-host)\n"
+    "  --timeout MS      how long the extension may take before it is stopped (default 10000)\n"
+    "\n"
+    "exit status: 0 done, 64 bad usage, 65 the payload does not decode, 66 unreadable input,\n"
+    "             69 the extension failed, 73 cannot write the output\n";
+
+namespace {
+
+std::optional<double> parseNumber(const std::string& text) {
+  double value = 0;
+  const auto* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+Result<Options, std::string> parseArguments(const std::vector<std::string>& arguments) {
+  Options options;
+  if (arguments.empty()) return Failure{std::string("missing command")};
+  const std::string& command = arguments[0];
+  if (command == "--help" || command == "-h" || command == "help") return options;
+  if (command == "decode") {
+    options.command = Options::Command::decode;
+  } else if (command == "render") {
+    options.command = Options::Command::render;
+  } else {
+    return Failure{"unknown command '" + command + "'"};
+  }
+  const bool render = options.command == Options::Command::render;
+
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    auto value = [&](const char* name) -> Result<std::string, std::string> {
+      if (i + 1 >= arguments.size()) return Failure{std::string(name) + " needs a value"};
+      return arguments[++i];
+    };
+    auto renderOnly = [&]() -> std::optional<std::string> {
+      if (!render) return arg + " is an option of render";
+      return std::nullopt;
+    };
+    if (arg == "--help" || arg == "-h") {
+      options.command = Options::Command::help;
+      return options;
+    } else if (arg == "--attributes") {
+      if (render) return Failure{std::string("--attributes is an option of decode")};
+      options.attributes = true;
+    } else if (arg == "--format" || arg == "--now" || arg == "--out" || arg == "--extension" ||
+               arg == "--timeout") {
+      if (auto bad = renderOnly()) return Failure{*bad};
+      auto v = value(arg.c_str());
+      if (!v) return Failure{v.error()};
+      const std::string& text = v.value();
+      if (arg == "--format") {
+        if (text == "text") {
+          options.format = Format::text;
+        } else if (text == "json") {
+          options.format = Format::json;
+        } else if (text == "html") {
+          options.format = Format::html;
+        } else {
+          return Failure{"unknown format '" + text + "' (expected text, json or html)"};
+        }
+      } else if (arg == "--now") {
+        options.now = parseNumber(text);
+        if (!options.now) return Failure{"--now needs a finite number of seconds, not '" + text + "'"};
+      } else if (arg == "--out") {
+        options.out = text;
+      } else if (arg == "--extension") {
+        options.extension = text;
+      } else {
+        const auto ms = parseNumber(text);
+        if (!ms || *ms < 1 || *ms > 3600000 || std::floor(*ms) != *ms) {
+          return Failure{"--timeout needs a whole number of milliseconds from 1 to 3600000, not '" +
+                         text + "'"};
+        }
+        options.timeoutMs = static_cast<long>(*ms);
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return Failure{"unknown option '" + arg + "'"};
+    } else if (options.file) {
+      return Failure{"more than one input file ('" + *options.file + "' and '" + arg + "')"};
+    } else {
+      options.file = arg;
+    }
+  }
+  return options;
+}
+
+}  // namespace corvlin::host

@@ -1,0 +1,41 @@
+// The command line of corvlin-host: parsing into options, and the usage text.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/result.hpp"
+
+namespace corvlin::host {
+
+// Exit statuses, as sysexits names them.
+enum ExitStatus : int {
+  exitOk = 0,
+  exitUsage = 64,
+  exitDataError = 65,
+  exitNoInput = 66,
+  exitUnavailable = 69,
+  exitSoftware = 70,
+  exitCannotCreate = 73,
+};
+
+enum class Format { text, json, html };
+
+struct Options {
+  enum class Command { help, decode, render } command = Command::help;
+  std::optional<std::string> file;  // absent: the embedded payload; "-": standard input
+  bool attributes = false;          // decode: read attributes instead of a content state
+  Format format = Format::text;
+  std::optional<double> now;        // seconds since 1970; absent: the real clock
+  std::optional<std::string> out;   // absent: standard output
+  std::optional<std::string> extension;  // absent: the extension next to corvlin-host
+  std::optional<long> timeoutMs;
+};
+
+extern const char* const usageText;
+
+// The options, or a message saying what is wrong with the arguments.
+Result<Options, std::string> parseArguments(const std::vector<std::string>& arguments);
+
+}  // namespace corvlin::host

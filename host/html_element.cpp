@@ -1,0 +1,119 @@
+#include "host/html_element.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace corvlin::host::html {
+
+const std::string* Element::attribute(std::string_view name) const {
+  for (const auto& [key, value] : attributes) {
+    if (key == name) return &value;
+  }
+  return nullptr;
+}
+
+const std::string* Element::styleValue(std::string_view property) const {
+  for (const auto& [key, value] : style) {
+    if (key == property) return &value;
+  }
+  return nullptr;
+}
+
+bool Element::hasClass(std::string_view name) const {
+  for (const auto& c : classes) {
+    if (c == name) return true;
+  }
+  return false;
+}
+
+void Element::setStyle(std::string property, std::string value) {
+  for (auto& [key, existing] : style) {
+    if (key == property) {
+      existing = std::move(value);
+      return;
+    }
+  }
+  style.emplace_back(std::move(property), std::move(value));
+}
+
+void Element::setAttribute(std::string name, std::string value) {
+  for (auto& [key, existing] : attributes) {
+    if (key == name) {
+      existing = std::move(value);
+      return;
+    }
+  }
+  attributes.emplace_back(std::move(name), std::move(value));
+}
+
+Element element(std::string tag, std::vector<std::string> classes) {
+  Element e;
+  e.tag = std::move(tag);
+  e.classes = std::move(classes);
+  return e;
+}
+
+const std::string& GeneratedStyles::classFor(const std::string& block) {
+  auto found = classByBlock.find(block);
+  if (found != classByBlock.end()) return found->second;
+  std::string name = "g" + std::to_string(classByBlock.size());
+  rules += "." + name + "{" + block + "}\n";
+  return classByBlock.emplace(block, std::move(name)).first->second;
+}
+
+std::string escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      case '\0':
+        out += "\xEF\xBF\xBD";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+void write(const Element& e, GeneratedStyles& styles, std::string& out) {
+  out += "<" + e.tag;
+  std::string classes;
+  for (const auto& c : e.classes) classes += (classes.empty() ? "" : " ") + c;
+  if (!e.style.empty()) {
+    std::string block;
+    for (const auto& [property, value] : e.style) block += property + ":" + value + ";";
+    classes += (classes.empty() ? "" : " ") + styles.classFor(block);
+  }
+  if (!classes.empty()) out += " class=\"" + escape(classes) + "\"";
+  for (const auto& [name, value] : e.attributes) out += " " + name + "=\"" + escape(value) + "\"";
+  out += ">";
+  out += escape(e.text);
+  for (const auto& child : e.children) write(child, styles, out);
+  out += "</" + e.tag + ">";
+}
+
+std::string number(double value) {
+  if (!std::isfinite(value)) return "0";
+  if (value == 0) return "0";  // also turns -0 into 0
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace corvlin::host::html

@@ -1,0 +1,251 @@
+#include "host/html_renderer.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "host/html_assets.hpp"
+#include "host/html_csp.hpp"
+#include "host/html_element.hpp"
+#include "host/html_views.hpp"
+#include "model/coding_error.hpp"
+
+namespace corvlin::host {
+namespace {
+
+using html::Element;
+using html::element;
+
+// The frames the phone gives the presentations, in points.
+constexpr double lockScreenWidth = 371;
+
+Element textElement(std::string tag, std::string text, std::vector<std::string> classes = {}) {
+  Element e = element(std::move(tag), std::move(classes));
+  e.text = std::move(text);
+  return e;
+}
+
+void addChildren(Element& parent, std::vector<Element> children) {
+  for (auto& child : children) parent.children.push_back(std::move(child));
+}
+
+std::vector<Element> drawn(const ui::View& view, double now, std::optional<double> width = {}) {
+  html::ViewContext context;
+  context.now = now;
+  context.width = width;
+  return html::renderView(view, context);
+}
+
+Element figure(std::string presentation, std::string caption) {
+  Element f = element("figure", {"presentation"});
+  f.setAttribute("data-presentation", std::move(presentation));
+  f.children.push_back(textElement("figcaption", std::move(caption)));
+  return f;
+}
+
+Element lockScreen(const ui::View& view, double now) {
+  Element card = element("div", {"lock-screen"});
+  card.setAttribute("data-testid", "lock-screen");
+  card.setAttribute("dir", "ltr");
+  // The activity modifiers hand the host the card's background and its own controls' colour.
+  if (auto tint = html::activityBackgroundTint(view)) {
+    card.setStyle("background-color", html::cssColor(*tint));
+  }
+  if (auto controls = html::activitySystemActionForegroundColor(view)) {
+    card.setStyle("--system-action-color", html::cssColor(*controls));
+  }
+  addChildren(card, drawn(view, now, lockScreenWidth));
+  Element f = figure("lockScreen", "Lock screen");
+  f.children.push_back(std::move(card));
+  return f;
+}
+
+std::string_view positionName(ui::ExpandedRegionPosition position) {
+  switch (position) {
+    case ui::ExpandedRegionPosition::leading:
+      return "leading";
+    case ui::ExpandedRegionPosition::trailing:
+      return "trailing";
+    case ui::ExpandedRegionPosition::center:
+      return "center";
+    case ui::ExpandedRegionPosition::bottom:
+      return "bottom";
+  }
+  return "leading";
+}
+
+Element region(std::string classes, std::string testId, const ui::View& view, double now) {
+  Element r = element("div", {"region", std::move(classes)});
+  r.setAttribute("data-testid", std::move(testId));
+  addChildren(r, drawn(view, now));
+  return r;
+}
+
+Element expandedIsland(const ui::DynamicIsland& island, double now) {
+  Element shape = element("div", {"island", "island-expanded"});
+  shape.setAttribute("data-testid", "island-expanded");
+  shape.setAttribute("dir", "ltr");
+  std::string names;
+  for (const auto& r : island.expanded) {
+    const std::string name(positionName(r.position));
+    Element e = region("region-" + name, "expanded-" + name, r.content, now);
+    e.setAttribute("data-region", name);
+    e.setAttribute("data-priority", html::number(r.priority));
+    e.setAttribute("aria-label", "expanded " + name);
+    shape.children.push_back(std::move(e));
+    names += (names.empty() ? "" : ", ") + name;
+  }
+  Element f = figure("expanded", "Dynamic Island, expanded (" + names + ")");
+  f.children.push_back(std::move(shape));
+  return f;
+}
+
+Element compactIsland(const ui::DynamicIsland& island, double now) {
+  Element shape = element("div", {"island", "island-compact"});
+  shape.setAttribute("data-testid", "island-compact");
+  shape.setAttribute("dir", "ltr");
+  Element leading = region("compact-piece", "compact-leading", island.compactLeading, now);
+  leading.setAttribute("aria-label", "compact leading");
+  Element trailing = region("compact-piece", "compact-trailing", island.compactTrailing, now);
+  trailing.setAttribute("aria-label", "compact trailing");
+  Element camera = element("div", {"camera-area"});
+  camera.setAttribute("aria-hidden", "true");
+  camera.children.push_back(element("div", {"camera-lens"}));
+  shape.children.push_back(std::move(leading));
+  shape.children.push_back(std::move(camera));
+  shape.children.push_back(std::move(trailing));
+
+  Element f = figure("compact", "Dynamic Island, compact");
+  f.children.push_back(std::move(shape));
+  Element labels = element("div", {"piece-labels"});
+  labels.children.push_back(textElement("span", "compact leading"));
+  labels.children.push_back(textElement("span", "compact trailing"));
+  f.children.push_back(std::move(labels));
+  return f;
+}
+
+Element minimalIsland(const ui::DynamicIsland& island, double now) {
+  Element shape = element("div", {"island", "island-minimal"});
+  shape.setAttribute("data-testid", "island-minimal");
+  shape.setAttribute("dir", "ltr");
+  shape.children.push_back(region("minimal-piece", "minimal", island.minimal, now));
+  Element f = figure("minimal", "Minimal");
+  f.children.push_back(std::move(shape));
+  return f;
+}
+
+Element failure(std::string headline, std::string detail) {
+  Element box = element("div", {"activity-error"});
+  box.setAttribute("role", "alert");
+  box.setAttribute("data-testid", "activity-error");
+  box.children.push_back(textElement("strong", std::move(headline)));
+  box.children.push_back(textElement("p", std::move(detail)));
+  return box;
+}
+
+Element activitySection(const RenderedActivity& activity, std::size_t index, std::size_t count,
+                        double now) {
+  Element section = element("section", {"activity"});
+  section.setAttribute("data-testid", "activity");
+  section.setAttribute("data-activity", std::to_string(index + 1));
+  const std::string name = "Activity " + std::to_string(index + 1) + " of " + std::to_string(count);
+  section.setAttribute("aria-label", name);
+  section.children.push_back(textElement("h2", name));
+  Element row = element("div", {"presentations"});
+  if (activity.presentations) {
+    const auto& p = *activity.presentations;
+    row.children.push_back(lockScreen(p.lockScreen, now));
+    row.children.push_back(expandedIsland(p.dynamicIsland, now));
+    row.children.push_back(compactIsland(p.dynamicIsland, now));
+    row.children.push_back(minimalIsland(p.dynamicIsland, now));
+  } else if (activity.decodingError) {
+    const auto& e = *activity.decodingError;
+    row.children.push_back(failure("The content state does not decode",
+                                   std::string(kindName(e.kind)) + " at " +
+                                       describePath(e.codingPath) + ": " + e.description));
+  } else if (activity.extensionFailure) {
+    row.children.push_back(failure("The extension failed", activity.extensionFailure->message));
+  } else {
+    row.children.push_back(failure("Nothing to show", "The extension gave no presentations."));
+  }
+  section.children.push_back(std::move(row));
+  return section;
+}
+
+Element appPanel() {
+  Element panel = element("aside", {"app-panel"});
+  panel.setAttribute("data-testid", "app-panel");
+  panel.setAttribute("data-state", "waiting");
+  panel.setAttribute("aria-live", "polite");
+  panel.children.push_back(textElement("h2", "Containing app"));
+  panel.children.push_back(
+      textElement("p", "Buttons open their deep link here instead of leaving the page."));
+  Element list = element("dl");
+  list.children.push_back(textElement("dt", "Received URL"));
+  Element url = element("dd");
+  Element code = textElement("code", "nothing yet");
+  code.setAttribute("data-testid", "app-url");
+  url.children.push_back(std::move(code));
+  list.children.push_back(std::move(url));
+  list.children.push_back(textElement("dt", "actionId"));
+  Element id = element("dd");
+  Element out = textElement("output", "nothing yet");
+  out.setAttribute("data-testid", "app-action-id");
+  id.children.push_back(std::move(out));
+  list.children.push_back(std::move(id));
+  panel.children.push_back(std::move(list));
+  return panel;
+}
+
+// "2024-05-01 12:00:00 UTC", for the page's header.
+std::string utcText(double seconds) {
+  if (!std::isfinite(seconds) || std::fabs(seconds) > 1e13) return html::number(seconds) + " s";
+  const auto whole = static_cast<std::time_t>(std::floor(seconds));
+  std::tm parts{};
+  if (!gmtime_r(&whole, &parts)) return html::number(seconds) + " s";
+  char buffer[64];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S UTC", &parts);
+  return buffer;
+}
+
+}  // namespace
+
+std::string renderHtml(const std::vector<RenderedActivity>& activities, double now) {
+  Element page = element("div", {"page"});
+  Element header = element("header", {"page-header"});
+  header.children.push_back(textElement("h1", "Live activity preview"));
+  header.children.push_back(textElement(
+      "p", "Drawn from the view descriptions the extension answered at " + utcText(now) +
+               ". Timers run on from that instant with this page's own clock; buttons open "
+               "their deep link in the panel standing in for the app."));
+  page.children.push_back(std::move(header));
+
+  Element canvas = element("main", {"canvas"});
+  canvas.setAttribute("data-testid", "canvas");
+  canvas.setAttribute("data-now", html::number(now));
+  for (std::size_t i = 0; i < activities.size(); ++i) {
+    canvas.children.push_back(activitySection(activities[i], i, activities.size(), now));
+  }
+  page.children.push_back(std::move(canvas));
+  page.children.push_back(appPanel());
+
+  html::GeneratedStyles styles;
+  std::string body;
+  html::write(page, styles, body);
+  const std::string style = std::string(html::pageStylesheet()) + styles.rules;
+  const std::string_view script = html::pageScript();
+
+  std::string out;
+  out += "<!doctype html>\n<html lang=\"en\" dir=\"ltr\">\n<head>\n<meta charset=\"utf-8\">\n";
+  out += "<meta http-equiv=\"Content-Security-Policy\" content=\"" +
+         html::escape(html::contentSecurityPolicy(style, script)) + "\">\n";
+  out += "<meta name=\"referrer\" content=\"no-referrer\">\n";
+  out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  out += "<title>Live activity preview</title>\n";
+  out += "<style>" + style + "</style>\n</head>\n<body>\n";
+  out += body;
+  out += "\n<script>" + std::string(script) + "</script>\n</body>\n</html>\n";
+  return out;
+}
+
+}  // namespace corvlin::host

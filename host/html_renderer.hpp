@@ -1,0 +1,15 @@
+// The live preview page: every presentation drawn with HTML and CSS from the view description.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/render.hpp"
+
+namespace corvlin::host {
+
+// One self-contained page showing each activity's seven presentations (or its error in its
+// place), with timers that tick by themselves from `now` and buttons that show their deep link.
+std::string renderHtml(const std::vector<RenderedActivity>& activities, double now);
+
+}  // namespace corvlin::host

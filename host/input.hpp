@@ -1,0 +1,26 @@
+// Reading a payload from a file or standard input, within a size bound.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "model/result.hpp"
+
+namespace corvlin::host {
+
+// The largest payload read; anything larger is refused before it is parsed.
+inline constexpr std::size_t maxPayloadBytes = 1u << 20;
+
+// The platform refuses an activity whose coded content state is larger than this.
+inline constexpr std::size_t activityDataBudgetBytes = 4096;
+
+struct InputError {
+  enum class Kind { unreadable, tooLarge };
+  Kind kind;
+  std::string message;
+};
+
+// Reads `path` whole, or standard input for "-".
+Result<std::string, InputError> readPayload(const std::string& path);
+
+}  // namespace corvlin::host

@@ -1,0 +1,130 @@
+#include "app/widget.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/views/view_test_support.hpp"
+#include "views/island_views.hpp"
+#include "views/lock_screen_view.hpp"
+
+namespace corvlin {
+namespace {
+
+using test::stateWith;
+using test::T0;
+
+ActivityViewContext contextFor(ContentState state, std::string kind = "delivery",
+                               std::string activityId = "A42") {
+  return {{std::move(kind), std::move(activityId)}, std::move(state)};
+}
+
+// States that exercise every optional part of the presentations.
+std::vector<ContentState> sampleStates() {
+  const double t = T0.timeIntervalSince1970;
+  return {
+      stateWith(),
+      stateWith([&](ContentState& s) {
+        s.body = "b";
+        s.tone = "warning";
+        s.progress = 0.4;
+        s.timerDirection = "down";
+        s.timerEnd = t + 90;
+        s.actions = {test::action("cancel", "Cancel", true), test::action("call")};
+      }),
+      stateWith([&](ContentState& s) {
+        s.detail = "";
+        s.tone = "sideways";
+        s.timerDirection = "up";
+        s.timerStart = t - 300;
+      }),
+      stateWith([&](ContentState& s) {
+        s.tone = "danger";
+        s.timerDirection = "down";
+        s.timerEnd = t - 1;
+        s.actions = {test::action("x")};
+      }),
+  };
+}
+
+bool setsLayoutDirection(const ui::View& view) {
+  for (const auto& m : view.modifiers) {
+    if (std::holds_alternative<ui::LayoutDirectionModifier>(m)) return true;
+  }
+  return false;
+}
+
+TEST(LockScreenPresentation, WrapsTheViewInPaddingTintAndRightToLeft) {
+  for (const auto& state : sampleStates()) {
+    SCOPED_TRACE(state.title);
+    const auto now = fixedNow(T0);
+    const ui::View expected =
+        LockScreenView{state}
+            .body(now)
+            .with(ui::Padding{ui::top | ui::leading | ui::bottom | ui::trailing, 16})
+            .with(ui::ActivityBackgroundTint{{0, 0, 0, 0.85}})
+            .with(ui::ActivitySystemActionForegroundColor{{1, 1, 1, 1}})
+            .with(ui::LayoutDirectionModifier{ui::LayoutDirection::rightToLeft});
+    EXPECT_EQ(lockScreenPresentation(contextFor(state), now), expected);
+  }
+}
+
+TEST(DynamicIslandPresentation, FillsEverySlotInOrder) {
+  for (const auto& state : sampleStates()) {
+    SCOPED_TRACE(::testing::Message() << state.tone.value_or("<no tone>"));
+    const auto now = fixedNow(T0);
+    const ui::DynamicIsland island = dynamicIslandPresentation(contextFor(state), now);
+    ASSERT_EQ(island.expanded.size(), 3u);
+    const ui::ExpandedRegion expected[] = {
+        {ui::ExpandedRegionPosition::leading, 0, expandedTimer(state, now)},
+        {ui::ExpandedRegionPosition::trailing, 0, toneDot(state, 10)},
+        {ui::ExpandedRegionPosition::bottom, 0, detailsStack(state, now)},
+    };
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(island.expanded[i], expected[i]) << i;
+    EXPECT_EQ(island.compactLeading, toneDot(state, 8));
+    EXPECT_EQ(island.compactTrailing, compactTimer(state, now));
+    EXPECT_EQ(island.minimal, island.compactLeading);
+    // Only the details stack sets a direction.
+    EXPECT_FALSE(setsLayoutDirection(island.expanded[0].content));
+    EXPECT_FALSE(setsLayoutDirection(island.compactTrailing));
+    EXPECT_TRUE(setsLayoutDirection(island.expanded[2].content));
+  }
+}
+
+TEST(Presentations, IgnoreTheAttributes) {
+  struct Case {
+    const char* kind;
+    const char* activityId;
+  };
+  const Case cases[] = {{"", ""}, {"taxi", "B7"}, {"delivery\u00A0", "A42 "}};
+  const CorvlinLiveActivityWidget widget;
+  for (const auto& state : sampleStates()) {
+    const ui::Presentations reference =
+        presentations(widget.body(), contextFor(state), fixedNow(T0));
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.kind);
+      EXPECT_EQ(presentations(widget.body(), contextFor(state, c.kind, c.activityId), fixedNow(T0)),
+                reference);
+    }
+  }
+}
+
+TEST(Widget, ConfigurationHoldsTheTwoBuilders) {
+  const ActivityConfiguration configuration = CorvlinLiveActivityWidget{}.body();
+  const auto context = contextFor(sampleStates()[1]);
+  const auto now = fixedNow(T0);
+  const ui::Presentations got = presentations(configuration, context, now);
+  EXPECT_EQ(got.lockScreen, lockScreenPresentation(context, now));
+  EXPECT_EQ(got.dynamicIsland, dynamicIslandPresentation(context, now));
+}
+
+TEST(WidgetBundle, OffersExactlyOneWidgetAndReturnsZeroAtEndOfInput) {
+  EXPECT_EQ(CorvlinLiveActivityWidgetBundle{}.body().size(), 1u);
+  std::istringstream in("");
+  std::ostringstream out;
+  EXPECT_EQ(CorvlinLiveActivityWidgetBundle::main(in, out, fixedNow(T0)), 0);
+  EXPECT_EQ(out.str(), "");
+}
+
+}  // namespace
+}  // namespace corvlin

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Checks the live HTML preview in headless Chromium: writes the pages with corvlin-host from the
+# payloads beside this script, then runs the browser tests on them.
+# Usage: tests/browser/run.sh [BUILD_DIR]   (default: build, relative to the repository)
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+build="${1:-build}"
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+host="$build/bin/corvlin-host"
+if [ ! -x "$host" ]; then
+  echo "run.sh: $host is missing; build the project first" >&2
+  exit 1
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+apt_install() {
+  echo "run.sh: installing $*" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+# Debian's Chromium drives the tests; no browser is ever downloaded.
+[ -x /usr/bin/chromium ] || apt_install chromium
+command -v node >/dev/null && command -v npm >/dev/null || apt_install nodejs npm
+if [ ! -d "$here/node_modules/playwright-core" ]; then
+  (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
+fi
+
+pages="$build/browser"
+rm -rf "$pages"
+mkdir -p "$pages"
+now=1767225510  # the instant the payloads' timers are written against
+
+# render NAME EXPECTED_STATUS [ARGS...]: one page, with the exit status corvlin-host should give.
+render() {
+  local name="$1" expected="$2" status=0
+  shift 2
+  "$host" render "$@" --format html --out "$pages/$name.html" 2>>"$pages/render.log" || status=$?
+  if [ "$status" -ne "$expected" ] || [ ! -s "$pages/$name.html" ]; then
+    echo "run.sh: rendering $name exited $status, expected $expected" >&2
+    cat "$pages/render.log" >&2
+    exit 1
+  fi
+}
+render default 0  # the built-in activity, its countdown ending 90 s after the real now
+render ring-quarter 0 "$here/payloads/ring-quarter.json" --now "$now"
+render timers 0 "$here/payloads/timers.json" --now "$now"
+render actions 0 "$here/payloads/actions.json" --now "$now"
+render several 65 "$here/payloads/several.json" --now "$now"  # its second activity does not decode
+
+cd "$here"
+CORVLIN_PREVIEW_PAGES="$pages" CORVLIN_PREVIEW_SCREENSHOT="$build/preview.png" node --test

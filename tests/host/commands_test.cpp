@@ -1,0 +1,165 @@
+// corvlin-host as a user runs it: exit statuses, what goes to which stream, the error lines.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "host_test_support.hpp"
+
+namespace corvlin::test {
+namespace {
+
+constexpr const char* pinnedNow = "1767225510";
+
+std::string lineCount(const std::string& text) {
+  return std::to_string(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(HostDecode, WritesTheRecordBackOrOneErrorLine) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string input;
+    int status;
+    std::string out;  // exact, when not empty
+    std::string err;  // a part of it
+  };
+  const Case cases[] = {
+      {"sample payload round-trips",
+       {"decode"},
+       "",
+       0,
+       R"({"title":"Order 42 is on its way","body":"Courier is 2 km away","tone":"warning","progress":0.4,"timerEnd":1767225600,"timerDirection":"down","actions":[{"actionId":"call","label":"Call courier"},{"actionId":"cancel","label":"Cancel order","requiresAuth":true}]})"
+       "\n",
+       ""},
+      {"missing label names its place",
+       {"decode", "-"},
+       R"({"title":"t","actions":[{"actionId":"a","label":"A"},{"actionId":"b"}]})",
+       65,
+       "",
+       R"({"error":{"kind":"keyNotFound","codingPath":["actions",1,"label"],)"},
+      {"not JSON", {"decode", "-"}, "{", 65, "", R"({"error":{"kind":"dataCorrupted","codingPath":[],)"},
+      {"attributes", {"decode", "--attributes", "-"}, R"({"kind":"delivery","activityId":"A42","x":1})", 0,
+       "{\"kind\":\"delivery\",\"activityId\":\"A42\"}\n", ""},
+      {"attributes lacking activityId", {"decode", "--attributes", "-"}, R"({"kind":"delivery"})", 65,
+       "", R"("codingPath":["activityId"])"},
+      {"unreadable file", {"decode", "/nonexistent/payload.json"}, "", 66, "",
+       "cannot open /nonexistent/payload.json"},
+      {"bad usage", {"decode", "--bogus"}, "", 64, "", "usage: corvlin-host"},
+      {"help", {"--help"}, "", 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HostRun run = runHost(c.arguments, c.input);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    if (!c.out.empty()) {
+      EXPECT_EQ(run.out, c.out);
+    }
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    if (c.status == 65) {
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(lineCount(run.err), "1") << "exactly one error line: " << run.err;
+    }
+  }
+}
+
+TEST(HostRender, ShowsAllSevenPresentationsOfTheDefaultActivity) {
+  const HostRun text = runHost({"render", "--now", pinnedNow});
+  ASSERT_EQ(text.status, 0) << text.err;
+  for (const char* part :
+       {"Lock screen", "expanded leading", "expanded trailing", "expanded bottom", "compact leading",
+        "compact trailing", "minimal", "\"Order 42 is on its way\"", "amber (warning)",
+        "timer 1:30 counting down", "corvlin://live-activity/action?actionId=cancel",
+        "button [🔒 Cancel order]", "right-to-left"}) {
+    EXPECT_NE(text.out.find(part), std::string::npos) << part << "\n" << text.out;
+  }
+
+  const HostRun json = runHost({"render", "--now", pinnedNow, "--format", "json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.out.rfind("{\"lockScreen\":", 0), 0u) << json.out;
+  EXPECT_EQ(lineCount(json.out), "1");
+}
+
+TEST(HostRender, ReadsWrappedStatesAndListsFromStandardInput) {
+  const std::string wrapped =
+      R"({"attributes":{"kind":"k","activityId":"a"},"contentState":{"title":"Wrapped"}})";
+  const HostRun one = runHost({"render", "-", "--now", pinnedNow}, wrapped);
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_NE(one.out.find("\"Wrapped\""), std::string::npos);
+
+  const std::string list = "[" + wrapped + R"(,{"contentState":{"body":"no title"}},{"title":"Third"}])";
+  const HostRun many = runHost({"render", "-", "--now", pinnedNow}, list);
+  EXPECT_EQ(many.status, 65) << "a failed entry still fails the run";
+  EXPECT_NE(many.out.find("Activity 3 of 3"), std::string::npos) << many.out;
+  EXPECT_NE(many.out.find("\"Third\""), std::string::npos) << "later entries still render";
+  EXPECT_NE(many.out.find(R"("codingPath":[1,"contentState","title"])"), std::string::npos)
+      << many.out;
+}
+
+TEST(HostRender, ReportsDecodingFailuresLikeDecode) {
+  const HostRun run = runHost({"render", "-"}, R"({"contentState":{"title":"t","progress":"half"}})");
+  EXPECT_EQ(run.status, 65);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find(R"({"error":{"kind":"typeMismatch","codingPath":["contentState","progress"])"),
+            std::string::npos)
+      << run.err;
+}
+
+TEST(HostRender, RefusesOversizedPayloadsAndWarnsOverTheActivityBudget) {
+  const HostRun huge = runHost({"render", "-"}, std::string(2 << 20, ' '));
+  EXPECT_EQ(huge.status, 65);
+  EXPECT_NE(huge.err.find("larger than 1048576 bytes"), std::string::npos) << huge.err;
+
+  const std::string big = R"({"title":")" + std::string(5000, 'x') + "\"}";
+  const HostRun warned = runHost({"render", "-", "--now", pinnedNow}, big);
+  EXPECT_EQ(warned.status, 0) << warned.err;
+  EXPECT_NE(warned.err.find("over the 4096-byte budget"), std::string::npos) << warned.err;
+}
+
+TEST(HostRender, SurvivesAFailingExtension) {
+  struct Case {
+    const char* fault;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"crash", "the extension crashed"},
+      {"exit-early", "exited with status 2 after 0 of 1 answers"},
+      {"exit-at-start", "exited with status 3"},
+      {"hang", "no answer within 300 ms"},
+      {"garbage", "is not one line of JSON"},
+      {"no-newline", "not a complete line"},
+      {"wrong-shape", "neither \"presentations\" nor \"error\""},
+      {"huge", "larger than 4194304 bytes"},
+      {"answer-then-hang", "did not exit at the end of its input"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    const HostRun run = runHost({"render", "--now", pinnedNow, "--timeout", "300", "--extension",
+                             binPath("faulty-extension")},
+                            "", {std::string("CORVLIN_FAULT=") + c.fault});
+    EXPECT_EQ(run.status, 69) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  const HostRun missing = runHost({"render", "--extension", "/nonexistent/extension"});
+  EXPECT_EQ(missing.status, 69);
+  EXPECT_NE(missing.err.find("cannot start the extension /nonexistent/extension"), std::string::npos)
+      << missing.err;
+}
+
+TEST(HostRender, WritesToTheOutputFileOrSaysWhyNot) {
+  const std::string path = ::testing::TempDir() + "/corvlin-render-out.json";
+  const HostRun run = runHost({"render", "--now", pinnedNow, "--format", "json", "--out", path});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  std::ifstream in(path);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.rfind("{\"lockScreen\":", 0), 0u);
+
+  const HostRun bad = runHost({"render", "--out", "/nonexistent/dir/out.txt"});
+  EXPECT_EQ(bad.status, 73);
+  EXPECT_NE(bad.err.find("cannot write /nonexistent/dir/out.txt"), std::string::npos) << bad.err;
+}
+
+}  // namespace
+}  // namespace corvlin::test

@@ -1,0 +1,115 @@
+#include "views/action_row.hpp"
+
+#include <utf8proc.h>
+
+#include <variant>
+
+#include "views/palette.hpp"
+
+namespace corvlin {
+
+namespace {
+
+bool isTrimmed(utf8proc_int32_t c) {
+  return c == 0x09 || (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029 ||
+         utf8proc_category(c) == UTF8PROC_CATEGORY_ZS;
+}
+
+bool isUnreserved(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_' || c == '~';
+}
+
+}  // namespace
+
+std::string trimmedActionId(std::string_view id) {
+  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(id.data());
+  const auto size = static_cast<utf8proc_ssize_t>(id.size());
+  // The kept span runs from the first code point that is not trimmed to the end of the last
+  // one. A malformed sequence counts as content, so that nothing past it is lost.
+  utf8proc_ssize_t begin = -1;
+  utf8proc_ssize_t end = 0;
+  utf8proc_ssize_t at = 0;
+  while (at < size) {
+    utf8proc_int32_t c = 0;
+    utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &c);
+    const bool content = length <= 0 || !isTrimmed(c);
+    if (length <= 0) length = 1;
+    if (content) {
+      if (begin < 0) begin = at;
+      end = at + length;
+    }
+    at += length;
+  }
+  if (begin < 0) return {};
+  return std::string(
+      id.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+}
+
+std::string percentEscaped(std::string_view value) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(value.size());
+  for (char ch : value) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (isUnreserved(c)) {
+      out.push_back(ch);
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 0x0F]);
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> actionURL(const ActionSpec& action) {
+  const std::string id = trimmedActionId(action.actionId);
+  if (id.empty()) return std::nullopt;
+  return std::string(actionURLPrefix) + percentEscaped(id);
+}
+
+std::vector<ActionSpec> visibleActions(const ContentState& state) {
+  std::vector<ActionSpec> out;
+  if (!state.actions) return out;
+  for (const auto& action : *state.actions) {
+    if (out.size() == maxVisibleActions) break;
+    if (actionURL(action)) out.push_back(action);
+  }
+  return out;
+}
+
+ui::View actionButton(const ActionSpec& action, const ContentState& state) {
+  std::vector<ui::View> content;
+  if (action.requiresAuth.value_or(false)) {
+    content.push_back(
+        ui::image("lock.fill").with(ui::FontModifier{ui::font(ui::TextStyle::caption2)}));
+  }
+  content.push_back(
+      ui::text(action.label)
+          .with(ui::FontModifier{
+              ui::font(ui::TextStyle::footnote).withWeight(ui::FontWeight::semibold)}));
+  const ui::View capsule =
+      ui::capsule(ui::RoundedCornerStyle::continuous).with(ui::Fill{toneColor(state.tone)});
+  return ui::hstack(ui::VerticalAlignment::center, 5, std::move(content))
+      .with(ui::Padding{ui::horizontalEdges, 14})
+      .with(ui::Padding{ui::verticalEdges, 7})
+      .with(ui::Background{capsule, ui::centered})
+      .with(ui::ForegroundColor{ui::white});
+}
+
+ui::View ActionRow::body(const Now& now) const {
+  if (std::holds_alternative<Clock::Elapsed>(state.clock(now()).value)) return ui::emptyView();
+  const auto actions = visibleActions(state);
+  if (actions.empty()) return ui::emptyView();
+  std::vector<ui::View> buttons;
+  buttons.reserve(actions.size());
+  for (const auto& action : actions) {
+    auto url = actionURL(action);
+    buttons.push_back(url ? ui::link(std::move(*url), actionButton(action, state))
+                          : ui::emptyView());
+  }
+  return ui::hstack(ui::VerticalAlignment::center, 8, {ui::forEach(std::move(buttons))});
+}
+
+}  // namespace corvlin

@@ -1,0 +1,79 @@
+#include "views/lock_screen_view.hpp"
+
+#include <cmath>
+#include <limits>
+
+#include "views/action_row.hpp"
+#include "views/palette.hpp"
+#include "views/timer_view.hpp"
+
+namespace corvlin {
+
+namespace {
+
+ui::View textColumn(const ContentState& state, const Now& now) {
+  std::vector<ui::View> children;
+  children.push_back(ui::text(state.title)
+                         .with(ui::FontModifier{ui::font(ui::TextStyle::headline)})
+                         .with(ui::ForegroundColor{ui::white}));
+  if (state.body) {
+    children.push_back(ui::text(*state.body)
+                           .with(ui::FontModifier{ui::font(ui::TextStyle::subheadline)})
+                           .with(ui::ForegroundColor{ui::white.withOpacity(0.75)}));
+  }
+  if (state.detail) {
+    children.push_back(ui::text(*state.detail)
+                           .with(ui::FontModifier{ui::font(ui::TextStyle::caption)})
+                           .with(ui::ForegroundColor{ui::white.withOpacity(0.6)}));
+  }
+  // The row is placed, padded, even when it draws nothing.
+  children.push_back(ActionRow{state}.body(now).with(ui::Padding{ui::top, 4}));
+  return ui::vstack(ui::HorizontalAlignment::trailing, 4, std::move(children))
+      .with(ui::FlexFrame{std::numeric_limits<double>::infinity(), ui::trailingCentered});
+}
+
+ui::View progressRing(const ContentState& state, const Now& now) {
+  ui::View track = ui::circle().with(ui::Stroke{ui::white.withOpacity(0.15),
+                                                ringLineWidth,
+                                                ui::LineCap::butt,
+                                                ui::LineJoin::miter,
+                                                10,
+                                                {},
+                                                0});
+  // The circle's path starts at its rightmost point; turning it back a quarter starts the arc
+  // at the top.
+  ui::View arc = ui::circle()
+                     .with(ui::Trim{0, ringProgress(state.progress)})
+                     .with(ui::Stroke{toneColor(state.tone),
+                                      ringLineWidth,
+                                      ui::LineCap::round,
+                                      ui::LineJoin::miter,
+                                      10,
+                                      {},
+                                      0})
+                     .with(ui::RotationEffect{-90, {0.5, 0.5}});
+  ui::View timer =
+      TimerView{state}
+          .body(now)
+          .with(ui::FontModifier{
+              ui::font(ui::TextStyle::caption).monospaced().withWeight(ui::FontWeight::semibold)})
+          .with(ui::ForegroundColor{ui::white});
+  return ui::zstack(ui::centered, {std::move(track), std::move(arc), std::move(timer)})
+      .with(ui::Frame{ringDiameter, ringDiameter, ui::centered});
+}
+
+}  // namespace
+
+double ringProgress(std::optional<double> progress) {
+  if (!progress || !std::isfinite(*progress)) return 1;
+  const double c = *progress <= 0 ? 0 : *progress;
+  return c > 1 ? 1 : c;
+}
+
+ui::View LockScreenView::body(const Now& now) const {
+  return ui::hstack(ui::VerticalAlignment::center, 14,
+                    {textColumn(state, now), progressRing(state, now)})
+      .with(ui::LayoutDirectionModifier{ui::LayoutDirection::rightToLeft});
+}
+
+}  // namespace corvlin

@@ -1,0 +1,25 @@
+// The lock-screen view: a right-to-left row of the text column and the progress ring.
+#pragma once
+
+#include <optional>
+
+#include "model/instant.hpp"
+#include "model/records.hpp"
+#include "views/toolkit/view.hpp"
+
+namespace corvlin {
+
+inline constexpr double ringDiameter = 58;
+inline constexpr double ringLineWidth = 5;
+
+// The drawn fraction of the ring: 1 for absent or non-finite progress, else clamped to 0...1.
+double ringProgress(std::optional<double> progress);
+
+struct LockScreenView {
+  ContentState state;
+
+  // `now` is handed to the timer and the action row, which read it themselves.
+  ui::View body(const Now& now) const;
+};
+
+}  // namespace corvlin

@@ -1,0 +1,301 @@
+// The view description: a closed set of view and modifier values standing in for the host toolkit.
+//
+// A view is a kind (stack, text, shape, ...) with its modifiers, innermost first: each modifier
+// applies to the view together with every modifier before it. Trees are plain values with ==.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace corvlin::ui {
+
+// sRGB components 0 to 1 with an opacity.
+struct Color {
+  double red = 0;
+  double green = 0;
+  double blue = 0;
+  double opacity = 1;
+
+  Color withOpacity(double value) const { return {red, green, blue, value}; }
+  friend bool operator==(const Color&, const Color&) = default;
+};
+
+inline constexpr Color white{1, 1, 1, 1};
+inline constexpr Color black{0, 0, 0, 1};
+
+enum class TextStyle { title2, headline, subheadline, footnote, caption, caption2 };
+enum class FontWeight { semibold };
+
+struct Font {
+  TextStyle style = TextStyle::caption;
+  bool monospacedDigit = false;
+  std::optional<FontWeight> weight;
+
+  Font monospaced() const { return {style, true, weight}; }
+  Font withWeight(FontWeight w) const { return {style, monospacedDigit, w}; }
+  friend bool operator==(const Font&, const Font&) = default;
+};
+
+// A plain font of a text style: no monospaced digits, the style's own weight.
+inline Font font(TextStyle style) { return {style, false, std::nullopt}; }
+
+enum class HorizontalAlignment { leading, center, trailing };
+enum class VerticalAlignment { top, center, bottom };
+
+struct Alignment {
+  HorizontalAlignment horizontal = HorizontalAlignment::center;
+  VerticalAlignment vertical = VerticalAlignment::center;
+  friend bool operator==(const Alignment&, const Alignment&) = default;
+};
+
+inline constexpr Alignment centered{};
+inline constexpr Alignment trailingCentered{HorizontalAlignment::trailing,
+                                            VerticalAlignment::center};
+
+// A set of edges; the JSON form lists them as names in the order top, leading, bottom, trailing.
+enum Edge : unsigned { top = 1, leading = 2, bottom = 4, trailing = 8 };
+using Edges = unsigned;
+inline constexpr Edges allEdges = top | leading | bottom | trailing;
+inline constexpr Edges horizontalEdges = leading | trailing;
+inline constexpr Edges verticalEdges = top | bottom;
+
+enum class TextAlignment { leading, center, trailing };
+enum class LayoutDirection { leftToRight, rightToLeft };
+enum class LineCap { butt, round, square };
+enum class LineJoin { miter, round, bevel };
+enum class RoundedCornerStyle { circular, continuous };
+
+// A point in a view's unit square; (0.5, 0.5) is the centre.
+struct UnitPoint {
+  double x = 0.5;
+  double y = 0.5;
+  friend bool operator==(const UnitPoint&, const UnitPoint&) = default;
+};
+
+struct View;
+
+// Holds one view by value behind a pointer, so that a modifier can contain a view.
+class Boxed {
+ public:
+  Boxed();
+  Boxed(View view);  // NOLINT: implicit, so modifiers read like their toolkit counterparts
+  Boxed(const Boxed& other);
+  Boxed(Boxed&&) noexcept = default;
+  Boxed& operator=(const Boxed& other);
+  Boxed& operator=(Boxed&&) noexcept = default;
+  ~Boxed();
+
+  const View& operator*() const { return *view_; }
+  const View* operator->() const { return view_.get(); }
+  friend bool operator==(const Boxed& a, const Boxed& b);
+
+ private:
+  std::unique_ptr<View> view_;
+};
+
+// --- Modifiers ---------------------------------------------------------------------------------
+
+struct Padding {
+  Edges edges = allEdges;
+  double length = 0;
+  friend bool operator==(const Padding&, const Padding&) = default;
+};
+struct Frame {
+  double width = 0;
+  double height = 0;
+  Alignment alignment = centered;
+  friend bool operator==(const Frame&, const Frame&) = default;
+};
+// maxWidth is a number of points, or infinity (all the width that is offered).
+struct FlexFrame {
+  double maxWidth = 0;
+  Alignment alignment = centered;
+  friend bool operator==(const FlexFrame&, const FlexFrame&) = default;
+};
+struct FontModifier {
+  Font font;
+  friend bool operator==(const FontModifier&, const FontModifier&) = default;
+};
+struct ForegroundColor {
+  Color color;
+  friend bool operator==(const ForegroundColor&, const ForegroundColor&) = default;
+};
+struct Opacity {
+  double value = 1;
+  friend bool operator==(const Opacity&, const Opacity&) = default;
+};
+struct Background {
+  Boxed content;
+  Alignment alignment = centered;
+  friend bool operator==(const Background&, const Background&) = default;
+};
+struct Fill {
+  Color color;
+  friend bool operator==(const Fill&, const Fill&) = default;
+};
+struct Stroke {
+  Color color;
+  double lineWidth = 1;
+  LineCap lineCap = LineCap::butt;
+  LineJoin lineJoin = LineJoin::miter;
+  double miterLimit = 10;
+  std::vector<double> dash;
+  double dashPhase = 0;
+  friend bool operator==(const Stroke&, const Stroke&) = default;
+};
+struct Trim {
+  double from = 0;
+  double to = 1;
+  friend bool operator==(const Trim&, const Trim&) = default;
+};
+struct RotationEffect {
+  double degrees = 0;
+  UnitPoint anchor;
+  friend bool operator==(const RotationEffect&, const RotationEffect&) = default;
+};
+struct MultilineTextAlignment {
+  TextAlignment alignment = TextAlignment::leading;
+  friend bool operator==(const MultilineTextAlignment&, const MultilineTextAlignment&) = default;
+};
+struct LayoutDirectionModifier {
+  LayoutDirection value = LayoutDirection::leftToRight;
+  friend bool operator==(const LayoutDirectionModifier&, const LayoutDirectionModifier&) = default;
+};
+struct ActivityBackgroundTint {
+  Color color;
+  friend bool operator==(const ActivityBackgroundTint&, const ActivityBackgroundTint&) = default;
+};
+struct ActivitySystemActionForegroundColor {
+  Color color;
+  friend bool operator==(const ActivitySystemActionForegroundColor&,
+                         const ActivitySystemActionForegroundColor&) = default;
+};
+
+using Modifier = std::variant<Padding, Frame, FlexFrame, FontModifier, ForegroundColor, Opacity,
+                              Background, Fill, Stroke, Trim, RotationEffect,
+                              MultilineTextAlignment, LayoutDirectionModifier,
+                              ActivityBackgroundTint, ActivitySystemActionForegroundColor>;
+
+// --- Views -------------------------------------------------------------------------------------
+
+struct HStack {
+  VerticalAlignment alignment = VerticalAlignment::center;
+  double spacing = 0;
+  std::vector<View> children;
+  friend bool operator==(const HStack&, const HStack&);
+};
+struct VStack {
+  HorizontalAlignment alignment = HorizontalAlignment::center;
+  double spacing = 0;
+  std::vector<View> children;
+  friend bool operator==(const VStack&, const VStack&);
+};
+struct ZStack {
+  Alignment alignment = centered;
+  std::vector<View> children;  // back to front
+  friend bool operator==(const ZStack&, const ZStack&);
+};
+struct Text {
+  std::string text;
+  friend bool operator==(const Text&, const Text&) = default;
+};
+// A text that the host keeps current: time left until `upper` when counting down,
+// time passed since `lower` when counting up. Instants are seconds since 1970.
+struct TimerText {
+  double lower = 0;
+  double upper = 0;
+  bool countsDown = false;
+  std::optional<double> pauseTime;
+  bool showsHours = true;
+  friend bool operator==(const TimerText&, const TimerText&) = default;
+};
+struct Image {
+  std::string systemName;
+  friend bool operator==(const Image&, const Image&) = default;
+};
+struct Circle {
+  friend bool operator==(const Circle&, const Circle&) = default;
+};
+struct Capsule {
+  RoundedCornerStyle style = RoundedCornerStyle::continuous;
+  friend bool operator==(const Capsule&, const Capsule&) = default;
+};
+struct EmptyView {
+  friend bool operator==(const EmptyView&, const EmptyView&) = default;
+};
+// One child per position of the list it was built from.
+struct ForEach {
+  std::vector<View> children;
+  friend bool operator==(const ForEach&, const ForEach&);
+};
+struct Link {
+  std::string destination;
+  Boxed label;
+  friend bool operator==(const Link&, const Link&) = default;
+};
+
+using ViewKind = std::variant<HStack, VStack, ZStack, Text, TimerText, Image, Circle, Capsule,
+                              EmptyView, ForEach, Link>;
+
+struct View {
+  ViewKind kind;
+  std::vector<Modifier> modifiers;  // innermost first
+
+  // Appends a modifier (it wraps everything before it) and returns the view, for chaining.
+  View with(Modifier modifier) &&;
+  View with(Modifier modifier) const&;
+
+  friend bool operator==(const View&, const View&) = default;
+};
+
+// --- Builders, so that trees read like the toolkit code they stand for ---------------------------
+
+View text(std::string content);
+View hstack(VerticalAlignment alignment, double spacing, std::vector<View> children);
+View vstack(HorizontalAlignment alignment, double spacing, std::vector<View> children);
+View zstack(Alignment alignment, std::vector<View> children);
+View image(std::string systemName);
+View circle();
+View capsule(RoundedCornerStyle style);
+View emptyView();
+View forEach(std::vector<View> children);
+View link(std::string destination, View label);
+
+// --- The presentations handed to the host --------------------------------------------------------
+
+enum class ExpandedRegionPosition { leading, trailing, center, bottom };
+
+struct ExpandedRegion {
+  ExpandedRegionPosition position = ExpandedRegionPosition::leading;
+  double priority = 0;
+  View content;
+  friend bool operator==(const ExpandedRegion&, const ExpandedRegion&) = default;
+};
+
+struct DynamicIsland {
+  std::vector<ExpandedRegion> expanded;  // in order
+  View compactLeading;
+  View compactTrailing;
+  View minimal;
+  friend bool operator==(const DynamicIsland&, const DynamicIsland&) = default;
+};
+
+// The seven presentations of one activity: the lock screen, three expanded regions,
+// compact leading, compact trailing and minimal.
+struct Presentations {
+  View lockScreen;
+  DynamicIsland dynamicIsland;
+  friend bool operator==(const Presentations&, const Presentations&) = default;
+};
+
+// Readable forms (the JSON form) so that failing comparisons print the trees.
+std::ostream& operator<<(std::ostream& out, const Color& color);
+std::ostream& operator<<(std::ostream& out, const View& view);
+std::ostream& operator<<(std::ostream& out, const DynamicIsland& island);
+std::ostream& operator<<(std::ostream& out, const Presentations& presentations);
+
+}  // namespace corvlin::ui

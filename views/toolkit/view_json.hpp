@@ -1,0 +1,25 @@
+// The JSON form of view descriptions and presentations, written and read back.
+#pragma once
+
+#include <simdjson.h>
+
+#include <string>
+
+#include "model/result.hpp"
+#include "views/toolkit/view.hpp"
+
+namespace corvlin::ui {
+
+// One line of compact JSON; member order is fixed, numbers are shortest round-trip.
+// A non-finite number (never produced by the views) is written as null, which the reader refuses;
+// the one exception is a flexible frame's infinite maxWidth, written as "infinity".
+std::string toJson(const View& view);
+std::string toJson(const Presentations& presentations);
+
+// Reading the form back. The error names where the fault is, e.g.
+// `dynamicIsland.expanded[0].content.children[1]: unknown view type "Foo"`.
+// Members other than the documented ones are ignored.
+Result<View, std::string> viewFromJson(simdjson::dom::element element);
+Result<Presentations, std::string> presentationsFromJson(simdjson::dom::element element);
+
+}  // namespace corvlin::ui
