@@ -91,6 +91,7 @@ describe('the default activity', () => {
   });
 
   test('writes a screenshot for people to look at', async () => {
+    await page.setViewportSize({ width: 1600, height: 420 });
     await page.screenshot({ path: screenshotPath, fullPage: true });
   });
 });
