@@ -19,7 +19,7 @@ struct ExtensionLimits {
 
 struct ExtensionFailure {
   enum class Kind { cannotStart, crashed, exitedEarly, timedOut, malformedAnswer, answerTooLarge };
-  Kind kind;
+  Kind kind = Kind::crashed;
   std::string message;  // says which, for people
 };
 

@@ -16,7 +16,7 @@ inline constexpr std::size_t activityDataBudgetBytes = 4096;
 
 struct InputError {
   enum class Kind { unreadable, tooLarge };
-  Kind kind;
+  Kind kind = Kind::unreadable;
   std::string message;
 };
 

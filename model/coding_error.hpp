@@ -17,7 +17,7 @@ using CodingPath = std::vector<CodingPathElement>;
 struct DecodingError {
   enum class Kind { keyNotFound, valueNotFound, typeMismatch, dataCorrupted };
 
-  Kind kind;
+  Kind kind = Kind::dataCorrupted;
   CodingPath codingPath;
   std::string description;
 
