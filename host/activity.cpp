@@ -2,6 +2,8 @@
 
 #include <simdjson.h>
 
+#include <string>
+
 #include "model/coding.hpp"
 #include "model/json_writer.hpp"
 
@@ -59,6 +61,12 @@ Result<Payload, DecodingError> decodePayload(std::string_view bytes) {
   simdjson::dom::array list;
   if (root.get_array().get(list) == simdjson::SUCCESS) {
     payload.isList = true;
+    if (list.size() > maxActivitiesPerPayload) {
+      return Failure{DecodingError{
+          DecodingError::Kind::dataCorrupted, {},
+          "The list holds " + std::to_string(list.size()) + " activities; at most " +
+              std::to_string(maxActivitiesPerPayload) + " are rendered at once."}};
+    }
     std::size_t index = 0;
     for (simdjson::dom::element entry : list) {
       payload.entries.push_back(decodeActivity(entry, {index}));

@@ -1,6 +1,7 @@
 // The activities a payload holds: a content state, {attributes, contentState}, or a list of these.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,10 @@
 #include "model/result.hpp"
 
 namespace corvlin::host {
+
+// Each activity of a list is rendered by a process of its own; beyond this many a page would
+// take minutes to appear, so a longer list is refused.
+inline constexpr std::size_t maxActivitiesPerPayload = 64;
 
 struct Activity {
   std::optional<CorvlinLiveActivityAttributes> attributes;

@@ -113,6 +113,11 @@ int runDecode(const Options& options, Environment& env) {
       return exitDataError;
     }
     written = encodeContentState(decoded.value());
+    if (written && written.value().size() > activityDataBudgetBytes) {
+      env.err << "corvlin-host: warning: the coded content state is " << written.value().size()
+              << " bytes, over the " << activityDataBudgetBytes
+              << "-byte budget for an activity's data; the phone would refuse this update\n";
+    }
   }
   if (!written) {
     env.err << errorJson(written.error()) << "\n";

@@ -14,7 +14,10 @@ struct ExtensionLimits {
   // How long the whole exchange may take before the extension is killed.
   std::chrono::milliseconds timeout{10000};
   // The longest answer line accepted; a longer one is refused and the extension killed.
-  std::size_t maxAnswerBytes = 4u << 20;
+  // An honest answer shows each text twice and each chosen action id twice as a deep link,
+  // percent-escaped at up to three bytes a byte: at most about six times its request, so this
+  // covers the answer to any payload within the 1 MiB input bound.
+  std::size_t maxAnswerBytes = 8u << 20;
 };
 
 struct ExtensionFailure {

@@ -25,7 +25,10 @@ Clock ContentState::clock(Instant now) const {
     const auto start = clampedInstant(timerStart, now);
     if (!start) return {Clock::Hidden{}};
     const Instant lower = now < *start ? now : *start;
-    return {Clock::Running{lower, distantFuture, false}};
+    // Only a pinned "now" can lie past the distant future; the range then ends where it starts
+    // rather than running backwards.
+    const Instant upper = distantFuture < lower ? lower : distantFuture;
+    return {Clock::Running{lower, upper, false}};
   }
   return {Clock::Hidden{}};
 }

@@ -95,6 +95,14 @@ TEST(HostRender, ReadsWrappedStatesAndListsFromStandardInput) {
       << many.out;
 }
 
+TEST(HostRender, RefusesListsOfMoreThanSixtyFourActivities) {
+  std::string list = "[";
+  for (int i = 0; i < 65; ++i) list += std::string(i ? "," : "") + R"({"title":"t"})";
+  const HostRun run = runHost({"render", "-"}, list + "]");
+  EXPECT_EQ(run.status, 65);
+  EXPECT_NE(run.err.find("The list holds 65 activities; at most 64"), std::string::npos) << run.err;
+}
+
 TEST(HostRender, ReportsDecodingFailuresLikeDecode) {
   const HostRun run = runHost({"render", "-"}, R"({"contentState":{"title":"t","progress":"half"}})");
   EXPECT_EQ(run.status, 65);
@@ -113,27 +121,50 @@ TEST(HostRender, RefusesOversizedPayloadsAndWarnsOverTheActivityBudget) {
   const HostRun warned = runHost({"render", "-", "--now", pinnedNow}, big);
   EXPECT_EQ(warned.status, 0) << warned.err;
   EXPECT_NE(warned.err.find("over the 4096-byte budget"), std::string::npos) << warned.err;
+
+  // decode, the check before sending, warns the same way and still writes the state back.
+  const HostRun checked = runHost({"decode", "-"}, big);
+  EXPECT_EQ(checked.status, 0) << checked.err;
+  EXPECT_EQ(checked.out, big + "\n");
+  EXPECT_NE(checked.err.find("over the 4096-byte budget"), std::string::npos) << checked.err;
+}
+
+TEST(HostRender, RendersTheLargestAnswerAnAcceptedPayloadCanGive) {
+  // Three action ids that fill the payload bound, each byte percent-escaped to three and every
+  // link drawn twice: about six times the payload, all of it an honest answer.
+  std::string payload = R"({"title":"t","actions":[)";
+  for (const char* label : {"a", "b", "c"}) {
+    payload += R"({"actionId":")" + std::string(340000, '!') + R"(","label":")" + label + "\"},";
+  }
+  payload.back() = ']';
+  payload += '}';
+  ASSERT_LE(payload.size(), 1u << 20);
+  const HostRun run = runHost(
+      {"render", "-", "--now", pinnedNow, "--format", "json", "--timeout", "60000"}, payload);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_GT(run.out.size(), 4u << 20);
 }
 
 TEST(HostRender, SurvivesAFailingExtension) {
   struct Case {
     const char* fault;
     std::string message;
+    const char* timeoutMs = "5000";
   };
   const Case cases[] = {
       {"crash", "the extension crashed"},
       {"exit-early", "exited with status 2 after 0 of 1 answers"},
       {"exit-at-start", "exited with status 3"},
-      {"hang", "no answer within 300 ms"},
+      {"hang", "no answer within 300 ms", "300"},
       {"garbage", "is not one line of JSON"},
       {"no-newline", "not a complete line"},
       {"wrong-shape", "neither \"presentations\" nor \"error\""},
-      {"huge", "larger than 4194304 bytes"},
-      {"answer-then-hang", "did not exit at the end of its input"},
+      {"huge", "larger than 8388608 bytes"},
+      {"answer-then-hang", "did not exit at the end of its input", "300"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
-    const HostRun run = runHost({"render", "--now", pinnedNow, "--timeout", "300", "--extension",
+    const HostRun run = runHost({"render", "--now", pinnedNow, "--timeout", c.timeoutMs, "--extension",
                              binPath("faulty-extension")},
                             "", {std::string("CORVLIN_FAULT=") + c.fault});
     EXPECT_EQ(run.status, 69) << run.err;
@@ -144,6 +175,44 @@ TEST(HostRender, SurvivesAFailingExtension) {
   EXPECT_EQ(missing.status, 69);
   EXPECT_NE(missing.err.find("cannot start the extension /nonexistent/extension"), std::string::npos)
       << missing.err;
+}
+
+TEST(HostRender, ShowsAFailedActivityInItsPlaceAndRendersTheOthers) {
+  // The stand-in crashes on the activity titled "crash", hangs on "hang", answers the others.
+  const std::string page =
+      R"([{"title":"one"},{"title":"crash"},{"contentState":{"title":"hang"}},{"title":"four"}])";
+  for (const char* format : {"text", "json", "html"}) {
+    SCOPED_TRACE(format);
+    const HostRun run = runHost({"render", "-", "--now", pinnedNow, "--format", format, "--timeout",
+                                 "300", "--extension", binPath("faulty-extension")},
+                                page, {"CORVLIN_FAULT=by-title"});
+    EXPECT_EQ(run.status, 69) << run.err;
+    EXPECT_NE(run.err.find("activity 2: the extension crashed"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("activity 3: the extension gave no answer within 300 ms"),
+              std::string::npos)
+        << run.err;
+    // Each failure stands between the activities that still rendered, in list order.
+    const auto first = run.out.find("stand-in");
+    const auto crashed = run.out.find("the extension crashed");
+    const auto hung = run.out.find("no answer within 300 ms");
+    const auto last = run.out.rfind("stand-in");
+    ASSERT_NE(first, std::string::npos) << run.out;
+    ASSERT_NE(crashed, std::string::npos) << run.out;
+    ASSERT_NE(hung, std::string::npos) << run.out;
+    EXPECT_LT(first, crashed);
+    EXPECT_LT(crashed, hung);
+    EXPECT_LT(hung, last);
+  }
+}
+
+TEST(HostRender, SurvivesAnExtensionThatLeavesALargeRequestUnread) {
+  // More than a pipe holds, so writing the request meets a reader that is gone.
+  const std::string big = R"({"title":")" + std::string(600000, 'x') + "\"}";
+  const HostRun run =
+      runHost({"render", "-", "--now", pinnedNow, "--extension", binPath("faulty-extension")}, big,
+              {"CORVLIN_FAULT=exit-at-start"});
+  EXPECT_EQ(run.status, 69) << run.err;
+  EXPECT_NE(run.err.find("exited with status 3"), std::string::npos) << run.err;
 }
 
 TEST(HostRender, WritesToTheOutputFileOrSaysWhyNot) {

@@ -108,15 +108,18 @@ TEST(ClockDerivation, DistantFutureIsYear4001AndBeyondEveryClampedStart) {
 }
 
 TEST(ClockDerivation, RunningRangeIsNeverInverted) {
-  for (double offset : {-1e9, -day - 1, -day, -1.0, -0.5, 0.0, 0.5, 1.0, day, day + 1, 1e9}) {
-    for (const char* direction : {"down", "up"}) {
-      ContentState state;
-      state.timerDirection = direction;
-      state.timerStart = now + offset;
-      state.timerEnd = now + offset;
-      const Clock clock = state.clock(Instant{now});
-      if (const auto* r = std::get_if<Clock::Running>(&clock.value)) {
-        EXPECT_LE(r->lower, r->upper) << direction << " " << offset;
+  // Pinned instants past the year 4001 included: a count-up there once ran backwards.
+  for (double at : {now, distantFuture.timeIntervalSince1970 + day, 1.7e15, 1e300}) {
+    for (double offset : {-1e9, -day - 1, -day, -1.0, -0.5, 0.0, 0.5, 1.0, day, day + 1, 1e9}) {
+      for (const char* direction : {"down", "up"}) {
+        ContentState state;
+        state.timerDirection = direction;
+        state.timerStart = at + offset;
+        state.timerEnd = at + offset;
+        const Clock clock = state.clock(Instant{at});
+        if (const auto* r = std::get_if<Clock::Running>(&clock.value)) {
+          EXPECT_LE(r->lower, r->upper) << direction << " at " << at << " offset " << offset;
+        }
       }
     }
   }

@@ -1,0 +1,82 @@
+// Arbitrary bytes as the extension's standard input: every line gets exactly one answer line,
+// each a JSON object holding "presentations" or an "error" of a known kind, and the loop keeps
+// serving: a valid request sent after whatever came before is still answered with presentations.
+#include <simdjson.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "app/runner.hpp"
+#include "app/widget.hpp"
+#include "fuzz_check.hpp"
+#include "model/coding.hpp"
+
+namespace {
+
+using corvlin::fuzz::require;
+
+constexpr std::string_view validRequest =
+    R"({"contentState":{"title":"Still serving","actions":[{"actionId":"ok","label":"OK"}]},)"
+    R"("now":1767225510})";
+
+// The lines std::getline sees: each '\n' ends one, and bytes after the last '\n' make one more.
+std::size_t lineCount(std::string_view input) {
+  std::size_t lines = 0;
+  for (char c : input) lines += c == '\n' ? 1 : 0;
+  if (!input.empty() && input.back() != '\n') ++lines;
+  return lines;
+}
+
+bool isKnownKind(std::string_view kind) {
+  return kind == "keyNotFound" || kind == "valueNotFound" || kind == "typeMismatch" ||
+         kind == "dataCorrupted";
+}
+
+void checkAnswer(simdjson::dom::parser& parser, std::string_view line) {
+  auto parsed = corvlin::json::parse(parser, line);
+  require(parsed.ok(), "an answer line is JSON", line);
+  simdjson::dom::object answer;
+  require(parsed.value().get_object().get(answer) == simdjson::SUCCESS, "an answer is an object",
+          line);
+  require(answer.size() == 1, "an answer holds one member", line);
+  simdjson::dom::element part;
+  if (answer["presentations"].get(part) == simdjson::SUCCESS) return;
+  require(answer["error"].get(part) == simdjson::SUCCESS, "an answer is presentations or error",
+          line);
+  std::string_view kind;
+  require(part["kind"].get(kind) == simdjson::SUCCESS && isKnownKind(kind),
+          "an error names a known kind", line);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  if (!input.empty() && input.back() != '\n') input += '\n';
+  input += validRequest;
+  input += '\n';
+
+  const auto configuration = corvlin::CorvlinLiveActivityWidget{}.body();
+  std::istringstream in(input);
+  std::ostringstream out;
+  // The real clock is never read here: a request without "now" gets this fixed instant.
+  corvlin::serve(configuration, in, out, corvlin::fixedNow(corvlin::Instant{1767225510}));
+  const std::string answers = out.str();
+  require(lineCount(answers) == lineCount(input), "one answer line per request line");
+  require(answers.empty() || answers.back() == '\n', "every answer ends its line");
+
+  simdjson::dom::parser parser;
+  std::string_view rest = answers;
+  std::string_view last;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    last = rest.substr(0, end);
+    checkAnswer(parser, last);
+    rest.remove_prefix(end + 1);
+  }
+  require(last.starts_with(R"({"presentations":)"), "the loop still serves a valid request", last);
+  return 0;
+}

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target of a fuzz build for SECONDS each, one after another, under the
+# sanitizers the build was made with. Each target works on its own copy of the seed corpus in
+# the build directory (the checked-in seeds under fuzz/corpus/ are never written to); what it
+# finds is kept there for the next run. Fails when any target reports a crash, a leak, a
+# sanitizer report, a timeout or a broken property; the input that did it is left in
+# BUILD/fuzz/<target>/artifacts/.
+#
+#   scripts/fuzz.sh BUILD_DIR [SECONDS]      (default 60)
+set -uo pipefail
+
+build=${1:?usage: scripts/fuzz.sh BUILD_DIR [SECONDS]}
+seconds=${2:-60}
+repo=$(cd "$(dirname "$0")/.." && pwd)
+seeds=$repo/fuzz/corpus
+
+# Which seed folders feed which target.
+declare -A corpora=(
+  [decode_fuzzer]="content-state attributes"
+  [render_fuzzer]="content-state"
+  [runner_fuzzer]="requests"
+)
+targets=(decode_fuzzer render_fuzzer runner_fuzzer)
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+
+failed=()
+for target in "${targets[@]}"; do
+  binary=$build/bin/$target
+  if [ ! -x "$binary" ]; then
+    echo "fuzz: $binary is missing; build with -DCORVLIN_BUILD_FUZZ=ON" >&2
+    failed+=("$target (not built)")
+    continue
+  fi
+  work=$build/fuzz/$target
+  mkdir -p "$work/corpus" "$work/artifacts"
+  for folder in ${corpora[$target]}; do
+    cp -n "$seeds/$folder"/* "$work/corpus/"
+  done
+
+  echo "fuzz: $target for ${seconds}s"
+  "$binary" "$work/corpus" \
+    -dict="$repo/fuzz/json.dict" \
+    -max_total_time="$seconds" \
+    -max_len=32768 \
+    -rss_limit_mb=2048 \
+    -malloc_limit_mb=2048 \
+    -timeout=10 \
+    -detect_leaks=1 \
+    -print_final_stats=1 \
+    -artifact_prefix="$work/artifacts/" \
+    >"$work/fuzz.log" 2>&1
+  status=$?
+
+  # The last status line and the final figures, for the record.
+  grep -E '^#[0-9]+.*(DONE|pulse|NEW|REDUCE)' "$work/fuzz.log" | tail -n 1
+  grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "$work/fuzz.log"
+  echo "corpus: $(find "$work/corpus" -type f | wc -l) inputs"
+  if [ $status -ne 0 ]; then
+    echo "fuzz: $target FAILED (status $status); log: $work/fuzz.log" >&2
+    grep -E 'ERROR|fuzz property broken|SUMMARY|Test unit written' "$work/fuzz.log" | head -n 20 >&2
+    failed+=("$target")
+  fi
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "fuzz: failed: ${failed[*]}" >&2
+  exit 1
+fi
+echo "fuzz: all ${#targets[@]} targets clean"
