@@ -110,7 +110,13 @@ std::string answer(const ActivityConfiguration& configuration, dom::parser& pars
   }
 
   const Now now = pinned ? fixedNow(*pinned) : realNow;
-  return "{\"presentations\":" + ui::toJson(presentations(configuration, context, now)) + "}";
+  json::Writer w;
+  w.reserve(8192);  // the answer for a typical activity is about 7 KB
+  w.beginObject();
+  w.key("presentations");
+  ui::writeJson(w, presentations(configuration, context, now));
+  w.endObject();
+  return w.take();
 }
 
 std::string answer(std::string_view requestLine, const Now& realNow) {

@@ -18,6 +18,7 @@ ui::View lockScreenPresentation(const ActivityViewContext& context, const Now& n
 ui::DynamicIsland dynamicIslandPresentation(const ActivityViewContext& context, const Now& now) {
   const ContentState& state = context.state;
   ui::DynamicIsland island;
+  island.expanded.reserve(3);
   island.expanded.push_back({ui::ExpandedRegionPosition::leading, 0, expandedTimer(state, now)});
   island.expanded.push_back(
       {ui::ExpandedRegionPosition::trailing, 0, toneDot(state, expandedDotDiameter)});

@@ -161,16 +161,20 @@ class StructureCheck {
   std::optional<DecodingError> checkNames(simdjson::dom::object object) {
     const std::size_t size = object.size();
     if (size < 2) return std::nullopt;
-    names_.clear();
-    for (auto field : object) names_.push_back(field.key);
     if (size <= 16) {
-      for (std::size_t i = 1; i < names_.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-          if (names_[i] == names_[j]) return corrupted(repeatedName(names_[i]));
+      // Small objects (nearly all) compare each name with those before it, on the stack.
+      std::array<std::string_view, 16> names;
+      std::size_t count = 0;
+      for (auto field : object) {
+        for (std::size_t j = 0; j < count; ++j) {
+          if (field.key == names[j]) return corrupted(repeatedName(field.key));
         }
+        names[count++] = field.key;
       }
       return std::nullopt;
     }
+    names_.clear();
+    for (auto field : object) names_.push_back(field.key);
     std::sort(names_.begin(), names_.end());
     const auto repeat = std::adjacent_find(names_.begin(), names_.end());
     if (repeat != names_.end()) return corrupted(repeatedName(*repeat));

@@ -1,9 +1,10 @@
-// The hasher fed by the records' hashing: XXH3 64-bit, seeded, streaming; the state lives in
-// the object (no heap).
+// The hasher fed by the records' hashing: XXH3 64-bit, seeded; the state lives in the object
+// (no heap).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #ifndef XXH_STATIC_LINKING_ONLY
@@ -18,10 +19,16 @@ class Hasher {
   // The byte that ends every string unit; it never occurs in UTF-8.
   static constexpr std::uint8_t stringDelimiter = 0xFF;
 
-  explicit Hasher(std::uint64_t seed = 0) noexcept;
+  explicit Hasher(std::uint64_t seed = 0) noexcept : seed_(seed) {}
 
   // A marker: one byte, 0 or 1 (or any other single byte, such as a boolean's 1 or 0).
-  void marker(std::uint8_t value) noexcept { append(&value, 1); }
+  void marker(std::uint8_t value) noexcept {
+    if (used_ < bufferSize) {
+      buffer_[used_++] = value;
+    } else {
+      spill(&value, 1);
+    }
+  }
   // A word: 64 bits, in the machine's byte order.
   void word(std::uint64_t value) noexcept { append(&value, sizeof value); }
   // A string unit: the text's NFC bytes followed by stringDelimiter. Canonically equivalent
@@ -36,15 +43,27 @@ class Hasher {
   std::uint64_t seed() const noexcept { return seed_; }
 
  private:
-  void append(const void* data, std::size_t size) noexcept;
-  void flush() noexcept;
+  void append(const void* data, std::size_t size) noexcept {
+    if (size <= bufferSize - used_) {
+      std::memcpy(buffer_ + used_, data, size);
+      used_ += size;
+    } else {
+      spill(data, size);
+    }
+  }
+  // Hands the buffer and then `data` to the XXH3 state, starting it on first use.
+  void spill(const void* data, std::size_t size) noexcept;
 
-  XXH3_state_t state_;
+  // Everything fed gathers here first. A record within the platform's 4 KB payload budget
+  // fits, and is then hashed in one call at the end, which is what XXH3 is fastest at; the
+  // streaming state (same result, dearer to start and finish) only starts once the buffer
+  // overflows.
+  static constexpr std::size_t bufferSize = 4096;
   std::uint64_t seed_;
-  // Small units (markers, words, short strings) gather here before they reach XXH3.
-  static constexpr std::size_t bufferSize = 128;
+  bool streaming_ = false;
   std::size_t used_ = 0;
   unsigned char buffer_[bufferSize];
+  XXH3_state_t state_;
 };
 
 }  // namespace corvlin

@@ -1,6 +1,7 @@
 // A compact JSON writer: members in the order written, shortest round-trip numbers.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,26 +18,52 @@ void appendString(std::string& out, std::string_view text);
 // non-finite value is written as null, never as invalid JSON). -0.0 is written "-0".
 void appendNumber(std::string& out, double value);
 
-// Writes values one after another, placing commas and colons itself.
+// Writes values one after another, placing commas and colons itself. Output goes straight into
+// a buffer that grows by doubling; the document is its first length_ bytes.
 class Writer {
  public:
-  void beginObject();
-  void endObject();
-  void beginArray();
-  void endArray();
+  void beginObject() { open('{'); }
+  void endObject() { close('}'); }
+  void beginArray() { open('['); }
+  void endArray() { close(']'); }
   void key(std::string_view name);
   void string(std::string_view text);
   void number(double value);  // finite only
   void boolean(bool value);
   void null();
 
-  const std::string& str() const { return out_; }
-  std::string take() { return std::move(out_); }
+  // Room for `bytes` of output, so that a large document is not copied as it grows.
+  void reserve(std::size_t bytes);
+
+  std::string_view str() const { return {out_.data(), length_}; }
+  std::string take();
 
  private:
-  void separate();
+  void open(char bracket) {
+    char* at = room(2);
+    *at = ',';  // kept only where one is due: no branch to mispredict
+    at += needsComma_ ? 1 : 0;
+    *at++ = bracket;
+    length_ = static_cast<std::size_t>(at - out_.data());
+    needsComma_ = false;
+  }
+  void close(char bracket) {
+    *room(1) = bracket;
+    ++length_;
+    needsComma_ = true;
+  }
+  // Where the next `bytes` bytes go, after growing the buffer when needed; the caller
+  // advances length_ by what it writes.
+  char* room(std::size_t bytes) {
+    if (out_.size() - length_ < bytes) grow(bytes);
+    return out_.data() + length_;
+  }
+  void grow(std::size_t bytes);
+  void literal(std::string_view text, char after);
+  void escapedLiteral(std::string_view text, char after);
 
   std::string out_;
+  std::size_t length_ = 0;
   bool needsComma_ = false;
 };
 

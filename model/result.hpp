@@ -17,7 +17,8 @@ Failure(E) -> Failure<E>;
 template <class T, class E>
 class [[nodiscard]] Result {
  public:
-  Result(T value) : storage_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit
+  Result(const T& value) : storage_(std::in_place_index<0>, value) {}        // NOLINT: implicit
+  Result(T&& value) : storage_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit
   template <class F>
   Result(Failure<F> failure)  // NOLINT: implicit
       : storage_(std::in_place_index<1>, E(std::move(failure.error))) {}

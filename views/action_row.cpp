@@ -2,6 +2,7 @@
 
 #include <utf8proc.h>
 
+#include <utility>
 #include <variant>
 
 #include "views/palette.hpp"
@@ -31,9 +32,11 @@ std::string trimmedActionId(std::string_view id) {
   utf8proc_ssize_t end = 0;
   utf8proc_ssize_t at = 0;
   while (at < size) {
-    utf8proc_int32_t c = 0;
-    utf8proc_ssize_t length = utf8proc_iterate(bytes + at, size - at, &c);
-    const bool content = length <= 0 || !isTrimmed(c);
+    utf8proc_int32_t c = bytes[at];
+    // ASCII needs no decoding; its only Zs character is the space.
+    utf8proc_ssize_t length = c < 0x80 ? 1 : utf8proc_iterate(bytes + at, size - at, &c);
+    const bool content =
+        length <= 0 || (c < 0x80 ? !(c == 0x20 || (c >= 0x09 && c <= 0x0D)) : !isTrimmed(c));
     if (length <= 0) length = 1;
     if (content) {
       if (begin < 0) begin = at;
@@ -81,6 +84,7 @@ std::vector<ActionSpec> visibleActions(const ContentState& state) {
 
 ui::View actionButton(const ActionSpec& action, const ContentState& state) {
   std::vector<ui::View> content;
+  content.reserve(2);
   if (action.requiresAuth.value_or(false)) {
     content.push_back(
         ui::image("lock.fill").with(ui::FontModifier{ui::font(ui::TextStyle::caption2)}));
@@ -89,12 +93,12 @@ ui::View actionButton(const ActionSpec& action, const ContentState& state) {
       ui::text(action.label)
           .with(ui::FontModifier{
               ui::font(ui::TextStyle::footnote).withWeight(ui::FontWeight::semibold)}));
-  const ui::View capsule =
+  ui::View capsule =
       ui::capsule(ui::RoundedCornerStyle::continuous).with(ui::Fill{toneColor(state.tone)});
   return ui::hstack(ui::VerticalAlignment::center, 5, std::move(content))
       .with(ui::Padding{ui::horizontalEdges, 14})
       .with(ui::Padding{ui::verticalEdges, 7})
-      .with(ui::Background{capsule, ui::centered})
+      .with(ui::Background{std::move(capsule), ui::centered})
       .with(ui::ForegroundColor{ui::white});
 }
 
@@ -109,7 +113,8 @@ ui::View ActionRow::body(const Now& now) const {
     buttons.push_back(url ? ui::link(std::move(*url), actionButton(action, state))
                           : ui::emptyView());
   }
-  return ui::hstack(ui::VerticalAlignment::center, 8, {ui::forEach(std::move(buttons))});
+  return ui::hstack(ui::VerticalAlignment::center, 8,
+                    ui::viewList(ui::forEach(std::move(buttons))));
 }
 
 }  // namespace corvlin

@@ -28,6 +28,7 @@ ui::View compactTimer(const ContentState& state, const Now& now) {
 
 ui::View detailsStack(const ContentState& state, const Now& now) {
   std::vector<ui::View> children;
+  children.reserve(4);
   children.push_back(
       ui::text(state.title).with(ui::FontModifier{ui::font(ui::TextStyle::headline)}));
   if (state.body) {

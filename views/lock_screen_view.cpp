@@ -13,6 +13,7 @@ namespace {
 
 ui::View textColumn(const ContentState& state, const Now& now) {
   std::vector<ui::View> children;
+  children.reserve(4);
   children.push_back(ui::text(state.title)
                          .with(ui::FontModifier{ui::font(ui::TextStyle::headline)})
                          .with(ui::ForegroundColor{ui::white}));
@@ -58,7 +59,7 @@ ui::View progressRing(const ContentState& state, const Now& now) {
           .with(ui::FontModifier{
               ui::font(ui::TextStyle::caption).monospaced().withWeight(ui::FontWeight::semibold)})
           .with(ui::ForegroundColor{ui::white});
-  return ui::zstack(ui::centered, {std::move(track), std::move(arc), std::move(timer)})
+  return ui::zstack(ui::centered, ui::viewList(std::move(track), std::move(arc), std::move(timer)))
       .with(ui::Frame{ringDiameter, ringDiameter, ui::centered});
 }
 
@@ -72,7 +73,7 @@ double ringProgress(std::optional<double> progress) {
 
 ui::View LockScreenView::body(const Now& now) const {
   return ui::hstack(ui::VerticalAlignment::center, 14,
-                    {textColumn(state, now), progressRing(state, now)})
+                    ui::viewList(textColumn(state, now), progressRing(state, now)))
       .with(ui::LayoutDirectionModifier{ui::LayoutDirection::rightToLeft});
 }
 

@@ -6,7 +6,6 @@
 
 #include "tests/views/view_test_support.hpp"
 #include "views/island_views.hpp"
-#include "views/lock_screen_view.hpp"
 
 namespace corvlin {
 namespace {
@@ -54,21 +53,6 @@ bool setsLayoutDirection(const ui::View& view) {
   return false;
 }
 
-TEST(LockScreenPresentation, WrapsTheViewInPaddingTintAndRightToLeft) {
-  for (const auto& state : sampleStates()) {
-    SCOPED_TRACE(state.title);
-    const auto now = fixedNow(T0);
-    const ui::View expected =
-        LockScreenView{state}
-            .body(now)
-            .with(ui::Padding{ui::top | ui::leading | ui::bottom | ui::trailing, 16})
-            .with(ui::ActivityBackgroundTint{{0, 0, 0, 0.85}})
-            .with(ui::ActivitySystemActionForegroundColor{{1, 1, 1, 1}})
-            .with(ui::LayoutDirectionModifier{ui::LayoutDirection::rightToLeft});
-    EXPECT_EQ(lockScreenPresentation(contextFor(state), now), expected);
-  }
-}
-
 TEST(DynamicIslandPresentation, FillsEverySlotInOrder) {
   for (const auto& state : sampleStates()) {
     SCOPED_TRACE(::testing::Message() << state.tone.value_or("<no tone>"));
@@ -107,15 +91,6 @@ TEST(Presentations, IgnoreTheAttributes) {
                 reference);
     }
   }
-}
-
-TEST(Widget, ConfigurationHoldsTheTwoBuilders) {
-  const ActivityConfiguration configuration = CorvlinLiveActivityWidget{}.body();
-  const auto context = contextFor(sampleStates()[1]);
-  const auto now = fixedNow(T0);
-  const ui::Presentations got = presentations(configuration, context, now);
-  EXPECT_EQ(got.lockScreen, lockScreenPresentation(context, now));
-  EXPECT_EQ(got.dynamicIsland, dynamicIslandPresentation(context, now));
 }
 
 TEST(WidgetBundle, OffersExactlyOneWidgetAndReturnsZeroAtEndOfInput) {

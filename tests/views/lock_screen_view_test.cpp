@@ -6,8 +6,6 @@
 #include <limits>
 
 #include "tests/views/view_test_support.hpp"
-#include "views/action_row.hpp"
-#include "views/timer_view.hpp"
 
 namespace corvlin {
 namespace {
@@ -23,79 +21,23 @@ TEST(RingProgress, FullRingForUnusableProgressOtherwiseClamped) {
     std::optional<double> progress;
     double expected;
   };
-  const Case cases[] = {
-      {std::nullopt, 1},
-      {std::numeric_limits<double>::quiet_NaN(), 1},
-      {inf, 1},
-      {-inf, 1},
-      {0, 0},
-      {-0.0, 0},
-      {-0.5, 0},
-      {0.25, 0.25},
-      {0.4, 0.4},
-      {1, 1},
-      {1.7, 1},
-  };
+  const Case cases[] = {{std::nullopt, 1},
+                        {std::numeric_limits<double>::quiet_NaN(), 1},
+                        {inf, 1},
+                        {-inf, 1},
+                        {0, 0},
+                        {-0.0, 0},
+                        {-0.5, 0},
+                        {0.25, 0.25},
+                        {0.4, 0.4},
+                        {1, 1},
+                        {1.7, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.progress ? std::to_string(*c.progress) : "absent");
     const double got = ringProgress(c.progress);
     EXPECT_EQ(got, c.expected);
     EXPECT_FALSE(std::signbit(got));
   }
-}
-
-TEST(LockScreenView, BuildsTheRightToLeftRowOfColumnAndRing) {
-  const ContentState state = stateWith([](ContentState& s) {
-    s.title = "Order 42";
-    s.body = "On its way";
-    s.detail = "Gate B";
-    s.tone = "positive";
-    s.progress = 0.25;
-    s.timerDirection = "down";
-    s.timerEnd = T0.timeIntervalSince1970 + 90;
-    s.actions = {test::action("call", "Call")};
-  });
-  const ui::Color green{0.13, 0.77, 0.37, 1.0};
-  const auto now = fixedNow(T0);
-
-  const ui::View column =
-      ui::vstack(ui::HorizontalAlignment::trailing, 4,
-                 {
-                     ui::text("Order 42")
-                         .with(ui::FontModifier{ui::font(ui::TextStyle::headline)})
-                         .with(ui::ForegroundColor{{1, 1, 1, 1}}),
-                     ui::text("On its way")
-                         .with(ui::FontModifier{ui::font(ui::TextStyle::subheadline)})
-                         .with(ui::ForegroundColor{{1, 1, 1, 0.75}}),
-                     ui::text("Gate B")
-                         .with(ui::FontModifier{ui::font(ui::TextStyle::caption)})
-                         .with(ui::ForegroundColor{{1, 1, 1, 0.6}}),
-                     ActionRow{state}.body(now).with(ui::Padding{ui::top, 4}),
-                 })
-          .with(ui::FlexFrame{inf,
-                              {ui::HorizontalAlignment::trailing, ui::VerticalAlignment::center}});
-  const ui::View ring =
-      ui::zstack(
-          ui::centered,
-          {
-              ui::circle().with(ui::Stroke{
-                  {1, 1, 1, 0.15}, 5, ui::LineCap::butt, ui::LineJoin::miter, 10, {}, 0}),
-              ui::circle()
-                  .with(ui::Trim{0, 0.25})
-                  .with(ui::Stroke{green, 5, ui::LineCap::round, ui::LineJoin::miter, 10, {}, 0})
-                  .with(ui::RotationEffect{-90, {0.5, 0.5}}),
-              TimerView{state}
-                  .body(now)
-                  .with(ui::FontModifier{
-                      ui::Font{ui::TextStyle::caption, true, ui::FontWeight::semibold}})
-                  .with(ui::ForegroundColor{{1, 1, 1, 1}}),
-          })
-          .with(ui::Frame{58, 58, ui::centered});
-  const ui::View expected =
-      ui::hstack(ui::VerticalAlignment::center, 14, {column, ring})
-          .with(ui::LayoutDirectionModifier{ui::LayoutDirection::rightToLeft});
-
-  EXPECT_EQ(LockScreenView{state}.body(now), expected);
 }
 
 TEST(LockScreenView, ColumnLeavesOutOnlyAbsentTexts) {

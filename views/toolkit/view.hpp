@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -253,6 +254,15 @@ struct View {
 };
 
 // --- Builders, so that trees read like the toolkit code they stand for ---------------------------
+
+// The given views moved into a list: a braced list would copy every tree in it.
+template <class... Views>
+std::vector<View> viewList(Views&&... views) {
+  std::vector<View> list;
+  list.reserve(sizeof...(views));
+  (list.push_back(std::forward<Views>(views)), ...);
+  return list;
+}
 
 View text(std::string content);
 View hstack(VerticalAlignment alignment, double spacing, std::vector<View> children);

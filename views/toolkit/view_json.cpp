@@ -758,8 +758,13 @@ std::string toJson(const View& view) {
 
 std::string toJson(const Presentations& presentations) {
   json::Writer w;
+  w.reserve(8192);  // the seven presentations of a typical activity take about 7 KB
   writePresentations(w, presentations);
   return w.take();
+}
+
+void writeJson(json::Writer& writer, const Presentations& presentations) {
+  writePresentations(writer, presentations);
 }
 
 Result<View, std::string> viewFromJson(simdjson::dom::element element) {

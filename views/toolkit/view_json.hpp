@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "model/json_writer.hpp"
 #include "model/result.hpp"
 #include "views/toolkit/view.hpp"
 
@@ -15,6 +16,10 @@ namespace corvlin::ui {
 // the one exception is a flexible frame's infinite maxWidth, written as "infinity".
 std::string toJson(const View& view);
 std::string toJson(const Presentations& presentations);
+
+// The same form written as the next value of `writer`, so that it can sit inside a larger
+// document without being copied into it.
+void writeJson(json::Writer& writer, const Presentations& presentations);
 
 // Reading the form back. The error names where the fault is, e.g.
 // `dynamicIsland.expanded[0].content.children[1]: unknown view type "Foo"`.

@@ -1,0 +1,136 @@
+// corvlin-bench-steady-state: one extension process serves many requests in a row (the default
+// activity and every golden request, in turn). Prints the table's steady-state rows: requests
+// per second, and resident memory at the start and at the end.
+//
+//   corvlin-bench-steady-state [--requests N] EXTENSION [DATA_DIR]
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/child_process.hpp"
+#include "bench/table.hpp"
+
+namespace corvlin::bench {
+
+namespace {
+
+// Answers read before the start figure is taken: every request kind has been seen by then.
+constexpr long warmUpRequests = 100;
+
+std::string firstLine(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  std::getline(in, line);
+  while (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::vector<std::string> requestLines(const std::filesystem::path& data) {
+  std::vector<std::string> lines{firstLine(data / "default-activity.json")};
+  std::vector<std::filesystem::path> golden;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(data / "golden", error)) {
+    if (entry.path().string().ends_with(".request.json")) golden.push_back(entry.path());
+  }
+  std::sort(golden.begin(), golden.end());
+  for (const auto& path : golden) lines.push_back(firstLine(path));
+  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+  return lines;
+}
+
+int usage() {
+  std::fputs("usage: corvlin-bench-steady-state [--requests N] EXTENSION [DATA_DIR]\n", stderr);
+  return 64;
+}
+
+}  // namespace
+
+int run(int argc, char** argv) {
+  long requests = 100'000;
+  std::vector<const char*> paths;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--requests") == 0 && i + 1 < argc) {
+      requests = std::atol(argv[++i]);
+    } else {
+      paths.push_back(argv[i]);
+    }
+  }
+  if (requests <= warmUpRequests || paths.empty() || paths.size() > 2) return usage();
+  const std::filesystem::path data = paths.size() == 2 ? paths[1] : CORVLIN_BENCH_DATA;
+  const std::vector<std::string> lines = requestLines(data);
+  if (lines.empty()) {
+    std::fprintf(stderr, "no requests under %s\n", data.c_str());
+    return 66;
+  }
+
+  auto child = spawnChild(paths[0]);
+  if (!child) {
+    std::fprintf(stderr, "cannot start %s\n", paths[0]);
+    return 69;
+  }
+  const double start = monotonicNs();
+  // Requests go in from their own thread so that the pipes never fill up both ways.
+  std::thread writer([&] {
+    std::string batch;
+    for (long i = 0; i < requests; ++i) {
+      batch += lines[static_cast<std::size_t>(i) % lines.size()];
+      batch += '\n';
+      if (batch.size() >= 16384 || i + 1 == requests) {
+        if (!writeAll(*child, batch)) return;
+        batch.clear();
+      }
+    }
+  });
+  long answered = 0;
+  long failed = 0;
+  long startKiB = -1;
+  while (answered < requests) {
+    const auto answer = readLine(*child);
+    if (!answer) break;
+    if (!answer->starts_with("{\"presentations\":")) ++failed;
+    if (++answered == warmUpRequests) startKiB = statusKiB(child->pid, "VmRSS");
+  }
+  const double elapsed = monotonicNs() - start;
+  writer.join();
+  // Every answer is read and the process waits for more input: its memory at the end.
+  const long endKiB = statusKiB(child->pid, "VmRSS");
+  const ChildExit exit = finish(*child);
+
+  if (answered != requests || failed != 0 || !WIFEXITED(exit.status) ||
+      WEXITSTATUS(exit.status) != 0) {
+    std::fprintf(stderr, "the extension answered %ld of %ld requests, %ld with an error\n",
+                 answered, requests, failed);
+    return 69;
+  }
+  const double perSecond = static_cast<double>(requests) / (elapsed / 1e9);
+  printRow(stdout,
+           Row{"steady state",
+               formatCount(static_cast<double>(requests)) + " requests through one process, " +
+                   formatCount(static_cast<double>(lines.size())) + " kinds in turn",
+               formatCount(perSecond) + " requests/s (" +
+                   formatNanoseconds(elapsed / static_cast<double>(requests)) + " each)",
+               "", "", "", ""});
+  const double grown = static_cast<double>(endKiB - startKiB) * 1024;
+  std::string change = grown >= 0 ? "+" : "";
+  change += formatBytes(grown);
+  printRow(stdout,
+           Row{"steady state",
+               "resident memory after " + formatCount(warmUpRequests) + " requests and at the end",
+               formatBytes(static_cast<double>(startKiB) * 1024) + " → " +
+                   formatBytes(static_cast<double>(endKiB) * 1024),
+               "", change, "no growth", verdict(startKiB > 0 && endKiB <= startKiB)});
+  return 0;
+}
+
+}  // namespace corvlin::bench
+
+int main(int argc, char** argv) { return corvlin::bench::run(argc, argv); }

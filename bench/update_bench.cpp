@@ -1,0 +1,78 @@
+// Building the seven presentations, and a full update: decode, build, write the answer.
+#include <benchmark/benchmark.h>
+#include <simdjson.h>
+
+#include <string>
+
+#include "app/runner.hpp"
+#include "bench/benchmarks.hpp"
+#include "bench/payloads.hpp"
+#include "views/toolkit/view_json.hpp"
+
+namespace corvlin::bench {
+
+namespace {
+
+void buildSeven(benchmark::State& state) {
+  const ActivityConfiguration configuration = CorvlinLiveActivityWidget{}.body();
+  const ActivityViewContext context{{"delivery", "A42"}, defaultActivityState()};
+  const Now now = fixedNow(defaultActivityNow());
+  for (auto _ : state) {
+    auto built = presentations(configuration, context, now);
+    benchmark::DoNotOptimize(built);
+  }
+}
+
+void writeSeven(benchmark::State& state) {
+  const ActivityConfiguration configuration = CorvlinLiveActivityWidget{}.body();
+  const ActivityViewContext context{{"delivery", "A42"}, defaultActivityState()};
+  const auto built = presentations(configuration, context, fixedNow(defaultActivityNow()));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    std::string written = ui::toJson(built);
+    bytes = written.size();
+    benchmark::DoNotOptimize(written);
+  }
+  state.counters["answerBytes"] = static_cast<double>(bytes);
+}
+
+// The runner's own work for one request line; the clock is never read (the line pins now).
+void update(benchmark::State& state, const std::string& line) {
+  const ActivityConfiguration configuration = CorvlinLiveActivityWidget{}.body();
+  const Now unused = [] { return Instant{}; };
+  simdjson::dom::parser parser;
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    std::string answered = answer(configuration, parser, line, unused);
+    bytes = answered.size();
+    benchmark::DoNotOptimize(answered);
+  }
+  if (answer(configuration, parser, line, unused).starts_with("{\"error\"")) {
+    state.SkipWithError("the request is answered with an error");
+  }
+  state.counters["answerBytes"] = static_cast<double>(bytes);
+}
+
+void parseOnly(benchmark::State& state, const std::string& line) {
+  simdjson::dom::parser parser;
+  for (auto _ : state) {
+    simdjson::dom::element root;
+    if (parser.parse(line.data(), line.size()).get(root) != simdjson::SUCCESS) {
+      state.SkipWithError("the request does not parse");
+      break;
+    }
+    benchmark::DoNotOptimize(root);
+  }
+}
+
+}  // namespace
+
+void registerUpdates() {
+  const std::string line = defaultActivityRequest();
+  benchmark::RegisterBenchmark("build/default", buildSeven);
+  benchmark::RegisterBenchmark("write/default", writeSeven);
+  benchmark::RegisterBenchmark("update/default", update, line);
+  benchmark::RegisterBenchmark("simdjson/default-request", parseOnly, line);
+}
+
+}  // namespace corvlin::bench
