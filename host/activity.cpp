@@ -62,10 +62,11 @@ Result<Payload, DecodingError> decodePayload(std::string_view bytes) {
   if (root.get_array().get(list) == simdjson::SUCCESS) {
     payload.isList = true;
     if (list.size() > maxActivitiesPerPayload) {
-      return Failure{DecodingError{
-          DecodingError::Kind::dataCorrupted, {},
-          "The list holds " + std::to_string(list.size()) + " activities; at most " +
-              std::to_string(maxActivitiesPerPayload) + " are rendered at once."}};
+      return Failure{
+          DecodingError{DecodingError::Kind::dataCorrupted,
+                        {},
+                        "The list holds " + std::to_string(list.size()) + " activities; at most " +
+                            std::to_string(maxActivitiesPerPayload) + " are rendered at once."}};
     }
     std::size_t index = 0;
     for (simdjson::dom::element entry : list) {
@@ -75,7 +76,8 @@ Result<Payload, DecodingError> decodePayload(std::string_view bytes) {
     return payload;
   }
   if (!root.is_object()) {
-    return Failure{DecodingError{DecodingError::Kind::typeMismatch, {},
+    return Failure{DecodingError{DecodingError::Kind::typeMismatch,
+                                 {},
                                  "Expected to decode an activity object or a list of activities "
                                  "but found another kind of value instead."}};
   }

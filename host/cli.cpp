@@ -90,7 +90,8 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
         }
       } else if (arg == "--now") {
         options.now = parseNumber(text);
-        if (!options.now) return Failure{"--now needs a finite number of seconds, not '" + text + "'"};
+        if (!options.now)
+          return Failure{"--now needs a finite number of seconds, not '" + text + "'"};
       } else if (arg == "--out") {
         options.out = text;
       } else if (arg == "--extension") {

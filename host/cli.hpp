@@ -27,8 +27,8 @@ struct Options {
   std::optional<std::string> file;  // absent: the embedded payload; "-": standard input
   bool attributes = false;          // decode: read attributes instead of a content state
   Format format = Format::text;
-  std::optional<double> now;        // seconds since 1970; absent: the real clock
-  std::optional<std::string> out;   // absent: standard output
+  std::optional<double> now;             // seconds since 1970; absent: the real clock
+  std::optional<std::string> out;        // absent: standard output
   std::optional<std::string> extension;  // absent: the extension next to corvlin-host
   std::optional<long> timeoutMs;
 };

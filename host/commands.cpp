@@ -1,9 +1,10 @@
 #include "host/commands.hpp"
 
+#include <simdjson.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <simdjson.h>
 
 #include "host/activity.hpp"
 #include "host/html_renderer.hpp"
@@ -38,7 +39,8 @@ Activity defaultActivityAt(double now) {
   Activity activity = payload.value().entries.front().value();
   simdjson::dom::parser parser;
   double writtenAt = 0;
-  if (activity.state.timerEnd && !parser.parse(std::string(defaultActivity()))["now"].get(writtenAt)) {
+  if (activity.state.timerEnd &&
+      !parser.parse(std::string(defaultActivity()))["now"].get(writtenAt)) {
     activity.state.timerEnd = now + (*activity.state.timerEnd - writtenAt);
   }
   return activity;
@@ -53,7 +55,8 @@ bool writeOutput(const Options& options, const std::string& text, Environment& e
   std::ofstream file(*options.out, std::ios::binary | std::ios::trunc);
   if (file) file << text;
   if (!file || !file.flush()) {
-    env.err << "corvlin-host: cannot write " << *options.out << ": " << std::strerror(errno) << "\n";
+    env.err << "corvlin-host: cannot write " << *options.out << ": " << std::strerror(errno)
+            << "\n";
     return false;
   }
   return true;
@@ -170,8 +173,10 @@ int runRender(const Options& options, Environment& env) {
     anyDecodingError = anyDecodingError || r.decodingError.has_value();
     anyExtensionFailure = anyExtensionFailure || r.extensionFailure.has_value();
     if (payload.isList) {
-      if (r.decodingError) env.err << "corvlin-host: " << which << errorJson(*r.decodingError) << "\n";
-      if (r.extensionFailure) env.err << "corvlin-host: " << which << r.extensionFailure->message << "\n";
+      if (r.decodingError)
+        env.err << "corvlin-host: " << which << errorJson(*r.decodingError) << "\n";
+      if (r.extensionFailure)
+        env.err << "corvlin-host: " << which << r.extensionFailure->message << "\n";
     }
   }
 
@@ -189,9 +194,15 @@ int runRender(const Options& options, Environment& env) {
 
   std::string text;
   switch (options.format) {
-    case Format::text: text = renderTextAll(rendered, payload.isList, now); break;
-    case Format::json: text = renderJson(rendered, payload.isList); break;
-    case Format::html: text = renderHtml(rendered, now); break;
+    case Format::text:
+      text = renderTextAll(rendered, payload.isList, now);
+      break;
+    case Format::json:
+      text = renderJson(rendered, payload.isList);
+      break;
+    case Format::html:
+      text = renderHtml(rendered, now);
+      break;
   }
   if (!writeOutput(options, text, env)) return exitCannotCreate;
   if (options.out) env.err << "corvlin-host: wrote " << *options.out << "\n";

@@ -95,11 +95,13 @@ Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
   int in[2];
   int out[2];
   if (::pipe2(in, O_CLOEXEC) != 0) {
-    return Failure{failure(Kind::cannotStart, std::string("cannot create a pipe: ") + strerror(errno))};
+    return Failure{
+        failure(Kind::cannotStart, std::string("cannot create a pipe: ") + strerror(errno))};
   }
   Fd childIn(in[0]), toChild(in[1]);
   if (::pipe2(out, O_CLOEXEC) != 0) {
-    return Failure{failure(Kind::cannotStart, std::string("cannot create a pipe: ") + strerror(errno))};
+    return Failure{
+        failure(Kind::cannotStart, std::string("cannot create a pipe: ") + strerror(errno))};
   }
   Fd fromChild(out[0]), childOut(out[1]);
 
@@ -109,12 +111,13 @@ Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
   posix_spawn_file_actions_adddup2(&actions, childOut.fd, STDOUT_FILENO);
   Child child;
   char* argv[] = {const_cast<char*>(executable.c_str()), nullptr};
-  const int spawned = ::posix_spawn(&child.pid, executable.c_str(), &actions, nullptr, argv, environ);
+  const int spawned =
+      ::posix_spawn(&child.pid, executable.c_str(), &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     child.pid = -1;
-    return Failure{failure(Kind::cannotStart, "cannot start the extension " + executable + ": " +
-                                                  strerror(spawned))};
+    return Failure{failure(Kind::cannotStart,
+                           "cannot start the extension " + executable + ": " + strerror(spawned))};
   }
   childIn.reset();
   childOut.reset();
@@ -146,14 +149,15 @@ Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
     const int ready = ::poll(fds, count, millisecondsUntil(deadline));
     if (ready < 0 && errno != EINTR) {
       child.kill();
-      return Failure{failure(Kind::crashed, std::string("cannot wait for the extension: ") +
-                                                strerror(errno))};
+      return Failure{
+          failure(Kind::crashed, std::string("cannot wait for the extension: ") + strerror(errno))};
     }
     if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
       const ssize_t n = ::write(toChild.fd, pending.data() + written, pending.size() - written);
       if (n > 0) written += static_cast<std::size_t>(n);
       // A closed input means the extension went away; its exit status says why, below.
-      if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == pending.size()) toChild.reset();
+      if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == pending.size())
+        toChild.reset();
     }
     if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
       const ssize_t n = ::read(fromChild.fd, buffer, sizeof buffer);
@@ -168,9 +172,9 @@ Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
         const auto piece = chunk.substr(0, newline);
         if (line.size() + piece.size() > limits.maxAnswerBytes) {
           child.kill();
-          return Failure{failure(Kind::answerTooLarge,
-                                 "the extension's answer is larger than " +
-                                     std::to_string(limits.maxAnswerBytes) + " bytes")};
+          return Failure{failure(Kind::answerTooLarge, "the extension's answer is larger than " +
+                                                           std::to_string(limits.maxAnswerBytes) +
+                                                           " bytes")};
         }
         line += piece;
         if (newline == std::string_view::npos) break;
@@ -204,8 +208,8 @@ Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
   fromChild.reset();
   if (!child.waitUntil(deadline)) {
     child.kill();
-    return Failure{failure(Kind::timedOut,
-                           "the extension answered but did not exit at the end of its input")};
+    return Failure{
+        failure(Kind::timedOut, "the extension answered but did not exit at the end of its input")};
   }
   if (!WIFEXITED(child.status) || WEXITSTATUS(child.status) != 0) {
     return Failure{failure(WIFSIGNALED(child.status) ? Kind::crashed : Kind::exitedEarly,

@@ -22,9 +22,9 @@ Result<std::string, InputError> readPayload(const std::string& path) {
     const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
     bytes.append(buffer, n);
     if (bytes.size() > maxPayloadBytes) {
-      return Failure{InputError{InputError::Kind::tooLarge,
-                                name + " is larger than " + std::to_string(maxPayloadBytes) +
-                                    " bytes; refusing to read it"}};
+      return Failure{InputError{InputError::Kind::tooLarge, name + " is larger than " +
+                                                                std::to_string(maxPayloadBytes) +
+                                                                " bytes; refusing to read it"}};
     }
     if (n < sizeof buffer) break;
   }

@@ -43,8 +43,10 @@ int main(int argc, char** argv) {
     case Options::Command::help:
       std::cout << usageText;
       return exitOk;
-    case Options::Command::decode: return runDecode(options.value(), env);
-    case Options::Command::render: return runRender(options.value(), env);
+    case Options::Command::decode:
+      return runDecode(options.value(), env);
+    case Options::Command::render:
+      return runRender(options.value(), env);
   }
   return exitSoftware;
 }

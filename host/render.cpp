@@ -50,7 +50,8 @@ RenderedActivity readAnswer(const std::string& line) {
   simdjson::dom::parser parser;
   auto document = json::parse(parser, line);
   if (!document) {
-    rendered.extensionFailure = malformed("is not one line of JSON: " + document.error().description);
+    rendered.extensionFailure =
+        malformed("is not one line of JSON: " + document.error().description);
     return rendered;
   }
   simdjson::dom::element answer = document.value();
@@ -58,7 +59,8 @@ RenderedActivity readAnswer(const std::string& line) {
   if (!answer["presentations"].get(part)) {
     auto presentations = ui::presentationsFromJson(part);
     if (!presentations) {
-      rendered.extensionFailure = malformed("holds no valid view description: " + presentations.error());
+      rendered.extensionFailure =
+          malformed("holds no valid view description: " + presentations.error());
     } else {
       rendered.presentations = std::move(presentations).value();
     }

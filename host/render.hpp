@@ -14,9 +14,9 @@ namespace corvlin::host {
 // What became of one activity: its presentations, or why there are none.
 struct RenderedActivity {
   std::optional<ui::Presentations> presentations;
-  std::optional<DecodingError> decodingError;    // the payload or the extension refused it
+  std::optional<DecodingError> decodingError;        // the payload or the extension refused it
   std::optional<ExtensionFailure> extensionFailure;  // the extension misbehaved
-  std::size_t codedStateBytes = 0;                // size of the coded content state
+  std::size_t codedStateBytes = 0;                   // size of the coded content state
 };
 
 // Asks the extension at `executable` for the presentations of each activity at `now`, one

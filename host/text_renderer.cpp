@@ -22,18 +22,24 @@ std::string percent(double fraction) { return number(std::round(fraction * 1000)
 
 std::string_view styleName(TextStyle style) {
   switch (style) {
-    case TextStyle::title2: return "title2";
-    case TextStyle::headline: return "headline";
-    case TextStyle::subheadline: return "subheadline";
-    case TextStyle::footnote: return "footnote";
-    case TextStyle::caption: return "caption";
-    case TextStyle::caption2: return "caption2";
+    case TextStyle::title2:
+      return "title2";
+    case TextStyle::headline:
+      return "headline";
+    case TextStyle::subheadline:
+      return "subheadline";
+    case TextStyle::footnote:
+      return "footnote";
+    case TextStyle::caption:
+      return "caption";
+    case TextStyle::caption2:
+      return "caption2";
   }
   return "?";
 }
 
 std::string alignmentName(const Alignment& a) {
-  const char* h = a.horizontal == HorizontalAlignment::leading   ? "leading"
+  const char* h = a.horizontal == HorizontalAlignment::leading    ? "leading"
                   : a.horizontal == HorizontalAlignment::trailing ? "trailing"
                                                                   : "";
   const char* v = a.vertical == VerticalAlignment::top      ? "top"
@@ -110,7 +116,7 @@ std::string modifierText(const Modifier& modifier, double now) {
         } else if constexpr (std::is_same_v<M, MultilineTextAlignment>) {
           return m.alignment == TextAlignment::trailing ? "lines trailing"
                  : m.alignment == TextAlignment::center ? "lines centred"
-                                                         : "lines leading";
+                                                        : "lines leading";
         } else if constexpr (std::is_same_v<M, LayoutDirectionModifier>) {
           return m.value == LayoutDirection::rightToLeft ? "right-to-left" : "left-to-right";
         } else if constexpr (std::is_same_v<M, ActivityBackgroundTint>) {
@@ -177,7 +183,8 @@ void describe(const View& view, int depth, double now, std::string& out) {
         } else if constexpr (std::is_same_v<K, Text>) {
           return quoted(k.text);
         } else if constexpr (std::is_same_v<K, TimerText>) {
-          return "timer " + timerTextAt(k, now) + (k.countsDown ? " counting down" : " counting up");
+          return "timer " + timerTextAt(k, now) +
+                 (k.countsDown ? " counting down" : " counting up");
         } else if constexpr (std::is_same_v<K, Image>) {
           return "symbol " + k.systemName;
         } else if constexpr (std::is_same_v<K, Circle>) {
@@ -209,10 +216,14 @@ void describe(const View& view, int depth, double now, std::string& out) {
 
 std::string_view positionName(ExpandedRegionPosition position) {
   switch (position) {
-    case ExpandedRegionPosition::leading: return "leading";
-    case ExpandedRegionPosition::trailing: return "trailing";
-    case ExpandedRegionPosition::center: return "center";
-    case ExpandedRegionPosition::bottom: return "bottom";
+    case ExpandedRegionPosition::leading:
+      return "leading";
+    case ExpandedRegionPosition::trailing:
+      return "trailing";
+    case ExpandedRegionPosition::center:
+      return "center";
+    case ExpandedRegionPosition::bottom:
+      return "bottom";
   }
   return "?";
 }
@@ -226,17 +237,21 @@ std::string colorName(const Color& color) {
   };
   // The accents by tone word, and the plain colours the presentations use.
   static constexpr Named names[] = {
-      {{1.0, 0.3, 0.37, 1}, "red (danger)"},     {{1.0, 0.62, 0.11, 1}, "amber (warning)"},
-      {{0.13, 0.77, 0.37, 1}, "green (positive)"}, {{0.18, 0.42, 1.0, 1}, "blue (default)"},
-      {{1, 1, 1, 1}, "white"},                   {{0, 0, 0, 1}, "black"},
+      {{1.0, 0.3, 0.37, 1}, "red (danger)"},
+      {{1.0, 0.62, 0.11, 1}, "amber (warning)"},
+      {{0.13, 0.77, 0.37, 1}, "green (positive)"},
+      {{0.18, 0.42, 1.0, 1}, "blue (default)"},
+      {{1, 1, 1, 1}, "white"},
+      {{0, 0, 0, 1}, "black"},
   };
   for (const auto& n : names) {
     if (n.color.red == color.red && n.color.green == color.green && n.color.blue == color.blue) {
-      return color.opacity == 1 ? std::string(n.name) : std::string(n.name) + " " + percent(color.opacity);
+      return color.opacity == 1 ? std::string(n.name)
+                                : std::string(n.name) + " " + percent(color.opacity);
     }
   }
-  return "rgb(" + number(color.red) + ", " + number(color.green) + ", " + number(color.blue) +
-         ")" + (color.opacity == 1 ? "" : " " + percent(color.opacity));
+  return "rgb(" + number(color.red) + ", " + number(color.green) + ", " + number(color.blue) + ")" +
+         (color.opacity == 1 ? "" : " " + percent(color.opacity));
 }
 
 std::string renderText(const View& view, double now) {

@@ -12,7 +12,8 @@ std::string timerTextAt(const ui::TimerText& timer, double now) {
   // Well beyond any clamped timer; keeps the conversion below defined.
   if (seconds > 1e12) seconds = 1e12;
   // A countdown shows the seconds still to run (rounded up), a count-up the whole seconds passed.
-  const auto total = static_cast<long long>(timer.countsDown ? std::ceil(seconds) : std::floor(seconds));
+  const auto total =
+      static_cast<long long>(timer.countsDown ? std::ceil(seconds) : std::floor(seconds));
   const long long hours = total / 3600;
   const long long minutes = (total / 60) % 60;
   const long long secs = total % 60;

@@ -429,9 +429,9 @@ Result<CorvlinLiveActivityAttributes, DecodingError> readAttributes(element valu
 
 template <class Record, class Read>
 Result<Record, DecodingError> readDocument(std::string_view bytes, Read read) {
-  // One parser per thread, reused: its buffers grow to the largest document and stay. The
-  // element it gives is used up before this function returns.
-  thread_local simdjson::dom::parser parser;
+  // A parser of its own, so that no state outlives the call; callers that decode many
+  // documents keep a parser and use json::parse with the element overloads instead.
+  simdjson::dom::parser parser;
   auto root = json::parse(parser, bytes);
   if (!root) return Failure{std::move(root).error()};
   return read(root.value(), nullptr);

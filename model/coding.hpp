@@ -30,7 +30,7 @@ Result<simdjson::dom::element, DecodingError> parse(simdjson::dom::parser& parse
 
 // Reading. The error is the first failure in reading order, with its coding path. An element
 // should come from json::parse, which makes the document-wide checks; the text forms parse
-// with a per-thread parser.
+// with a parser of their own.
 Result<ContentState, DecodingError> decodeContentState(simdjson::dom::element value);
 Result<ContentState, DecodingError> decodeContentState(std::string_view json);
 Result<CorvlinLiveActivityAttributes, DecodingError> decodeAttributes(simdjson::dom::element value);

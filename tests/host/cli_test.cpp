@@ -12,8 +12,8 @@ TEST(Cli, ParsesCommandsAndOptions) {
   EXPECT_TRUE(decode->attributes);
   EXPECT_EQ(decode->file, "a.json");
 
-  auto render = parseArguments(
-      {"render", "-", "--format", "json", "--now", "1767225510.5", "--out", "x", "--timeout", "250"});
+  auto render = parseArguments({"render", "-", "--format", "json", "--now", "1767225510.5", "--out",
+                                "x", "--timeout", "250"});
   ASSERT_TRUE(render.ok()) << render.error();
   EXPECT_EQ(render->command, Options::Command::render);
   EXPECT_EQ(render->file, "-");

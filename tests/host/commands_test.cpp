@@ -37,12 +37,29 @@ TEST(HostDecode, WritesTheRecordBackOrOneErrorLine) {
        65,
        "",
        R"({"error":{"kind":"keyNotFound","codingPath":["actions",1,"label"],)"},
-      {"not JSON", {"decode", "-"}, "{", 65, "", R"({"error":{"kind":"dataCorrupted","codingPath":[],)"},
-      {"attributes", {"decode", "--attributes", "-"}, R"({"kind":"delivery","activityId":"A42","x":1})", 0,
-       "{\"kind\":\"delivery\",\"activityId\":\"A42\"}\n", ""},
-      {"attributes lacking activityId", {"decode", "--attributes", "-"}, R"({"kind":"delivery"})", 65,
-       "", R"("codingPath":["activityId"])"},
-      {"unreadable file", {"decode", "/nonexistent/payload.json"}, "", 66, "",
+      {"not JSON",
+       {"decode", "-"},
+       "{",
+       65,
+       "",
+       R"({"error":{"kind":"dataCorrupted","codingPath":[],)"},
+      {"attributes",
+       {"decode", "--attributes", "-"},
+       R"({"kind":"delivery","activityId":"A42","x":1})",
+       0,
+       "{\"kind\":\"delivery\",\"activityId\":\"A42\"}\n",
+       ""},
+      {"attributes lacking activityId",
+       {"decode", "--attributes", "-"},
+       R"({"kind":"delivery"})",
+       65,
+       "",
+       R"("codingPath":["activityId"])"},
+      {"unreadable file",
+       {"decode", "/nonexistent/payload.json"},
+       "",
+       66,
+       "",
        "cannot open /nonexistent/payload.json"},
       {"bad usage", {"decode", "--bogus"}, "", 64, "", "usage: corvlin-host"},
       {"help", {"--help"}, "", 0, "", ""},
@@ -66,10 +83,11 @@ TEST(HostRender, ShowsAllSevenPresentationsOfTheDefaultActivity) {
   const HostRun text = runHost({"render", "--now", pinnedNow});
   ASSERT_EQ(text.status, 0) << text.err;
   for (const char* part :
-       {"Lock screen", "expanded leading", "expanded trailing", "expanded bottom", "compact leading",
-        "compact trailing", "minimal", "\"Order 42 is on its way\"", "amber (warning)",
-        "timer 1:30 counting down", "corvlin://live-activity/action?actionId=cancel",
-        "button [🔒 Cancel order]", "right-to-left"}) {
+       {"Lock screen", "expanded leading", "expanded trailing", "expanded bottom",
+        "compact leading", "compact trailing", "minimal", "\"Order 42 is on its way\"",
+        "amber (warning)", "timer 1:30 counting down",
+        "corvlin://live-activity/action?actionId=cancel", "button [🔒 Cancel order]",
+        "right-to-left"}) {
     EXPECT_NE(text.out.find(part), std::string::npos) << part << "\n" << text.out;
   }
 
@@ -86,7 +104,8 @@ TEST(HostRender, ReadsWrappedStatesAndListsFromStandardInput) {
   ASSERT_EQ(one.status, 0) << one.err;
   EXPECT_NE(one.out.find("\"Wrapped\""), std::string::npos);
 
-  const std::string list = "[" + wrapped + R"(,{"contentState":{"body":"no title"}},{"title":"Third"}])";
+  const std::string list =
+      "[" + wrapped + R"(,{"contentState":{"body":"no title"}},{"title":"Third"}])";
   const HostRun many = runHost({"render", "-", "--now", pinnedNow}, list);
   EXPECT_EQ(many.status, 65) << "a failed entry still fails the run";
   EXPECT_NE(many.out.find("Activity 3 of 3"), std::string::npos) << many.out;
@@ -104,11 +123,13 @@ TEST(HostRender, RefusesListsOfMoreThanSixtyFourActivities) {
 }
 
 TEST(HostRender, ReportsDecodingFailuresLikeDecode) {
-  const HostRun run = runHost({"render", "-"}, R"({"contentState":{"title":"t","progress":"half"}})");
+  const HostRun run =
+      runHost({"render", "-"}, R"({"contentState":{"title":"t","progress":"half"}})");
   EXPECT_EQ(run.status, 65);
   EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find(R"({"error":{"kind":"typeMismatch","codingPath":["contentState","progress"])"),
-            std::string::npos)
+  EXPECT_NE(
+      run.err.find(R"({"error":{"kind":"typeMismatch","codingPath":["contentState","progress"])"),
+      std::string::npos)
       << run.err;
 }
 
@@ -164,16 +185,17 @@ TEST(HostRender, SurvivesAFailingExtension) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
-    const HostRun run = runHost({"render", "--now", pinnedNow, "--timeout", c.timeoutMs, "--extension",
-                             binPath("faulty-extension")},
-                            "", {std::string("CORVLIN_FAULT=") + c.fault});
+    const HostRun run = runHost({"render", "--now", pinnedNow, "--timeout", c.timeoutMs,
+                                 "--extension", binPath("faulty-extension")},
+                                "", {std::string("CORVLIN_FAULT=") + c.fault});
     EXPECT_EQ(run.status, 69) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
   }
   const HostRun missing = runHost({"render", "--extension", "/nonexistent/extension"});
   EXPECT_EQ(missing.status, 69);
-  EXPECT_NE(missing.err.find("cannot start the extension /nonexistent/extension"), std::string::npos)
+  EXPECT_NE(missing.err.find("cannot start the extension /nonexistent/extension"),
+            std::string::npos)
       << missing.err;
 }
 

@@ -15,7 +15,9 @@ extern char** environ;
 namespace corvlin::test {
 
 std::string binPath(const std::string& name) { return std::string(CORVLIN_BIN_DIR) + "/" + name; }
-std::string dataPath(const std::string& name) { return std::string(CORVLIN_TEST_DATA) + "/" + name; }
+std::string dataPath(const std::string& name) {
+  return std::string(CORVLIN_TEST_DATA) + "/" + name;
+}
 
 namespace {
 std::string slurp(const std::string& path) {
@@ -27,7 +29,7 @@ std::string slurp(const std::string& path) {
 }  // namespace
 
 HostRun runHost(const std::vector<std::string>& arguments, const std::string& input,
-            const std::vector<std::string>& env) {
+                const std::vector<std::string>& env) {
   char dir[] = "/tmp/corvlin-host-test-XXXXXX";
   if (!mkdtemp(dir)) return {};
   const std::string in = std::string(dir) + "/in", out = std::string(dir) + "/out",

@@ -15,7 +15,7 @@ struct HostRun {
 // Runs build/bin/corvlin-host with `arguments`, feeding `input` on standard input, with the
 // extra environment assignments `env` ("NAME=value").
 HostRun runHost(const std::vector<std::string>& arguments, const std::string& input = "",
-            const std::vector<std::string>& env = {});
+                const std::vector<std::string>& env = {});
 
 std::string binPath(const std::string& name);
 std::string dataPath(const std::string& name);

@@ -106,8 +106,8 @@ TEST(HasherBuffering, ChunkingNeverChangesTheResult) {
   // Longer than the hasher's buffer, so the streaming state takes over part way.
   for (int i = 0; i < 9000; ++i) data += static_cast<char>((i * 131) & 0xFF);
   for (std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{42}}) {
-    for (std::size_t chunk : {1u, 3u, 7u, 8u, 64u, 127u, 128u, 129u, 500u, 2000u, 4095u, 4096u,
-                              4097u, 9000u}) {
+    for (std::size_t chunk :
+         {1u, 3u, 7u, 8u, 64u, 127u, 128u, 129u, 500u, 2000u, 4095u, 4096u, 4097u, 9000u}) {
       Hasher hasher(seed);
       for (std::size_t at = 0; at < data.size(); at += chunk) {
         hasher.bytes(data.data() + at, std::min(chunk, data.size() - at));
