@@ -1,8 +1,11 @@
 // The benchmark families of corvlin-bench, registered by its main before the run.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "app/widget.hpp"
 #include "views/toolkit/view.hpp"
@@ -29,5 +32,9 @@ void registerGrowth();
 
 // The number of links (buttons) in a tree.
 std::size_t linkCount(const ui::View& view);
+
+// The runner's own work for one request line, with answerBytes as a counter; the clock is never
+// read (the line pins now).
+void update(benchmark::State& state, const std::string& line);
 
 }  // namespace corvlin::bench
