@@ -1,4 +1,4 @@
-#include "host/cli.hpp"
+#include "host/cli/cli.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Exchanging lines with the extension process: each way it can fail is named, and no child is
 // ever left behind, running or as a zombie, whatever it did.
-#include "host/extension_process.hpp"
+#include "host/extension/extension_process.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -1,10 +1,10 @@
-#include "host/html_renderer.hpp"
+#include "host/html/html_renderer.hpp"
 
 #include <gtest/gtest.h>
 
-#include "host/html_csp.hpp"
-#include "host/html_element.hpp"
-#include "host/html_views.hpp"
+#include "host/html/html_csp.hpp"
+#include "host/html/html_element.hpp"
+#include "host/html/html_views.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/timer_format.hpp"
+#include "host/text/timer_format.hpp"
 
 #include <gtest/gtest.h>
 

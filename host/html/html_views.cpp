@@ -1,4 +1,4 @@
-#include "host/html_views.hpp"
+#include "host/html/html_views.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <numbers>
 #include <type_traits>
 
-#include "host/timer_format.hpp"
+#include "host/text/timer_format.hpp"
 
 namespace corvlin::host::html {
 namespace {

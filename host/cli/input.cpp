@@ -1,4 +1,4 @@
-#include "host/input.hpp"
+#include "host/cli/input.hpp"
 
 #include <cerrno>
 #include <cstdio>

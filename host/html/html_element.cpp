@@ -1,4 +1,4 @@
-#include "host/html_element.hpp"
+#include "host/html/html_element.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "host/commands.hpp"
+#include "host/cli/commands.hpp"
 
 #include <simdjson.h>
 
@@ -6,12 +6,12 @@
 #include <cstring>
 #include <fstream>
 
-#include "host/activity.hpp"
-#include "host/html_renderer.hpp"
-#include "host/input.hpp"
-#include "host/render.hpp"
-#include "host/samples.hpp"
-#include "host/text_renderer.hpp"
+#include "host/extension/activity.hpp"
+#include "host/html/html_renderer.hpp"
+#include "host/cli/input.hpp"
+#include "host/extension/render.hpp"
+#include "host/cli/samples.hpp"
+#include "host/text/text_renderer.hpp"
 #include "model/coding.hpp"
 #include "model/json_writer.hpp"
 #include "views/toolkit/view_json.hpp"

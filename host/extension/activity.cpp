@@ -1,4 +1,4 @@
-#include "host/activity.hpp"
+#include "host/extension/activity.hpp"
 
 #include <simdjson.h>
 

@@ -1,4 +1,4 @@
-#include "host/extension_process.hpp"
+#include "host/extension/extension_process.hpp"
 
 #include <fcntl.h>
 #include <poll.h>

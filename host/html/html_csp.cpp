@@ -1,4 +1,4 @@
-#include "host/html_csp.hpp"
+#include "host/html/html_csp.hpp"
 
 #include <vector>
 

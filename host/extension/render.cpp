@@ -1,4 +1,4 @@
-#include "host/render.hpp"
+#include "host/extension/render.hpp"
 
 #include <simdjson.h>
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/cli.hpp"
-#include "host/commands.hpp"
+#include "host/cli/cli.hpp"
+#include "host/cli/commands.hpp"
 
 namespace {
 

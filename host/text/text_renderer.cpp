@@ -1,11 +1,11 @@
-#include "host/text_renderer.hpp"
+#include "host/text/text_renderer.hpp"
 
 #include <cmath>
 #include <cstdio>
 #include <string_view>
 #include <vector>
 
-#include "host/timer_format.hpp"
+#include "host/text/timer_format.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/html_element.hpp"
+#include "host/html/html_element.hpp"
 #include "views/toolkit/view.hpp"
 
 namespace corvlin::host::html {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host/activity.hpp"
-#include "host/extension_process.hpp"
+#include "host/extension/activity.hpp"
+#include "host/extension/extension_process.hpp"
 #include "views/toolkit/view.hpp"
 
 namespace corvlin::host {

@@ -1,13 +1,13 @@
-#include "host/html_renderer.hpp"
+#include "host/html/html_renderer.hpp"
 
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 
-#include "host/html_assets.hpp"
-#include "host/html_csp.hpp"
-#include "host/html_element.hpp"
-#include "host/html_views.hpp"
+#include "host/html/html_assets.hpp"
+#include "host/html/html_csp.hpp"
+#include "host/html/html_element.hpp"
+#include "host/html/html_views.hpp"
 #include "model/coding_error.hpp"
 
 namespace corvlin::host {

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "host/cli.hpp"
+#include "host/cli/cli.hpp"
 
 namespace corvlin::host {
 

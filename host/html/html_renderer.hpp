@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/render.hpp"
+#include "host/extension/render.hpp"
 
 namespace corvlin::host {
 
