@@ -13,7 +13,7 @@
 #include "host/cli/samples.hpp"
 #include "host/text/text_renderer.hpp"
 #include "model/coding.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "views/toolkit/view_json.hpp"
 
 namespace corvlin::host {
