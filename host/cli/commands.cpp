@@ -6,11 +6,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "host/extension/activity.hpp"
-#include "host/html/html_renderer.hpp"
 #include "host/cli/input.hpp"
-#include "host/extension/render.hpp"
 #include "host/cli/samples.hpp"
+#include "host/extension/activity.hpp"
+#include "host/extension/render.hpp"
+#include "host/html/html_renderer.hpp"
 #include "host/text/text_renderer.hpp"
 #include "model/coding.hpp"
 #include "model/json/writer.hpp"
