@@ -83,14 +83,23 @@ TEST(HostOutput, OutWritesTheFileOrStandardOutput) {
   ASSERT_EQ(file.status, 0) << file.err;
   EXPECT_EQ(file.out, "");
   EXPECT_EQ(file.err, "corvlin-host: wrote " + path.string() + "\n");
-  EXPECT_EQ(slurp(path).rfind("{\"lockScreen\":", 0), 0u);
+  const std::string page = slurp(path);
+  EXPECT_EQ(page.rfind("{\"lockScreen\":", 0), 0u);
   EXPECT_EQ(entries(folder), std::vector<std::string>{"page.json"}) << "no temporary file is left";
+
+  // Standard output closed but unused is no failure, and no file opened later takes its place.
+  HostSetup closed;
+  closed.out = Stdout::closed;
+  const HostRun unused = runHost(toFile, closed);
+  ASSERT_EQ(unused.status, 0) << unused.err;
+  EXPECT_EQ(unused.err, "corvlin-host: wrote " + path.string() + "\n");
+  EXPECT_EQ(slurp(path), page);
 
   auto toStdout = render;
   toStdout.insert(toStdout.end(), {"--out", "-"});
   const HostRun dash = runHost(toStdout);
   ASSERT_EQ(dash.status, 0) << dash.err;
-  EXPECT_EQ(dash.out, slurp(path));
+  EXPECT_EQ(dash.out, page);
   EXPECT_EQ(dash.err, "");
 }
 
