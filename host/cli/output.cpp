@@ -56,17 +56,26 @@ Written writeStream(std::ostream& out, std::string_view name, std::string_view b
   return std::monostate{};
 }
 
-Written replaceFile(const std::string& path, std::string_view bytes) {
+Written replaceFile(const std::string& named, std::string_view bytes) {
   struct stat target {};
-  const bool exists = ::stat(path.c_str(), &target) == 0;
-  if (exists && !S_ISREG(target.st_mode)) return writeInPlace(path, bytes);
+  const bool exists = ::stat(named.c_str(), &target) == 0;
+  if (exists && !S_ISREG(target.st_mode)) return writeInPlace(named, bytes);
+  // A symbolic link stays a link: the file it points to is the one replaced.
+  std::string path = named;
+  struct stat link {};
+  if (exists && ::lstat(named.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* resolved = ::realpath(named.c_str(), nullptr)) {
+      path = resolved;
+      std::free(resolved);
+    }
+  }
 
   const auto slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   std::string temporary = (slash == std::string::npos ? "" : folder) + "." + name + ".XXXXXX";
   const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return failed(path, errno);
+  if (fd < 0) return failed(named, errno);
 
   // The new file gets the old one's permissions, or those of a file created here.
   int error = ::fchmod(fd, exists ? (target.st_mode & 07777) : newFileMode()) == 0 ? 0 : errno;
@@ -76,7 +85,7 @@ Written replaceFile(const std::string& path, std::string_view bytes) {
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temporary.c_str());
-    return failed(path, error);
+    return failed(named, error);
   }
   // Make the rename itself durable; a folder that cannot be synced leaves the file written.
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

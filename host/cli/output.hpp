@@ -18,8 +18,9 @@ Written writeStream(std::ostream& out, std::string_view name, std::string_view b
 
 // Writes `bytes` to a temporary file in the folder of `path`, syncs it to disk and renames it
 // over `path`, so that `path` holds either what it held before or all of `bytes`; a failure
-// removes the temporary file. A path that names something other than a regular file (a
-// device, a pipe) cannot be replaced and is written in place.
+// removes the temporary file. A symbolic link is followed, so the file it points to is
+// replaced. A path that names something other than a regular file (a device, a pipe) cannot be
+// replaced and is written in place.
 Written replaceFile(const std::string& path, std::string_view bytes);
 
 // Flushes and closes standard output, at exit: a write that the buffer held back fails here.

@@ -121,11 +121,15 @@ TEST(HostOutput, OutKeepsTheOldFileWhenTheNewOneCannotBeWrittenWhole) {
   EXPECT_EQ(entries(folder), std::vector<std::string>{"preview.html"})
       << "the temporary file is removed";
 
-  // A replaced file keeps the permissions of the one it replaces.
+  // A replaced file keeps the permissions of the one it replaces, and a link to it stays a link.
+  const fs::path link = folder / "latest.html";
+  fs::create_symlink(path.filename(), link);
   const HostRun replaced =
-      runHost({"render", "--now", pinnedNow, "--format", "html", "--out", path.string()});
+      runHost({"render", "--now", pinnedNow, "--format", "html", "--out", link.string()});
   ASSERT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(slurp(path).rfind("<!doctype html>", 0), 0u);
+  EXPECT_EQ(entries(folder), (std::vector<std::string>{"latest.html", "preview.html"}));
   struct stat info {};
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
