@@ -1,6 +1,4 @@
 // decode: reads one payload and writes it back in its coded form, or names what is wrong.
-#include <simdjson.h>
-
 #include "host/cli/commands.hpp"
 #include "host/cli/diagnostics.hpp"
 #include "host/cli/samples.hpp"
