@@ -1,6 +1,8 @@
 // corvlin-host as a user runs it: exit statuses, what goes to which stream, the error lines.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "host_test_support.hpp"
 
 namespace corvlin::test {
@@ -313,7 +315,12 @@ TEST(HostRender, ShowsAFailedActivityInItsPlaceAndRendersTheOthers) {
                            "\n"),
               std::string::npos)
         << run.err;
-    EXPECT_EQ(lineCount(run.err), "2") << run.err;
+    // Nothing in prose: on a loaded machine the last activity may time out too, with a line
+    // of its own.
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_EQ(line.rfind(R"({"extensionFailure":{"kind":")", 0), 0u) << line;
+    }
     // Each failure stands between the activities that still rendered, in list order.
     const auto first = run.out.find("stand-in");
     const auto crashed = run.out.find("the extension crashed");
