@@ -27,7 +27,7 @@ RenderedActivity readAnswer(const std::string& line) {
     auto presentations = ui::presentationsFromJson(part);
     if (!presentations) {
       rendered.extensionFailure =
-          malformed("holds no valid view description: " + presentations.error());
+          malformed("holds no valid view description: " + errorJson(presentations.error()));
     } else {
       rendered.presentations = std::move(presentations).value();
     }

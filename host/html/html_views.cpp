@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "host/text/timer_format.hpp"
+#include "views/toolkit/view_names.hpp"
 
 namespace corvlin::host::html {
 namespace {
@@ -42,12 +43,36 @@ std::string_view flexPosition(VerticalAlignment a) {
   return "center";
 }
 std::string_view gridPosition(HorizontalAlignment a) {
-  return a == HorizontalAlignment::leading    ? "start"
-         : a == HorizontalAlignment::trailing ? "end"
-                                              : "center";
+  switch (a) {
+    case HorizontalAlignment::leading:
+      return "start";
+    case HorizontalAlignment::center:
+      return "center";
+    case HorizontalAlignment::trailing:
+      return "end";
+  }
+  return "center";
 }
 std::string_view gridPosition(VerticalAlignment a) {
-  return a == VerticalAlignment::top ? "start" : a == VerticalAlignment::bottom ? "end" : "center";
+  switch (a) {
+    case VerticalAlignment::top:
+      return "start";
+    case VerticalAlignment::center:
+      return "center";
+    case VerticalAlignment::bottom:
+      return "end";
+  }
+  return "center";
+}
+
+std::string_view dirAttribute(LayoutDirection direction) {
+  switch (direction) {
+    case LayoutDirection::leftToRight:
+      return "ltr";
+    case LayoutDirection::rightToLeft:
+      return "rtl";
+  }
+  return "ltr";
 }
 
 // Texts set their own base direction from their letters (so an English title keeps its full
@@ -222,13 +247,6 @@ ShapeStyle takeShapeModifiers(const View& view, std::size_t& next) {
   return style;
 }
 
-std::string_view lineCapName(LineCap cap) {
-  return cap == LineCap::round ? "round" : cap == LineCap::square ? "square" : "butt";
-}
-std::string_view lineJoinName(LineJoin join) {
-  return join == LineJoin::round ? "round" : join == LineJoin::bevel ? "bevel" : "miter";
-}
-
 std::string dashList(const std::vector<double>& dash) {
   std::string out;
   for (double d : dash) out += (out.empty() ? "" : " ") + number(std::max(0.0, d));
@@ -267,8 +285,8 @@ Element circleElement(const View& view, const ViewContext& context, std::size_t&
     circle.setAttribute("fill", "none");
     circle.setAttribute("stroke", visible ? cssColor(s.color) : "none");
     circle.setAttribute("stroke-width", number(std::max(0.0, s.lineWidth)));
-    circle.setAttribute("stroke-linecap", std::string(lineCapName(s.lineCap)));
-    circle.setAttribute("stroke-linejoin", std::string(lineJoinName(s.lineJoin)));
+    circle.setAttribute("stroke-linecap", std::string(name(s.lineCap)));
+    circle.setAttribute("stroke-linejoin", std::string(name(s.lineJoin)));
     circle.setAttribute("stroke-miterlimit", number(s.miterLimit));
     if (visible && (style.trimFrom > 0 || style.trimTo < 1)) {
       // One dash as long as the kept part, then a gap of the whole circle.
@@ -432,12 +450,20 @@ Element applyModifier(Element e, const Modifier& modifier, const ViewContext& co
           return target;
         } else if constexpr (std::is_same_v<M, LayoutDirectionModifier>) {
           if (!e.attribute("dir")) {
-            e.setAttribute("dir", m.value == LayoutDirection::rightToLeft ? "rtl" : "ltr");
+            e.setAttribute("dir", std::string(dirAttribute(m.value)));
           }
           return e;
+        } else if constexpr (std::is_same_v<M, MultilineTextAlignment>) {
+          // The texts inside already took their line alignment from the environment.
+          return e;
+        } else if constexpr (std::is_same_v<M, Fill> || std::is_same_v<M, Stroke> ||
+                             std::is_same_v<M, Trim>) {
+          // A shape took these when it was drawn; on any other view they draw nothing.
+          return e;
         } else {
-          // The texts inside already took their line alignment from the environment; the
-          // shape modifiers belong to a shape; the activity modifiers go to the host's frame.
+          // The activity modifiers go to the host's frame (see activityBackgroundTint).
+          static_assert(std::is_same_v<M, ActivityBackgroundTint> ||
+                        std::is_same_v<M, ActivitySystemActionForegroundColor>);
           return e;
         }
       },
@@ -459,12 +485,16 @@ std::optional<Color> findColor(const View& view) {
         using K = std::decay_t<decltype(k)>;
         if constexpr (std::is_same_v<K, Link>) {
           return findColor<M>(*k.label);
-        } else if constexpr (requires { k.children; }) {
+        } else if constexpr (std::is_same_v<K, HStack> || std::is_same_v<K, VStack> ||
+                             std::is_same_v<K, ZStack> || std::is_same_v<K, ForEach>) {
           for (const auto& child : k.children) {
             if (auto found = findColor<M>(child)) return found;
           }
           return std::nullopt;
         } else {
+          static_assert(std::is_same_v<K, Text> || std::is_same_v<K, TimerText> ||
+                        std::is_same_v<K, Image> || std::is_same_v<K, Circle> ||
+                        std::is_same_v<K, Capsule> || std::is_same_v<K, EmptyView>);
           return std::nullopt;
         }
       },
