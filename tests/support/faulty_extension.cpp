@@ -22,6 +22,19 @@ const char* const validAnswer =
     R"("compactTrailing":{"type":"EmptyView","modifiers":[]},)"
     R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
 
+// Well-formed JSON whose view description is not: the second child of the third expanded
+// region's stack is a number.
+const char* const malformedViewAnswer =
+    R"({"presentations":{"lockScreen":{"type":"EmptyView","modifiers":[]},)"
+    R"("dynamicIsland":{"expanded":[)"
+    R"({"position":"leading","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
+    R"({"position":"trailing","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
+    R"({"position":"bottom","priority":0,"content":{"type":"HStack","alignment":"center",)"
+    R"("spacing":0,"children":[{"type":"EmptyView","modifiers":[]},7],"modifiers":[]}}],)"
+    R"("compactLeading":{"type":"EmptyView","modifiers":[]},)"
+    R"("compactTrailing":{"type":"EmptyView","modifiers":[]},)"
+    R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
+
 std::string faultNamedIn(const std::string& request) {
   for (const char* fault : {"crash", "hang"}) {
     if (request.find(std::string(R"("title":")") + fault + '"') != std::string::npos) return fault;
@@ -46,6 +59,7 @@ int main() {
   if (mode == "exit-early") return 2;
   if (mode == "hang") std::this_thread::sleep_for(std::chrono::hours(1));
   if (mode == "answer") std::cout << validAnswer << "\n" << std::flush;
+  if (mode == "malformed-view") std::cout << malformedViewAnswer << "\n" << std::flush;
   if (mode == "garbage") std::cout << "this is not JSON\n" << std::flush;
   if (mode == "no-newline") std::cout << "{\"presentations\":" << std::flush;
   if (mode == "wrong-shape") std::cout << "{\"something\":1}\n" << std::flush;
