@@ -36,7 +36,7 @@ constexpr int exitCheckMilliseconds = 10;
 }  // namespace
 
 Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const std::string& executable) {
-  return start(Options{{executable}, std::nullopt, false});
+  return start(Options{{executable}, std::nullopt, -1});
 }
 
 Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const Options& options) {
@@ -55,14 +55,11 @@ Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const Options
     ::close(input[1]);
     return cannotStart(why);
   }
-  int error = -1;
-  if (options.discardStandardError) error = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-
-  SpawnOptions spawn{options.arguments, options.environment, input[1], output[1], error};
+  SpawnOptions spawn{options.arguments, options.environment, input[1], output[1],
+                     options.standardError};
   auto child = ChildGroup::spawn(spawn);
   ::close(input[1]);
   ::close(output[1]);
-  if (error >= 0) ::close(error);
   if (!child) {
     ::close(input[0]);
     ::close(output[0]);

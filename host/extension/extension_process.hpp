@@ -45,7 +45,7 @@ class ExtensionProcess {
   struct Options {
     std::vector<std::string> arguments;                   // argv; the first is the program's path
     std::optional<std::vector<std::string>> environment;  // nothing: this process's
-    bool discardStandardError = false;  // else the child shares this process's standard error
+    int standardError = -1;  // a descriptor for the child's standard error; -1: this process's
   };
 
   static Result<ExtensionProcess, ExtensionFailure> start(const std::string& executable);
