@@ -86,7 +86,7 @@ TEST(HostRender, ShowsAllSevenPresentationsOfTheDefaultActivity) {
        {"Lock screen", "expanded leading", "expanded trailing", "expanded bottom",
         "compact leading", "compact trailing", "minimal", "\"Order 42 is on its way\"",
         "amber (warning)", "timer 1:30 counting down",
-        "corvlin://live-activity/action?actionId=cancel", "button [🔒 Cancel order]",
+        "corvlin://live-activity/action?actionId=cancel", "button [🔒 \"Cancel order\"]",
         "right-to-left"}) {
     EXPECT_NE(text.out.find(part), std::string::npos) << part << "\n" << text.out;
   }
