@@ -1,10 +1,11 @@
 // Arbitrary bytes as the extension's standard input: every line gets exactly one answer line,
 // each a JSON object holding "presentations" or an "error" of a known kind, and the loop keeps
 // serving: a valid request sent after whatever came before is still answered with presentations.
-// Each vertical tab (0x0B, never JSON) becomes a run of spaces just short of the line bound, so
-// that inputs of a few bytes reach lines at, around and far beyond it; the input is fed through
-// serve()'s reader as it is made, never held whole, so a run under -malloc_limit_mb shows that
-// no line is held either.
+// In an input that begins with a vertical tab (0x0B, never JSON), each later one (up to three)
+// becomes a run of spaces just short of the line bound, so that inputs of a few bytes reach
+// lines at, around and far beyond it (the marker keeps these slow runs to a share of inputs); the
+// input is fed through serve()'s reader as it is made, never held whole, so a run under
+// -malloc_limit_mb shows that no line is held either.
 #include <simdjson.h>
 
 #include <algorithm>
@@ -63,6 +64,8 @@ constexpr int maxRuns = 3;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
+  const bool expands = !input.empty() && input.front() == '\v';
+  if (expands) input.erase(0, 1);
   if (!input.empty() && input.back() != '\n') input += '\n';
   input += validRequest;
   input += '\n';
@@ -80,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fill_n(buffer + filled, n, ' ');
         filled += n;
         run -= n;
-      } else if (input[at] == '\v' && runs < maxRuns) {
+      } else if (expands && input[at] == '\v' && runs < maxRuns) {
         ++runs;
         ++at;
         run = runBytes;
