@@ -146,16 +146,72 @@ std::string modifierText(const Modifier& modifier, double now) {
       modifier);
 }
 
-// The label of a button, flattened: "🔒 Cancel order".
+void appendEscape(std::string& out, const char* format, unsigned value) {
+  char escape[8];
+  std::snprintf(escape, sizeof escape, format, value);
+  out += escape;
+}
+
+// True for what a terminal would act on rather than show: C0 and C1 controls, DEL, and the
+// bidirectional overrides and isolates, which reorder what follows them.
+bool actsOnTheTerminal(char32_t code) {
+  return code < 0x20 || (code >= 0x7f && code <= 0x9f) || (code >= 0x202a && code <= 0x202e) ||
+         (code >= 0x2066 && code <= 0x2069);
+}
+
+// `text` with every character that acts on the terminal shown as a visible escape ("\u001b"),
+// and a byte that begins no valid UTF-8 sequence as "\xff". With `quotes`, also escapes '"',
+// '\\' and the line break ("\n"), so that a quoted text ends only at its closing quote.
+std::string visible(std::string_view text, bool quotes) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = byte < 0x80           ? 1
+                               : (byte >> 5) == 0x6  ? 2
+                               : (byte >> 4) == 0xe  ? 3
+                               : (byte >> 3) == 0x1e ? 4
+                                                     : 0;
+    bool valid = length > 0 && i + length <= text.size();
+    char32_t code = length == 1 ? byte : byte & (0x7fu >> length);
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      valid = (next & 0xc0) == 0x80;
+      code = (code << 6) | (next & 0x3fu);
+    }
+    if (!valid) {
+      appendEscape(out, "\\x%02x", byte);
+      ++i;
+      continue;
+    }
+    if (quotes && code == '\n') {
+      out += "\\n";
+    } else if (quotes && (code == '"' || code == '\\')) {
+      out += '\\';
+      out += static_cast<char>(code);
+    } else if (actsOnTheTerminal(code)) {
+      appendEscape(out, "\\u%04x", static_cast<unsigned>(code));
+    } else {
+      out.append(text.substr(i, length));
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string quoted(std::string_view text) { return "\"" + visible(text, true) + "\""; }
+
+// The label of a button, flattened, its texts quoted: 🔒 "Cancel order".
 void flattenLabel(const View& view, std::string& out) {
   std::visit(
       [&](const auto& k) {
         using K = std::decay_t<decltype(k)>;
         if constexpr (std::is_same_v<K, Text>) {
-          out += (out.empty() ? "" : " ") + k.text;
+          out += (out.empty() ? "" : " ") + quoted(k.text);
         } else if constexpr (std::is_same_v<K, Image>) {
-          out += (out.empty() ? "" : " ") +
-                 (k.systemName == "lock.fill" ? std::string("🔒") : "[" + k.systemName + "]");
+          out += (out.empty() ? "" : " ") + (k.systemName == "lock.fill"
+                                                 ? std::string("🔒")
+                                                 : "[" + visible(k.systemName, false) + "]");
         } else if constexpr (std::is_same_v<K, HStack> || std::is_same_v<K, VStack> ||
                              std::is_same_v<K, ZStack> || std::is_same_v<K, ForEach>) {
           for (const auto& child : k.children) flattenLabel(child, out);
@@ -168,20 +224,6 @@ void flattenLabel(const View& view, std::string& out) {
         }
       },
       view.kind);
-}
-
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '"') {
-      out += "\\\"";
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 void describe(const View& view, int depth, double now, std::string& out) {
@@ -206,7 +248,7 @@ void describe(const View& view, int depth, double now, std::string& out) {
           return "timer " + timerTextAt(k, now) +
                  (k.countsDown ? " counting down" : " counting up");
         } else if constexpr (std::is_same_v<K, Image>) {
-          return "symbol " + k.systemName;
+          return "symbol " + visible(k.systemName, false);
         } else if constexpr (std::is_same_v<K, Circle>) {
           return "circle";
         } else if constexpr (std::is_same_v<K, Capsule>) {
@@ -220,7 +262,7 @@ void describe(const View& view, int depth, double now, std::string& out) {
           static_assert(std::is_same_v<K, Link>);
           std::string label;
           flattenLabel(*k.label, label);
-          return "button [" + label + "] → " + k.destination;
+          return "button [" + label + "] → " + visible(k.destination, false);
         }
       },
       view.kind);

@@ -86,13 +86,5 @@ TEST(Presentations, IgnoreTheAttributes) {
   }
 }
 
-TEST(WidgetBundle, OffersExactlyOneWidgetAndReturnsZeroAtEndOfInput) {
-  EXPECT_EQ(CorvlinLiveActivityWidgetBundle{}.body().size(), 1u);
-  std::istringstream in("");
-  std::ostringstream out;
-  EXPECT_EQ(CorvlinLiveActivityWidgetBundle::main(in, out, fixedNow(T0)), 0);
-  EXPECT_EQ(out.str(), "");
-}
-
 }  // namespace
 }  // namespace corvlin

@@ -160,7 +160,7 @@ TEST(HostRender, ShowsAllSevenPresentationsOfTheDefaultActivity) {
        {"Lock screen", "expanded leading", "expanded trailing", "expanded bottom",
         "compact leading", "compact trailing", "minimal", "\"Order 42 is on its way\"",
         "rgb(1, 0.62, 0.11)", "timer 1:30 counting down",
-        "corvlin://live-activity/action?actionId=cancel", "button [🔒 Cancel order]",
+        "corvlin://live-activity/action?actionId=cancel", "button [🔒 \"Cancel order\"]",
         "right-to-left"}) {
     EXPECT_NE(text.out.find(part), std::string::npos) << part << "\n" << text.out;
   }
