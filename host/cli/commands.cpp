@@ -2,15 +2,17 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 
-#include "host/extension/activity.hpp"
-#include "host/html/html_renderer.hpp"
+#include "host/checks/payload_warnings.hpp"
 #include "host/cli/input.hpp"
-#include "host/extension/render.hpp"
 #include "host/cli/samples.hpp"
+#include "host/extension/activity.hpp"
+#include "host/extension/render.hpp"
+#include "host/html/html_renderer.hpp"
 #include "host/text/text_renderer.hpp"
 #include "model/coding.hpp"
 #include "model/json_writer.hpp"
@@ -62,13 +64,29 @@ bool writeOutput(const Options& options, const std::string& text, Environment& e
   return true;
 }
 
+// Each warning as one JSON line on standard error; with --strict, any of them fails the command.
+int reportWarnings(const std::vector<Warning>& warnings, const Options& options, Environment& env) {
+  for (const auto& w : warnings) env.err << warningJson(w) << "\n";
+  return options.strict && !warnings.empty() ? exitDataError : exitOk;
+}
+
+// {"presentations":{...},"warnings":[...]} per activity ("extensionFailure" in place of
+// "presentations" when the extension failed), or the decoding error's {"error":{...}}.
 std::string renderJson(const std::vector<RenderedActivity>& rendered, bool isList) {
   auto one = [](const RenderedActivity& r) {
-    if (r.presentations) return ui::toJson(*r.presentations);
     if (r.decodingError) return errorJson(*r.decodingError);
-    std::string line = "{\"extensionFailure\":";
-    json::appendString(line, r.extensionFailure->message);
-    return line + "}";
+    std::string line;
+    if (r.presentations) {
+      line = "{\"presentations\":" + ui::toJson(*r.presentations);
+    } else {
+      line = "{\"extensionFailure\":";
+      json::appendString(line, r.extensionFailure->message);
+    }
+    line += ",\"warnings\":[";
+    for (std::size_t i = 0; i < r.warnings.size(); ++i) {
+      line += (i ? "," : "") + warningObjectJson(r.warnings[i]);
+    }
+    return line + "]}";
   };
   if (!isList) return one(rendered.front()) + "\n";
   std::string out = "[";
@@ -102,6 +120,7 @@ int runDecode(const Options& options, Environment& env) {
   auto bytes = loadPayload(options, sampleContentState(), env, status);
   if (!bytes) return status;
   Result<std::string, EncodingError> written = std::string();
+  std::vector<Warning> warnings;
   if (options.attributes) {
     auto decoded = decodeAttributes(*bytes);
     if (!decoded) {
@@ -109,6 +128,7 @@ int runDecode(const Options& options, Environment& env) {
       return exitDataError;
     }
     written = encodeAttributes(decoded.value());
+    warnings = attributesDocumentWarnings(*bytes);
   } else {
     auto decoded = decodeContentState(*bytes);
     if (!decoded) {
@@ -116,30 +136,28 @@ int runDecode(const Options& options, Environment& env) {
       return exitDataError;
     }
     written = encodeContentState(decoded.value());
-    if (written && written.value().size() > activityDataBudgetBytes) {
-      env.err << "corvlin-host: warning: the coded content state is " << written.value().size()
-              << " bytes, over the " << activityDataBudgetBytes
-              << "-byte budget for an activity's data; the phone would refuse this update\n";
-    }
+    warnings = contentStateDocumentWarnings(*bytes, decoded.value());
   }
   if (!written) {
     env.err << errorJson(written.error()) << "\n";
     return exitDataError;
   }
   env.out << written.value() << "\n";
-  return exitOk;
+  return reportWarnings(warnings, options, env);
 }
 
 int runRender(const Options& options, Environment& env) {
   const double now = options.now.value_or(env.realNow);
   Payload payload;
+  std::string bytes(defaultActivity());
   if (!options.file) {
     payload.entries.push_back(defaultActivityAt(now));
   } else {
     int status = exitOk;
-    auto bytes = loadPayload(options, {}, env, status);
-    if (!bytes) return status;
-    auto decoded = decodePayload(*bytes);
+    auto loaded = loadPayload(options, {}, env, status);
+    if (!loaded) return status;
+    bytes = std::move(*loaded);
+    auto decoded = decodePayload(bytes);
     if (!decoded) {
       env.err << errorJson(decoded.error()) << "\n";
       return exitDataError;
@@ -158,18 +176,19 @@ int runRender(const Options& options, Environment& env) {
   ExtensionLimits limits;
   if (options.timeoutMs) limits.timeout = std::chrono::milliseconds(*options.timeoutMs);
   const std::string extension = options.extension.value_or(env.defaultExtension);
-  const auto rendered = renderActivities(extension, payload.entries, now, limits);
+  // The page switches to the extension's later answer when its clock reaches that instant.
+  auto rendered =
+      renderActivities(extension, payload.entries, now, limits, options.format == Format::html);
+  auto warnings = payloadWarnings(bytes, payload, Instant{now});
 
   bool anyDecodingError = false;
   bool anyExtensionFailure = false;
+  int warningStatus = exitOk;
   for (std::size_t i = 0; i < rendered.size(); ++i) {
-    const auto& r = rendered[i];
+    auto& r = rendered[i];
+    r.warnings = std::move(warnings[i]);
+    warningStatus = std::max(warningStatus, reportWarnings(r.warnings, options, env));
     const std::string which = payload.isList ? "activity " + std::to_string(i + 1) + ": " : "";
-    if (r.codedStateBytes > activityDataBudgetBytes) {
-      env.err << "corvlin-host: warning: " << which << "the coded content state is "
-              << r.codedStateBytes << " bytes, over the " << activityDataBudgetBytes
-              << "-byte budget for an activity's data; the phone would refuse this update\n";
-    }
     anyDecodingError = anyDecodingError || r.decodingError.has_value();
     anyExtensionFailure = anyExtensionFailure || r.extensionFailure.has_value();
     if (payload.isList) {
@@ -209,7 +228,7 @@ int runRender(const Options& options, Environment& env) {
   // In a list every activity is shown in its place; the status still tells of any failure.
   if (anyExtensionFailure) return exitUnavailable;
   if (anyDecodingError) return exitDataError;
-  return exitOk;
+  return warningStatus;
 }
 
 }  // namespace corvlin::host

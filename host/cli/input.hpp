@@ -11,9 +11,6 @@ namespace corvlin::host {
 // The largest payload read; anything larger is refused before it is parsed.
 inline constexpr std::size_t maxPayloadBytes = 1u << 20;
 
-// The platform refuses an activity whose coded content state is larger than this.
-inline constexpr std::size_t activityDataBudgetBytes = 4096;
-
 struct InputError {
   enum class Kind { unreadable, tooLarge };
   Kind kind = Kind::unreadable;

@@ -2,6 +2,8 @@
 
 #include <simdjson.h>
 
+#include <variant>
+
 #include "model/coding.hpp"
 #include "views/toolkit/view_json.hpp"
 
@@ -78,9 +80,19 @@ RenderedActivity readAnswer(const std::string& line) {
 
 }  // namespace
 
+std::optional<double> answerChangesAt(const ContentState& state, double now) {
+  const Clock clock = state.clock(Instant{now});
+  const auto* running = std::get_if<Clock::Running>(&clock.value);
+  if (!running || !running->countsDown) return std::nullopt;
+  const Instant end = running->upper;
+  if (!std::holds_alternative<Clock::Elapsed>(state.clock(end).value)) return std::nullopt;
+  return end.timeIntervalSince1970;
+}
+
 std::vector<RenderedActivity> renderActivities(const std::string& executable,
                                                const std::vector<DecodedActivity>& activities,
-                                               double now, const ExtensionLimits& limits) {
+                                               double now, const ExtensionLimits& limits,
+                                               bool askAgainAtChange) {
   std::vector<RenderedActivity> results;
   results.reserve(activities.size());
   for (const auto& activity : activities) {
@@ -90,13 +102,22 @@ std::vector<RenderedActivity> renderActivities(const std::string& executable,
       results.push_back(std::move(failed));
       continue;
     }
-    const std::string request = requestLine(activity.value(), now);
-    auto answers = exchangeWithExtension(executable, {request}, limits);
+    std::vector<std::string> requests{requestLine(activity.value(), now)};
+    const auto changesAt =
+        askAgainAtChange ? answerChangesAt(activity.value().state, now) : std::nullopt;
+    if (changesAt) requests.push_back(requestLine(activity.value(), *changesAt));
+    auto answers = exchangeWithExtension(executable, requests, limits);
     RenderedActivity rendered;
     if (!answers) {
       rendered.extensionFailure = answers.error();
     } else {
       rendered = readAnswer(answers.value().front());
+      if (changesAt && rendered.presentations && answers.value().size() > 1) {
+        auto later = readAnswer(answers.value()[1]);
+        if (later.presentations) {
+          rendered.later = RenderedActivity::Later{*changesAt, std::move(*later.presentations)};
+        }
+      }
     }
     rendered.codedStateBytes = encodeContentState(activity.value().state).value().size();
     results.push_back(std::move(rendered));

@@ -93,7 +93,7 @@ TEST(HostRender, ShowsAllSevenPresentationsOfTheDefaultActivity) {
 
   const HostRun json = runHost({"render", "--now", pinnedNow, "--format", "json"});
   ASSERT_EQ(json.status, 0) << json.err;
-  EXPECT_EQ(json.out.rfind("{\"lockScreen\":", 0), 0u) << json.out;
+  EXPECT_EQ(json.out.rfind("{\"presentations\":{\"lockScreen\":", 0), 0u) << json.out;
   EXPECT_EQ(lineCount(json.out), "1");
 }
 
@@ -245,7 +245,7 @@ TEST(HostRender, WritesToTheOutputFileOrSaysWhyNot) {
   std::ifstream in(path);
   std::string first;
   std::getline(in, first);
-  EXPECT_EQ(first.rfind("{\"lockScreen\":", 0), 0u);
+  EXPECT_EQ(first.rfind("{\"presentations\":{\"lockScreen\":", 0), 0u);
 
   const HostRun bad = runHost({"render", "--out", "/nonexistent/dir/out.txt"});
   EXPECT_EQ(bad.status, 73);
