@@ -6,27 +6,12 @@
 #include <string>
 #include <string_view>
 
-#include "model/coding_error.hpp"
+#include "model/json/error.hpp"
+#include "model/json/parse.hpp"
 #include "model/records.hpp"
 #include "model/result.hpp"
 
 namespace corvlin {
-
-namespace json {
-
-// Deepest nesting of arrays and objects accepted in a document.
-inline constexpr std::size_t maxDepth = 64;
-
-// Parses a whole document and checks what the coded form demands of it: valid UTF-8 and
-// surrogate escapes, no byte order mark, no trailing content, no number beyond a double,
-// no repeated member name, nesting at most maxDepth. Failures are dataCorrupted, empty path.
-// The element lives as long as `parser` and its next parse (it does not refer to `bytes`).
-// "-0" reads as negative zero, and an integer with more digits than 64 bits hold reads as the
-// nearest double (simdjson 3.0.1 alone would lose the sign or reject it).
-Result<simdjson::dom::element, DecodingError> parse(simdjson::dom::parser& parser,
-                                                    std::string_view bytes);
-
-}  // namespace json
 
 // Reading. The error is the first failure in reading order, with its coding path. An element
 // should come from json::parse, which makes the document-wide checks; the text forms parse

@@ -10,7 +10,7 @@
 #include "model/clock.hpp"
 #include "model/coding.hpp"
 #include "model/coding_keys.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "views/action_row.hpp"
 #include "views/lock_screen_view.hpp"
 #include "views/timer_view.hpp"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -29,7 +29,7 @@ std::vector<Warning> unknownKeyWarnings(simdjson::dom::object object,
 template <CodingKey Key>
 std::vector<Warning> unknownKeyWarnings(simdjson::dom::object object, const CodingPath& at,
                                         std::string_view recordName) {
-  return unknownKeyWarnings(object, CodingKeyStrings<Key>::values, at, recordName);
+  return unknownKeyWarnings(object, json::CodingKeyStrings<Key>::values, at, recordName);
 }
 
 }  // namespace corvlin::host

@@ -1,72 +1,55 @@
 #include "host/checks/warning.hpp"
 
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 
 namespace corvlin::host {
 
 std::string_view kindName(Warning::Kind kind) {
+  using K = Warning::Kind;
   switch (kind) {
-    case Warning::Kind::unknownKey:
+    case K::unknownKey:
       return "unknownKey";
-    case Warning::Kind::millisecondsInstant:
+    case K::millisecondsInstant:
       return "millisecondsInstant";
-    case Warning::Kind::instantFarFromNow:
+    case K::instantFarFromNow:
       return "instantFarFromNow";
-    case Warning::Kind::unknownKeyword:
+    case K::unknownKeyword:
       return "unknownKeyword";
-    case Warning::Kind::timerIncomplete:
+    case K::timerIncomplete:
       return "timerIncomplete";
-    case Warning::Kind::progressOutOfRange:
+    case K::progressOutOfRange:
       return "progressOutOfRange";
-    case Warning::Kind::actionsDropped:
+    case K::actionsDropped:
       return "actionsDropped";
-    case Warning::Kind::emptyLabel:
+    case K::emptyLabel:
       return "emptyLabel";
-    case Warning::Kind::alreadyEnded:
+    case K::alreadyEnded:
       return "alreadyEnded";
-    case Warning::Kind::overBudget:
+    case K::overBudget:
       return "overBudget";
+    case K::dismissalDateNotEnd:
+      return "dismissalDateNotEnd";
   }
   return "unknown";
 }
-
-namespace {
-
-void writeWarning(json::Writer& writer, const Warning& warning) {
-  writer.beginObject();
-  writer.key("kind");
-  writer.string(kindName(warning.kind));
-  writer.key("codingPath");
-  writer.beginArray();
-  for (const auto& step : warning.codingPath) {
-    if (const auto* key = std::get_if<std::string>(&step)) {
-      writer.string(*key);
-    } else {
-      writer.number(static_cast<double>(std::get<std::size_t>(step)));
-    }
-  }
-  writer.endArray();
-  writer.key("description");
-  writer.string(warning.description);
-  writer.key("hint");
-  writer.string(warning.hint);
-  writer.endObject();
-}
-
-}  // namespace
 
 std::string warningJson(const Warning& warning) {
   json::Writer writer;
   writer.beginObject();
   writer.key("warning");
-  writeWarning(writer, warning);
+  writer.beginObject();
+  writer.key("kind");
+  writer.string(kindName(warning.kind));
+  writer.key("codingPath");
+  json::writeCodingPath(writer, warning.codingPath);
+  writer.key("description");
+  writer.string(warning.description);
+  if (!warning.hint.empty()) {
+    writer.key("hint");
+    writer.string(warning.hint);
+  }
   writer.endObject();
-  return writer.take();
-}
-
-std::string warningObjectJson(const Warning& warning) {
-  json::Writer writer;
-  writeWarning(writer, warning);
+  writer.endObject();
   return writer.take();
 }
 

@@ -15,7 +15,7 @@
 #include "host/html/html_renderer.hpp"
 #include "host/text/text_renderer.hpp"
 #include "model/coding.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "views/toolkit/view_json.hpp"
 
 namespace corvlin::host {
@@ -71,7 +71,8 @@ int reportWarnings(const std::vector<Warning>& warnings, const Options& options,
 }
 
 // {"presentations":{...},"warnings":[...]} per activity ("extensionFailure" in place of
-// "presentations" when the extension failed), or the decoding error's {"error":{...}}.
+// "presentations" when the extension failed), or the decoding error's {"error":{...}}. Each
+// warning is the same {"warning":{...}} object as its line on standard error.
 std::string renderJson(const std::vector<RenderedActivity>& rendered, bool isList) {
   auto one = [](const RenderedActivity& r) {
     if (r.decodingError) return errorJson(*r.decodingError);
@@ -84,7 +85,7 @@ std::string renderJson(const std::vector<RenderedActivity>& rendered, bool isLis
     }
     line += ",\"warnings\":[";
     for (std::size_t i = 0; i < r.warnings.size(); ++i) {
-      line += (i ? "," : "") + warningObjectJson(r.warnings[i]);
+      line += (i ? "," : "") + warningJson(r.warnings[i]);
     }
     return line + "]}";
   };

@@ -95,13 +95,14 @@ TEST(HostWarnings, SitBesideThePresentationsInJson) {
   EXPECT_EQ(run.status, 65) << run.err;
   EXPECT_NE(
       run.out.find(
-          R"(,"warnings":[{"kind":"unknownKeyword","codingPath":[0,"tone"],"description":"The tone \"Danger\")"),
+          R"(,"warnings":[{"warning":{"kind":"unknownKeyword","codingPath":[0,"tone"],"description":"The tone \"Danger\")"),
       std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find(R"(},{"error":{"kind":"keyNotFound","codingPath":[1,"title"])"),
             std::string::npos);
-  EXPECT_NE(run.out.find(R"("warnings":[{"kind":"unknownKey","codingPath":[2,"atributes"])"),
-            std::string::npos);
+  EXPECT_NE(
+      run.out.find(R"("warnings":[{"warning":{"kind":"unknownKey","codingPath":[2,"atributes"])"),
+      std::string::npos);
   const auto err = lines(run.err);
   ASSERT_GE(err.size(), 2u);
   EXPECT_EQ(err[0].rfind(R"({"warning":{"kind":"unknownKeyword","codingPath":[0,"tone"])", 0), 0u);

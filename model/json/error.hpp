@@ -1,12 +1,18 @@
 // Errors of the coder: what went wrong, where (the coding path), and why.
 #pragma once
 
+#include <simdjson.h>
+
+#include <array>
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
+
+#include "model/result.hpp"
 
 namespace corvlin {
 
@@ -32,14 +38,35 @@ struct EncodingError {
   friend bool operator==(const EncodingError&, const EncodingError&) = default;
 };
 
+// Every kind, for reading a kind back from its name.
+inline constexpr std::array<DecodingError::Kind, 4> allDecodingErrorKinds{
+    DecodingError::Kind::keyNotFound, DecodingError::Kind::valueNotFound,
+    DecodingError::Kind::typeMismatch, DecodingError::Kind::dataCorrupted};
+
 std::string_view kindName(DecodingError::Kind kind);
+std::optional<DecodingError::Kind> decodingErrorKind(std::string_view name);
+
+// The error for an object that names a member twice.
+DecodingError repeatedMember(std::string_view name);
 
 // "actions[1].label", or "<top level>" for the empty path; for messages written to people.
 std::string describePath(const CodingPath& path);
 
-// The one-line form {"error":{"kind":...,"codingPath":[...],"description":...}}.
-std::string errorJson(const DecodingError& error);
+// The one-line form {"error":{"kind":...,"codingPath":[...],"description":...}}. An error of
+// the extension's request itself (rather than of the records it carries) is marked with
+// "request":true inside "error".
+enum class ErrorSource { record, request };
+std::string errorJson(const DecodingError& error, ErrorSource source = ErrorSource::record);
 std::string errorJson(const EncodingError& error);
+
+namespace json {
+class Writer;
+// Writes a coding path as a JSON array of member names and 0-based indices.
+void writeCodingPath(Writer& writer, const CodingPath& path);
+}  // namespace json
+
+// Reads back the object inside "error" of the form above (its "request" mark is not kept).
+Result<DecodingError, DecodingError> decodeErrorObject(simdjson::dom::element value);
 
 std::ostream& operator<<(std::ostream& out, const DecodingError& error);
 std::ostream& operator<<(std::ostream& out, const EncodingError& error);
