@@ -45,6 +45,8 @@ ExtensionFailure malformed(std::string why) {
   return {ExtensionFailure::Kind::malformedAnswer, "the extension's answer " + std::move(why)};
 }
 
+}  // namespace
+
 RenderedActivity readAnswer(const std::string& line) {
   RenderedActivity rendered;
   simdjson::dom::parser parser;
@@ -75,8 +77,6 @@ RenderedActivity readAnswer(const std::string& line) {
   }
   return rendered;
 }
-
-}  // namespace
 
 std::vector<RenderedActivity> renderActivities(const std::string& executable,
                                                const std::vector<DecodedActivity>& activities,

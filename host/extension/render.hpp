@@ -19,6 +19,9 @@ struct RenderedActivity {
   std::size_t codedStateBytes = 0;                   // size of the coded content state
 };
 
+// Reads one answer line of the extension: presentations, its error, or what is wrong with it.
+RenderedActivity readAnswer(const std::string& line);
+
 // Asks the extension at `executable` for the presentations of each activity at `now`, one
 // process per activity so that one failure leaves the others.
 std::vector<RenderedActivity> renderActivities(const std::string& executable,
