@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "host/text/text_renderer.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "views/toolkit/view_json.hpp"
 
 namespace corvlin::host {
