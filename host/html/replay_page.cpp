@@ -53,11 +53,11 @@ Element timelineItem(const Step& step, std::size_t index) {
   button.children.push_back(textElement("span", what, {"timeline-event"}));
   button.children.push_back(
       textElement("span", std::string(updates::outcomeName(step.outcome)), {"timeline-outcome"}));
-  if (const std::string note = stepNote(step); !note.empty()) {
-    Element reason = textElement("span", note, {"timeline-reason"});
-    reason.setAttribute("data-testid", "step-reason");
-    button.children.push_back(std::move(reason));
-  }
+  // Always there, empty or not, so that the state lines up in its column.
+  const std::string note = stepNote(step);
+  Element reason = textElement("span", note, {"timeline-reason"});
+  if (!note.empty()) reason.setAttribute("data-testid", "step-reason");
+  button.children.push_back(std::move(reason));
   button.children.push_back(textElement("span", stateText(step), {"timeline-state"}));
   item.children.push_back(std::move(button));
   return item;
