@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <optional>
 #include <string>
 
@@ -15,10 +16,13 @@ namespace {
 
 using updates::ApsCodingKeys;
 
+// Positional, never exponent form, so that the digits can be compared with the payload's.
 std::string numberText(double value) {
-  std::string out;
-  json::appendNumber(out, value);
-  return out;
+  char buffer[400];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  if (result.ec != std::errc()) return std::to_string(value);
+  return std::string(buffer, result.ptr);
 }
 
 CodingPath apsPath(std::string_view key) { return {std::string("aps"), std::string(key)}; }
