@@ -16,8 +16,8 @@ namespace corvlin::host {
 // milliseconds: as seconds it would lie past the year 5000.
 inline constexpr double millisecondsThreshold = 1e11;
 
-// Warnings on an envelope that decoded from `root` ({"aps":...}), in member order, paths
-// from the envelope's root.
+// Warnings on an envelope that decoded from `root` ({"aps":...}): unknown members of "aps"
+// first, then the others in member order; paths from the envelope's root.
 std::vector<Warning> envelopeWarnings(simdjson::dom::element root,
                                       const updates::Envelope& envelope);
 
