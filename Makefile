@@ -4,9 +4,11 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
+WERROR     ?= ON
+PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-unit test-asan test-browser bench fuzz clean
+.PHONY: all deps build demo test test-unit test-asan test-browser bench fuzz install lint clean
 
 all: build
 
@@ -14,7 +16,7 @@ deps:
 	@scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCORVLIN_WERROR=$(WERROR) $(CMAKE_ARGS)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -38,7 +40,7 @@ test-browser: build
 	tests/browser/run.sh $(BUILD)
 
 $(ASAN_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCORVLIN_SANITIZE=ON \
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCORVLIN_SANITIZE=ON -DCORVLIN_WERROR=$(WERROR) \
 	  -DCORVLIN_BUILD_BENCH=OFF $(CMAKE_ARGS)
 
 test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
@@ -51,13 +53,21 @@ bench: build
 
 $(FUZZ_BUILD)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCORVLIN_BUILD_FUZZ=ON -DCORVLIN_SANITIZE=ON -DCORVLIN_BUILD_TESTS=OFF \
+	  -DCORVLIN_BUILD_FUZZ=ON -DCORVLIN_SANITIZE=ON -DCORVLIN_BUILD_TESTS=OFF -DCORVLIN_WERROR=$(WERROR) \
 	  -DCORVLIN_BUILD_BENCH=OFF $(CMAKE_ARGS)
 
 # Runs each fuzz target for FUZZ_SECONDS under AddressSanitizer and UndefinedBehaviorSanitizer.
 fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Installs both programs, the public headers and the CMake package under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Formatting (clang-format) and static analysis (clang-tidy with .clang-tidy) of the sources.
+lint: build
+	scripts/lint.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "app/widget.hpp"
-#include "model/json/error.hpp"
 #include "model/instant.hpp"
+#include "model/json/error.hpp"
 
 namespace corvlin {
 

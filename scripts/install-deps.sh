@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libsimdjson-dev libutf8proc-dev libxxhash-dev
-          libgtest-dev libbenchmark-dev unicode-data clang libclang-rt-14-dev "$@")
+          libssl-dev libgtest-dev libbenchmark-dev unicode-data clang libclang-rt-14-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do

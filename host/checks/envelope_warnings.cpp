@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "host/cli/input.hpp"
+#include "host/cli/diagnostics.hpp"
 #include "model/coding.hpp"
 #include "model/json/writer.hpp"
 #include "updates/envelope_coding.hpp"

@@ -1,7 +1,10 @@
 #include "host/cli/cli.hpp"
 
-#include <charconv>
+#include <simdjson.h>
+
 #include <cmath>
+
+#include "model/coding.hpp"
 
 namespace corvlin::host {
 
@@ -13,22 +16,27 @@ const char* const usageText =
     "                           [--extension PATH] [--timeout MS]\n"
     "       corvlin-host --help\n"
     "\n"
-    "decode  Reads one coded content state (or, with --attributes, one attributes record) and\n"
-    "        writes it back as one line of compact JSON. Without FILE it reads the embedded\n"
-    "        sample payload; with - it reads standard input.\n"
+    "decode  Reads one content state, or {\"attributes\":...,\"contentState\":...}, and writes it\n"
+    "        back in the same form as one line of compact JSON; with --attributes, one\n"
+    "        attributes record. Without FILE it reads a built-in sample (of attributes, with\n"
+    "        --attributes); with - it reads standard input.\n"
     "render  Starts the extension, hands it the activity and prints its seven presentations:\n"
     "        a text sketch (default), the view description as JSON, or a live HTML page.\n"
     "        FILE holds a content state, {\"attributes\":...,\"contentState\":...}, or a list of\n"
-    "        these. Without FILE it renders the embedded default activity, whose countdown\n"
+    "        these. Without FILE it renders the built-in default activity, whose countdown\n"
     "        ends 90 seconds after now.\n"
     "replay  Plays a timeline of remote updates (JSON lines or an array of envelopes, or of\n"
     "        {\"at\":SECONDS,\"payload\":ENVELOPE}) under the platform's update rules and shows\n"
     "        every step with what the phone shows after it. decode also reads one envelope.\n"
     "\n"
+    "An object with a \"contentState\" member is always the wrapped form. Errors are one JSON\n"
+    "line on standard error; in a list, each names its activity, counted from 0.\n"
+    "\n"
     "  --attributes      decode a CorvlinLiveActivityAttributes record\n"
     "  --format FORMAT   text, json or html (render, replay)\n"
-    "  --now SECONDS     pin the current instant, in seconds since 1970 (render)\n"
-    "  --out PATH        write the rendering to PATH instead of standard output (render, replay)\n"
+    "  --now SECONDS     pin the current instant, seconds since 1970 as a JSON number (render)\n"
+    "  --out PATH        replace PATH with the rendering, atomically; - is standard output\n"
+    "                    (render, replay)\n"
     "  --extension PATH  the extension to start (default: next to corvlin-host)\n"
     "  --timeout MS      how long the extension may take before it is stopped (default 10000)\n"
     "\n"
@@ -37,11 +45,15 @@ const char* const usageText =
 
 namespace {
 
+// Numbers on the command line read as they do in a payload (1e-400 is 0, -0 keeps its sign):
+// the text must be one JSON number.
 std::optional<double> parseNumber(const std::string& text) {
+  simdjson::dom::parser parser;
+  auto document = json::parse(parser, text);
   double value = 0;
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+  if (!document || document.value().get_double().get(value) != simdjson::SUCCESS) {
+    return std::nullopt;
+  }
   return value;
 }
 
@@ -100,10 +112,12 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
         }
       } else if (arg == "--now") {
         options.now = parseNumber(text);
-        if (!options.now)
-          return Failure{"--now needs a finite number of seconds, not '" + text + "'"};
+        if (!options.now) {
+          return Failure{"--now needs a number of seconds written as in JSON, not '" + text + "'"};
+        }
       } else if (arg == "--out") {
-        options.out = text;
+        // "-" is standard output, as it is standard input for FILE.
+        options.out = text == "-" ? std::nullopt : std::optional<std::string>(text);
       } else if (arg == "--extension") {
         options.extension = text;
       } else {

@@ -1,10 +1,14 @@
-// The two commands of corvlin-host, each returning its exit status.
+// The commands of corvlin-host, each returning its exit status, and what they share: reading
+// the payload and writing the output, each failure reported on the way.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "host/cli/cli.hpp"
+#include "model/result.hpp"
 
 namespace corvlin::host {
 
@@ -17,7 +21,16 @@ struct Environment {
   double realNow = 0;
 };
 
+int runHelp(Environment& env);
 int runDecode(const Options& options, Environment& env);
 int runRender(const Options& options, Environment& env);
+
+// The payload in `file`, or `builtIn` without one; or the exit status after saying why not.
+Result<std::string, int> loadPayload(const std::optional<std::string>& file,
+                                     std::string_view builtIn, Environment& env);
+
+// Writes `text` to the file `out` (replacing it atomically) or to standard output without one:
+// exitOk, or exitCannotCreate after saying why not.
+int emit(const std::optional<std::string>& out, std::string_view text, Environment& env);
 
 }  // namespace corvlin::host

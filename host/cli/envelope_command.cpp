@@ -3,6 +3,7 @@
 #include <simdjson.h>
 
 #include "host/checks/envelope_warnings.hpp"
+#include "host/cli/diagnostics.hpp"
 #include "model/json/parse.hpp"
 #include "updates/envelope_coding.hpp"
 
@@ -17,7 +18,7 @@ bool isEnvelope(std::string_view bytes) {
 int runDecodeEnvelope(std::string_view bytes, Environment& env) {
   auto envelope = updates::decodeEnvelope(bytes);
   if (!envelope) {
-    env.err << errorJson(envelope.error()) << "\n";
+    env.err << errorLine(envelope.error()) << "\n";
     return exitDataError;
   }
   auto written = updates::encodeEnvelope(envelope.value());
@@ -31,9 +32,7 @@ int runDecodeEnvelope(std::string_view bytes, Environment& env) {
   for (const Warning& warning : envelopeWarnings(root, envelope.value())) {
     env.err << warningJson(warning) << "\n";
   }
-  env.out << written.value() << "\n";
-  env.out.flush();
-  return env.out ? exitOk : exitCannotCreate;
+  return emit(std::nullopt, written.value() + "\n", env);
 }
 
 }  // namespace corvlin::host

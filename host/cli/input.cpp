@@ -35,4 +35,10 @@ Result<std::string, InputError> readPayload(const std::string& path) {
   return bytes;
 }
 
+Result<std::string, InputError> loadPayload(const std::optional<std::string>& file,
+                                            std::string_view builtIn) {
+  if (!file) return std::string(builtIn);
+  return readPayload(*file);
+}
+
 }  // namespace corvlin::host

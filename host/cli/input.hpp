@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "model/result.hpp"
 
@@ -10,9 +12,6 @@ namespace corvlin::host {
 
 // The largest payload read; anything larger is refused before it is parsed.
 inline constexpr std::size_t maxPayloadBytes = 1u << 20;
-
-// The platform refuses an activity whose coded content state is larger than this.
-inline constexpr std::size_t activityDataBudgetBytes = 4096;
 
 struct InputError {
   enum class Kind { unreadable, tooLarge };
@@ -22,5 +21,9 @@ struct InputError {
 
 // Reads `path` whole, or standard input for "-".
 Result<std::string, InputError> readPayload(const std::string& path);
+
+// The payload of a command: the file named, or `builtIn` when none is.
+Result<std::string, InputError> loadPayload(const std::optional<std::string>& file,
+                                            std::string_view builtIn);
 
 }  // namespace corvlin::host

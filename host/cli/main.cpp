@@ -1,4 +1,5 @@
 // corvlin-host: checks payloads and renders the extension's presentations.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
+#include "host/cli/output.hpp"
 #include "host/cli/replay_command.hpp"
 
 namespace {
@@ -24,32 +26,57 @@ std::string extensionNextToSelf(const char* argv0) {
   return dir + "/corvlin-live-activity-extension";
 }
 
+// A standard stream that was closed gets /dev/null opened the wrong way round, so that using
+// it fails (EBADF) instead of a file opened later taking its number and receiving its bytes.
+void holdClosedStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1) {
+      const int held = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+      if (held != fd && held >= 0) ::close(held);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace corvlin::host;
-  // A write to an extension that has gone away must fail as an error, not end the host.
+  holdClosedStandardDescriptors();
+  // A write to a closed pipe (an extension gone, or `| head`) and a write past the file-size
+  // limit must fail as errors that the host reports, not end it.
   ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
 
   std::vector<std::string> arguments(argv + 1, argv + argc);
   auto options = parseArguments(arguments);
   if (!options) {
-    std::cerr << "corvlin-host: " << options.error() << "\n\n" << usageText;
+    std::cerr << "corvlin-host: " << options.error() << "\ntry 'corvlin-host --help'\n";
     return exitUsage;
   }
   const double realNow =
       std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
   Environment env{std::cout, std::cerr, extensionNextToSelf(argv[0]), realNow};
+  int status = exitSoftware;
   switch (options.value().command) {
     case Options::Command::help:
-      std::cout << usageText;
-      return exitOk;
+      status = runHelp(env);
+      break;
     case Options::Command::decode:
-      return runDecode(options.value(), env);
+      status = runDecode(options.value(), env);
+      break;
     case Options::Command::render:
-      return runRender(options.value(), env);
+      status = runRender(options.value(), env);
+      break;
     case Options::Command::replay:
-      return runReplay(options.value(), env);
+      status = runReplay(options.value(), env);
+      break;
   }
-  return exitSoftware;
+  // A failed write was reported where it happened; otherwise closing may still fail.
+  if (status != exitCannotCreate) {
+    if (auto closed = closeStandardOutput(); !closed) {
+      std::cerr << "corvlin-host: " << closed.error() << "\n";
+      return exitCannotCreate;
+    }
+  }
+  return status;
 }

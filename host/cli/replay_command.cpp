@@ -1,62 +1,35 @@
 #include "host/cli/replay_command.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <variant>
 
-#include "host/cli/input.hpp"
+#include "host/cli/diagnostics.hpp"
 #include "host/html/replay_page.hpp"
 #include "host/replay/replay_formats.hpp"
 #include "host/replay/replay_render.hpp"
 #include "host/replay/timeline.hpp"
 
 namespace corvlin::host {
+namespace {
 
-std::string writeFileAtomically(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return std::strerror(errno);
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
-  }
-  const int writeErrno = errno;
-  // The page is to be opened by others: the usual permissions, not mkstemp's owner-only.
-  const bool ok = written == text.size() && ::fchmod(fd, 0644) == 0;
-  if (::close(fd) != 0 || !ok) {
-    const std::string why = std::strerror(ok ? errno : writeErrno);
-    ::unlink(temporary.c_str());
-    return why;
-  }
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
-    ::unlink(temporary.c_str());
-    return why;
-  }
-  return {};
+// A diagnostic line {"error":{...}} with the place it belongs to added last inside its object:
+// {"error":{...,"record":2}}, as a list's lines name their activity.
+std::string placed(std::string line, std::string_view member, std::size_t index) {
+  line.insert(line.size() - 2, ",\"" + std::string(member) + "\":" + std::to_string(index));
+  return line;
 }
+
+}  // namespace
 
 int runReplay(const Options& options, Environment& env) {
   if (!options.file) {
     env.err << "corvlin-host: replay needs a TIMELINE file (or - for standard input)\n";
     return exitUsage;
   }
-  auto bytes = readPayload(*options.file);
-  if (!bytes) {
-    env.err << "corvlin-host: " << bytes.error().message << "\n";
-    return bytes.error().kind == InputError::Kind::tooLarge ? exitDataError : exitNoInput;
-  }
+  auto bytes = loadPayload(options.file, {}, env);
+  if (!bytes) return bytes.error();
   auto timeline = readTimeline(bytes.value());
   if (!timeline) {
-    env.err << errorJson(timeline.error()) << "\n";
+    env.err << errorLine(timeline.error()) << "\n";
     return exitDataError;
   }
   for (const Warning& warning : timeline.value().warnings) {
@@ -66,8 +39,7 @@ int runReplay(const Options& options, Environment& env) {
   for (const updates::Record& record : timeline.value().records) {
     if (const auto* rejection = std::get_if<updates::Rejection>(&record)) {
       anyRejected = true;
-      env.err << "corvlin-host: record " << rejection->record << ": " << errorJson(rejection->error)
-              << "\n";
+      env.err << placed(errorLine(rejection->error), "record", rejection->record) << "\n";
     }
   }
 
@@ -80,10 +52,10 @@ int runReplay(const Options& options, Environment& env) {
   bool anyExtensionFailure = false;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const auto& rendered = steps[i].rendered;
-    if (rendered && rendered->extensionFailure) {
+    const auto* failure = rendered ? std::get_if<ExtensionFailure>(&rendered->outcome) : nullptr;
+    if (failure) {
       anyExtensionFailure = true;
-      env.err << "corvlin-host: step " << i + 1 << ": " << rendered->extensionFailure->message
-              << "\n";
+      env.err << placed(extensionFailureLine(*failure), "step", i) << "\n";
     }
   }
 
@@ -99,20 +71,8 @@ int runReplay(const Options& options, Environment& env) {
       text = renderReplayHtml(steps, *options.file == "-" ? "standard input" : *options.file);
       break;
   }
-  if (options.out) {
-    if (const std::string why = writeFileAtomically(*options.out, text); !why.empty()) {
-      env.err << "corvlin-host: cannot write " << *options.out << ": " << why << "\n";
-      return exitCannotCreate;
-    }
-    env.err << "corvlin-host: wrote " << *options.out << "\n";
-  } else {
-    env.out << text;
-    env.out.flush();
-    if (!env.out) {
-      env.err << "corvlin-host: cannot write the output\n";
-      return exitCannotCreate;
-    }
-  }
+  if (const int status = emit(options.out, text, env); status != exitOk) return status;
+  if (options.out) env.err << "corvlin-host: wrote " << *options.out << "\n";
   if (anyExtensionFailure) return exitUnavailable;
   if (anyRejected) return exitDataError;
   return exitOk;

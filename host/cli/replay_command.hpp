@@ -10,8 +10,4 @@ namespace corvlin::host {
 // the timeline cannot be read as one); 69 the extension failed on a step; 66, 73 as elsewhere.
 int runReplay(const Options& options, Environment& env);
 
-// Writes `text` to `path` whole or not at all: a temporary file in the same folder, renamed
-// over `path` once written. An empty string, or the reason it could not.
-std::string writeFileAtomically(const std::string& path, const std::string& text);
-
 }  // namespace corvlin::host

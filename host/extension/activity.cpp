@@ -10,46 +10,48 @@
 namespace corvlin::host {
 namespace {
 
-DecodingError prefixed(DecodingError error, const CodingPath& prefix) {
-  error.codingPath.insert(error.codingPath.begin(), prefix.begin(), prefix.end());
+DecodingError prefixed(DecodingError error, const CodingPath& prefix, const char* key = nullptr) {
+  CodingPath path = prefix;
+  if (key) path.emplace_back(std::string(key));
+  error.codingPath.insert(error.codingPath.begin(), path.begin(), path.end());
   return error;
 }
 
+// The one rule for both commands: an object with a "contentState" member is the wrapped form;
+// anything else is read as a content state, which names what is wrong with it.
 DecodedActivity decodeActivity(simdjson::dom::element value, const CodingPath& prefix) {
-  simdjson::dom::object object;
-  if (value.get_object().get(object) != simdjson::SUCCESS) {
-    return Failure{DecodingError{DecodingError::Kind::typeMismatch, prefix,
-                                 "Expected an activity: a content state object, or an object "
-                                 "with \"contentState\" and \"attributes\"."}};
-  }
   simdjson::dom::element wrapped;
-  if (object["contentState"].get(wrapped) != simdjson::SUCCESS) {
+  if (!value.is_object() || value["contentState"].get(wrapped) != simdjson::SUCCESS) {
     auto state = decodeContentState(value);
     if (!state) return Failure{prefixed(std::move(state).error(), prefix)};
-    return Activity{std::nullopt, std::move(state).value()};
+    return Activity{std::nullopt, std::move(state).value(), false};
   }
   Activity activity;
+  activity.wrapped = true;
   simdjson::dom::element attributes;
-  if (object["attributes"].get(attributes) == simdjson::SUCCESS && !attributes.is_null()) {
+  if (value["attributes"].get(attributes) == simdjson::SUCCESS && !attributes.is_null()) {
     auto decoded = decodeAttributes(attributes);
-    if (!decoded) {
-      CodingPath path = prefix;
-      path.emplace_back(std::string("attributes"));
-      return Failure{prefixed(std::move(decoded).error(), path)};
-    }
+    if (!decoded) return Failure{prefixed(std::move(decoded).error(), prefix, "attributes")};
     activity.attributes = std::move(decoded).value();
   }
   auto state = decodeContentState(wrapped);
-  if (!state) {
-    CodingPath path = prefix;
-    path.emplace_back(std::string("contentState"));
-    return Failure{prefixed(std::move(state).error(), path)};
-  }
+  if (!state) return Failure{prefixed(std::move(state).error(), prefix, "contentState")};
   activity.state = std::move(state).value();
   return activity;
 }
 
+DecodingError documentError(std::string description) {
+  return DecodingError{DecodingError::Kind::dataCorrupted, {}, std::move(description)};
+}
+
 }  // namespace
+
+DecodedActivity decodeActivity(std::string_view bytes) {
+  simdjson::dom::parser parser;
+  auto document = json::parse(parser, bytes);
+  if (!document) return Failure{std::move(document).error()};
+  return decodeActivity(document.value(), {});
+}
 
 Result<Payload, DecodingError> decodePayload(std::string_view bytes) {
   simdjson::dom::parser parser;
@@ -59,40 +61,52 @@ Result<Payload, DecodingError> decodePayload(std::string_view bytes) {
 
   Payload payload;
   simdjson::dom::array list;
-  if (root.get_array().get(list) == simdjson::SUCCESS) {
-    payload.isList = true;
-    if (list.size() > maxActivitiesPerPayload) {
-      return Failure{
-          DecodingError{DecodingError::Kind::dataCorrupted,
-                        {},
-                        "The list holds " + std::to_string(list.size()) + " activities; at most " +
-                            std::to_string(maxActivitiesPerPayload) + " are rendered at once."}};
-    }
-    std::size_t index = 0;
-    for (simdjson::dom::element entry : list) {
-      payload.entries.push_back(decodeActivity(entry, {index}));
-      ++index;
-    }
+  if (root.get_array().get(list) != simdjson::SUCCESS) {
+    payload.entries.push_back(decodeActivity(root, {}));
     return payload;
   }
-  if (!root.is_object()) {
-    return Failure{DecodingError{DecodingError::Kind::typeMismatch,
-                                 {},
-                                 "Expected to decode an activity object or a list of activities "
-                                 "but found another kind of value instead."}};
+  payload.isList = true;
+  if (list.size() == 0) return Failure{documentError("The list holds no activity.")};
+  if (list.size() > maxActivitiesPerPayload) {
+    return Failure{documentError("The list holds " + std::to_string(list.size()) +
+                                 " activities; at most " + std::to_string(maxActivitiesPerPayload) +
+                                 " are rendered at once.")};
   }
-  payload.entries.push_back(decodeActivity(root, {}));
+  std::size_t index = 0;
+  for (simdjson::dom::element entry : list) {
+    payload.entries.push_back(decodeActivity(entry, {index}));
+    ++index;
+  }
   return payload;
 }
 
-std::string requestLine(const Activity& activity, double now) {
-  std::string line = "{\"contentState\":";
-  // The state was decoded from JSON, so it holds no double that JSON cannot carry.
-  line += encodeContentState(activity.state).value();
+Result<CodedActivity, EncodingError> encodeActivity(const Activity& activity) {
+  // The path names the member of the wrapped form that failed, as decoding does.
+  auto within = [&](EncodingError error, const char* key) {
+    if (activity.wrapped) error.codingPath.insert(error.codingPath.begin(), std::string(key));
+    return error;
+  };
+  CodedActivity coded;
   if (activity.attributes) {
-    line += ",\"attributes\":";
-    line += encodeAttributes(*activity.attributes).value();
+    auto attributes = encodeAttributes(*activity.attributes);
+    if (!attributes) return Failure{within(std::move(attributes).error(), "attributes")};
+    coded.attributes = std::move(attributes).value();
   }
+  auto state = encodeContentState(activity.state);
+  if (!state) return Failure{within(std::move(state).error(), "contentState")};
+  coded.contentState = std::move(state).value();
+  return coded;
+}
+
+std::string wrappedJson(const CodedActivity& coded) {
+  std::string out = "{";
+  if (coded.attributes) out += "\"attributes\":" + *coded.attributes + ",";
+  return out + "\"contentState\":" + coded.contentState + "}";
+}
+
+std::string requestLine(const CodedActivity& coded, double now) {
+  std::string line = "{\"contentState\":" + coded.contentState;
+  if (coded.attributes) line += ",\"attributes\":" + *coded.attributes;
   line += ",\"now\":";
   json::appendNumber(line, now);
   line += '}';

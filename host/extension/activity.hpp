@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +20,8 @@ inline constexpr std::size_t maxActivitiesPerPayload = 64;
 struct Activity {
   std::optional<CorvlinLiveActivityAttributes> attributes;
   ContentState state;
+  // It came wrapped: an object with a "contentState" member, whatever else it holds.
+  bool wrapped = false;
 };
 
 // One activity, or its decoding error. In the wrapped form the error's path starts with
@@ -27,14 +30,31 @@ using DecodedActivity = Result<Activity, DecodingError>;
 
 struct Payload {
   bool isList = false;                   // the payload was a JSON array of activities
-  std::vector<DecodedActivity> entries;  // one per activity, in order
+  std::vector<DecodedActivity> entries;  // one per activity, in order; never empty
 };
 
-// Reads a payload. A failure of the document itself (not JSON, not an object or array) is the
-// error; in a list, each activity decodes on its own, so one bad entry leaves the others.
+// Reads one activity: a content state, or the wrapped form. An object with a "contentState"
+// member is the wrapped form, so {"title":"x","contentState":5} fails at ["contentState"].
+DecodedActivity decodeActivity(std::string_view bytes);
+
+// Reads one activity or a non-empty list of them. A failure of the document itself (not JSON,
+// an empty or over-long list) is the error; in a list, each activity decodes on its own, so
+// one bad entry leaves the others.
 Result<Payload, DecodingError> decodePayload(std::string_view bytes);
 
+// An activity in its coded form, each record encoded once.
+struct CodedActivity {
+  std::optional<std::string> attributes;
+  std::string contentState;
+};
+
+// Fails only for a record that JSON cannot hold; one decoded from JSON never does.
+Result<CodedActivity, EncodingError> encodeActivity(const Activity& activity);
+
+// {"attributes":...,"contentState":...}, attributes left out when absent.
+std::string wrappedJson(const CodedActivity& coded);
+
 // The request line the extension expects for one activity at one instant.
-std::string requestLine(const Activity& activity, double now);
+std::string requestLine(const CodedActivity& coded, double now);
 
 }  // namespace corvlin::host

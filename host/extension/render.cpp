@@ -14,37 +14,25 @@ ExtensionFailure malformed(std::string why) {
 
 }  // namespace
 
-RenderedActivity readAnswer(const std::string& line) {
-  RenderedActivity rendered;
+ActivityOutcome readAnswer(const std::string& line) {
   simdjson::dom::parser parser;
   auto document = json::parse(parser, line);
-  if (!document) {
-    rendered.extensionFailure =
-        malformed("is not one line of JSON: " + document.error().description);
-    return rendered;
-  }
+  if (!document) return malformed("is not one line of JSON: " + document.error().description);
   simdjson::dom::element answer = document.value();
   simdjson::dom::element part;
   if (!answer["presentations"].get(part)) {
     auto presentations = ui::presentationsFromJson(part);
     if (!presentations) {
-      rendered.extensionFailure =
-          malformed("holds no valid view description: " + presentations.error());
-    } else {
-      rendered.presentations = std::move(presentations).value();
+      return malformed("holds no valid view description: " + presentations.error());
     }
-  } else if (!answer["error"].get(part)) {
-    auto error = decodeErrorObject(part);
-    if (error) {
-      rendered.decodingError = std::move(error).value();
-    } else {
-      rendered.extensionFailure =
-          malformed("holds an error in an unknown form: " + errorJson(error.error()));
-    }
-  } else {
-    rendered.extensionFailure = malformed("holds neither \"presentations\" nor \"error\"");
+    return std::move(presentations).value();
   }
-  return rendered;
+  if (!answer["error"].get(part)) {
+    auto error = decodeErrorObject(part);
+    if (error) return std::move(error).value();
+    return malformed("holds an error in an unknown form: " + errorJson(error.error()));
+  }
+  return malformed("holds neither \"presentations\" nor \"error\"");
 }
 
 std::vector<RenderedActivity> renderActivities(const std::string& executable,
@@ -54,21 +42,16 @@ std::vector<RenderedActivity> renderActivities(const std::string& executable,
   results.reserve(activities.size());
   for (const auto& activity : activities) {
     if (!activity) {
-      RenderedActivity failed;
-      failed.decodingError = activity.error();
-      results.push_back(std::move(failed));
+      results.push_back({activity.error(), 0});
       continue;
     }
-    const std::string request = requestLine(activity.value(), now);
-    auto answers = exchangeWithExtension(executable, {request}, limits);
-    RenderedActivity rendered;
-    if (!answers) {
-      rendered.extensionFailure = answers.error();
-    } else {
-      rendered = readAnswer(answers.value().front());
-    }
-    rendered.codedStateBytes = encodeContentState(activity.value().state).value().size();
-    results.push_back(std::move(rendered));
+    // Encoded once: for the request, and for the budget check. A state decoded from JSON
+    // holds no value that JSON cannot carry, so encoding succeeds.
+    const CodedActivity coded = encodeActivity(activity.value()).value();
+    auto answers = exchangeWithExtension(executable, {requestLine(coded, now)}, limits);
+    ActivityOutcome outcome =
+        answers ? readAnswer(answers.value().front()) : ActivityOutcome(std::move(answers).error());
+    results.push_back({std::move(outcome), coded.contentState.size()});
   }
   return results;
 }

@@ -1,8 +1,9 @@
 // Rendering activities through the extension process: requests out, presentations back.
 #pragma once
 
-#include <optional>
+#include <cstddef>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "host/extension/activity.hpp"
@@ -11,16 +12,17 @@
 
 namespace corvlin::host {
 
-// What became of one activity: its presentations, or why there are none.
+// What became of one activity: its presentations; the decoding error that the payload or the
+// extension gave; or how the extension misbehaved.
+using ActivityOutcome = std::variant<ui::Presentations, DecodingError, ExtensionFailure>;
+
 struct RenderedActivity {
-  std::optional<ui::Presentations> presentations;
-  std::optional<DecodingError> decodingError;        // the payload or the extension refused it
-  std::optional<ExtensionFailure> extensionFailure;  // the extension misbehaved
-  std::size_t codedStateBytes = 0;                   // size of the coded content state
+  ActivityOutcome outcome;
+  std::size_t codedStateBytes = 0;  // size of the coded content state; 0 when it did not decode
 };
 
 // Reads one answer line of the extension: presentations, its error, or what is wrong with it.
-RenderedActivity readAnswer(const std::string& line);
+ActivityOutcome readAnswer(const std::string& line);
 
 // Asks the extension at `executable` for the presentations of each activity at `now`, one
 // process per activity so that one failure leaves the others.

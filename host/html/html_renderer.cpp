@@ -159,21 +159,18 @@ Element activitySection(const RenderedActivity& activity, std::size_t index, std
 
 Element presentationsRow(const RenderedActivity& activity, double now) {
   Element row = element("div", {"presentations"});
-  if (activity.presentations) {
-    const auto& p = *activity.presentations;
-    row.children.push_back(lockScreen(p.lockScreen, now));
-    row.children.push_back(expandedIsland(p.dynamicIsland, now));
-    row.children.push_back(compactIsland(p.dynamicIsland, now));
-    row.children.push_back(minimalIsland(p.dynamicIsland, now));
-  } else if (activity.decodingError) {
-    const auto& e = *activity.decodingError;
+  if (const auto* p = std::get_if<ui::Presentations>(&activity.outcome)) {
+    row.children.push_back(lockScreen(p->lockScreen, now));
+    row.children.push_back(expandedIsland(p->dynamicIsland, now));
+    row.children.push_back(compactIsland(p->dynamicIsland, now));
+    row.children.push_back(minimalIsland(p->dynamicIsland, now));
+  } else if (const auto* e = std::get_if<DecodingError>(&activity.outcome)) {
     row.children.push_back(failure("The content state does not decode",
-                                   std::string(kindName(e.kind)) + " at " +
-                                       describePath(e.codingPath) + ": " + e.description));
-  } else if (activity.extensionFailure) {
-    row.children.push_back(failure("The extension failed", activity.extensionFailure->message));
+                                   std::string(kindName(e->kind)) + " at " +
+                                       describePath(e->codingPath) + ": " + e->description));
   } else {
-    row.children.push_back(failure("Nothing to show", "The extension gave no presentations."));
+    row.children.push_back(
+        failure("The extension failed", std::get<ExtensionFailure>(activity.outcome).message));
   }
   return row;
 }

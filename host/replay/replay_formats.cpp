@@ -4,6 +4,7 @@
 #include <ctime>
 #include <variant>
 
+#include "host/cli/diagnostics.hpp"
 #include "host/text/text_renderer.hpp"
 #include "model/json/writer.hpp"
 #include "views/toolkit/view_json.hpp"
@@ -66,14 +67,18 @@ std::string stepJson(const ReplayedStep& replayed) {
     json::appendString(out, updates::stateName(*step.state));
   }
   if (const auto& rendered = replayed.rendered) {
-    if (rendered->presentations) {
-      out += ",\"presentations\":" + ui::toJson(*rendered->presentations);
-    } else if (rendered->decodingError) {
+    if (const auto* presentations = std::get_if<ui::Presentations>(&rendered->outcome)) {
+      out += ",\"presentations\":" + ui::toJson(*presentations);
+    } else if (const auto* refused = std::get_if<DecodingError>(&rendered->outcome)) {
       out += ",\"extensionError\":";
-      appendError(out, *rendered->decodingError);
-    } else if (rendered->extensionFailure) {
-      out += ",\"extensionFailure\":";
-      json::appendString(out, rendered->extensionFailure->message);
+      appendError(out, *refused);
+    } else {
+      const auto& failure = std::get<ExtensionFailure>(rendered->outcome);
+      out += ",\"extensionFailure\":{\"kind\":";
+      json::appendString(out, kindName(failure.kind));
+      out += ",\"description\":";
+      json::appendString(out, failure.message);
+      out += '}';
     }
   }
   return out + '}';
@@ -134,12 +139,14 @@ std::string replayText(const std::vector<ReplayedStep>& steps) {
     out += '\n';
     if (!replayed.rendered) {
       out += "  nothing shown\n";
-    } else if (replayed.rendered->presentations) {
-      out += renderText(*replayed.rendered->presentations, step.at.timeIntervalSince1970);
-    } else if (replayed.rendered->decodingError) {
-      out += "  the extension refused it: " + errorText(*replayed.rendered->decodingError) + "\n";
-    } else if (replayed.rendered->extensionFailure) {
-      out += "  extension failed: " + replayed.rendered->extensionFailure->message + "\n";
+    } else if (const auto* p = std::get_if<ui::Presentations>(&replayed.rendered->outcome)) {
+      out += renderText(*p, step.at.timeIntervalSince1970);
+    } else if (const auto* refused = std::get_if<DecodingError>(&replayed.rendered->outcome)) {
+      out += "  the extension refused it: " + errorText(*refused) + "\n";
+    } else {
+      out +=
+          "  extension failed: " + std::get<ExtensionFailure>(replayed.rendered->outcome).message +
+          "\n";
     }
   }
   return out;

@@ -24,9 +24,7 @@ void answer(const std::string& executable, const std::vector<Pending>& pending,
   auto answers = exchangeWithExtension(executable, requests, limits);
   if (answers) {
     for (std::size_t i = 0; i < pending.size(); ++i) {
-      RenderedActivity read = readAnswer(answers.value()[i]);
-      read.codedStateBytes = out[pending[i].step].rendered->codedStateBytes;
-      out[pending[i].step].rendered = std::move(read);
+      out[pending[i].step].rendered->outcome = readAnswer(answers.value()[i]);
     }
     return;
   }
@@ -34,7 +32,7 @@ void answer(const std::string& executable, const std::vector<Pending>& pending,
   const auto kind = answers.error().kind;
   if (pending.size() == 1 || kind == ExtensionFailure::Kind::cannotStart ||
       kind == ExtensionFailure::Kind::timedOut) {
-    for (const Pending& p : pending) out[p.step].rendered->extensionFailure = answers.error();
+    for (const Pending& p : pending) out[p.step].rendered->outcome = answers.error();
     return;
   }
   const auto middle = pending.begin() + static_cast<std::ptrdiff_t>(pending.size() / 2);
@@ -53,13 +51,13 @@ std::vector<ReplayedStep> renderSteps(const std::string& executable,
   for (updates::Step& step : steps) {
     ReplayedStep replayed{std::move(step), std::nullopt};
     if (const auto& shown = replayed.step.shown) {
-      const Activity activity{shown->attributes, shown->content};
-      RenderedActivity rendered;
       // Decoded from JSON, so it holds nothing that JSON cannot carry.
-      rendered.codedStateBytes = encodeContentState(shown->content).value().size();
+      const CodedActivity coded =
+          encodeActivity(Activity{shown->attributes, shown->content, false}).value();
+      RenderedActivity rendered;
+      rendered.codedStateBytes = coded.contentState.size();
       replayed.rendered = std::move(rendered);
-      pending.push_back(
-          {out.size(), requestLine(activity, replayed.step.at.timeIntervalSince1970)});
+      pending.push_back({out.size(), requestLine(coded, replayed.step.at.timeIntervalSince1970)});
     }
     out.push_back(std::move(replayed));
   }

@@ -68,18 +68,23 @@ void json::writeCodingPath(Writer& writer, const CodingPath& path) {
 
 namespace {
 
-std::string errorLine(std::string_view kind, const CodingPath& path, std::string_view description,
-                      ErrorSource source) {
-  json::Writer writer;
-  writer.beginObject();
-  writer.key("error");
-  writer.beginObject();
+void writeMembers(json::Writer& writer, std::string_view kind, const CodingPath& path,
+                  std::string_view description) {
   writer.key("kind");
   writer.string(kind);
   writer.key("codingPath");
   json::writeCodingPath(writer, path);
   writer.key("description");
   writer.string(description);
+}
+
+std::string errorLine(std::string_view kind, const CodingPath& path, std::string_view description,
+                      ErrorSource source) {
+  json::Writer writer;
+  writer.beginObject();
+  writer.key("error");
+  writer.beginObject();
+  writeMembers(writer, kind, path, description);
   if (source == ErrorSource::request) {
     writer.key("request");
     writer.boolean(true);
@@ -115,6 +120,10 @@ template <>
 struct json::CodingKeyStrings<ErrorKeys> {
   static constexpr std::array<std::string_view, 3> values{"kind", "codingPath", "description"};
 };
+
+void json::writeErrorMembers(Writer& writer, const DecodingError& error) {
+  writeMembers(writer, kindName(error.kind), error.codingPath, error.description);
+}
 
 std::string errorJson(const DecodingError& error, ErrorSource source) {
   return errorLine(kindName(error.kind), error.codingPath, error.description, source);

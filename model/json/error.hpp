@@ -65,6 +65,9 @@ namespace json {
 class Writer;
 // Writes a coding path as a JSON array of member names and 0-based indices.
 void writeCodingPath(Writer& writer, const CodingPath& path);
+// Writes the members "kind", "codingPath" and "description" into the object being written, for
+// lines that carry more members than errorJson's.
+void writeErrorMembers(Writer& writer, const DecodingError& error);
 }  // namespace json
 
 // Reads back the object inside "error" of the form above (its "request" mark is not kept).

@@ -175,7 +175,9 @@ char* writeCommonNumber(char* at, double value) {
     // much closer together than 10^-k: then at most one k-digit decimal divides back to the
     // value, and the product is so near it that adding a half rounds to it.
     if (!(exact < (k == 0 ? twoTo53 : twoTo40))) return nullptr;
-    const double scaled = static_cast<double>(static_cast<std::uint64_t>(exact + 0.5));
+    // `exact` is positive, and the checks below reject a wrong neighbour.
+    const double scaled =
+        static_cast<double>(static_cast<std::uint64_t>(exact + 0.5));  // NOLINT(*-rounding*)
     // Far from an integer: no k-digit decimal (a true one lies within 2^-11 of the product).
     if (std::fabs(exact - scaled) > 1e-3) continue;
     if (k == 0 ? scaled != magnitude : scaled / scales[k] != magnitude) continue;
@@ -215,7 +217,7 @@ char* writeCommonNumber(char* at, double value) {
 char* writeNumber(char* at, double value) {
   if (!std::isfinite(value)) {
     // Not representable in JSON; callers check first. Never emit invalid JSON.
-    std::memcpy(at, "null", 4);
+    std::memcpy(at, "null", 4);  // NOLINT(*-not-null-terminated-result): JSON, not a C string
     return at + 4;
   }
   if (char* end = writeCommonNumber(at, value)) return end;
@@ -338,7 +340,7 @@ void Writer::null() {
   char* at = room(5);
   *at = ',';
   at += needsComma_ ? 1 : 0;
-  std::memcpy(at, "null", 4);
+  std::memcpy(at, "null", 4);  // NOLINT(*-not-null-terminated-result): JSON, not a C string
   length_ = static_cast<std::size_t>(at + 4 - out_.data());
   needsComma_ = true;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace corvlin::host {
 namespace {
 
@@ -23,6 +25,7 @@ TEST(Cli, ParsesCommandsAndOptions) {
   EXPECT_EQ(render->timeoutMs, 250);
 
   EXPECT_EQ(parseArguments({"render"})->file, std::nullopt);
+  EXPECT_EQ(parseArguments({"render", "--out", "-"})->out, std::nullopt) << "- is standard output";
   EXPECT_EQ(parseArguments({"--help"})->command, Options::Command::help);
   EXPECT_EQ(parseArguments({"render", "x.json", "--help"})->command, Options::Command::help);
 }
@@ -37,8 +40,7 @@ TEST(Cli, RejectsBadUsageNamingTheProblem) {
       {{"draw"}, "unknown command 'draw'"},
       {{"render", "--format", "pdf"}, "unknown format 'pdf'"},
       {{"render", "--format"}, "--format needs a value"},
-      {{"render", "--now", "soon"}, "--now needs a finite number"},
-      {{"render", "--now", "inf"}, "--now needs a finite number"},
+      {{"render", "--now", "soon"}, "--now needs a number of seconds written as in JSON"},
       {{"render", "--timeout", "0"}, "--timeout needs a whole number"},
       {{"render", "a", "b"}, "more than one input file"},
       {{"render", "--attributes"}, "--attributes is an option of decode"},
@@ -51,6 +53,45 @@ TEST(Cli, RejectsBadUsageNamingTheProblem) {
     ASSERT_FALSE(parsed.ok());
     EXPECT_NE(parsed.error().find(c.message), std::string::npos) << parsed.error();
   }
+}
+
+TEST(Cli, ReadsNumbersAsThePayloadDoes) {
+  struct Case {
+    const char* text;
+    std::optional<double> now;  // absent: refused
+  };
+  const Case cases[] = {
+      {"1767225510.5", 1767225510.5},
+      {"1e-400", 0.0},  // too small for a double: zero, as in a payload
+      {"1E3", 1000.0},
+      {"-1.5e2", -150.0},
+      {"123456789012345678901234", 1.2345678901234568e23},  // beyond 64 bits: nearest double
+      {" 7 ", 7.0},                                         // JSON allows white space around
+      {"1e400", std::nullopt},
+      {"inf", std::nullopt},
+      {"NaN", std::nullopt},
+      {"0x10", std::nullopt},
+      {"+1", std::nullopt},
+      {".5", std::nullopt},
+      {"1.", std::nullopt},
+      {"01", std::nullopt},
+      {"5 6", std::nullopt},
+      {"\"5\"", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto parsed = parseArguments({"render", "--now", c.text});
+    ASSERT_EQ(parsed.ok(), c.now.has_value());
+    if (c.now) {
+      EXPECT_EQ(parsed->now, c.now);
+    }
+  }
+  const auto negativeZero = parseArguments({"render", "--now", "-0"});
+  ASSERT_TRUE(negativeZero.ok());
+  EXPECT_TRUE(std::signbit(*negativeZero->now));
+  EXPECT_EQ(parseArguments({"render", "--timeout", "1e3"})->timeoutMs, 1000);
+  EXPECT_FALSE(parseArguments({"render", "--timeout", "2.5"}).ok());
 }
 
 }  // namespace

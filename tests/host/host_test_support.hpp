@@ -1,6 +1,7 @@
 // Running the built corvlin-host from tests: its exit status and what it wrote.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,23 @@ struct HostRun {
   std::string err;
 };
 
-// Runs build/bin/corvlin-host with `arguments`, feeding `input` on standard input, with the
-// extra environment assignments `env` ("NAME=value").
+// Where the host's standard output goes.
+enum class Stdout {
+  captured,    // a file, read back into HostRun::out
+  full,        // /dev/full: every write fails with ENOSPC
+  closed,      // no descriptor 1 at all
+  brokenPipe,  // a pipe whose reader is gone: every write fails with EPIPE
+};
+
+struct HostSetup {
+  std::string input;             // fed on standard input
+  std::vector<std::string> env;  // extra "NAME=value" assignments
+  Stdout out = Stdout::captured;
+  std::optional<long> fileSizeLimit;  // RLIMIT_FSIZE in bytes, for the host and its children
+};
+
+// Runs build/bin/corvlin-host with `arguments`.
+HostRun runHost(const std::vector<std::string>& arguments, const HostSetup& setup);
 HostRun runHost(const std::vector<std::string>& arguments, const std::string& input = "",
                 const std::vector<std::string>& env = {});
 

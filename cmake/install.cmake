@@ -1,0 +1,35 @@
+# Installation: both programs into bin/, the public headers under include/corvlin/ (keeping
+# their folders, so that <corvlin/model/coding.hpp> works), and a CMake package whose
+# find_package(corvlin CONFIG) gives corvlin::json, corvlin::model, corvlin::toolkit,
+# corvlin::views and corvlin::app.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set_target_properties(corvlin_json PROPERTIES EXPORT_NAME json)
+set_target_properties(corvlin_model PROPERTIES EXPORT_NAME model)
+set_target_properties(corvlin_toolkit PROPERTIES EXPORT_NAME toolkit)
+set_target_properties(corvlin_views PROPERTIES EXPORT_NAME views)
+set_target_properties(corvlin_app PROPERTIES EXPORT_NAME app)
+
+# corvlin_warnings carries only compile options; it is exported because the static libraries
+# name it among their (private) link dependencies, and its options never reach a consumer.
+install(TARGETS corvlin_warnings corvlin_json corvlin_model corvlin_toolkit corvlin_views
+        corvlin_app
+        EXPORT corvlinTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS corvlin-host corvlin-live-activity-extension
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+foreach(folder model views app)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${folder}/
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/corvlin/${folder}
+          FILES_MATCHING PATTERN "*.hpp")
+endforeach()
+
+install(EXPORT corvlinTargets NAMESPACE corvlin::
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/corvlin)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/corvlinConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/corvlinConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/corvlin)
+install(FILES ${PROJECT_BINARY_DIR}/corvlinConfig.cmake
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/corvlin)

@@ -1,0 +1,33 @@
+// The lines corvlin-host writes on standard error: what failed (a decoding error, an extension's
+// failure) as JSON naming the activity of a list, and warnings.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/extension/extension_process.hpp"
+#include "model/json/error.hpp"
+
+namespace corvlin::host {
+
+std::string_view kindName(ExtensionFailure::Kind kind);
+
+// {"error":{"kind":...,"codingPath":[...],"description":...,"activity":I}}, the last member
+// only for an activity of a list, counted from 0 like the coding path.
+std::string errorLine(const DecodingError& error, std::optional<std::size_t> activity = {});
+
+// {"extensionFailure":{"kind":...,"description":...,"activity":I}}, likewise.
+std::string extensionFailureLine(const ExtensionFailure& failure,
+                                 std::optional<std::size_t> activity = {});
+
+// The platform refuses an activity whose coded content state is larger than this.
+inline constexpr std::size_t activityDataBudgetBytes = 4096;
+
+// The warning for a coded content state of `bytes`, or nothing within the budget. `activity`
+// is its place in a list, counted from 0.
+std::optional<std::string> budgetWarning(std::size_t bytes,
+                                         std::optional<std::size_t> activity = {});
+
+}  // namespace corvlin::host

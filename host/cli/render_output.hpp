@@ -1,0 +1,16 @@
+// Presenting what `render` got from the extension: a text sketch, the view descriptions as
+// JSON, or the live HTML page, with each failed activity shown in its place.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/cli/cli.hpp"
+#include "host/extension/render.hpp"
+
+namespace corvlin::host {
+
+std::string presentRender(const std::vector<RenderedActivity>& rendered, bool isList, Format format,
+                          double now);
+
+}  // namespace corvlin::host

@@ -1,0 +1,21 @@
+// Deciding what `render` concludes from what became of its activities: the exit status, whether
+// the presentations are written, and what standard error says.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/extension/render.hpp"
+
+namespace corvlin::host {
+
+struct RenderVerdict {
+  int status = 0;
+  // A single activity that failed has nothing to show; a list shows each failure in its place.
+  bool writesOutput = true;
+  std::vector<std::string> diagnostics;  // lines for standard error, in the activities' order
+};
+
+RenderVerdict decideRender(const std::vector<RenderedActivity>& rendered, bool isList);
+
+}  // namespace corvlin::host
