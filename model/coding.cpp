@@ -186,6 +186,27 @@ Result<std::string, EncodingError> encodeActionSpec(const ActionSpec& action) {
   return writeDocument(action, writeActionSpec);
 }
 
+Result<ContentState, DecodingError> json::ValueCoder<ContentState>::read(element value,
+                                                                         const PathNode* at) {
+  return readContentState(value, at);
+}
+
+Result<CorvlinLiveActivityAttributes, DecodingError>
+json::ValueCoder<CorvlinLiveActivityAttributes>::read(element value, const PathNode* at) {
+  return readAttributes(value, at);
+}
+
+json::EncodeStatus json::ValueEncoder<ContentState>::write(Writer& writer,
+                                                           const ContentState& state,
+                                                           const PathNode* at) {
+  return writeContentState(writer, state, at);
+}
+
+json::EncodeStatus json::ValueEncoder<CorvlinLiveActivityAttributes>::write(
+    Writer& writer, const CorvlinLiveActivityAttributes& attributes, const PathNode* at) {
+  return writeAttributes(writer, attributes, at);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Readable forms: the coded form, or a note when the record cannot be coded.
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/json/decoding.hpp"
+#include "model/json/encoding.hpp"
 #include "model/json/error.hpp"
 #include "model/json/parse.hpp"
 #include "model/records.hpp"
@@ -32,5 +34,28 @@ Result<std::string, EncodingError> encodeContentState(const ContentState& state)
 Result<std::string, EncodingError> encodeAttributes(
     const CorvlinLiveActivityAttributes& attributes);
 Result<std::string, EncodingError> encodeActionSpec(const ActionSpec& action);
+
+// The records as values inside other coded forms (an envelope's content state): read and
+// written by the same rules, their coding paths continuing from where they appear.
+template <>
+struct json::ValueCoder<ContentState> {
+  static constexpr std::string_view typeName = objectTypeName;
+  static Result<ContentState, DecodingError> read(element value, const PathNode* at);
+};
+template <>
+struct json::ValueCoder<CorvlinLiveActivityAttributes> {
+  static constexpr std::string_view typeName = objectTypeName;
+  static Result<CorvlinLiveActivityAttributes, DecodingError> read(element value,
+                                                                   const PathNode* at);
+};
+template <>
+struct json::ValueEncoder<ContentState> {
+  static EncodeStatus write(Writer& writer, const ContentState& state, const PathNode* at);
+};
+template <>
+struct json::ValueEncoder<CorvlinLiveActivityAttributes> {
+  static EncodeStatus write(Writer& writer, const CorvlinLiveActivityAttributes& attributes,
+                            const PathNode* at);
+};
 
 }  // namespace corvlin

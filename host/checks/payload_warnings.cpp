@@ -62,7 +62,6 @@ std::vector<std::vector<Warning>> payloadWarnings(std::string_view bytes, const 
   return out;
 }
 
-
 std::vector<Warning> attributesDocumentWarnings(std::string_view bytes) {
   simdjson::dom::parser parser;
   auto document = json::parse(parser, bytes);

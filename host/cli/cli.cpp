@@ -12,6 +12,8 @@ const char* const usageText =
     "usage: corvlin-host decode [--attributes] [--strict] [FILE|-]\n"
     "       corvlin-host render [FILE|-] [--format text|json|html] [--now SECONDS] [--out PATH]\n"
     "                           [--extension PATH] [--timeout MS] [--strict]\n"
+    "       corvlin-host replay TIMELINE [--format text|json|html] [--out PATH]\n"
+    "                           [--extension PATH] [--timeout MS] [--strict]\n"
     "       corvlin-host --help\n"
     "\n"
     "decode  Reads one content state, or {\"attributes\":...,\"contentState\":...}, and writes it\n"
@@ -23,6 +25,9 @@ const char* const usageText =
     "        FILE holds a content state, {\"attributes\":...,\"contentState\":...}, or a list of\n"
     "        these. Without FILE it renders the built-in default activity, whose countdown\n"
     "        ends 90 seconds after now.\n"
+    "replay  Plays a timeline of remote updates (JSON lines or an array of envelopes, or of\n"
+    "        {\"at\":SECONDS,\"payload\":ENVELOPE}) under the platform's update rules and shows\n"
+    "        every step with what the phone shows after it. decode also reads one envelope.\n"
     "\n"
     "An object with a \"contentState\" member is always the wrapped form. Errors are one JSON\n"
     "line on standard error; in a list, each names its activity, counted from 0.\n"
@@ -30,10 +35,10 @@ const char* const usageText =
     "  --attributes      decode a CorvlinLiveActivityAttributes record\n"
     "  --strict          fail (exit 65) on any warning; warnings are one JSON line each on\n"
     "                    standard error, and without --strict never change the exit status\n"
-    "  --format FORMAT   text, json or html (render)\n"
+    "  --format FORMAT   text, json or html (render, replay)\n"
     "  --now SECONDS     pin the current instant, seconds since 1970 as a JSON number (render)\n"
     "  --out PATH        replace PATH with the rendering, atomically; - is standard output\n"
-    "                    (render)\n"
+    "                    (render, replay)\n"
     "  --extension PATH  the extension to start (default: next to corvlin-host)\n"
     "  --timeout MS      how long the extension may take before it is stopped (default 10000)\n"
     "\n"
@@ -65,10 +70,14 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     options.command = Options::Command::decode;
   } else if (command == "render") {
     options.command = Options::Command::render;
+  } else if (command == "replay") {
+    options.command = Options::Command::replay;
   } else {
     return Failure{"unknown command '" + command + "'"};
   }
-  const bool render = options.command == Options::Command::render;
+  const bool replay = options.command == Options::Command::replay;
+  // replay takes render's options, except --now: its instants come from the timeline.
+  const bool render = options.command == Options::Command::render || replay;
 
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& arg = arguments[i];
@@ -91,6 +100,7 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     } else if (arg == "--format" || arg == "--now" || arg == "--out" || arg == "--extension" ||
                arg == "--timeout") {
       if (auto bad = renderOnly()) return Failure{*bad};
+      if (replay && arg == "--now") return Failure{std::string("--now is not an option of replay")};
       auto v = value(arg.c_str());
       if (!v) return Failure{v.error()};
       const std::string& text = v.value();

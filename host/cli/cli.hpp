@@ -23,7 +23,7 @@ enum ExitStatus : int {
 enum class Format { text, json, html };
 
 struct Options {
-  enum class Command { help, decode, render } command = Command::help;
+  enum class Command { help, decode, render, replay } command = Command::help;
   std::optional<std::string> file;  // absent: the embedded payload; "-": standard input
   bool attributes = false;          // decode: read attributes instead of a content state
   bool strict = false;              // any warning fails the command (exit 65)

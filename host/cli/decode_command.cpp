@@ -2,6 +2,7 @@
 #include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/diagnostics.hpp"
+#include "host/cli/envelope_command.hpp"
 #include "host/cli/samples.hpp"
 #include "host/extension/activity.hpp"
 #include "model/coding.hpp"
@@ -36,6 +37,8 @@ int runDecode(const Options& options, Environment& env) {
   auto bytes = loadPayload(options.file,
                            options.attributes ? sampleAttributes() : sampleContentState(), env);
   if (!bytes) return bytes.error();
+  if (!options.attributes && isEnvelope(bytes.value()))
+    return runDecodeEnvelope(bytes.value(), env);
   std::vector<Warning> warnings;
   auto line = options.attributes ? attributesWrittenBack(bytes.value())
                                  : activityWrittenBack(bytes.value(), warnings);

@@ -12,6 +12,7 @@
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/output.hpp"
+#include "host/cli/replay_command.hpp"
 
 namespace {
 
@@ -65,6 +66,9 @@ int main(int argc, char** argv) {
       break;
     case Options::Command::render:
       status = runRender(options.value(), env);
+      break;
+    case Options::Command::replay:
+      status = runReplay(options.value(), env);
       break;
   }
   // A failed write was reported where it happened; otherwise closing may still fail.

@@ -12,6 +12,8 @@ ExtensionFailure malformed(std::string why) {
   return {ExtensionFailure::Kind::malformedAnswer, "the extension's answer " + std::move(why)};
 }
 
+}  // namespace
+
 ActivityOutcome readAnswer(const std::string& line) {
   simdjson::dom::parser parser;
   auto document = json::parse(parser, line);
@@ -32,8 +34,6 @@ ActivityOutcome readAnswer(const std::string& line) {
   }
   return malformed("holds neither \"presentations\" nor \"error\"");
 }
-
-}  // namespace
 
 std::optional<double> answerChangesAt(const ContentState& state, double now) {
   const Clock clock = state.clock(Instant{now});

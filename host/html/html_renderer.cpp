@@ -193,6 +193,21 @@ Element activitySection(const RenderedActivity& activity, std::size_t index, std
   const std::string name = "Activity " + std::to_string(index + 1) + " of " + std::to_string(count);
   section.setAttribute("aria-label", name);
   section.children.push_back(textElement("h2", name));
+  section.children.push_back(presentationsRow(activity, now));
+  if (activity.later) {
+    // The extension's answer from the instant it changes; the page's clock swaps it in then.
+    Element later = element("template", {"later-answer"});
+    later.setAttribute("data-at", html::number(activity.later->at));
+    later.children.push_back(presentationsRow(activity.later->presentations, activity.later->at));
+    section.children.push_back(std::move(later));
+  }
+  if (!activity.warnings.empty()) section.children.push_back(warningsPanel(activity.warnings));
+  return section;
+}
+
+}  // namespace
+
+Element presentationsRow(const RenderedActivity& activity, double now) {
   Element row = element("div", {"presentations"});
   if (const auto* p = std::get_if<ui::Presentations>(&activity.outcome)) {
     row = presentationsRow(*p, now);
@@ -204,17 +219,10 @@ Element activitySection(const RenderedActivity& activity, std::size_t index, std
     row.children.push_back(
         failure("The extension failed", std::get<ExtensionFailure>(activity.outcome).message));
   }
-  section.children.push_back(std::move(row));
-  if (activity.later) {
-    // The extension's answer from the instant it changes; the page's clock swaps it in then.
-    Element later = element("template", {"later-answer"});
-    later.setAttribute("data-at", html::number(activity.later->at));
-    later.children.push_back(presentationsRow(activity.later->presentations, activity.later->at));
-    section.children.push_back(std::move(later));
-  }
-  if (!activity.warnings.empty()) section.children.push_back(warningsPanel(activity.warnings));
-  return section;
+  return row;
 }
+
+namespace {
 
 Element appPanel() {
   Element panel = element("aside", {"app-panel"});

@@ -5,11 +5,15 @@
 #include <vector>
 
 #include "host/extension/render.hpp"
+#include "host/html/html_element.hpp"
 
 namespace corvlin::host {
 
 // One self-contained page showing each activity's seven presentations (or its error in its
 // place), with timers that tick by themselves from `now` and buttons that show their deep link.
 std::string renderHtml(const std::vector<RenderedActivity>& activities, double now);
+
+// One activity's presentations drawn as the preview draws them, or its failure in their place.
+html::Element presentationsRow(const RenderedActivity& activity, double now);
 
 }  // namespace corvlin::host

@@ -18,6 +18,8 @@ std::string_view kindName(DecodingError::Kind kind) {
       return "typeMismatch";
     case DecodingError::Kind::dataCorrupted:
       return "dataCorrupted";
+    case DecodingError::Kind::payloadTooLarge:
+      return "payloadTooLarge";
   }
   return "unknown";
 }

@@ -21,7 +21,8 @@ using CodingPathElement = std::variant<std::string, std::size_t>;
 using CodingPath = std::vector<CodingPathElement>;
 
 struct DecodingError {
-  enum class Kind { keyNotFound, valueNotFound, typeMismatch, dataCorrupted };
+  // payloadTooLarge: a push body over the push service's limit, refused before it is read.
+  enum class Kind { keyNotFound, valueNotFound, typeMismatch, dataCorrupted, payloadTooLarge };
 
   Kind kind = Kind::dataCorrupted;
   CodingPath codingPath;
@@ -39,9 +40,10 @@ struct EncodingError {
 };
 
 // Every kind, for reading a kind back from its name.
-inline constexpr std::array<DecodingError::Kind, 4> allDecodingErrorKinds{
+inline constexpr std::array<DecodingError::Kind, 5> allDecodingErrorKinds{
     DecodingError::Kind::keyNotFound, DecodingError::Kind::valueNotFound,
-    DecodingError::Kind::typeMismatch, DecodingError::Kind::dataCorrupted};
+    DecodingError::Kind::typeMismatch, DecodingError::Kind::dataCorrupted,
+    DecodingError::Kind::payloadTooLarge};
 
 std::string_view kindName(DecodingError::Kind kind);
 std::optional<DecodingError::Kind> decodingErrorKind(std::string_view name);

@@ -1,0 +1,81 @@
+#include "host/cli/replay_command.hpp"
+
+#include <variant>
+
+#include "host/cli/diagnostics.hpp"
+#include "host/html/replay_page.hpp"
+#include "host/replay/replay_formats.hpp"
+#include "host/replay/replay_render.hpp"
+#include "host/replay/timeline.hpp"
+
+namespace corvlin::host {
+namespace {
+
+// A diagnostic line {"error":{...}} with the place it belongs to added last inside its object:
+// {"error":{...,"record":2}}, as a list's lines name their activity.
+std::string placed(std::string line, std::string_view member, std::size_t index) {
+  line.insert(line.size() - 2, ",\"" + std::string(member) + "\":" + std::to_string(index));
+  return line;
+}
+
+}  // namespace
+
+int runReplay(const Options& options, Environment& env) {
+  if (!options.file) {
+    env.err << "corvlin-host: replay needs a TIMELINE file (or - for standard input)\n";
+    return exitUsage;
+  }
+  auto bytes = loadPayload(options.file, {}, env);
+  if (!bytes) return bytes.error();
+  auto timeline = readTimeline(bytes.value());
+  if (!timeline) {
+    env.err << errorLine(timeline.error()) << "\n";
+    return exitDataError;
+  }
+  for (const Warning& warning : timeline.value().warnings) {
+    env.err << warningJson(warning) << "\n";
+  }
+  bool anyRejected = false;
+  for (const updates::Record& record : timeline.value().records) {
+    if (const auto* rejection = std::get_if<updates::Rejection>(&record)) {
+      anyRejected = true;
+      env.err << placed(errorLine(rejection->error), "record", rejection->record) << "\n";
+    }
+  }
+
+  ExtensionLimits limits;
+  if (options.timeoutMs) limits.timeout = std::chrono::milliseconds(*options.timeoutMs);
+  const std::string extension = options.extension.value_or(env.defaultExtension);
+  const std::vector<ReplayedStep> steps =
+      renderSteps(extension, updates::replay(timeline.value().records), limits);
+
+  bool anyExtensionFailure = false;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const auto& rendered = steps[i].rendered;
+    const auto* failure = rendered ? std::get_if<ExtensionFailure>(&rendered->outcome) : nullptr;
+    if (failure) {
+      anyExtensionFailure = true;
+      env.err << placed(extensionFailureLine(*failure), "step", i) << "\n";
+    }
+  }
+
+  std::string text;
+  switch (options.format) {
+    case Format::text:
+      text = replayText(steps);
+      break;
+    case Format::json:
+      text = replayJson(steps);
+      break;
+    case Format::html:
+      text = renderReplayHtml(steps, *options.file == "-" ? "standard input" : *options.file);
+      break;
+  }
+  if (const int status = emit(options.out, text, env); status != exitOk) return status;
+  if (options.out) env.err << "corvlin-host: wrote " << *options.out << "\n";
+  if (anyExtensionFailure) return exitUnavailable;
+  if (anyRejected) return exitDataError;
+  return exitOk;
+}
+
+}  // namespace corvlin::host
