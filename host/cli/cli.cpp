@@ -1,5 +1,6 @@
 #include "host/cli/cli.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -9,6 +10,8 @@ const char* const usageText =
     "usage: corvlin-host decode [--attributes] [FILE|-]\n"
     "       corvlin-host render [FILE|-] [--format text|json|html] [--now SECONDS] [--out PATH]\n"
     "                           [--extension PATH] [--timeout MS]\n"
+    "       corvlin-host serve [--port N] [--bind ADDRESS] [--watch FILE] [--extension PATH]\n"
+    "                          [--client-timeout MS]\n"
     "       corvlin-host --help\n"
     "\n"
     "decode  Reads one coded content state (or, with --attributes, one attributes record) and\n"
@@ -51,6 +54,13 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     options.command = Options::Command::decode;
   } else if (command == "render") {
     options.command = Options::Command::render;
+  } else if (command == "serve") {
+    if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) return options;
+    auto serve = parseServeArguments(arguments);
+    if (!serve) return Failure{serve.error()};
+    options.command = Options::Command::serve;
+    options.serve = std::move(serve).value();
+    return options;
   } else {
     return Failure{"unknown command '" + command + "'"};
   }

@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
       return runDecode(options.value(), env);
     case Options::Command::render:
       return runRender(options.value(), env);
+    case Options::Command::serve:
+      return runServe(options.value().serve, env);
   }
   return exitSoftware;
 }

@@ -45,7 +45,9 @@ ExtensionFailure malformed(std::string why) {
   return {ExtensionFailure::Kind::malformedAnswer, "the extension's answer " + std::move(why)};
 }
 
-RenderedActivity readAnswer(const std::string& line) {
+}  // namespace
+
+RenderedActivity readExtensionAnswer(const std::string& line) {
   RenderedActivity rendered;
   simdjson::dom::parser parser;
   auto document = json::parse(parser, line);
@@ -76,8 +78,6 @@ RenderedActivity readAnswer(const std::string& line) {
   return rendered;
 }
 
-}  // namespace
-
 std::vector<RenderedActivity> renderActivities(const std::string& executable,
                                                const std::vector<DecodedActivity>& activities,
                                                double now, const ExtensionLimits& limits) {
@@ -96,7 +96,7 @@ std::vector<RenderedActivity> renderActivities(const std::string& executable,
     if (!answers) {
       rendered.extensionFailure = answers.error();
     } else {
-      rendered = readAnswer(answers.value().front());
+      rendered = readExtensionAnswer(answers.value().front());
     }
     rendered.codedStateBytes = encodeContentState(activity.value().state).value().size();
     results.push_back(std::move(rendered));

@@ -19,6 +19,10 @@ struct RenderedActivity {
   std::size_t codedStateBytes = 0;                   // size of the coded content state
 };
 
+// Reads the extension's answer line for one activity: its presentations, its decoding error, or
+// why the answer is malformed. The coded state's size is left for the caller.
+RenderedActivity readExtensionAnswer(const std::string& line);
+
 // Asks the extension at `executable` for the presentations of each activity at `now`, one
 // process per activity so that one failure leaves the others.
 std::vector<RenderedActivity> renderActivities(const std::string& executable,

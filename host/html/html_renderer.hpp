@@ -5,11 +5,18 @@
 #include <vector>
 
 #include "host/extension/render.hpp"
+#include "host/html/html_element.hpp"
 
 namespace corvlin::host {
 
 // One self-contained page showing each activity's seven presentations (or its error in its
 // place), with timers that tick by themselves from `now` and buttons that show their deep link.
 std::string renderHtml(const std::vector<RenderedActivity>& activities, double now);
+
+// The page's parts, for pages that arrange them otherwise: one activity's section (its seven
+// presentations or its error), and the panel standing in for the containing app.
+html::Element activityElement(const RenderedActivity& activity, std::size_t index,
+                              std::size_t count, double now);
+html::Element appPanelElement();
 
 }  // namespace corvlin::host
