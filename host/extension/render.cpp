@@ -47,7 +47,7 @@ ExtensionFailure malformed(std::string why) {
 
 }  // namespace
 
-RenderedActivity readExtensionAnswer(const std::string& line) {
+RenderedActivity readAnswer(const std::string& line) {
   RenderedActivity rendered;
   simdjson::dom::parser parser;
   auto document = json::parse(parser, line);
@@ -96,7 +96,7 @@ std::vector<RenderedActivity> renderActivities(const std::string& executable,
     if (!answers) {
       rendered.extensionFailure = answers.error();
     } else {
-      rendered = readExtensionAnswer(answers.value().front());
+      rendered = readAnswer(answers.value().front());
     }
     rendered.codedStateBytes = encodeContentState(activity.value().state).value().size();
     results.push_back(std::move(rendered));

@@ -19,9 +19,8 @@ struct RenderedActivity {
   std::size_t codedStateBytes = 0;                   // size of the coded content state
 };
 
-// Reads the extension's answer line for one activity: its presentations, its decoding error, or
-// why the answer is malformed. The coded state's size is left for the caller.
-RenderedActivity readExtensionAnswer(const std::string& line);
+// Reads one answer line of the extension: presentations, its error, or what is wrong with it.
+RenderedActivity readAnswer(const std::string& line);
 
 // Asks the extension at `executable` for the presentations of each activity at `now`, one
 // process per activity so that one failure leaves the others.

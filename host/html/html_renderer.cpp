@@ -151,6 +151,13 @@ Element activitySection(const RenderedActivity& activity, std::size_t index, std
   const std::string name = "Activity " + std::to_string(index + 1) + " of " + std::to_string(count);
   section.setAttribute("aria-label", name);
   section.children.push_back(textElement("h2", name));
+  section.children.push_back(presentationsRow(activity, now));
+  return section;
+}
+
+}  // namespace
+
+Element presentationsRow(const RenderedActivity& activity, double now) {
   Element row = element("div", {"presentations"});
   if (activity.presentations) {
     const auto& p = *activity.presentations;
@@ -168,9 +175,10 @@ Element activitySection(const RenderedActivity& activity, std::size_t index, std
   } else {
     row.children.push_back(failure("Nothing to show", "The extension gave no presentations."));
   }
-  section.children.push_back(std::move(row));
-  return section;
+  return row;
 }
+
+namespace {
 
 Element appPanel() {
   Element panel = element("aside", {"app-panel"});

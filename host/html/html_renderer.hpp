@@ -13,8 +13,11 @@ namespace corvlin::host {
 // place), with timers that tick by themselves from `now` and buttons that show their deep link.
 std::string renderHtml(const std::vector<RenderedActivity>& activities, double now);
 
-// The page's parts, for pages that arrange them otherwise: one activity's section (its seven
-// presentations or its error), and the panel standing in for the containing app.
+// One activity's presentations drawn as the preview draws them, or its failure in their place.
+html::Element presentationsRow(const RenderedActivity& activity, double now);
+
+// The page's other parts, for pages that arrange them otherwise: one activity's section (its
+// heading and its presentations row), and the panel standing in for the containing app.
 html::Element activityElement(const RenderedActivity& activity, std::size_t index,
                               std::size_t count, double now);
 html::Element appPanelElement();

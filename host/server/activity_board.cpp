@@ -60,7 +60,7 @@ void ActivityBoard::redraw(std::size_t index, const Activity& shown, double now)
   } else if (auto answer = extension->ask(requestLine(shown, now)); !answer) {
     rendered.extensionFailure = std::move(answer).error();
   } else {
-    rendered = readExtensionAnswer(answer.value());
+    rendered = readAnswer(answer.value());
   }
   if (rendered.presentations) view.lastGood = rendered.presentations;
   if (auto coded = encodeContentState(shown.state)) rendered.codedStateBytes = coded.value().size();
