@@ -3,7 +3,6 @@
 #include "host/server/activity_board.hpp"
 
 #include <gtest/gtest.h>
-
 #include <simdjson.h>
 
 namespace corvlin::host::server {
@@ -37,8 +36,8 @@ class ScriptedRules final : public ActivityRules {
                                  {std::string("aps"), std::string("event")},
                                  "No value associated with key \"event\"."};
     } else {
-      step.shown = Activity{std::nullopt, ContentState{std::string(body), {}, {}, {}, {}, {}, {},
-                                                       {}, {}}};
+      step.shown =
+          Activity{std::nullopt, ContentState{std::string(body), {}, {}, {}, {}, {}, {}, {}, {}}};
     }
     return step;
   }
@@ -87,7 +86,7 @@ TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace)
   struct Case {
     std::string body;
     const char* outcome;
-    int asked;          // questions to the extension so far
+    int asked;           // questions to the extension so far
     bool presentations;  // the activity is drawn (not its failure)
     const char* detail;
   };

@@ -123,11 +123,10 @@ TEST(PushHandler, GuardsHostAndOrigin) {
       {"right name, wrong port", {{"Host", "localhost:8444"}}, 421},
       {"no port", {{"Host", "localhost"}}, 421},
       {"name with the port as prefix", {{"Host", "xlocalhost:8443"}}, 421},
-      {"page's own origin", {{"Host", "localhost:8443"}, {"Origin", "http://localhost:8443"}},
+      {"page's own origin",
+       {{"Host", "localhost:8443"}, {"Origin", "http://localhost:8443"}},
        std::nullopt},
-      {"another origin",
-       {{"Host", "127.0.0.1:8443"}, {"Origin", "http://attacker.example"}},
-       403},
+      {"another origin", {{"Host", "127.0.0.1:8443"}, {"Origin", "http://attacker.example"}}, 403},
       {"the other loopback name",
        {{"Host", "127.0.0.1:8443"}, {"Origin", "http://localhost:8443"}},
        403},
@@ -153,7 +152,8 @@ TEST(PushHandler, GuardsHostAndOrigin) {
 TEST(PushHandler, RoutesThePageAndTheEvents) {
   const Headers host = {{"Host", "127.0.0.1:8443"}};
   EXPECT_TRUE(std::holds_alternative<ShowPage>(route({"GET", "/?x", host, ""}, site, fixedId)));
-  EXPECT_TRUE(std::holds_alternative<OpenEvents>(route({"GET", "/events", host, ""}, site, fixedId)));
+  EXPECT_TRUE(
+      std::holds_alternative<OpenEvents>(route({"GET", "/events", host, ""}, site, fixedId)));
   const Route posted = route({"POST", "/events", host, ""}, site, fixedId);
   ASSERT_TRUE(std::holds_alternative<Refused>(posted));
   EXPECT_EQ(std::get<Refused>(posted).status, 404u);
