@@ -1,7 +1,6 @@
 #include "host_test_support.hpp"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "host/extension/child_process.hpp"
 
 extern char** environ;
 
@@ -36,33 +37,25 @@ HostRun runHost(const std::vector<std::string>& arguments, const std::string& in
                     err = std::string(dir) + "/err";
   std::ofstream(in, std::ios::binary) << input;
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-
-  const std::string host = binPath("corvlin-host");
-  std::vector<std::string> args{host};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
-  envStrings.insert(envStrings.end(), env.begin(), env.end());
-  std::vector<char*> envp;
-  for (auto& e : envStrings) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  host::SpawnOptions options;
+  options.arguments.push_back(binPath("corvlin-host"));
+  options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+  options.environment.emplace();
+  for (char** e = environ; *e; ++e) options.environment->emplace_back(*e);
+  options.environment->insert(options.environment->end(), env.begin(), env.end());
+  options.input = ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
+  options.output = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  options.error = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
 
   HostRun run;
-  pid_t pid = -1;
-  if (posix_spawn(&pid, host.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
+  if (auto child = host::ChildGroup::spawn(options)) {
+    const auto exit = child.value().waitUntil(host::ChildGroup::Clock::time_point::max());
+    const int status = exit ? exit->status : 0;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
-  posix_spawn_file_actions_destroy(&actions);
+  for (int fd : {options.input, options.output, options.error}) {
+    if (fd >= 0) ::close(fd);
+  }
   run.out = slurp(out);
   run.err = slurp(err);
   std::remove(in.c_str());

@@ -1,10 +1,16 @@
 // A stand-in extension that misbehaves on purpose, chosen by CORVLIN_FAULT, for the host's tests.
 // With CORVLIN_FAULT=by-title the request itself chooses: a content state titled "crash" or
 // "hang" does that, any other gets a small valid answer, so one page can mix failures and
-// successes.
+// successes. Some modes carry a number: answer-then-exit-N answers, then exits with status N;
+// answer-bytes-N answers one line of N bytes; leave-child starts a process that holds the
+// output open and sleeps, then exits without answering; leave-child-and-hang does the same and
+// hangs; signals answers its blocked and ignored signal sets as /proc/self/status shows them.
+#include <unistd.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -29,6 +35,19 @@ std::string faultNamedIn(const std::string& request) {
   return "answer";
 }
 
+// The number after `prefix` in `mode`, or -1 when `mode` does not start with it.
+long numberAfter(const std::string& mode, const std::string& prefix) {
+  if (mode.rfind(prefix, 0) != 0) return -1;
+  return std::strtol(mode.c_str() + prefix.size(), nullptr, 10);
+}
+
+void startSleepingChild() {
+  if (fork() == 0) {
+    std::this_thread::sleep_for(std::chrono::hours(1));
+    _exit(0);
+  }
+}
+
 }  // namespace
 
 int main() {
@@ -44,7 +63,32 @@ int main() {
     std::raise(SIGSEGV);
   }
   if (mode == "exit-early") return 2;
+  if (mode == "leave-child" || mode == "leave-child-and-hang") startSleepingChild();
+  if (mode == "leave-child") return 0;
+  if (mode == "leave-child-and-hang") std::this_thread::sleep_for(std::chrono::hours(1));
+  if (const long status = numberAfter(mode, "answer-then-exit-"); status >= 0) {
+    std::cout << validAnswer << "\n" << std::flush;
+    return static_cast<int>(status);
+  }
+  if (mode == "answer-then-crash") {
+    std::cout << validAnswer << "\n" << std::flush;
+    std::signal(SIGABRT, SIG_DFL);
+    std::abort();
+  }
+  if (const long bytes = numberAfter(mode, "answer-bytes-"); bytes >= 0) {
+    std::cout << std::string(static_cast<std::size_t>(bytes), 'x') << "\n" << std::flush;
+  }
   if (mode == "hang") std::this_thread::sleep_for(std::chrono::hours(1));
+  if (mode == "signals") {
+    std::ifstream status("/proc/self/status");
+    std::string answer;
+    for (std::string field; std::getline(status, field);) {
+      if (field.rfind("SigBlk:", 0) == 0 || field.rfind("SigIgn:", 0) == 0) {
+        answer += (answer.empty() ? "" : " ") + field;
+      }
+    }
+    std::cout << answer << "\n" << std::flush;
+  }
   if (mode == "answer") std::cout << validAnswer << "\n" << std::flush;
   if (mode == "garbage") std::cout << "this is not JSON\n" << std::flush;
   if (mode == "no-newline") std::cout << "{\"presentations\":" << std::flush;
