@@ -1,5 +1,7 @@
 #include "host/server/http_server.hpp"
 
+#include <fcntl.h>
+
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
@@ -40,6 +42,13 @@ struct HttpServer::Shared {
 };
 
 namespace {
+
+// Sockets are not to be inherited by the extension processes: a child holding a client's
+// socket would keep that connection open after the server closed it.
+void closeOnExec(int descriptor) {
+  const int flags = ::fcntl(descriptor, F_GETFD);
+  if (flags >= 0) ::fcntl(descriptor, F_SETFD, flags | FD_CLOEXEC);
+}
 
 Request fromBeast(const http::request<http::string_body>& message) {
   Request request;
@@ -245,6 +254,7 @@ void acceptNext(const std::shared_ptr<HttpServer::Shared>& shared) {
   shared->acceptor.async_accept([shared](beast::error_code ec, tcp::socket socket) {
     if (shared->stopping) return;
     if (!ec) {
+      closeOnExec(socket.native_handle());
       if (shared->connections.size() >= shared->limits.maxConnections) {
         beast::error_code ignored;
         socket.close(ignored);
@@ -271,6 +281,7 @@ Result<Site, std::string> HttpServer::listen(const std::string& address, std::ui
   const tcp::endpoint endpoint{ip, port};
   auto& acceptor = shared_->acceptor;
   acceptor.open(endpoint.protocol(), ec);
+  if (!ec) closeOnExec(acceptor.native_handle());
   if (!ec) acceptor.set_option(asio::socket_base::reuse_address(true), ec);
   if (!ec) acceptor.bind(endpoint, ec);
   if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);

@@ -123,20 +123,26 @@ class InterimRules final : public ActivityRules {
   std::optional<Activity> shown_;
 };
 
-// Until the warm process is there, each question starts the extension afresh.
-class OneShotSeat final : public ExtensionSeat {
+// The activity's own extension process, kept between pushes and started again on the next
+// question once it has failed or died.
+class WarmSeat final : public ExtensionSeat {
  public:
-  OneShotSeat(std::string executable, ExtensionLimits limits)
+  WarmSeat(std::string executable, ExtensionLimits limits)
       : executable_(std::move(executable)), limits_(limits) {}
   Result<std::string, ExtensionFailure> ask(const std::string& requestLine) override {
-    auto answers = exchangeWithExtension(executable_, {requestLine}, limits_);
-    if (!answers) return Failure{std::move(answers).error()};
-    return std::move(answers.value().front());
+    if (!process_ || !process_->running()) {
+      process_.reset();
+      auto started = ExtensionProcess::start(executable_);
+      if (!started) return Failure{std::move(started).error()};
+      process_.emplace(std::move(started).value());
+    }
+    return process_->ask(requestLine, limits_);
   }
 
  private:
   std::string executable_;
   ExtensionLimits limits_;
+  std::optional<ExtensionProcess> process_;
 };
 
 }  // namespace
@@ -175,7 +181,7 @@ std::string verdictJson(const PhoneStep& step) {
 
 PhoneSide realPhoneSide(const std::string& executable, const ExtensionLimits& limits) {
   return {[] { return std::make_unique<InterimRules>(); },
-          [executable, limits] { return std::make_unique<OneShotSeat>(executable, limits); }};
+          [executable, limits] { return std::make_unique<WarmSeat>(executable, limits); }};
 }
 
 }  // namespace corvlin::host::server

@@ -256,21 +256,34 @@ TEST(Serve, GuardsAgainstOtherHostsAndOrigins) {
 }
 
 TEST(Serve, RestartsACrashingExtension) {
-  ServeProcess serve({"--extension", binPath("faulty-extension")}, {"CORVLIN_FAULT=by-title"});
+  ServeProcess serve({"--extension", binPath("faulty-extension")}, {"CORVLIN_FAULT=warm-by-title"});
   EventReader events(serve.port());
   struct Case {
     const char* title;
     bool drawn;
+    bool sameProcess;  // as the one that drew the push before
   };
-  for (const Case& c : {Case{"fine", true}, Case{"crash", false}, Case{"fine again", true}}) {
+  const std::vector<Case> cases = {{"fine", true, false},
+                                   {"still fine", true, true},
+                                   {"crash", false, false},
+                                   {"fine again", true, false},
+                                   {"and again", true, true}};
+  double timestamp = 1767225510;
+  std::vector<pid_t> before;
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.title);
-    static double timestamp = 1767225510;
     const Answer answer = push(serve.port(), "0a", update(timestamp++, c.title));
     EXPECT_EQ(member(answer.body, {"outcome"}), "applied");
     const std::string event = events.next();
     const std::string html = member(event, {"html"});
-    EXPECT_EQ(html.find("The extension failed") == std::string::npos, c.drawn) << html;
+    EXPECT_EQ(html.find("The extension failed") == std::string::npos, c.drawn);
     EXPECT_EQ(member(event, {"failure"}).empty(), c.drawn);
+    const std::vector<pid_t> now = serve.children();
+    EXPECT_EQ(now.size(), c.drawn ? 1u : 0u) << "one warm process, none after a crash";
+    if (c.drawn && c.sameProcess) {
+      EXPECT_EQ(now, before);
+    }
+    before = now;
   }
 }
 
