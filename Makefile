@@ -20,11 +20,14 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Renders the built-in default activity through the extension process, as text, and writes
-# its live page.
+# its live page and the replay page of an example delivery's remote updates.
 demo: build
 	$(BUILD)/bin/corvlin-host render
 	$(BUILD)/bin/corvlin-host render --format html --out $(BUILD)/preview.html
+	$(BUILD)/bin/corvlin-host replay tests/data/timelines/delivery.jsonl --format html \
+	  --out $(BUILD)/replay.html
 	@echo "Open $(abspath $(BUILD)/preview.html) in a browser for the live preview."
+	@echo "Open $(abspath $(BUILD)/replay.html) for the replay of an example delivery."
 
 test: test-unit test-browser test-asan
 

@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "model/coding.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "views/toolkit/view_json.hpp"
 
 namespace corvlin {
@@ -36,29 +36,7 @@ std::optional<dom::element> presentMember(dom::object request, std::string_view 
 }  // namespace
 
 std::string requestErrorJson(const DecodingError& error) {
-  json::Writer w;
-  w.beginObject();
-  w.key("error");
-  w.beginObject();
-  w.key("kind");
-  w.string(kindName(error.kind));
-  w.key("codingPath");
-  w.beginArray();
-  for (const auto& step : error.codingPath) {
-    if (const auto* name = std::get_if<std::string>(&step)) {
-      w.string(*name);
-    } else {
-      w.number(static_cast<double>(std::get<std::size_t>(step)));
-    }
-  }
-  w.endArray();
-  w.key("description");
-  w.string(error.description);
-  w.key("request");
-  w.boolean(true);
-  w.endObject();
-  w.endObject();
-  return w.take();
+  return errorJson(error, ErrorSource::request);
 }
 
 std::string answer(const ActivityConfiguration& configuration, dom::parser& parser,

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "app/widget.hpp"
-#include "model/coding_error.hpp"
+#include "model/json/error.hpp"
 #include "model/instant.hpp"
 
 namespace corvlin {

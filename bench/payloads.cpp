@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "model/coding.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 
 namespace corvlin::bench {
 

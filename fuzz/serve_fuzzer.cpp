@@ -76,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          "an accepted body is 1 to 4096 bytes");
   corvlin::fuzz::require(!push->apnsId.empty(), "an accepted push has an apns-id");
 
-  ActivityBoard board(
-      PhoneSide{realPhoneSide("/nonexistent", {}).rules, [] { return std::make_unique<StandIn>(); }});
+  ActivityBoard board(PhoneSide{realPhoneSide("/nonexistent", {}).rules,
+                                [] { return std::make_unique<StandIn>(); }});
   std::string heard;
   board.listen([&](const auto& event) { heard = *event; });
   const PushResult result = board.push(push->token, push->body, 1767225510);
@@ -86,5 +86,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   corvlin::fuzz::require(step->outcome != Outcome::rejected || step->error.has_value(),
                          "a rejected push names its error");
   corvlin::fuzz::require(!heard.empty(), "every push is told to the listeners");
+  corvlin::fuzz::require(board.log().back().outcome != "refused", "an accepted push is logged");
   return 0;
 }

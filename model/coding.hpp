@@ -6,27 +6,14 @@
 #include <string>
 #include <string_view>
 
-#include "model/coding_error.hpp"
+#include "model/json/decoding.hpp"
+#include "model/json/encoding.hpp"
+#include "model/json/error.hpp"
+#include "model/json/parse.hpp"
 #include "model/records.hpp"
 #include "model/result.hpp"
 
 namespace corvlin {
-
-namespace json {
-
-// Deepest nesting of arrays and objects accepted in a document.
-inline constexpr std::size_t maxDepth = 64;
-
-// Parses a whole document and checks what the coded form demands of it: valid UTF-8 and
-// surrogate escapes, no byte order mark, no trailing content, no number beyond a double,
-// no repeated member name, nesting at most maxDepth. Failures are dataCorrupted, empty path.
-// The element lives as long as `parser` and its next parse (it does not refer to `bytes`).
-// "-0" reads as negative zero, and an integer with more digits than 64 bits hold reads as the
-// nearest double (simdjson 3.0.1 alone would lose the sign or reject it).
-Result<simdjson::dom::element, DecodingError> parse(simdjson::dom::parser& parser,
-                                                    std::string_view bytes);
-
-}  // namespace json
 
 // Reading. The error is the first failure in reading order, with its coding path. An element
 // should come from json::parse, which makes the document-wide checks; the text forms parse
@@ -47,5 +34,28 @@ Result<std::string, EncodingError> encodeContentState(const ContentState& state)
 Result<std::string, EncodingError> encodeAttributes(
     const CorvlinLiveActivityAttributes& attributes);
 Result<std::string, EncodingError> encodeActionSpec(const ActionSpec& action);
+
+// The records as values inside other coded forms (an envelope's content state): read and
+// written by the same rules, their coding paths continuing from where they appear.
+template <>
+struct json::ValueCoder<ContentState> {
+  static constexpr std::string_view typeName = objectTypeName;
+  static Result<ContentState, DecodingError> read(element value, const PathNode* at);
+};
+template <>
+struct json::ValueCoder<CorvlinLiveActivityAttributes> {
+  static constexpr std::string_view typeName = objectTypeName;
+  static Result<CorvlinLiveActivityAttributes, DecodingError> read(element value,
+                                                                   const PathNode* at);
+};
+template <>
+struct json::ValueEncoder<ContentState> {
+  static EncodeStatus write(Writer& writer, const ContentState& state, const PathNode* at);
+};
+template <>
+struct json::ValueEncoder<CorvlinLiveActivityAttributes> {
+  static EncodeStatus write(Writer& writer, const CorvlinLiveActivityAttributes& attributes,
+                            const PathNode* at);
+};
 
 }  // namespace corvlin

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "model/hasher.hpp"
+#include "model/json/coding_key.hpp"
 #include "model/records.hpp"
 
 namespace corvlin {
@@ -34,57 +35,31 @@ enum class ContentStateCodingKeys : std::uint8_t {
 enum class ActionSpecCodingKeys : std::uint8_t { actionId, label, requiresAuth };
 
 // The key strings of each key set, by position.
-template <class Key>
-struct CodingKeyStrings;
-
 template <>
-struct CodingKeyStrings<AttributesCodingKeys> {
+struct json::CodingKeyStrings<AttributesCodingKeys> {
   static constexpr std::array<std::string_view, 2> values{"kind", "activityId"};
 };
 
 template <>
-struct CodingKeyStrings<ContentStateCodingKeys> {
+struct json::CodingKeyStrings<ContentStateCodingKeys> {
   static constexpr std::array<std::string_view, 9> values{
       "title",      "body",     "detail",         "tone",   "progress",
       "timerStart", "timerEnd", "timerDirection", "actions"};
 };
 
 template <>
-struct CodingKeyStrings<ActionSpecCodingKeys> {
+struct json::CodingKeyStrings<ActionSpecCodingKeys> {
   static constexpr std::array<std::string_view, 3> values{"actionId", "label", "requiresAuth"};
 };
 
-template <class Key>
-concept CodingKey = requires {
-  CodingKeyStrings<Key>::values;
-};
-
-// Every member of a key set, in position order.
-template <CodingKey Key>
-constexpr std::size_t codingKeyCount = CodingKeyStrings<Key>::values.size();
-
-template <CodingKey Key>
-constexpr std::size_t position(Key key) noexcept {
-  return static_cast<std::size_t>(key);
-}
-
-template <CodingKey Key>
-constexpr std::string_view stringValue(Key key) noexcept {
-  return CodingKeyStrings<Key>::values[position(key)];
-}
+using json::CodingKey;
+using json::codingKeyCount;
+using json::codingKeyFromString;
+using json::position;
+using json::stringValue;
 
 template <CodingKey Key>
 constexpr std::optional<int> intValue(Key) noexcept {
-  return std::nullopt;
-}
-
-// The key whose key string is exactly `text` (case-sensitive, whole string, no trimming).
-template <CodingKey Key>
-constexpr std::optional<Key> codingKeyFromString(std::string_view text) noexcept {
-  const auto& values = CodingKeyStrings<Key>::values;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (values[i] == text) return static_cast<Key>(i);
-  }
   return std::nullopt;
 }
 

@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "model/records.hpp"
 
 namespace corvlin {

@@ -17,6 +17,9 @@ Failure(E) -> Failure<E>;
 template <class T, class E>
 class [[nodiscard]] Result {
  public:
+  using value_type = T;
+  using error_type = E;
+
   Result(const T& value) : storage_(std::in_place_index<0>, value) {}        // NOLINT: implicit
   Result(T&& value) : storage_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit
   template <class F>

@@ -19,9 +19,10 @@ declare -A corpora=(
   [decode_fuzzer]="content-state attributes"
   [render_fuzzer]="content-state"
   [runner_fuzzer]="requests"
+  [updates_fuzzer]="updates"
   [serve_fuzzer]="serve"
 )
-targets=(decode_fuzzer render_fuzzer runner_fuzzer serve_fuzzer)
+targets=(decode_fuzzer render_fuzzer runner_fuzzer updates_fuzzer serve_fuzzer)
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}

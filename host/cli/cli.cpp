@@ -10,6 +10,8 @@ const char* const usageText =
     "usage: corvlin-host decode [--attributes] [FILE|-]\n"
     "       corvlin-host render [FILE|-] [--format text|json|html] [--now SECONDS] [--out PATH]\n"
     "                           [--extension PATH] [--timeout MS]\n"
+    "       corvlin-host replay TIMELINE [--format text|json|html] [--out PATH]\n"
+    "                           [--extension PATH] [--timeout MS]\n"
     "       corvlin-host serve [--port N] [--bind ADDRESS] [--watch FILE] [--extension PATH]\n"
     "                          [--client-timeout MS]\n"
     "       corvlin-host --help\n"
@@ -22,11 +24,14 @@ const char* const usageText =
     "        FILE holds a content state, {\"attributes\":...,\"contentState\":...}, or a list of\n"
     "        these. Without FILE it renders the embedded default activity, whose countdown\n"
     "        ends 90 seconds after now.\n"
+    "replay  Plays a timeline of remote updates (JSON lines or an array of envelopes, or of\n"
+    "        {\"at\":SECONDS,\"payload\":ENVELOPE}) under the platform's update rules and shows\n"
+    "        every step with what the phone shows after it. decode also reads one envelope.\n"
     "\n"
     "  --attributes      decode a CorvlinLiveActivityAttributes record\n"
-    "  --format FORMAT   text, json or html (render)\n"
+    "  --format FORMAT   text, json or html (render, replay)\n"
     "  --now SECONDS     pin the current instant, in seconds since 1970 (render)\n"
-    "  --out PATH        write the rendering to PATH instead of standard output (render)\n"
+    "  --out PATH        write the rendering to PATH instead of standard output (render, replay)\n"
     "  --extension PATH  the extension to start (default: next to corvlin-host)\n"
     "  --timeout MS      how long the extension may take before it is stopped (default 10000)\n"
     "\n"
@@ -54,6 +59,8 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     options.command = Options::Command::decode;
   } else if (command == "render") {
     options.command = Options::Command::render;
+  } else if (command == "replay") {
+    options.command = Options::Command::replay;
   } else if (command == "serve") {
     if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) return options;
     auto serve = parseServeArguments(arguments);
@@ -64,7 +71,9 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
   } else {
     return Failure{"unknown command '" + command + "'"};
   }
-  const bool render = options.command == Options::Command::render;
+  const bool replay = options.command == Options::Command::replay;
+  // replay takes render's options, except --now: its instants come from the timeline.
+  const bool render = options.command == Options::Command::render || replay;
 
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& arg = arguments[i];
@@ -85,6 +94,7 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     } else if (arg == "--format" || arg == "--now" || arg == "--out" || arg == "--extension" ||
                arg == "--timeout") {
       if (auto bad = renderOnly()) return Failure{*bad};
+      if (replay && arg == "--now") return Failure{std::string("--now is not an option of replay")};
       auto v = value(arg.c_str());
       if (!v) return Failure{v.error()};
       const std::string& text = v.value();

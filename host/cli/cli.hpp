@@ -24,7 +24,7 @@ enum ExitStatus : int {
 enum class Format { text, json, html };
 
 struct Options {
-  enum class Command { help, decode, render, serve } command = Command::help;
+  enum class Command { help, decode, render, replay, serve } command = Command::help;
   std::optional<std::string> file;  // absent: the embedded payload; "-": standard input
   bool attributes = false;          // decode: read attributes instead of a content state
   Format format = Format::text;

@@ -11,9 +11,10 @@
 #include "host/cli/input.hpp"
 #include "host/extension/render.hpp"
 #include "host/cli/samples.hpp"
+#include "host/cli/envelope_command.hpp"
 #include "host/text/text_renderer.hpp"
 #include "model/coding.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "views/toolkit/view_json.hpp"
 
 namespace corvlin::host {
@@ -101,6 +102,7 @@ int runDecode(const Options& options, Environment& env) {
   int status = exitOk;
   auto bytes = loadPayload(options, sampleContentState(), env, status);
   if (!bytes) return status;
+  if (!options.attributes && isEnvelope(*bytes)) return runDecodeEnvelope(*bytes, env);
   Result<std::string, EncodingError> written = std::string();
   if (options.attributes) {
     auto decoded = decodeAttributes(*bytes);

@@ -10,6 +10,7 @@
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
+#include "host/cli/replay_command.hpp"
 
 namespace {
 
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
       return runDecode(options.value(), env);
     case Options::Command::render:
       return runRender(options.value(), env);
+    case Options::Command::replay:
+      return runReplay(options.value(), env);
     case Options::Command::serve:
       return runServe(options.value().serve, env);
   }

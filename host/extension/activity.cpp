@@ -5,7 +5,7 @@
 #include <string>
 
 #include "model/coding.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/coding_error.hpp"
+#include "model/json/error.hpp"
 #include "model/records.hpp"
 #include "model/result.hpp"
 

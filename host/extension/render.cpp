@@ -8,39 +8,6 @@
 namespace corvlin::host {
 namespace {
 
-// Reads a DecodingError back from its {"kind","codingPath","description"} form.
-std::optional<DecodingError> errorFromJson(simdjson::dom::element error) {
-  std::string_view kind;
-  std::string_view description;
-  simdjson::dom::array path;
-  if (error["kind"].get(kind) || error["description"].get(description) ||
-      error["codingPath"].get(path)) {
-    return std::nullopt;
-  }
-  DecodingError decoded{DecodingError::Kind::dataCorrupted, {}, std::string(description)};
-  using K = DecodingError::Kind;
-  bool known = false;
-  for (K k : {K::keyNotFound, K::valueNotFound, K::typeMismatch, K::dataCorrupted}) {
-    if (kindName(k) == kind) {
-      decoded.kind = k;
-      known = true;
-    }
-  }
-  if (!known) return std::nullopt;
-  for (simdjson::dom::element step : path) {
-    std::string_view key;
-    uint64_t index = 0;
-    if (!step.get(key)) {
-      decoded.codingPath.emplace_back(std::string(key));
-    } else if (!step.get(index)) {
-      decoded.codingPath.emplace_back(static_cast<std::size_t>(index));
-    } else {
-      return std::nullopt;
-    }
-  }
-  return decoded;
-}
-
 ExtensionFailure malformed(std::string why) {
   return {ExtensionFailure::Kind::malformedAnswer, "the extension's answer " + std::move(why)};
 }
@@ -67,10 +34,12 @@ RenderedActivity readAnswer(const std::string& line) {
       rendered.presentations = std::move(presentations).value();
     }
   } else if (!answer["error"].get(part)) {
-    if (auto error = errorFromJson(part)) {
-      rendered.decodingError = std::move(*error);
+    auto error = decodeErrorObject(part);
+    if (error) {
+      rendered.decodingError = std::move(error).value();
     } else {
-      rendered.extensionFailure = malformed("holds an error in an unknown form");
+      rendered.extensionFailure =
+          malformed("holds an error in an unknown form: " + errorJson(error.error()));
     }
   } else {
     rendered.extensionFailure = malformed("holds neither \"presentations\" nor \"error\"");

@@ -8,7 +8,7 @@
 #include "host/html/html_csp.hpp"
 #include "host/html/html_element.hpp"
 #include "host/html/html_views.hpp"
-#include "model/coding_error.hpp"
+#include "model/json/error.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -2,6 +2,7 @@
 
 #include "host/server/server_page.hpp"
 #include "model/coding.hpp"
+#include "model/json/error.hpp"
 
 namespace corvlin::host::server {
 
@@ -27,27 +28,47 @@ PushResult ActivityBoard::push(std::string_view rawToken, std::string_view body,
     }
     ActivityView view;
     view.token = token;
-    view.state = "active";
+    view.state = "not started";
     views_.push_back(std::move(view));
     seats_.push_back({phone_.rules(), phone_.extension()});
   }
 
-  PhoneStep step = seats_[index].rules->apply(body, now);
+  std::vector<PhoneStep> steps = seats_[index].rules->apply(body, now);
   ActivityView& view = views_[index];
-  view.state = step.state;
-  if (step.outcome == Outcome::applied) {
-    if (step.shown) {
-      redraw(index, *step.shown, now);
+  bool applied = false;
+  for (const auto& step : steps) {
+    if (!step.state.empty()) view.state = step.state;
+    applied = applied || step.outcome == Outcome::applied;
+  }
+  if (applied && !steps.empty()) {
+    if (const auto& shown = steps.back().shown) {
+      redraw(index, *shown, now);
     } else {
       view.rendered = {};
       view.renderedAt = now;
       view.serial = ++drawings_;
     }
   }
-  LogEntry entry{now, token, step.event, std::string(outcomeName(step.outcome)), stepDetail(step)};
-  remember(entry);
-  if (!listeners_.empty()) broadcast(pushEventJson(view, step, entry));
-  return step;
+  std::size_t own = steps.size();
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const PhoneStep& step = steps[i];
+    if (step.ofThePush && own == steps.size()) own = i;
+    LogEntry entry{step.at, token, step.event, std::string(outcomeName(step.outcome)),
+                   stepDetail(step)};
+    remember(entry);
+    if (!listeners_.empty()) broadcast(pushEventJson(view, step, entry));
+  }
+  if (own == steps.size()) {
+    // The rules always give the push a step of its own; this would be a fault of theirs.
+    PhoneStep missing;
+    missing.at = now;
+    missing.outcome = Outcome::rejected;
+    missing.error = DecodingError{
+        DecodingError::Kind::dataCorrupted, {}, "The update rules gave this push no step."};
+    missing.state = view.state;
+    return missing;
+  }
+  return std::move(steps[own]);
 }
 
 void ActivityBoard::redraw(std::size_t index, const Activity& shown, double now) {

@@ -2,8 +2,9 @@
 
 #include <simdjson.h>
 
-#include "model/coding.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
+#include "updates/envelope_coding.hpp"
+#include "updates/update_rules.hpp"
 
 namespace corvlin::host::server {
 namespace {
@@ -13,15 +14,7 @@ void writeError(json::Writer& w, const DecodingError& error) {
   w.key("kind");
   w.string(kindName(error.kind));
   w.key("codingPath");
-  w.beginArray();
-  for (const auto& step : error.codingPath) {
-    if (const auto* key = std::get_if<std::string>(&step)) {
-      w.string(*key);
-    } else {
-      w.number(static_cast<double>(std::get<std::size_t>(step)));
-    }
-  }
-  w.endArray();
+  json::writeCodingPath(w, error.codingPath);
   w.key("description");
   w.string(error.description);
   w.endObject();
@@ -37,90 +30,56 @@ void writeVerdictMembers(json::Writer& w, const PhoneStep& step) {
     w.key("reason");
     w.string(step.reason);
   }
-  w.key("state");
-  w.string(step.state);
+  if (!step.state.empty()) {
+    w.key("state");
+    w.string(step.state);
+  }
 }
 
-DecodingError at(DecodingError error, CodingPath prefix) {
-  error.codingPath.insert(error.codingPath.begin(), prefix.begin(), prefix.end());
-  return error;
-}
-
-// The rules a push meets until the update layer's own take their place: the envelope's event,
-// timestamp and content state read, the first push starting the activity, older ones ignored,
-// nothing taken after the end.
-class InterimRules final : public ActivityRules {
+// The platform's update rules for one activity, each push a record arriving now.
+class UpdateRules final : public ActivityRules {
  public:
-  PhoneStep apply(std::string_view body, double now) override {
-    PhoneStep step;
-    step.at = now;
-    step.state = state_;
-    step.shown = shown_;
-    auto fail = [&](DecodingError error) {
-      step.outcome = Outcome::rejected;
-      step.error = std::move(error);
-      return step;
-    };
-    simdjson::dom::parser parser;
-    auto document = json::parse(parser, body);
-    if (!document) return fail(std::move(document).error());
-    simdjson::dom::element aps;
-    if (document.value()["aps"].get(aps) != simdjson::SUCCESS || !aps.is_object()) {
-      return fail({DecodingError::Kind::keyNotFound,
-                   {std::string("aps")},
-                   "No value associated with key \"aps\"."});
+  std::vector<PhoneStep> apply(std::string_view body, double now) override {
+    const Instant at{now};
+    updates::Input input;
+    if (auto envelope = updates::decodeEnvelope(body)) {
+      input = updates::Arrival{records_, at, std::move(envelope).value()};
+    } else {
+      input = updates::Rejection{records_, at, std::move(envelope).error()};
     }
-    std::string_view event;
-    if (aps["event"].get(event) != simdjson::SUCCESS ||
-        (event != "start" && event != "update" && event != "end")) {
-      return fail({DecodingError::Kind::dataCorrupted,
-                   {std::string("aps"), std::string("event")},
-                   "Expected \"start\", \"update\" or \"end\"."});
-    }
-    step.event = std::string(event);
-    double timestamp = 0;
-    if (aps["timestamp"].get(timestamp) != simdjson::SUCCESS) {
-      return fail({DecodingError::Kind::typeMismatch,
-                   {std::string("aps"), std::string("timestamp")},
-                   "Expected a number of seconds since 1970."});
-    }
-    std::optional<ContentState> content;
-    simdjson::dom::element coded;
-    if (aps["content-state"].get(coded) == simdjson::SUCCESS) {
-      auto decoded = decodeContentState(coded);
-      if (!decoded) {
-        return fail(
-            at(std::move(decoded).error(), {std::string("aps"), std::string("content-state")}));
-      }
-      content = std::move(decoded).value();
-    } else if (event != "end") {
-      return fail({DecodingError::Kind::keyNotFound,
-                   {std::string("aps"), std::string("content-state")},
-                   "No value associated with key \"content-state\"."});
-    }
-    if (state_ == "ended") {
-      step.outcome = Outcome::ignored;
-      step.reason = "the activity has ended";
-      return step;
-    }
-    if (lastTimestamp_ && event != "start" && timestamp < *lastTimestamp_) {
-      step.outcome = Outcome::ignored;
-      step.reason = "older than the last update";
-      return step;
-    }
-    if (!shown_ && event != "start") step.reason = "started by the app";
-    lastTimestamp_ = timestamp;
-    if (content) shown_ = Activity{std::nullopt, std::move(*content)};
-    if (event == "end") state_ = "ended";
-    step.state = state_;
-    step.shown = shown_;
-    return step;
+    updates::Transition transition = updates::step(state_, input);
+    state_ = std::move(transition.state);
+    std::vector<PhoneStep> steps;
+    steps.reserve(transition.steps.size());
+    for (auto& step : transition.steps) steps.push_back(phoneStep(std::move(step), records_));
+    ++records_;
+    return steps;
   }
 
  private:
-  std::string state_ = "active";
-  std::optional<double> lastTimestamp_;
-  std::optional<Activity> shown_;
+  static PhoneStep phoneStep(updates::Step step, std::size_t record) {
+    PhoneStep out;
+    out.at = step.at.timeIntervalSince1970;
+    out.ofThePush = step.record == record;
+    if (step.event) out.event = std::string(updates::stepEventName(*step.event));
+    if (const auto* applied = std::get_if<updates::Applied>(&step.outcome)) {
+      out.outcome = Outcome::applied;
+      if (applied->reason) out.reason = std::string(updates::reasonText(*applied->reason));
+    } else if (const auto* ignored = std::get_if<updates::Ignored>(&step.outcome)) {
+      out.outcome = Outcome::ignored;
+      out.reason = std::string(updates::reasonText(ignored->reason));
+    } else {
+      out.outcome = Outcome::rejected;
+      out.error = std::get<updates::Rejected>(step.outcome).error;
+    }
+    if (step.state) out.state = std::string(updates::stateName(*step.state));
+    if (step.shown)
+      out.shown = Activity{std::move(step.shown->attributes), std::move(step.shown->content)};
+    return out;
+  }
+
+  updates::State state_;
+  std::size_t records_ = 0;
 };
 
 // The activity's own extension process, kept between pushes and started again on the next
@@ -164,8 +123,10 @@ std::string stepJson(const PhoneStep& step) {
   w.beginObject();
   w.key("at");
   w.number(step.at);
-  w.key("event");
-  w.string(step.event);
+  if (!step.event.empty()) {
+    w.key("event");
+    w.string(step.event);
+  }
   writeVerdictMembers(w, step);
   w.endObject();
   return w.take();
@@ -180,7 +141,7 @@ std::string verdictJson(const PhoneStep& step) {
 }
 
 PhoneSide realPhoneSide(const std::string& executable, const ExtensionLimits& limits) {
-  return {[] { return std::make_unique<InterimRules>(); },
+  return {[] { return std::make_unique<UpdateRules>(); },
           [executable, limits] { return std::make_unique<WarmSeat>(executable, limits); }};
 }
 

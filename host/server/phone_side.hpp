@@ -8,10 +8,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/extension/activity.hpp"
 #include "host/extension/extension_process.hpp"
-#include "model/coding_error.hpp"
+#include "model/json/error.hpp"
 #include "model/result.hpp"
 
 namespace corvlin::host::server {
@@ -19,19 +20,21 @@ namespace corvlin::host::server {
 enum class Outcome { applied, ignored, rejected };
 std::string_view outcomeName(Outcome outcome);
 
-// One push as the phone took it: the step as a replay shows it, and what the activity shows
-// after it.
+// One step of the activity as the phone took it: a push's, or a change that time alone caused
+// (stale, systemEnd, dismissal); as a replay shows it, with what the activity shows after it.
 struct PhoneStep {
   double at = 0;
-  std::string event;  // "start", "update", "end"; empty when the body did not say
+  bool ofThePush = true;  // false for a time step
+  std::string event;      // "start", "update", "end", or the time step's; empty when unknown
   Outcome outcome = Outcome::applied;
   std::string reason;                  // for ignored steps, and applied ones the app started
   std::optional<DecodingError> error;  // for rejected steps
-  std::string state;                   // "active", "stale", "ended" or "dismissed", after the step
-  std::optional<Activity> shown;       // the content drawn after the step; absent once gone
+  std::string state;  // "active", "stale", "ended" or "dismissed" after the step; "" if none
+  std::optional<Activity> shown;  // the content drawn after the step; absent once gone
 };
 
-// {"at","event","outcome","reason"|"error","state"}: the step as in a replay.
+// {"at","event","outcome","reason"|"error","state"}: the step as in a replay (a push has no
+// record index there: it is not part of a timeline).
 std::string stepJson(const PhoneStep& step);
 // {"outcome","reason"|"error","state"}: the body of the push's 200 answer.
 std::string verdictJson(const PhoneStep& step);
@@ -40,8 +43,9 @@ std::string verdictJson(const PhoneStep& step);
 class ActivityRules {
  public:
   virtual ~ActivityRules() = default;
-  // Applies one push body that arrived at `now`.
-  virtual PhoneStep apply(std::string_view body, double now) = 0;
+  // Applies one push body that arrived at `now`: the time steps due by then, the push's own
+  // step, then the time steps that fall due at once after it, in order.
+  virtual std::vector<PhoneStep> apply(std::string_view body, double now) = 0;
 };
 
 // The extension process that draws one activity: one request line in, one answer line out.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 
 namespace corvlin::host::server {
 namespace {

@@ -8,7 +8,7 @@
 #include "host/html/html_element.hpp"
 #include "host/html/html_renderer.hpp"
 #include "host/server/page_assets.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "views/toolkit/view_json.hpp"
 
 namespace corvlin::host::server {

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "model/coding.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/parse.hpp"
+#include "model/json/writer.hpp"
 
 namespace corvlin::host::server {
 

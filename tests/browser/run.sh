@@ -51,5 +51,19 @@ render timers 0 "$here/payloads/timers.json" --now "$now"
 render actions 0 "$here/payloads/actions.json" --now "$now"
 render several 65 "$here/payloads/several.json" --now "$now"  # its second activity does not decode
 
+# replay NAME TIMELINE EXPECTED_STATUS: the replay page of a timeline kept in tests/data.
+replay() {
+  local name="$1" timeline="$2" expected="$3" status=0
+  "$host" replay "$root/tests/data/timelines/$timeline" --format html --out "$pages/$name.html" \
+    2>>"$pages/render.log" || status=$?
+  if [ "$status" -ne "$expected" ] || [ ! -s "$pages/$name.html" ]; then
+    echo "run.sh: replaying $timeline exited $status, expected $expected" >&2
+    cat "$pages/render.log" >&2
+    exit 1
+  fi
+}
+replay replay-delivery delivery.jsonl 0
+replay replay-broken broken-record.jsonl 65  # three of its records do not decode
+
 cd "$here"
 CORVLIN_PREVIEW_PAGES="$pages" CORVLIN_PREVIEW_SCREENSHOT="$build/preview.png" node --test

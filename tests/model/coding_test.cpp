@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "model/coding_error.hpp"
-#include "model/json_writer.hpp"
+#include "model/json/error.hpp"
+#include "model/json/writer.hpp"
 #include "model_test_support.hpp"
 
 namespace corvlin {
@@ -225,6 +225,9 @@ TEST(ContentStateReading, NumbersGiveTheDouble) {
       {"-0.0", -0.0}, {"-0e5", -0.0}, {"1E+2", 100.0}, {"25e-2", 0.25}, {"1e-400", 0.0},
       {"18446744073709551615", 18446744073709551615.0},
       {"18446744073709551616", 18446744073709551616.0},
+      {"-9223372036854775808", -9223372036854775808.0},
+      {"-9223372036854775809", -9223372036854775808.0},
+      {"-9999999999999999999", -1e19}, {"-1234567890123456789", -1234567890123456789.0},
       {"1" + std::string(30, '0'), 1e30}, {"-1" + std::string(30, '0'), -1e30},
       {"1.7976931348623157e308", std::numeric_limits<double>::max()},
       {"5e-324", std::numeric_limits<double>::denorm_min()}};
@@ -234,6 +237,20 @@ TEST(ContentStateReading, NumbersGiveTheDouble) {
     const ContentState state = decodeOk(R"({"title":"t","progress":)" + c.literal + "}");
     ASSERT_TRUE(state.progress.has_value());
     EXPECT_EQ(bits(*state.progress), bits(c.expected)) << *state.progress;
+  }
+}
+
+// Whatever decodes must decode again, to the same double, once written back.
+TEST(ContentStateReading, WrittenNumbersDecodeToTheSameDouble) {
+  for (const std::string literal :
+       {"-9.223372036854777856e18", "-9767225510767225700.5", "9223372036854775807",
+        "9223372036854775808", "-9223372036854775807", "-9223372036854775808",
+        "-9223372036854775809", "18446744073709551615", "18446744073709551616", "1e-400",
+        "-4.9e-324"}) {
+    SCOPED_TRACE(literal);
+    const ContentState state = decodeOk(R"({"title":"n","timerStart":)" + literal + "}");
+    const ContentState again = decodeOk(*encodeContentState(state));
+    EXPECT_EQ(bits(*again.timerStart), bits(*state.timerStart));
   }
 }
 

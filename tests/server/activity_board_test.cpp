@@ -21,7 +21,7 @@ const std::string validAnswer =
 // The body names the outcome: "ignore", "reject", anything else is applied with that title.
 class ScriptedRules final : public ActivityRules {
  public:
-  PhoneStep apply(std::string_view body, double now) override {
+  std::vector<PhoneStep> apply(std::string_view body, double now) override {
     PhoneStep step;
     step.at = now;
     step.event = "update";
@@ -39,7 +39,7 @@ class ScriptedRules final : public ActivityRules {
       step.shown =
           Activity{std::nullopt, ContentState{std::string(body), {}, {}, {}, {}, {}, {}, {}, {}}};
     }
-    return step;
+    return {step};
   }
 };
 

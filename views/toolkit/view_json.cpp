@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 
 namespace corvlin::ui {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 #include "model/result.hpp"
 #include "views/toolkit/view.hpp"
 

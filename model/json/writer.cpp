@@ -1,4 +1,4 @@
-#include "model/json_writer.hpp"
+#include "model/json/writer.hpp"
 
 #include <array>
 #include <charconv>

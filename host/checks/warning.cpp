@@ -1,0 +1,56 @@
+#include "host/checks/warning.hpp"
+
+#include "model/json/writer.hpp"
+
+namespace corvlin::host {
+
+std::string_view kindName(Warning::Kind kind) {
+  using K = Warning::Kind;
+  switch (kind) {
+    case K::unknownKey:
+      return "unknownKey";
+    case K::millisecondsInstant:
+      return "millisecondsInstant";
+    case K::instantFarFromNow:
+      return "instantFarFromNow";
+    case K::unknownKeyword:
+      return "unknownKeyword";
+    case K::timerIncomplete:
+      return "timerIncomplete";
+    case K::progressOutOfRange:
+      return "progressOutOfRange";
+    case K::actionsDropped:
+      return "actionsDropped";
+    case K::emptyLabel:
+      return "emptyLabel";
+    case K::alreadyEnded:
+      return "alreadyEnded";
+    case K::overBudget:
+      return "overBudget";
+    case K::dismissalDateNotEnd:
+      return "dismissalDateNotEnd";
+  }
+  return "unknown";
+}
+
+std::string warningJson(const Warning& warning) {
+  json::Writer writer;
+  writer.beginObject();
+  writer.key("warning");
+  writer.beginObject();
+  writer.key("kind");
+  writer.string(kindName(warning.kind));
+  writer.key("codingPath");
+  json::writeCodingPath(writer, warning.codingPath);
+  writer.key("description");
+  writer.string(warning.description);
+  if (!warning.hint.empty()) {
+    writer.key("hint");
+    writer.string(warning.hint);
+  }
+  writer.endObject();
+  writer.endObject();
+  return writer.take();
+}
+
+}  // namespace corvlin::host

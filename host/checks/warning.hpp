@@ -1,0 +1,43 @@
+// Warnings: what the phone would do that a payload probably did not mean. Data like the
+// coder's errors (a kind, a coding path, a description) plus a hint; never a reason to refuse.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/json/error.hpp"
+
+namespace corvlin::host {
+
+struct Warning {
+  enum class Kind {
+    unknownKey,           // a member that no record reads
+    millisecondsInstant,  // an instant that looks like milliseconds since 1970
+    instantFarFromNow,    // a timer instant more than a day from now, so the timer is clamped
+    unknownKeyword,       // a tone or timer direction that is not one of the words read
+    timerIncomplete,      // timer fields present, but the timer hidden for want of another
+    progressOutOfRange,   // progress below 0 or above 1
+    actionsDropped,       // actions that will not show
+    emptyLabel,           // a button with no visible label
+    alreadyEnded,         // a countdown already over at the render instant: no buttons
+    overBudget,           // a content state over the platform's budget for an activity's data
+    dismissalDateNotEnd,  // a dismissal date on an event that does not end the activity
+  };
+
+  Kind kind = Kind::unknownKey;
+  CodingPath codingPath;
+  std::string description;
+  std::string hint;  // empty when there is nothing to suggest
+
+  friend bool operator==(const Warning&, const Warning&) = default;
+};
+
+std::string_view kindName(Warning::Kind kind);
+
+// The one-line form {"warning":{"kind":...,"codingPath":[...],"description":...,"hint":...}};
+// "hint" is left out when empty.
+std::string warningJson(const Warning& warning);
+
+}  // namespace corvlin::host

@@ -1,0 +1,39 @@
+#include "host/cli/envelope_command.hpp"
+
+#include <simdjson.h>
+
+#include "host/checks/envelope_warnings.hpp"
+#include "model/json/parse.hpp"
+#include "updates/envelope_coding.hpp"
+
+namespace corvlin::host {
+
+bool isEnvelope(std::string_view bytes) {
+  simdjson::dom::parser parser;
+  auto root = json::parse(parser, bytes);
+  return root && root.value().is_object() && root.value()["aps"].error() == simdjson::SUCCESS;
+}
+
+int runDecodeEnvelope(std::string_view bytes, Environment& env) {
+  auto envelope = updates::decodeEnvelope(bytes);
+  if (!envelope) {
+    env.err << errorJson(envelope.error()) << "\n";
+    return exitDataError;
+  }
+  auto written = updates::encodeEnvelope(envelope.value());
+  if (!written) {
+    env.err << errorJson(written.error()) << "\n";
+    return exitDataError;
+  }
+  // The body decoded, so it parses again.
+  simdjson::dom::parser parser;
+  const auto root = json::parse(parser, bytes).value();
+  for (const Warning& warning : envelopeWarnings(root, envelope.value())) {
+    env.err << warningJson(warning) << "\n";
+  }
+  env.out << written.value() << "\n";
+  env.out.flush();
+  return env.out ? exitOk : exitCannotCreate;
+}
+
+}  // namespace corvlin::host

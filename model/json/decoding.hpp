@@ -1,0 +1,187 @@
+// Reading the coded form: coding paths under construction, value coders, and the keyed
+// decoding container over a key set. Every JSON form of the project reads through these, so
+// that every failure carries one of the same kinds and a real coding path.
+#pragma once
+
+#include <simdjson.h>
+
+#include <array>
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "model/json/coding_key.hpp"
+#include "model/json/error.hpp"
+#include "model/result.hpp"
+
+namespace corvlin::json {
+
+using simdjson::dom::element;
+using simdjson::dom::element_type;
+
+// One step of the path to the value being read, kept on the stack; turned into a CodingPath
+// only when a failure needs it. The root's node is nullptr.
+struct PathNode {
+  const PathNode* parent = nullptr;
+  std::string_view key;  // when !isIndex
+  std::size_t index = 0;
+  bool isIndex = false;
+
+  static PathNode member(const PathNode* parent, std::string_view key) {
+    return {parent, key, 0, false};
+  }
+  static PathNode item(const PathNode* parent, std::size_t index) {
+    return {parent, {}, index, true};
+  }
+};
+
+CodingPath pathOf(const PathNode* node);
+
+// The failures, in the host coder's wording.
+DecodingError typeMismatch(const PathNode* at, std::string_view expected, element_type found);
+DecodingError keyNotFound(const PathNode* at, std::string_view key);  // `at`: the key's node
+DecodingError valueNotFound(const PathNode* at, std::string_view expected);
+DecodingError dataCorrupted(const PathNode* at, std::string description);
+
+inline constexpr std::string_view objectTypeName = "Dictionary<String, Any>";
+inline constexpr std::string_view arrayTypeName = "Array<Any>";
+
+// Reads one value of type T: `static Result<T, DecodingError> read(element, const PathNode*)`
+// and `static constexpr std::string_view typeName` (named in valueNotFound). Specialise it for
+// a record to read the record wherever it appears (see coding.cpp).
+template <class T>
+struct ValueCoder;
+
+template <>
+struct ValueCoder<std::string> {
+  static constexpr std::string_view typeName = "String";
+  static Result<std::string, DecodingError> read(element value, const PathNode* at);
+};
+
+template <>
+struct ValueCoder<double> {
+  static constexpr std::string_view typeName = "Double";
+  static Result<double, DecodingError> read(element value, const PathNode* at);
+};
+
+template <>
+struct ValueCoder<bool> {
+  static constexpr std::string_view typeName = "Bool";
+  static Result<bool, DecodingError> read(element value, const PathNode* at);
+};
+
+// A non-negative whole number that fits 64 bits (an index, a count).
+template <>
+struct ValueCoder<std::uint64_t> {
+  static constexpr std::string_view typeName = "UInt64";
+  static Result<std::uint64_t, DecodingError> read(element value, const PathNode* at);
+};
+
+// A list: every item read by `read(element, const PathNode*)`, its path ending in its index.
+template <class Read>
+auto decodeArray(element value, const PathNode* at, Read read)
+    -> Result<std::vector<typename decltype(read(value, at))::value_type>, DecodingError> {
+  using T = typename decltype(read(value, at))::value_type;
+  if (value.type() != element_type::ARRAY) {
+    return Failure{typeMismatch(at, arrayTypeName, value.type())};
+  }
+  const simdjson::dom::array array = value.get_array().value_unsafe();
+  std::vector<T> items;
+  items.reserve(array.size());
+  std::size_t index = 0;
+  for (element item : array) {
+    const PathNode node = PathNode::item(at, index++);
+    auto read_ = read(item, &node);
+    if (!read_) return Failure{std::move(read_).error()};
+    items.push_back(std::move(read_).value());
+  }
+  return items;
+}
+
+template <class T>
+struct ValueCoder<std::vector<T>> {
+  static constexpr std::string_view typeName = arrayTypeName;
+  static Result<std::vector<T>, DecodingError> read(element value, const PathNode* at) {
+    return decodeArray(value, at, &ValueCoder<T>::read);
+  }
+};
+
+// A keyed container over one key set: one pass over the object's members finds the entry of
+// every key (names matched exactly); members outside the key set are ignored.
+template <CodingKey Key>
+class KeyedDecodingContainer {
+ public:
+  static Result<KeyedDecodingContainer, DecodingError> make(element value, const PathNode* at) {
+    if (value.type() != element_type::OBJECT) {
+      return Failure{typeMismatch(at, objectTypeName, value.type())};
+    }
+    KeyedDecodingContainer container(at);
+    // (A named object: a range-for over value_unsafe() of a temporary would dangle.)
+    const simdjson::dom::object object = value.get_object().value_unsafe();
+    for (auto field : object) {
+      const auto key = codingKeyFromString<Key>(field.key);
+      if (!key) continue;
+      const std::size_t slot = position(*key);
+      // Only reachable for an element that did not come from json::parse.
+      if (container.present_[slot]) return Failure{repeatedMember(field.key)};
+      container.present_[slot] = true;
+      container.entries_[slot] = field.value;
+    }
+    return container;
+  }
+
+  // Whether the key is present with a value other than null.
+  bool contains(Key key) const {
+    const std::size_t slot = position(key);
+    return present_[slot] && !entries_[slot].is_null();
+  }
+
+  // A required value: keyNotFound, valueNotFound (null), or what the reader finds wrong.
+  template <class T>
+  Result<T, DecodingError> decode(Key key) const {
+    return decode(key, &ValueCoder<T>::read, ValueCoder<T>::typeName);
+  }
+  template <class Read>
+  auto decode(Key key, Read read, std::string_view typeName = objectTypeName) const
+      -> decltype(read(element(), nullptr)) {
+    const PathNode node = PathNode::member(at_, stringValue(key));
+    const std::size_t slot = position(key);
+    if (!present_[slot]) return Failure{keyNotFound(&node, stringValue(key))};
+    if (entries_[slot].is_null()) return Failure{valueNotFound(&node, typeName)};
+    return read(entries_[slot], &node);
+  }
+
+  // An optional value: absent when the key is missing or null.
+  template <class T>
+  Result<std::optional<T>, DecodingError> decodeIfPresent(Key key) const {
+    return decodeIfPresent(key, &ValueCoder<T>::read);
+  }
+  template <class Read>
+  auto decodeIfPresent(Key key, Read read) const
+      -> Result<std::optional<typename decltype(read(element(), nullptr))::value_type>,
+                DecodingError> {
+    using T = typename decltype(read(element(), nullptr))::value_type;
+    if (!contains(key)) return std::optional<T>();
+    const PathNode node = PathNode::member(at_, stringValue(key));
+    auto value = read(entries_[position(key)], &node);
+    if (!value) return Failure{std::move(value).error()};
+    return std::optional<T>(std::move(value).value());
+  }
+
+  // The path of this container's object.
+  const PathNode* path() const { return at_; }
+
+ private:
+  explicit KeyedDecodingContainer(const PathNode* at) : at_(at) {}
+
+  const PathNode* at_;
+  std::array<element, codingKeyCount<Key>> entries_{};
+  std::bitset<codingKeyCount<Key>> present_;
+};
+
+}  // namespace corvlin::json

@@ -1,0 +1,281 @@
+// corvlin-host with remote updates: decode on an envelope, its warnings, and replay over the
+// timelines in tests/data/timelines (golden files for the JSON form of two of them).
+// Set CORVLIN_UPDATE_GOLDEN=1 to rewrite the golden files from the current output.
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "host/checks/envelope_warnings.hpp"
+#include "host_test_support.hpp"
+
+namespace corvlin::test {
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+const std::string state = R"("content-state":{"title":"Order 42"})";
+
+TEST(HostDecodeEnvelope, WritesTheEnvelopeBackOrOneErrorLine) {
+  struct Case {
+    const char* name;
+    std::string input;
+    int status;
+    std::string out;  // exact
+    std::string err;  // a part of it
+  };
+  const std::vector<Case> cases{
+      {"known members in order, unknown ones dropped",
+       R"({"extra":true,"aps":{"event":"update","timestamp":1767225510,)" + state +
+           R"(,"relevance-score":50,"stale-date":1767229110}})",
+       0,
+       R"({"aps":{"timestamp":1767225510,"event":"update",)" + state +
+           R"(,"stale-date":1767229110,"relevance-score":50}})"
+           "\n",
+       ""},
+      {"a second action without a label",
+       R"({"aps":{"event":"update","timestamp":1,"content-state":{"title":"t","actions":[)"
+       R"({"actionId":"a","label":"A"},{"actionId":"b"}]}}})",
+       65, "",
+       R"({"error":{"kind":"keyNotFound","codingPath":["aps","content-state","actions",1,"label"],)"},
+      {"an unknown event", R"({"aps":{"event":"begin","timestamp":1,)" + state + "}}", 65, "",
+       R"({"error":{"kind":"dataCorrupted","codingPath":["aps","event"],)"},
+      {"over the push service's limit",
+       R"({"aps":{"event":"end","timestamp":1},"pad":")" + std::string(4100, 'x') + "\"}", 65, "",
+       R"({"error":{"kind":"payloadTooLarge","codingPath":[],)"},
+      {"a bare content state as before", R"({"title":"t","aps":null})", 65, "",
+       R"("codingPath":["aps"])"},
+      {"a content state without aps", R"({"title":"t"})", 0, "{\"title\":\"t\"}\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HostRun run = runHost({"decode", "-"}, c.input);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  }
+}
+
+TEST(HostDecodeEnvelope, WarnsOnStandardErrorAndStillDecodes) {
+  struct Case {
+    const char* name;
+    std::string aps;  // the members after event and timestamp
+    double timestamp;
+    std::string warning;  // the one warning line, exact
+  };
+  const std::vector<Case> cases{
+      {"dismissal date on an update", state + R"(,"dismissal-date":1767240000)", 1767225510,
+       R"({"warning":{"kind":"dismissalDateNotEnd","codingPath":["aps","dismissal-date"],)"
+       R"("description":"A dismissal date is read only with the \"end\" event; with \"update\" it is ignored.",)"
+       R"("hint":"send it with \"event\":\"end\""}})"},
+      {"timestamp in milliseconds", state, 1767225510123,
+       R"({"warning":{"kind":"millisecondsInstant","codingPath":["aps","timestamp"],)"
+       R"("description":"The timestamp 1767225510123 looks like milliseconds since 1970; it is read as seconds, thousands of years from now.",)"
+       R"("hint":"in seconds: 1767225510.123"}})"},
+      {"timerEnd in milliseconds",
+       R"("content-state":{"title":"t","timerEnd":1767226000000,"timerDirection":"down"})",
+       1767225510,
+       R"({"warning":{"kind":"millisecondsInstant","codingPath":["aps","content-state","timerEnd"],)"
+       R"("description":"The timerEnd 1767226000000 looks like milliseconds since 1970; it is read as seconds, thousands of years from now.",)"
+       R"("hint":"in seconds: 1767226000"}})"},
+      {"a misspelt member of aps", state + R"(,"stale_date":1767229110)", 1767225510,
+       R"({"warning":{"kind":"unknownKey","codingPath":["aps","stale_date"],)"
+       R"("description":"The member \"stale_date\" of \"aps\" is not read; the update goes on without it.",)"
+       R"("hint":"did you mean \"stale-date\"?"}})"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ostringstream number;
+    number.precision(17);
+    number << c.timestamp;
+    const HostRun run = runHost({"decode", "-"}, R"({"aps":{"event":"update","timestamp":)" +
+                                                     number.str() + "," + c.aps + "}}");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, c.warning + "\n");
+    EXPECT_EQ(run.out.rfind(R"({"aps":{"timestamp":)", 0), 0u) << run.out;
+  }
+}
+
+// A body within the push service's limit holds a content state within the budget, save for
+// numbers that the coded form writes longer; the check is made on the record itself.
+TEST(HostDecodeEnvelope, ContentStateOverTheBudgetIsWarnedAbout) {
+  simdjson::dom::parser parser;
+  const auto root = parser.parse(std::string(R"({"aps":{}})")).value();
+  updates::Envelope envelope;
+  envelope.contentState = ContentState{};
+  envelope.contentState->title = std::string(4100, 'x');
+  const auto warnings = host::envelopeWarnings(root, envelope);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(host::warningJson(warnings[0]),
+            R"({"warning":{"kind":"overBudget","codingPath":["aps","content-state"],)"
+            R"("description":"The coded content state is 4112 bytes, over the 4096-byte budget )"
+            R"(for an activity's data; the phone refuses it."}})");
+}
+
+TEST(HostReplay, JsonFormMatchesTheGoldenFiles) {
+  struct Case {
+    const char* timeline;
+    const char* golden;
+    int status;
+  };
+  const Case cases[] = {
+      {"timelines/delivery.jsonl", "golden/replay-delivery.json", 0},
+      {"timelines/broken-record.jsonl", "golden/replay-broken-record.json", 65},
+  };
+  const bool update = std::getenv("CORVLIN_UPDATE_GOLDEN") != nullptr;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.timeline);
+    const HostRun run = runHost({"replay", dataPath(c.timeline), "--format", "json"});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    if (update) std::ofstream(dataPath(c.golden), std::ios::binary) << run.out;
+    EXPECT_EQ(run.out, readFile(dataPath(c.golden)))
+        << "rewrite with CORVLIN_UPDATE_GOLDEN=1 if the change is meant";
+  }
+}
+
+// "start applied active", "dismissal applied dismissed", "#2 rejected active": each step.
+std::vector<std::string> stepSummaries(const std::string& json) {
+  std::vector<std::string> out;
+  simdjson::dom::parser parser;
+  simdjson::dom::element document;
+  if (parser.parse(json).get(document)) {
+    ADD_FAILURE() << "not JSON: " << json.substr(0, 200);
+    return out;
+  }
+  for (simdjson::dom::element step : document["steps"].get_array()) {
+    std::string line;
+    std::string_view text;
+    if (!step["event"].get(text)) line += std::string(text) + " ";
+    if (step["event"].error()) line += "#" + std::to_string(int64_t(step["record"])) + " ";
+    line += std::string(std::string_view(step["outcome"]));
+    if (!step["reason"].get(text)) line += " (" + std::string(text) + ")";
+    if (!step["state"].get(text)) line += " " + std::string(text);
+    if (step["presentations"].error() == simdjson::SUCCESS) line += " +";
+    out.push_back(line);
+  }
+  return out;
+}
+
+TEST(HostReplay, EachTimelineGivesItsStepsAndStatus) {
+  struct Case {
+    const char* timeline;
+    int status;
+    std::vector<std::string> steps;  // "+" marks a step with presentations
+  };
+  const std::vector<Case> cases{
+      {"out-of-order.jsonl",
+       0,
+       {"start applied active +", "update applied active +",
+        "update ignored (older than the last update) active +", "update applied active +",
+        "end applied ended +",
+        "dismissal applied (the dismissal date was not after the end) dismissed"}},
+      {"after-end.jsonl",
+       0,
+       {"start applied active +", "end applied ended +",
+        "update ignored (the activity has ended) ended +",
+        "dismissal applied (the dismissal date was reached) dismissed",
+        "update ignored (the activity was dismissed) dismissed"}},
+      {"eight-hours.jsonl",
+       0,
+       {"start applied active +", "update applied active +", "update applied active +",
+        "update applied active +", "systemEnd applied (eight hours after it started) ended +",
+        "update ignored (the activity has ended) ended +",
+        "dismissal applied (four hours after it ended) dismissed"}},
+      {"stale-refreshed.jsonl",
+       0,
+       {"start applied active +", "stale applied (the stale date was reached) stale +",
+        "update applied active +", "stale applied (the stale date was reached) stale +",
+        "end applied ended +", "dismissal applied (four hours after it ended) dismissed"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.timeline);
+    const HostRun run =
+        runHost({"replay", dataPath(std::string("timelines/") + c.timeline), "--format", "json"});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(stepSummaries(run.out), c.steps);
+  }
+}
+
+TEST(HostReplay, ReadsAnArrayWithWrappedRecordsAndRejectsBrokenOnes) {
+  const std::string envelope = R"({"aps":{"event":"update","timestamp":100,)" + state + "}}";
+  const std::string timeline =
+      "[" + envelope + R"(,{"payload":)" + envelope +
+      R"(},{"at":150,"payload":{"aps":{"event":"end","timestamp":90}}},)" +
+      R"({"at":160,"payload":{"aps":{"event":"end","timestamp":1},"pad":")" +
+      std::string(4100, 'x') + R"("}}])";
+  const HostRun run = runHost({"replay", "-", "--format", "json"}, timeline);
+  EXPECT_EQ(run.status, 65) << run.err;
+  EXPECT_EQ(stepSummaries(run.out),
+            (std::vector<std::string>{
+                "update applied (started by the app) active +", "#1 rejected active +",
+                "end ignored (older than the last update) active +", "#3 rejected active +",
+                "systemEnd applied (eight hours after it started) ended +",
+                "dismissal applied (four hours after it ended) dismissed"}));
+  EXPECT_NE(run.err.find(R"(record 1: {"error":{"kind":"keyNotFound","codingPath":["at"])"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(
+      run.err.find(R"(record 3: {"error":{"kind":"payloadTooLarge","codingPath":["payload"])"),
+      std::string::npos)
+      << run.err;
+}
+
+TEST(HostReplay, OneExtensionProcessFailingOnAStepLeavesTheOthers) {
+  // The stand-in answers one request and exits, so the replay must start it again for the
+  // rest; a step titled "crash" kills it, and only that step shows the failure.
+  const std::string timeline =
+      R"({"aps":{"event":"update","timestamp":100,"content-state":{"title":"a"}}})"
+      "\n"
+      R"({"aps":{"event":"update","timestamp":200,"content-state":{"title":"crash"}}})"
+      "\n"
+      R"({"aps":{"event":"end","timestamp":300,"content-state":{"title":"b"},"dismissal-date":300}})"
+      "\n";
+  const HostRun run =
+      runHost({"replay", "-", "--format", "json", "--extension", binPath("faulty-extension")},
+              timeline, {"CORVLIN_FAULT=by-title"});
+  EXPECT_EQ(run.status, 69) << run.err;
+  const auto summaries = stepSummaries(run.out);
+  EXPECT_EQ(summaries,
+            (std::vector<std::string>{
+                "update applied (started by the app) active +", "update applied active",
+                "end applied ended +",
+                "dismissal applied (the dismissal date was not after the end) dismissed"}));
+  EXPECT_NE(run.out.find(R"("extensionFailure":"the extension crashed)"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.err.find("step 2: the extension crashed"), std::string::npos) << run.err;
+}
+
+TEST(HostReplay, UsageAndOutputFaults) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    int status;
+    std::string err;
+  };
+  const std::vector<Case> cases{
+      {"no timeline", {"replay"}, 64, "replay needs a TIMELINE"},
+      {"--now", {"replay", "x", "--now", "5"}, 64, "--now is not an option of replay"},
+      {"missing file", {"replay", "/nonexistent/timeline.jsonl"}, 66, ""},
+      {"empty timeline", {"replay", "-"}, 65, "The timeline holds no record."},
+      {"unwritable output",
+       {"replay", dataPath("timelines/after-end.jsonl"), "--out", "/nonexistent/replay.html"},
+       73,
+       "cannot write /nonexistent/replay.html"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HostRun run = runHost(c.arguments, "\n\n");
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  }
+}
+
+}  // namespace
+}  // namespace corvlin::test

@@ -1,0 +1,256 @@
+#include "updates/envelope_coding.hpp"
+
+#include <optional>
+#include <utility>
+
+#include "model/coding.hpp"
+#include "model/json/encoding.hpp"
+#include "model/json/parse.hpp"
+#include "model/json/writer.hpp"
+
+namespace corvlin::updates {
+
+using json::element;
+using json::element_type;
+using json::PathNode;
+
+// ---------------------------------------------------------------------------------------------
+// Reading, in the order of the members.
+
+namespace {
+
+template <json::CodingKey Key>
+using Container = json::KeyedDecodingContainer<Key>;
+
+// NOLINTBEGIN(bugprone-macro-parentheses): `target` names a variable.
+#define CORVLIN_TRY_READ(target, expression)                              \
+  auto target##Result = (expression);                                     \
+  if (!target##Result) return Failure{std::move(target##Result).error()}; \
+  auto target = std::move(target##Result).value()
+// NOLINTEND(bugprone-macro-parentheses)
+
+constexpr std::string_view stringOrObject = "String or Dictionary<String, Any>";
+
+Result<Event, DecodingError> readEvent(element value, const PathNode* at) {
+  CORVLIN_TRY_READ(name, json::ValueCoder<std::string>::read(value, at));
+  for (Event event : {Event::start, Event::update, Event::end}) {
+    if (eventName(event) == name) return event;
+  }
+  std::string description = "Cannot initialize Event from invalid String value ";
+  json::appendString(description, name);
+  description += "; expected \"start\", \"update\" or \"end\".";
+  return Failure{json::dataCorrupted(at, std::move(description))};
+}
+
+Result<AlertText, DecodingError> readAlertText(element value, const PathNode* at) {
+  if (value.type() == element_type::STRING) {
+    return AlertText{std::string(value.get_string().value_unsafe())};
+  }
+  if (value.type() != element_type::OBJECT) {
+    return Failure{json::typeMismatch(at, stringOrObject, value.type())};
+  }
+  using K = LocalizedTextCodingKeys;
+  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
+  CORVLIN_TRY_READ(key, container.decode<std::string>(K::key));
+  CORVLIN_TRY_READ(args, container.decodeIfPresent<std::vector<std::string>>(K::args));
+  return AlertText{LocalizedText{std::move(key), std::move(args)}};
+}
+
+Result<Sound, DecodingError> readSound(element value, const PathNode* at) {
+  if (value.type() == element_type::STRING) {
+    return Sound{std::string(value.get_string().value_unsafe())};
+  }
+  if (value.type() != element_type::OBJECT) {
+    return Failure{json::typeMismatch(at, stringOrObject, value.type())};
+  }
+  using K = SoundCodingKeys;
+  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
+  CORVLIN_TRY_READ(critical, container.decodeIfPresent<double>(K::critical));
+  CORVLIN_TRY_READ(name, container.decodeIfPresent<std::string>(K::name));
+  CORVLIN_TRY_READ(volume, container.decodeIfPresent<double>(K::volume));
+  return Sound{SoundSpec{critical, std::move(name), volume}};
+}
+
+Result<Alert, DecodingError> readAlert(element value, const PathNode* at) {
+  using K = AlertCodingKeys;
+  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
+  CORVLIN_TRY_READ(title, container.decodeIfPresent(K::title, readAlertText));
+  CORVLIN_TRY_READ(body, container.decodeIfPresent(K::body, readAlertText));
+  CORVLIN_TRY_READ(sound, container.decodeIfPresent(K::sound, readSound));
+  return Alert{std::move(title), std::move(body), std::move(sound)};
+}
+
+Result<std::string, DecodingError> readAttributesType(element value, const PathNode* at) {
+  CORVLIN_TRY_READ(name, json::ValueCoder<std::string>::read(value, at));
+  if (name == attributesTypeName) return name;
+  std::string description = "The attributes type ";
+  json::appendString(description, name);
+  description += " is not this extension's; expected \"";
+  description += attributesTypeName;
+  description += "\".";
+  return Failure{json::dataCorrupted(at, std::move(description))};
+}
+
+// Required for some events only: absent is keyNotFound (or valueNotFound for null) when
+// `required`, else no value.
+template <class Read>
+auto readFor(const Container<ApsCodingKeys>& container, ApsCodingKeys key, bool required, Read read)
+    -> decltype(container.decodeIfPresent(key, read)) {
+  if (!required) return container.decodeIfPresent(key, read);
+  auto value = container.decode(key, read);
+  if (!value) return Failure{std::move(value).error()};
+  return std::optional(std::move(value).value());
+}
+
+Result<Envelope, DecodingError> readAps(element value, const PathNode* at) {
+  using K = ApsCodingKeys;
+  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
+  CORVLIN_TRY_READ(timestamp, container.decode<double>(K::timestamp));
+  CORVLIN_TRY_READ(event,
+                   container.decode(K::event, readEvent, json::ValueCoder<std::string>::typeName));
+  const bool start = event == Event::start;
+  CORVLIN_TRY_READ(contentState, readFor(container, K::contentState, event != Event::end,
+                                         &json::ValueCoder<ContentState>::read));
+  CORVLIN_TRY_READ(staleDate, container.decodeIfPresent<double>(K::staleDate));
+  CORVLIN_TRY_READ(dismissalDate, container.decodeIfPresent<double>(K::dismissalDate));
+  CORVLIN_TRY_READ(relevanceScore, container.decodeIfPresent<double>(K::relevanceScore));
+  CORVLIN_TRY_READ(alert, container.decodeIfPresent(K::alert, readAlert));
+  CORVLIN_TRY_READ(attributesType,
+                   readFor(container, K::attributesType, start, readAttributesType));
+  CORVLIN_TRY_READ(attributes, readFor(container, K::attributes, start,
+                                       &json::ValueCoder<CorvlinLiveActivityAttributes>::read));
+  return Envelope{timestamp,
+                  event,
+                  std::move(contentState),
+                  staleDate,
+                  dismissalDate,
+                  relevanceScore,
+                  std::move(alert),
+                  std::move(attributesType),
+                  std::move(attributes)};
+}
+
+#undef CORVLIN_TRY_READ
+
+}  // namespace
+
+Result<Envelope, DecodingError> decodeEnvelope(element value, const PathNode* at) {
+  auto container = Container<EnvelopeCodingKeys>::make(value, at);
+  if (!container) return Failure{std::move(container).error()};
+  return container.value().decode(EnvelopeCodingKeys::aps, readAps);
+}
+
+Result<Envelope, DecodingError> decodeEnvelope(std::string_view body) {
+  if (body.size() > maxEnvelopeBytes) {
+    return Failure{DecodingError{DecodingError::Kind::payloadTooLarge,
+                                 {},
+                                 "The body is " + std::to_string(body.size()) +
+                                     " bytes; the push service refuses bodies over " +
+                                     std::to_string(maxEnvelopeBytes) + " bytes."}};
+  }
+  simdjson::dom::parser parser;
+  auto root = json::parse(parser, body);
+  if (!root) return Failure{std::move(root).error()};
+  return decodeEnvelope(root.value(), nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing.
+
+namespace {
+
+using json::EncodeStatus;
+using json::Writer;
+template <json::CodingKey Key>
+using EncodingContainer = json::KeyedEncodingContainer<Key>;
+
+#define CORVLIN_TRY_WRITE(expression) \
+  if (auto error = (expression)) return error
+
+}  // namespace
+}  // namespace corvlin::updates
+
+namespace corvlin::json {
+
+template <>
+struct ValueEncoder<updates::AlertText> {
+  static EncodeStatus write(Writer& writer, const updates::AlertText& text, const PathNode* at) {
+    if (const auto* plain = std::get_if<std::string>(&text)) {
+      return ValueEncoder<std::string>::write(writer, *plain, at);
+    }
+    const auto& localized = std::get<updates::LocalizedText>(text);
+    using K = updates::LocalizedTextCodingKeys;
+    KeyedEncodingContainer<K> container(writer, at);
+    CORVLIN_TRY_WRITE(container.encode(K::key, localized.key));
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::args, localized.args));
+    container.finish();
+    return std::nullopt;
+  }
+};
+
+template <>
+struct ValueEncoder<updates::Sound> {
+  static EncodeStatus write(Writer& writer, const updates::Sound& sound, const PathNode* at) {
+    if (const auto* name = std::get_if<std::string>(&sound)) {
+      return ValueEncoder<std::string>::write(writer, *name, at);
+    }
+    const auto& spec = std::get<updates::SoundSpec>(sound);
+    using K = updates::SoundCodingKeys;
+    KeyedEncodingContainer<K> container(writer, at);
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::critical, spec.critical));
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::name, spec.name));
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::volume, spec.volume));
+    container.finish();
+    return std::nullopt;
+  }
+};
+
+template <>
+struct ValueEncoder<updates::Alert> {
+  static EncodeStatus write(Writer& writer, const updates::Alert& alert, const PathNode* at) {
+    using K = updates::AlertCodingKeys;
+    KeyedEncodingContainer<K> container(writer, at);
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::title, alert.title));
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::body, alert.body));
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::sound, alert.sound));
+    container.finish();
+    return std::nullopt;
+  }
+};
+
+}  // namespace corvlin::json
+
+namespace corvlin::updates {
+namespace {
+
+EncodeStatus writeAps(Writer& writer, const Envelope& envelope, const PathNode* at) {
+  using K = ApsCodingKeys;
+  EncodingContainer<K> container(writer, at);
+  CORVLIN_TRY_WRITE(container.encode(K::timestamp, envelope.timestamp));
+  CORVLIN_TRY_WRITE(container.encode(K::event, std::string(eventName(envelope.event))));
+  CORVLIN_TRY_WRITE(container.encodeIfPresent(K::contentState, envelope.contentState));
+  CORVLIN_TRY_WRITE(container.encodeIfPresent(K::staleDate, envelope.staleDate));
+  CORVLIN_TRY_WRITE(container.encodeIfPresent(K::dismissalDate, envelope.dismissalDate));
+  CORVLIN_TRY_WRITE(container.encodeIfPresent(K::relevanceScore, envelope.relevanceScore));
+  CORVLIN_TRY_WRITE(container.encodeIfPresent(K::alert, envelope.alert));
+  CORVLIN_TRY_WRITE(container.encodeIfPresent(K::attributesType, envelope.attributesType));
+  CORVLIN_TRY_WRITE(container.encodeIfPresent(K::attributes, envelope.attributes));
+  container.finish();
+  return std::nullopt;
+}
+
+}  // namespace
+
+Result<std::string, EncodingError> encodeEnvelope(const Envelope& envelope) {
+  Writer writer;
+  writer.beginObject();
+  writer.key("aps");
+  const PathNode aps = PathNode::member(nullptr, "aps");
+  if (auto error = writeAps(writer, envelope, &aps)) return Failure{std::move(*error)};
+  writer.endObject();
+  return writer.take();
+}
+
+#undef CORVLIN_TRY_WRITE
+
+}  // namespace corvlin::updates
