@@ -8,7 +8,7 @@ WERROR     ?= ON
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-unit test-asan test-browser bench fuzz install lint clean
+.PHONY: all deps build demo test test-unit test-asan test-browser bench bench-serve fuzz install lint clean
 
 all: build
 
@@ -23,6 +23,9 @@ build: deps $(BUILD)/CMakeCache.txt
 
 # Renders the built-in default activity through the extension process, as text, and writes
 # its live page and the replay page of an example delivery's remote updates.
+DEMO_PUSH_HEADERS = -H 'apns-push-type: liveactivity' -H 'apns-topic: com.corvlin.app.push-type.liveactivity'
+DEMO_PUSH_URL = http://127.0.0.1:8443/3/device/0a1b
+
 demo: build
 	$(BUILD)/bin/corvlin-host render
 	$(BUILD)/bin/corvlin-host render --format html --out $(BUILD)/preview.html
@@ -30,6 +33,13 @@ demo: build
 	  --out $(BUILD)/replay.html
 	@echo "Open $(abspath $(BUILD)/preview.html) in a browser for the live preview."
 	@echo "Open $(abspath $(BUILD)/replay.html) for the replay of an example delivery."
+	@echo
+	@echo "To see pushes land on a live page, start the push endpoint and open the address it prints:"
+	@echo "  $(BUILD)/bin/corvlin-host serve --port 8443"
+	@echo "then send the example delivery's pushes, one a line:"
+	@echo "  while IFS= read -r push; do curl -s $(DEMO_PUSH_HEADERS) --data-binary \"\$$push\" $(DEMO_PUSH_URL); echo; done < tests/data/timelines/delivery.jsonl"
+	@echo "or one push:"
+	@echo "  curl -i $(DEMO_PUSH_HEADERS) --data-binary '{\"aps\":{\"event\":\"update\",\"timestamp\":'\$$(date +%s)',\"content-state\":{\"title\":\"Order 42 is on its way\",\"tone\":\"warning\"}}}' $(DEMO_PUSH_URL)"
 
 test: test-unit test-browser test-asan
 
@@ -50,6 +60,10 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 
 bench: build
 	scripts/bench.sh $(BUILD)
+
+# Loads corvlin-host serve on loopback with h2load and times each push to its event.
+bench-serve: build
+	scripts/bench-serve.sh $(BUILD)
 
 $(FUZZ_BUILD)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libsimdjson-dev libutf8proc-dev libxxhash-dev
-          libssl-dev libgtest-dev libbenchmark-dev unicode-data clang libclang-rt-14-dev "$@")
+          libssl-dev libgtest-dev libbenchmark-dev unicode-data clang libclang-rt-14-dev libboost-dev
+          nghttp2-client wrk curl "$@")
 
 missing=()
 for p in "${packages[@]}"; do

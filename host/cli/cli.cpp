@@ -2,6 +2,8 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "model/coding.hpp"
@@ -14,6 +16,8 @@ const char* const usageText =
     "                           [--extension PATH] [--timeout MS] [--strict]\n"
     "       corvlin-host replay TIMELINE [--format text|json|html] [--out PATH]\n"
     "                           [--extension PATH] [--timeout MS] [--strict]\n"
+    "       corvlin-host serve [--port N] [--bind ADDRESS] [--watch FILE] [--extension PATH]\n"
+    "                          [--client-timeout MS]\n"
     "       corvlin-host --help\n"
     "\n"
     "decode  Reads one content state, or {\"attributes\":...,\"contentState\":...}, and writes it\n"
@@ -28,6 +32,11 @@ const char* const usageText =
     "replay  Plays a timeline of remote updates (JSON lines or an array of envelopes, or of\n"
     "        {\"at\":SECONDS,\"payload\":ENVELOPE}) under the platform's update rules and shows\n"
     "        every step with what the phone shows after it. decode also reads one envelope.\n"
+    "serve   Listens on 127.0.0.1 (or --bind) at --port (0, the default, picks a free one) for\n"
+    "        pushes to POST /3/device/TOKEN, checks them as the push service does, applies them\n"
+    "        to the activity of TOKEN as the phone does, and draws every activity on a page\n"
+    "        at / that updates live. --watch posts each save of FILE to token 0;\n"
+    "        --client-timeout MS (default 10000) closes a slower client.\n"
     "\n"
     "An object with a \"contentState\" member is always the wrapped form. Errors are one JSON\n"
     "line on standard error; in a list, each names its activity, counted from 0.\n"
@@ -72,6 +81,13 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     options.command = Options::Command::render;
   } else if (command == "replay") {
     options.command = Options::Command::replay;
+  } else if (command == "serve") {
+    if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) return options;
+    auto serve = parseServeArguments(arguments);
+    if (!serve) return Failure{serve.error()};
+    options.command = Options::Command::serve;
+    options.serve = std::move(serve).value();
+    return options;
   } else {
     return Failure{"unknown command '" + command + "'"};
   }

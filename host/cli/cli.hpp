@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/cli/serve_command.hpp"
 #include "model/result.hpp"
 
 namespace corvlin::host {
@@ -23,7 +24,7 @@ enum ExitStatus : int {
 enum class Format { text, json, html };
 
 struct Options {
-  enum class Command { help, decode, render, replay } command = Command::help;
+  enum class Command { help, decode, render, replay, serve } command = Command::help;
   std::optional<std::string> file;  // absent: the embedded payload; "-": standard input
   bool attributes = false;          // decode: read attributes instead of a content state
   bool strict = false;              // any warning fails the command (exit 65)
@@ -32,6 +33,7 @@ struct Options {
   std::optional<std::string> out;        // absent: standard output
   std::optional<std::string> extension;  // absent: the extension next to corvlin-host
   std::optional<long> timeoutMs;
+  ServeOptions serve;  // serve: its own options
 };
 
 extern const char* const usageText;

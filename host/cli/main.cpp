@@ -70,6 +70,9 @@ int main(int argc, char** argv) {
     case Options::Command::replay:
       status = runReplay(options.value(), env);
       break;
+    case Options::Command::serve:
+      status = runServe(options.value().serve, env);
+      break;
   }
   // A failed write was reported where it happened; otherwise closing may still fail.
   if (status != exitCannotCreate) {

@@ -56,7 +56,7 @@ Element element(std::string tag, std::vector<std::string> classes) {
 const std::string& GeneratedStyles::classFor(const std::string& block) {
   auto found = classByBlock.find(block);
   if (found != classByBlock.end()) return found->second;
-  std::string name = "g" + std::to_string(classByBlock.size());
+  std::string name = prefix + std::to_string(classByBlock.size());
   rules += "." + name + "{" + block + "}\n";
   return classByBlock.emplace(block, std::move(name)).first->second;
 }

@@ -32,6 +32,7 @@ Element element(std::string tag, std::vector<std::string> classes = {});
 
 // Collects the declaration blocks of a page, one generated class per distinct block.
 struct GeneratedStyles {
+  std::string prefix = "g";  // the classes' names: prefix and a number
   std::map<std::string, std::string> classByBlock;
   std::string rules;  // ".g0{...}\n.g1{...}\n" in order of first use
 

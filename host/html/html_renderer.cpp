@@ -320,4 +320,11 @@ std::string renderHtml(const std::vector<RenderedActivity>& activities, double n
   return out;
 }
 
+html::Element activityElement(const RenderedActivity& activity, std::size_t index,
+                              std::size_t count, double now) {
+  return activitySection(activity, index, count, now);
+}
+
+html::Element appPanelElement() { return appPanel(); }
+
 }  // namespace corvlin::host

@@ -69,4 +69,5 @@ replay replay-delivery delivery.jsonl 0
 replay replay-broken broken-record.jsonl 65  # three of its records do not decode
 
 cd "$here"
-CORVLIN_PREVIEW_PAGES="$pages" CORVLIN_PREVIEW_SCREENSHOT="$build/preview.png" node --test
+CORVLIN_HOST="$host" CORVLIN_PREVIEW_PAGES="$pages" CORVLIN_PREVIEW_SCREENSHOT="$build/preview.png" \
+  node --test

@@ -1,10 +1,11 @@
 // A stand-in extension that misbehaves on purpose, chosen by CORVLIN_FAULT, for the host's tests.
-// With CORVLIN_FAULT=by-title the request itself chooses: a content state titled "crash" or
-// "hang" does that, any other gets a small valid answer, so one page can mix failures and
-// successes. Some modes carry a number: answer-then-exit-N answers, then exits with status N;
-// answer-bytes-N answers one line of N bytes; leave-child starts a process that holds the
-// output open and sleeps, then exits without answering; leave-child-and-hang does the same and
-// hangs; signals answers its blocked and ignored signal sets as /proc/self/status shows them.
+// With CORVLIN_FAULT=by-title the request itself chooses (warm-by-title: each of many requests): a
+// content state titled "crash" or "hang" does that, any other gets a small valid answer, so one
+// page can mix failures and successes. Some modes carry a number: answer-then-exit-N answers, then
+// exits with status N; answer-bytes-N answers one line of N bytes; leave-child starts a process
+// that holds the output open and sleeps, then exits without answering; leave-child-and-hang does
+// the same and hangs; signals answers its blocked and ignored signal sets as /proc/self/status
+// shows them.
 #include <unistd.h>
 
 #include <chrono>
@@ -69,6 +70,19 @@ int main() {
   std::string line;
   if (mode == "exit-at-start") return 3;
   if (!std::getline(std::cin, line)) return 0;
+  if (mode == "warm-by-title") {
+    // A warm process: every request chooses by its title, as with by-title, until one crashes.
+    do {
+      const std::string chosen = faultNamedIn(line);
+      if (chosen == "crash") {
+        std::signal(SIGSEGV, SIG_DFL);
+        std::raise(SIGSEGV);
+      }
+      if (chosen == "hang") std::this_thread::sleep_for(std::chrono::hours(1));
+      std::cout << validAnswer << "\n" << std::flush;
+    } while (std::getline(std::cin, line));
+    return 0;
+  }
   if (mode == "by-title") mode = faultNamedIn(line);
   if (mode == "crash") {
     // A real crash: a sanitizer's own handler would turn it into a report and an exit.

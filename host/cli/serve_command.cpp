@@ -1,0 +1,134 @@
+#include "host/cli/serve_command.hpp"
+
+#include <sys/random.h>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <stdexcept>
+
+#include "host/cli/cli.hpp"
+#include "host/cli/commands.hpp"
+#include "host/server/activity_board.hpp"
+#include "host/server/file_watch.hpp"
+#include "host/server/http_server.hpp"
+#include "host/server/watch_payload.hpp"
+
+namespace corvlin::host {
+
+namespace {
+
+std::optional<long> wholeNumber(const std::string& text) {
+  long value = 0;
+  const auto* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+
+double realNow() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// 16 bytes from the kernel's random source.
+server::RandomId randomId() {
+  server::RandomId bytes{};
+  std::size_t filled = 0;
+  while (filled < bytes.size()) {
+    const ssize_t n = ::getrandom(bytes.data() + filled, bytes.size() - filled, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw std::runtime_error("the kernel's random source failed");
+    filled += static_cast<std::size_t>(n);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::string>& arguments) {
+  ServeOptions options;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    if (arg != "--port" && arg != "--bind" && arg != "--watch" && arg != "--extension" &&
+        arg != "--client-timeout") {
+      return Failure{"unknown option '" + arg + "' of serve"};
+    }
+    if (i + 1 >= arguments.size()) return Failure{arg + " needs a value"};
+    const std::string& text = arguments[++i];
+    if (arg == "--port") {
+      const auto port = wholeNumber(text);
+      if (!port || *port < 0 || *port > 65535) {
+        return Failure{"--port needs a port number from 0 to 65535, not '" + text + "'"};
+      }
+      options.port = static_cast<std::uint16_t>(*port);
+    } else if (arg == "--bind") {
+      options.bind = text;
+    } else if (arg == "--watch") {
+      options.watch = text;
+    } else if (arg == "--extension") {
+      options.extension = text;
+    } else {
+      const auto ms = wholeNumber(text);
+      if (!ms || *ms < 1 || *ms > 3600000) {
+        return Failure{
+            "--client-timeout needs a whole number of milliseconds from 1 to 3600000, "
+            "not '" +
+            text + "'"};
+      }
+      options.clientTimeoutMs = *ms;
+    }
+  }
+  return options;
+}
+
+int runServe(const ServeOptions& options, Environment& env) {
+  namespace asio = boost::asio;
+  asio::io_context io;
+  const std::string extension = options.extension.value_or(env.defaultExtension);
+  server::ActivityBoard board(server::realPhoneSide(extension, ExtensionLimits{}));
+  server::ServerLimits limits;
+  limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
+  server::HttpServer http(io, board, limits, realNow, randomId);
+
+  auto site = http.listen(options.bind, options.port);
+  if (!site) {
+    env.err << "corvlin-host: " << site.error() << "\n";
+    return site.error().find("not an IP address") != std::string::npos ? exitUsage
+                                                                       : exitUnavailable;
+  }
+
+  std::unique_ptr<server::FileWatch> watch;
+  if (options.watch) {
+    auto started = server::FileWatch::start(io, *options.watch, [&board](std::string contents) {
+      const double now = realNow();
+      (void)board.push("0", server::watchedPushBody(contents, now), now);
+    });
+    if (!started) {
+      env.err << "corvlin-host: " << started.error() << "\n";
+      return exitNoInput;
+    }
+    watch = std::move(started).value();
+  }
+
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&](const boost::system::error_code& ec, int) {
+    if (ec) return;
+    if (watch) watch->stop();
+    http.stop();
+    board.endExtensions();
+  });
+
+  env.out << "serving http://" << site.value().host << ":" << site.value().port << "/\n";
+  env.out.flush();
+  if (!env.out) {
+    env.err << "corvlin-host: cannot write to standard output\n";
+    return exitCannotCreate;
+  }
+  io.run();
+  return exitOk;
+}
+
+}  // namespace corvlin::host

@@ -1,0 +1,103 @@
+// The one owner of the server's state: the activities by token, each with its update rules,
+// its extension and what it last drew; the log of pushes; and the listeners of the event
+// stream, to whom every change is sent from here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "host/extension/render.hpp"
+#include "host/server/phone_side.hpp"
+
+namespace corvlin::host::server {
+
+struct BoardLimits {
+  std::size_t maxActivities = 64;  // a push for one more token is refused
+  std::size_t logEntries = 200;    // the oldest entries of the page's log are let go
+};
+
+// One line of the page's log: a push the phone took, or one the service refused.
+struct LogEntry {
+  double at = 0;
+  std::string token;
+  std::string event;    // the envelope's event; empty when unknown
+  std::string outcome;  // "applied", "ignored", "rejected", or "refused" by the service
+  std::string detail;   // the reason, the error with its path, or the refusal's reason
+
+  friend bool operator==(const LogEntry&, const LogEntry&) = default;
+};
+
+// One activity as the page draws it.
+struct ActivityView {
+  std::string token;
+  std::string state;
+  RenderedActivity rendered;                  // as drawn: the presentations, or why there are none
+  std::optional<ui::Presentations> lastGood;  // the last presentations the extension gave
+  double renderedAt = 0;                      // the instant the presentations were drawn for
+  std::uint64_t serial = 0;  // counts every drawing, so that each has its own style names
+};
+
+struct TooManyActivities {};
+using PushResult = std::variant<PhoneStep, TooManyActivities>;
+
+class ActivityBoard {
+ public:
+  // An event's text, shared by every listener it is sent to.
+  using Listener = std::function<void(const std::shared_ptr<const std::string>& event)>;
+
+  explicit ActivityBoard(PhoneSide phone, BoardLimits limits = {});
+
+  // Applies a push body to the activity of `token`, starting one for a new token, redraws it
+  // through its extension when what it shows changed, logs the push and tells the listeners.
+  PushResult push(std::string_view token, std::string_view body, double now);
+  // Logs a push the service refused, and tells the listeners.
+  void noteRefusal(std::string_view token, std::string_view reason, double now);
+
+  // The page: every activity, the log, and the script that follows the event stream.
+  struct Page {
+    std::string html;
+    std::string contentSecurityPolicy;
+  };
+  Page page(double now) const;
+
+  std::uint64_t listen(Listener listener);
+  void stopListening(std::uint64_t id);
+  std::size_t listenerCount() const { return listeners_.size(); }
+
+  const std::vector<ActivityView>& activities() const { return views_; }
+  const std::deque<LogEntry>& log() const { return log_; }
+
+  // Ends every activity's extension process (they are reaped before this returns).
+  void endExtensions();
+
+ private:
+  struct Seat {
+    std::unique_ptr<ActivityRules> rules;
+    std::unique_ptr<ExtensionSeat> extension;
+  };
+  void redraw(std::size_t index, const Activity& shown, double now);
+  void remember(LogEntry entry);
+  void broadcast(std::string event);
+
+  PhoneSide phone_;
+  BoardLimits limits_;
+  std::vector<ActivityView> views_;  // in the order the tokens first came
+  std::vector<Seat> seats_;          // beside views_
+  std::deque<LogEntry> log_;
+  std::uint64_t drawings_ = 0;
+  std::map<std::uint64_t, Listener> listeners_;
+  std::uint64_t nextListener_ = 0;
+};
+
+// The canonical form of a token: lower-case hexadecimal, as sent otherwise.
+std::string canonicalToken(std::string_view token);
+
+}  // namespace corvlin::host::server

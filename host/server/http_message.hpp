@@ -1,0 +1,33 @@
+// The server's requests and responses as plain values, apart from any socket or library.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace corvlin::host::server {
+
+using Headers = std::vector<std::pair<std::string, std::string>>;
+
+struct Request {
+  std::string method;  // "GET", "POST", ...
+  std::string target;  // the request target as sent, e.g. "/3/device/0a1b"
+  Headers headers;     // names as sent; looked up without regard to case
+  std::string body;
+
+  friend bool operator==(const Request&, const Request&) = default;
+};
+
+struct Response {
+  unsigned status = 200;
+  Headers headers;  // besides Content-Length, which the transport writes
+  std::string body;
+
+  friend bool operator==(const Response&, const Response&) = default;
+};
+
+// The first header of that name, compared without regard to ASCII case; null when absent.
+const std::string* findHeader(const Headers& headers, std::string_view name);
+
+}  // namespace corvlin::host::server

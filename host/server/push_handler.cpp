@@ -1,0 +1,136 @@
+#include "host/server/push_handler.hpp"
+
+#include <algorithm>
+
+#include "model/json/writer.hpp"
+
+namespace corvlin::host::server {
+namespace {
+
+constexpr std::string_view devicePrefix = "/3/device/";
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return lower(x) == lower(y); });
+}
+
+bool isHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The Host header names this server: its own host, localhost or [::1], and its port.
+bool hostAllowed(const std::string* host, const Site& site) {
+  if (host == nullptr) return false;
+  const std::string port = ":" + std::to_string(site.port);
+  const std::string_view value = *host;
+  if (value.size() <= port.size() || value.substr(value.size() - port.size()) != port) return false;
+  const std::string_view name = value.substr(0, value.size() - port.size());
+  return equalIgnoringCase(name, site.host) || equalIgnoringCase(name, "localhost") ||
+         name == "[::1]";
+}
+
+std::string_view pathOf(std::string_view target) {
+  const auto query = target.find('?');
+  return query == std::string_view::npos ? target : target.substr(0, query);
+}
+
+Response json(unsigned status, std::string body) {
+  Response response;
+  response.status = status;
+  response.headers.emplace_back("Content-Type", "application/json");
+  response.body = std::move(body);
+  return response;
+}
+
+}  // namespace
+
+const std::string* findHeader(const Headers& headers, std::string_view name) {
+  for (const auto& [key, value] : headers) {
+    if (equalIgnoringCase(key, name)) return &value;
+  }
+  return nullptr;
+}
+
+std::string uuidText(const RandomId& bytes) {
+  RandomId b = bytes;
+  b[6] = static_cast<std::uint8_t>((b[6] & 0x0f) | 0x40);
+  b[8] = static_cast<std::uint8_t>((b[8] & 0x3f) | 0x80);
+  static constexpr char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
+    out += digits[b[i] >> 4];
+    out += digits[b[i] & 0x0f];
+  }
+  return out;
+}
+
+Response refusalResponse(const Refused& refused) {
+  std::string body = "{\"reason\":";
+  json::appendString(body, refused.reason);
+  body += "}";
+  Response response = json(refused.status, std::move(body));
+  if (!refused.apnsId.empty()) response.headers.emplace_back("apns-id", refused.apnsId);
+  return response;
+}
+
+std::string_view tokenOfTarget(std::string_view target) {
+  if (target.compare(0, devicePrefix.size(), devicePrefix) != 0) return {};
+  return target.substr(devicePrefix.size());
+}
+
+Response accepted(std::string_view apnsId, std::string verdictJson) {
+  Response response = json(200, std::move(verdictJson));
+  response.headers.emplace_back("apns-id", std::string(apnsId));
+  return response;
+}
+
+Route route(const Request& request, const Site& site, const RandomId& freshId) {
+  const std::string* host = findHeader(request.headers, "Host");
+  if (!hostAllowed(host, site)) return Refused{421, "MisdirectedRequest", ""};
+  // A browser sends Origin on cross-origin requests and on every POST; the page's own origin
+  // is the address the browser used to reach it, which the Host check has just vetted.
+  if (const std::string* origin = findHeader(request.headers, "Origin")) {
+    if (*origin != "http://" + *host) return Refused{403, "Forbidden", ""};
+  }
+
+  const std::string_view path = pathOf(request.target);
+  if (request.method == "GET") {
+    if (path == "/") return ShowPage{};
+    if (path == "/events") return OpenEvents{};
+  }
+
+  const std::string* sentId = findHeader(request.headers, "apns-id");
+  const std::string apnsId = sentId != nullptr && !sentId->empty() ? *sentId : uuidText(freshId);
+  if (request.method != "POST") return Refused{405, "MethodNotAllowed", apnsId};
+  if (request.target.compare(0, devicePrefix.size(), devicePrefix) != 0) {
+    return Refused{404, "BadPath", apnsId};
+  }
+  const std::string_view token = tokenOfTarget(request.target);
+  if (token.empty() || token.size() > maxTokenDigits ||
+      !std::all_of(token.begin(), token.end(), isHexDigit)) {
+    return Refused{400, "BadDeviceToken", apnsId};
+  }
+  const std::string* pushType = findHeader(request.headers, "apns-push-type");
+  if (pushType == nullptr || *pushType != "liveactivity") {
+    return Refused{400, "InvalidPushType", apnsId};
+  }
+  const std::string* topic = findHeader(request.headers, "apns-topic");
+  if (topic == nullptr) return Refused{400, "MissingTopic", apnsId};
+  static constexpr std::string_view suffix = ".push-type.liveactivity";
+  if (topic->size() < suffix.size() ||
+      std::string_view(*topic).substr(topic->size() - suffix.size()) != suffix) {
+    return Refused{400, "TopicDisallowed", apnsId};
+  }
+  const std::string* priority = findHeader(request.headers, "apns-priority");
+  if (priority != nullptr && *priority != "5" && *priority != "10") {
+    return Refused{400, "BadPriority", apnsId};
+  }
+  if (request.body.empty()) return Refused{400, "PayloadEmpty", apnsId};
+  if (request.body.size() > maxPushBodyBytes) return Refused{413, "PayloadTooLarge", apnsId};
+  return Push{std::string(token), apnsId, request.body};
+}
+
+}  // namespace corvlin::host::server

@@ -1,0 +1,72 @@
+// The request handler: every check the push service makes, and the site's own guards, as a
+// pure function from a request to what the server should do with it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "host/server/http_message.hpp"
+
+namespace corvlin::host::server {
+
+// Where the server listens, as a browser writes it in a URL: "127.0.0.1", "[::1]", "localhost".
+struct Site {
+  std::string host;
+  std::uint16_t port = 0;
+
+  friend bool operator==(const Site&, const Site&) = default;
+};
+
+// A body larger than this is refused as the push service refuses it.
+inline constexpr std::size_t maxPushBodyBytes = 4096;
+// A device token is this many hexadecimal digits at most.
+inline constexpr std::size_t maxTokenDigits = 200;
+
+// 16 bytes from the operating system's random source; the handler turns them into an apns-id.
+using RandomId = std::array<std::uint8_t, 16>;
+
+// A refusal: the status and the reason the body gives; the apns-id is empty for a request
+// refused before it counted as a push (a wrong Host or Origin).
+struct Refused {
+  unsigned status = 400;
+  std::string reason;
+  std::string apnsId;
+
+  friend bool operator==(const Refused&, const Refused&) = default;
+};
+
+struct ShowPage {};
+struct OpenEvents {};
+// A push the service accepts, for the phone side to apply to the activity of `token`.
+struct Push {
+  std::string token;
+  std::string apnsId;
+  std::string body;
+
+  friend bool operator==(const Push&, const Push&) = default;
+};
+
+// A refusal, or what the server is asked for.
+using Route = std::variant<Refused, ShowPage, OpenEvents, Push>;
+
+// Checks, in order: Host (421 unless the site's host, localhost or [::1], with the port), a
+// browser Origin other than the page's own (403), then the page and the event stream, then the
+// push service's checks from method to body size, each refusal `{"reason":"..."}`.
+Route route(const Request& request, const Site& site, const RandomId& freshId);
+
+// The token of a push path, for the log of refused pushes; empty when the path has none.
+std::string_view tokenOfTarget(std::string_view target);
+
+// "8-4-4-4-12" upper-case hexadecimal, with the version (4) and variant bits set.
+std::string uuidText(const RandomId& bytes);
+
+// A refusal's answer: the status, an apns-id header when there is one, `{"reason":"REASON"}`.
+Response refusalResponse(const Refused& refused);
+
+// The 200 answer to an accepted push: its apns-id and the phone's verdict as the body.
+Response accepted(std::string_view apnsId, std::string verdictJson);
+
+}  // namespace corvlin::host::server

@@ -1,0 +1,221 @@
+#include "host/server/server_page.hpp"
+
+#include <cmath>
+#include <ctime>
+
+#include "host/html/html_assets.hpp"
+#include "host/html/html_csp.hpp"
+#include "host/html/html_element.hpp"
+#include "host/html/html_renderer.hpp"
+#include "host/server/page_assets.hpp"
+#include "model/json/writer.hpp"
+#include "views/toolkit/view_json.hpp"
+
+namespace corvlin::host::server {
+namespace {
+
+using html::Element;
+using html::element;
+
+Element textElement(std::string tag, std::string text, std::vector<std::string> classes = {}) {
+  Element e = element(std::move(tag), std::move(classes));
+  e.text = std::move(text);
+  return e;
+}
+
+// "12:00:00", the UTC time of day of a log entry.
+std::string timeOfDay(double seconds) {
+  if (!std::isfinite(seconds) || std::fabs(seconds) > 1e13) return html::number(seconds);
+  const auto whole = static_cast<std::time_t>(std::floor(seconds));
+  std::tm parts{};
+  if (!gmtime_r(&whole, &parts)) return html::number(seconds);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%H:%M:%S", &parts);
+  return buffer;
+}
+
+Element activitySection(const ActivityView& activity) {
+  Element section = activityElement(activity.rendered, 0, 1, activity.renderedAt);
+  section.setAttribute("data-token", activity.token);
+  section.setAttribute("data-state", activity.state);
+  section.setAttribute("data-now", html::number(activity.renderedAt));
+  section.setAttribute("aria-label", "Activity of token " + activity.token);
+  Element& heading = section.children.front();
+  heading.text = "Token " + activity.token + " ";
+  Element state = textElement("span", activity.state, {"state-badge"});
+  state.setAttribute("data-testid", "activity-state");
+  heading.children.push_back(std::move(state));
+  return section;
+}
+
+Element logRow(const LogEntry& entry) {
+  Element row = element("tr");
+  row.setAttribute("data-outcome", entry.outcome);
+  row.children.push_back(textElement("td", timeOfDay(entry.at)));
+  row.children.push_back(textElement("td", entry.token, {"log-token"}));
+  row.children.push_back(textElement("td", entry.event));
+  row.children.push_back(textElement("td", entry.outcome, {"log-outcome"}));
+  row.children.push_back(textElement("td", entry.detail, {"log-detail"}));
+  return row;
+}
+
+Element logTable(const std::deque<LogEntry>& log) {
+  Element box = element("section", {"push-log"});
+  box.setAttribute("aria-label", "Pushes received");
+  box.children.push_back(textElement("h2", "Pushes received"));
+  Element table = element("table");
+  Element head = element("thead");
+  Element titles = element("tr");
+  for (const char* title : {"Time (UTC)", "Token", "Event", "Outcome", "Reason or error"}) {
+    titles.children.push_back(textElement("th", title));
+  }
+  head.children.push_back(std::move(titles));
+  table.children.push_back(std::move(head));
+  Element body = element("tbody");
+  body.setAttribute("data-testid", "push-log");
+  // Newest first, as the script adds them.
+  for (auto it = log.rbegin(); it != log.rend(); ++it) body.children.push_back(logRow(*it));
+  table.children.push_back(std::move(body));
+  box.children.push_back(std::move(table));
+  return box;
+}
+
+void writeLogEntry(json::Writer& w, const LogEntry& entry) {
+  w.beginObject();
+  w.key("at");
+  w.number(entry.at);
+  w.key("time");
+  w.string(timeOfDay(entry.at));
+  w.key("token");
+  w.string(entry.token);
+  w.key("event");
+  w.string(entry.event);
+  w.key("outcome");
+  w.string(entry.outcome);
+  w.key("detail");
+  w.string(entry.detail);
+  w.endObject();
+}
+
+}  // namespace
+
+std::string stepDetail(const PhoneStep& step) {
+  if (step.error) {
+    return std::string(kindName(step.error->kind)) + " at " + describePath(step.error->codingPath) +
+           ": " + step.error->description;
+  }
+  return step.reason;
+}
+
+DrawnSection drawActivity(const ActivityView& activity) {
+  html::GeneratedStyles styles;
+  styles.prefix = "a" + std::to_string(activity.serial) + "g";
+  DrawnSection drawn;
+  html::write(activitySection(activity), styles, drawn.html);
+  drawn.css = std::move(styles.rules);
+  return drawn;
+}
+
+ServePage servePage(const std::vector<ActivityView>& activities, const std::deque<LogEntry>& log,
+                    double now) {
+  Element header = element("header", {"page-header"});
+  header.children.push_back(textElement("h1", "Push endpoint"));
+  header.children.push_back(textElement(
+      "p",
+      "Each push to POST /3/device/TOKEN is checked as the push service checks it, applied "
+      "to the activity of its token as the phone applies it, and drawn here as it arrives."));
+
+  std::string sections;
+  std::string generated;
+  for (const auto& activity : activities) {
+    DrawnSection drawn = drawActivity(activity);
+    sections += drawn.html;
+    generated += drawn.css;
+  }
+  Element empty = textElement("p", "No activity yet: send a push.", {"no-activity"});
+  empty.setAttribute("data-testid", "no-activity");
+  if (!activities.empty()) empty.setAttribute("hidden", "");
+
+  html::GeneratedStyles styles;
+  std::string canvasEnd;
+  html::write(empty, styles, canvasEnd);
+  std::string rest;
+  html::write(appPanelElement(), styles, rest);
+  html::write(logTable(log), styles, rest);
+
+  const std::string style = std::string(html::pageStylesheet()) + std::string(serveStylesheet()) +
+                            generated + styles.rules;
+  const std::string_view script = serveScript();
+
+  ServePage page;
+  page.contentSecurityPolicy = "default-src 'none'; style-src " + html::hashSource(style) +
+                               "; script-src " + html::hashSource(script) +
+                               "; connect-src 'self'; img-src 'none'; font-src 'none'; "
+                               "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+  std::string& out = page.html;
+  out += "<!doctype html>\n<html lang=\"en\" dir=\"ltr\">\n<head>\n<meta charset=\"utf-8\">\n";
+  out += "<meta name=\"referrer\" content=\"no-referrer\">\n";
+  out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  out += "<title>Push endpoint</title>\n";
+  out += "<style>" + style + "</style>\n</head>\n<body>\n<div class=\"page\">";
+  html::write(header, styles, out);
+  out += "<main class=\"canvas\" data-testid=\"canvas\" data-now=\"" + html::number(now) + "\">";
+  out += sections;
+  out += canvasEnd;
+  out += "</main>";
+  out += rest;
+  out += "</div>\n<script>" + std::string(script) + "</script>\n</body>\n</html>\n";
+  return page;
+}
+
+std::string pushEventJson(const ActivityView& activity, const PhoneStep& step,
+                          const LogEntry& entry) {
+  const DrawnSection drawn = drawActivity(activity);
+  std::string out;
+  out.reserve(drawn.html.size() + drawn.css.size() + 4096);
+  out += "{\"token\":";
+  json::appendString(out, activity.token);
+  out += ",\"step\":" + stepJson(step) + ",\"presentations\":";
+  if (activity.lastGood) {
+    json::Writer p;
+    ui::writeJson(p, *activity.lastGood);
+    out += p.str();
+  } else {
+    out += "null";
+  }
+  if (const auto* failure = std::get_if<ExtensionFailure>(&activity.rendered.outcome)) {
+    out += ",\"failure\":";
+    json::appendString(out, failure->message);
+  }
+  out += ",\"state\":";
+  json::appendString(out, activity.state);
+  out += ",\"now\":";
+  json::appendNumber(out, activity.renderedAt);
+  out += ",\"log\":";
+  json::Writer l;
+  writeLogEntry(l, entry);
+  out += l.str();
+  out += ",\"html\":";
+  json::appendString(out, drawn.html);
+  out += ",\"css\":";
+  json::appendString(out, drawn.css);
+  out += "}";
+  return out;
+}
+
+std::string refusalEventJson(const LogEntry& entry) {
+  std::string out = "{\"token\":";
+  json::appendString(out, entry.token);
+  out += ",\"refusal\":";
+  json::appendString(out, entry.detail);
+  out += ",\"now\":";
+  json::appendNumber(out, entry.at);
+  out += ",\"log\":";
+  json::Writer l;
+  writeLogEntry(l, entry);
+  out += l.str();
+  out += "}";
+  return out;
+}
+
+}  // namespace corvlin::host::server

@@ -1,0 +1,35 @@
+// The server's live page and the events that keep it current, drawn with the preview's renderer.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "host/server/activity_board.hpp"
+
+namespace corvlin::host::server {
+
+// One activity's section as markup, and the style rules its generated classes need. The class
+// names carry the drawing's serial, so that a redrawn section never reuses an older one's.
+struct DrawnSection {
+  std::string html;
+  std::string css;
+};
+DrawnSection drawActivity(const ActivityView& activity);
+
+// The whole page at `now`, with its Content-Security-Policy (sent as a header).
+using ServePage = ActivityBoard::Page;
+ServePage servePage(const std::vector<ActivityView>& activities, const std::deque<LogEntry>& log,
+                    double now);
+
+// An event of the stream after a push the phone took: {"token","step","presentations",
+// "failure","state","now","log","html","css"}, one line of JSON.
+std::string pushEventJson(const ActivityView& activity, const PhoneStep& step,
+                          const LogEntry& entry);
+// An event after a push the service refused: {"token","refusal","now","log"}.
+std::string refusalEventJson(const LogEntry& entry);
+
+// A log entry's detail: the reason, or "kind at path: description" for an error.
+std::string stepDetail(const PhoneStep& step);
+
+}  // namespace corvlin::host::server

@@ -1,0 +1,31 @@
+#include "host/server/watch_payload.hpp"
+
+#include <simdjson.h>
+
+#include <cmath>
+
+#include "model/json/parse.hpp"
+#include "model/json/writer.hpp"
+
+namespace corvlin::host::server {
+
+std::string watchedPushBody(std::string_view contents, double now) {
+  simdjson::dom::parser parser;
+  auto document = json::parse(parser, contents);
+  if (!document) return std::string(contents);
+  const simdjson::dom::element root = document.value();
+  simdjson::dom::object object;
+  if (root.get_object().get(object) != simdjson::SUCCESS) return std::string(contents);
+  simdjson::dom::element member;
+  if (object["aps"].get(member) == simdjson::SUCCESS) return std::string(contents);
+  const simdjson::dom::element state =
+      object["contentState"].get(member) == simdjson::SUCCESS ? member : root;
+  std::string body = "{\"aps\":{\"event\":\"update\",\"timestamp\":";
+  json::appendNumber(body, std::isfinite(now) ? std::floor(now) : 0);
+  body += ",\"content-state\":";
+  body += simdjson::minify(state);
+  body += "}}";
+  return body;
+}
+
+}  // namespace corvlin::host::server

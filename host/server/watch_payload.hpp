@@ -1,0 +1,15 @@
+// What a saved file becomes as a push: the body posted for `serve --watch`.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace corvlin::host::server {
+
+// An envelope (an object with "aps") is posted as it is. A content state, or
+// {"attributes","contentState"}, becomes an update envelope at `now` (whole seconds) carrying
+// that content state. Anything that does not parse is posted as it is, for the phone side to
+// reject with its error.
+std::string watchedPushBody(std::string_view contents, double now);
+
+}  // namespace corvlin::host::server

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Loads `corvlin-host serve` on loopback (`make bench-serve`): h2load over HTTP/1.1 sends
+# pushes on 8 connections, each one checked, applied, drawn through a warm extension and sent
+# to a listening page, while the latency client times single pushes from the POST to their
+# Server-Sent Event. Then the latency client alone, without load. Bounded in count and time.
+# Raw output lands in $1/bench/serve/.
+#
+#   scripts/bench-serve.sh [BUILD_DIR] [REQUESTS]     (defaults: build, 50000)
+set -euo pipefail
+
+build=${1:-build}
+requests=${2:-50000}
+bin=$build/bin
+for program in corvlin-host corvlin-live-activity-extension corvlin-bench-serve-latency; do
+  if [ ! -x "$bin/$program" ]; then
+    echo "bench-serve: $bin/$program is missing; build first" >&2
+    exit 1
+  fi
+done
+command -v h2load >/dev/null || { echo "bench-serve: h2load is missing (nghttp2-client)" >&2; exit 1; }
+raw=$build/bench/serve
+mkdir -p "$raw"
+
+"$bin/corvlin-host" serve --port 0 >"$raw/serve.out" 2>"$raw/serve.err" &
+server=$!
+trap 'kill -TERM $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  [ -s "$raw/serve.out" ] && break
+  sleep 0.05
+done
+url=$(sed -n 's/^serving //p' "$raw/serve.out")
+port=${url##*:}
+port=${port%/}
+[ -n "$url" ] || { echo "bench-serve: the server did not start" >&2; exit 1; }
+
+now=$(date +%s)
+printf '{"aps":{"event":"update","timestamp":%s,"content-state":{"title":"Order 42 is on its way","body":"Courier is 2 km away","tone":"warning","progress":0.4,"timerStart":%s,"timerEnd":%s,"actions":[{"actionId":"track","label":"Track"},{"actionId":"call","label":"Call courier"}]}}}' \
+  "$now" "$now" "$((now + 900))" >"$raw/push.json"
+# Eight activities, one per connection's share of the URIs.
+uris=()
+for token in 01 02 03 04 05 06 07 08; do uris+=("${url}3/device/$token"); done
+
+echo "bench-serve: $requests pushes over 8 connections, with a page listening" >&2
+timeout 300 "$bin/corvlin-bench-serve-latency" "$port" 2000 beef >"$raw/latency-under-load.txt" &
+probe=$!
+timeout 300 h2load --h1 -n "$requests" -c 8 -t 1 -d "$raw/push.json" \
+  -H 'apns-push-type: liveactivity' -H 'apns-topic: com.corvlin.app.push-type.liveactivity' \
+  -H 'content-type: application/json' "${uris[@]}" >"$raw/h2load.txt"
+wait $probe
+timeout 120 "$bin/corvlin-bench-serve-latency" "$port" 2000 cafe >"$raw/latency-alone.txt"
+
+rate=$(sed -n 's/^finished in \([0-9.]*s\), \([0-9.]*\) req\/s.*/\2/p' "$raw/h2load.txt")
+codes=$(sed -n 's/^status codes: //p' "$raw/h2load.txt")
+under=$(sed -n 's/^post-to-event //p' "$raw/latency-under-load.txt")
+alone=$(sed -n 's/^post-to-event //p' "$raw/latency-alone.txt")
+cat <<TABLE
+| measurement | figure | target |
+|---|---|---|
+| accepted and drawn pushes, 8 connections (h2load --h1) | $rate per second ($codes) | at least 5000 per second |
+| POST to its event, under that load | $under | p99 under 50 ms |
+| POST to its event, alone | $alone | |
+TABLE

@@ -1,0 +1,158 @@
+// The push endpoint's page: pushes sent with fetch show up without a reload, each activity in
+// its place and each push at the top of the log, with the page's strict policy intact.
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { createInterface } from 'node:readline';
+import { dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { after, before, describe, test } from 'node:test';
+import { launch, pagesDir } from './support.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const host = process.env.CORVLIN_HOST ?? join(here, '../../build/bin/corvlin-host');
+
+// Starts corvlin-host serve on a free port; resolves with the process and its address.
+function startServer() {
+  return new Promise((resolve, reject) => {
+    const child = spawn(host, ['serve', '--port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+    child.once('error', reject);
+    createInterface({ input: child.stdout }).once('line', (line) => {
+      const match = /^serving (http:\/\/127\.0\.0\.1:\d+\/)$/.exec(line);
+      if (match) resolve({ child, url: match[1] });
+      else reject(new Error(`unexpected first line: ${line}`));
+    });
+  });
+}
+
+let timestamp = Math.floor(Date.now() / 1000);
+function envelope(contentState, event = 'update') {
+  return JSON.stringify({ aps: { event, timestamp: timestamp++, 'content-state': contentState } });
+}
+
+async function push(url, token, body, headers = {}) {
+  const response = await fetch(`${url}3/device/${token}`, {
+    method: 'POST',
+    headers: { 'apns-push-type': 'liveactivity', 'apns-topic': 'com.corvlin.app.push-type.liveactivity', ...headers },
+    body,
+  });
+  return { status: response.status, verdict: await response.json() };
+}
+
+let browser;
+let server;
+before(async () => {
+  browser = await launch();
+  server = await startServer();
+});
+after(async () => {
+  await browser?.close();
+  if (server) {
+    const exited = new Promise((resolve) => server.child.once('exit', (code) => resolve(code)));
+    server.child.kill('SIGTERM');
+    assert.equal(await exited, 0, 'the server ends cleanly');
+  }
+});
+
+describe('the push endpoint page', () => {
+  let page;
+  const seen = { errors: [], dialogs: [], cspViolations: [], foreign: [] };
+  before(async () => {
+    page = await browser.newPage({ viewport: { width: 1600, height: 1000 }, deviceScaleFactor: 1 });
+    page.on('pageerror', (e) => seen.errors.push(String(e)));
+    page.on('dialog', async (d) => { seen.dialogs.push(d.message()); await d.dismiss(); });
+    page.on('console', (m) => {
+      if (/Content Security Policy/i.test(m.text())) seen.cspViolations.push(m.text());
+    });
+    page.on('request', (r) => { if (!r.url().startsWith(server.url)) seen.foreign.push(r.url()); });
+    await page.goto(server.url);
+    await page.waitForSelector('[data-testid="canvas"][data-live="true"]');
+  });
+
+  test('starts empty and says so', async () => {
+    assert.equal(await page.getByTestId('activity').count(), 0);
+    assert.ok(await page.getByTestId('no-activity').isVisible());
+  });
+
+  test('draws a pushed activity without reloading, with its timer ticking', async () => {
+    const marker = await page.evaluate(() => { window.loadedOnce = 'yes'; return window.loadedOnce; });
+    const now = Date.now() / 1000;
+    const { status, verdict } = await push(server.url, '0a1b', envelope({
+      title: 'Order 42 is on its way', body: 'Courier is 2 km away', tone: 'warning',
+      timerStart: now - 10, timerEnd: now + 600, timerDirection: 'down',
+      actions: [{ actionId: 'track', label: 'Track' }],
+    }));
+    assert.equal(status, 200);
+    assert.equal(verdict.outcome, 'applied');
+    const activity = page.locator('[data-token="0a1b"]');
+    await activity.getByText('Order 42 is on its way').first().waitFor({ timeout: 1000 });
+    assert.equal(await page.evaluate(() => window.loadedOnce), marker, 'the page was not reloaded');
+    assert.equal(await activity.getByTestId('activity-state').textContent(), 'active');
+    assert.ok(!(await page.getByTestId('no-activity').isVisible()));
+
+    const timer = activity.getByTestId('lock-screen').locator('.timer').first();
+    const first = await timer.textContent();
+    await page.waitForFunction((el) => el.textContent !== el.dataset.seen,
+      await timer.evaluateHandle((el) => { el.dataset.seen = el.textContent; return el; }),
+      { timeout: 3000 });
+    assert.notEqual(await timer.textContent(), first, 'the timer ticks');
+
+    // Its generated styles came with it: the card's tint and the title's font apply.
+    const card = activity.getByTestId('lock-screen');
+    assert.equal(await card.evaluate((el) => getComputedStyle(el).backgroundColor),
+      'color(srgb 0 0 0 / 0.85)');
+    assert.equal(await card.locator('.text').first().evaluate((el) => getComputedStyle(el).fontSize),
+      '17px');
+  });
+
+  test('redraws the activity in place on the next push, and opens its buttons in the panel', async () => {
+    await push(server.url, '0A1B', envelope({
+      title: 'Delivered', actions: [{ actionId: 'rate', label: 'Rate it' }],
+    }));
+    const activity = page.locator('[data-token="0a1b"]');
+    await activity.getByText('Delivered').first().waitFor({ timeout: 1000 });
+    assert.equal(await page.locator('section[data-token="0a1b"]').count(), 1, 'one section per token');
+    await activity.getByTestId('lock-screen').getByTestId('action-link').filter({ hasText: 'Rate it' }).click();
+    assert.equal(await page.getByTestId('app-action-id').textContent(), 'rate');
+  });
+
+  test('logs every push, newest first, with the outcome and the error path', async () => {
+    const rowsBefore = await page.getByTestId('push-log').locator('tr').count();
+    await push(server.url, '0a1b', envelope({ title: 'Older' }).replace(/"timestamp":\d+/, '"timestamp":1'));
+    await push(server.url, '0a1b', '{"aps":{"event":"update","timestamp":1,"content-state":{"title":"x","actions":[{"actionId":"a"}]}}}');
+    await push(server.url, '0a1b', envelope({ title: 'x' }), { 'apns-priority': '3' });
+    await page.waitForFunction((n) => document.querySelectorAll('[data-testid="push-log"] tr').length >= n,
+      rowsBefore + 3, { timeout: 1000 });
+    const rows = await page.getByTestId('push-log').locator('tr').evaluateAll((trs) =>
+      trs.slice(0, 3).map((tr) => [...tr.cells].map((td) => td.textContent)));
+    assert.deepEqual(rows.map((r) => r.slice(1, 4)), [
+      ['0a1b', '', 'refused'], ['0a1b', '', 'rejected'], ['0a1b', 'update', 'ignored']]);
+    assert.equal(rows[0][4], 'BadPriority');
+    assert.match(rows[1][4], /^keyNotFound at aps\.content-state\.actions\[0\]\.label/);
+    assert.equal(rows[2][4], 'older than the last update');
+    assert.equal(await page.locator('[data-token="0a1b"]').getByText('Delivered').count() > 0, true,
+      'what was not applied leaves the activity as it was');
+  });
+
+  test('shows texts that look like markup as text, and runs nothing from a payload', async () => {
+    await push(server.url, 'ff', envelope({
+      title: '<img src=x onerror=alert(1)>', body: '</section><script>alert(2)</script>',
+    }));
+    const activity = page.locator('[data-token="ff"]');
+    await activity.getByText('<img src=x onerror=alert(1)>').first().waitFor({ timeout: 1000 });
+    assert.equal(await page.locator('img, section script').count(), 0);
+    assert.equal(await page.getByTestId('activity').count(), 2);
+  });
+
+  test('a new page shows everything so far', async () => {
+    const fresh = await browser.newPage();
+    await fresh.goto(server.url);
+    assert.equal(await fresh.getByTestId('activity').count(), 2);
+    assert.ok(await fresh.getByTestId('push-log').locator('tr').count() >= 6);
+    await fresh.screenshot({ path: join(pagesDir, 'serve.png'), fullPage: true });
+    await fresh.close();
+  });
+
+  test('nothing else happened', async () => {
+    assert.deepEqual(seen, { errors: [], dialogs: [], cspViolations: [], foreign: [] });
+  });
+});

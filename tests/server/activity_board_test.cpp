@@ -1,0 +1,165 @@
+// The owner of the activities with stand-in rules and extensions: bounds, redrawing, the
+// failed extension in the activity's place, the log and the events.
+#include "host/server/activity_board.hpp"
+
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
+namespace corvlin::host::server {
+namespace {
+
+const std::string validAnswer =
+    R"({"presentations":{"lockScreen":{"type":"Text","text":"stand-in","modifiers":[]},)"
+    R"("dynamicIsland":{"expanded":[)"
+    R"({"position":"leading","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
+    R"({"position":"trailing","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
+    R"({"position":"bottom","priority":0,"content":{"type":"EmptyView","modifiers":[]}}],)"
+    R"("compactLeading":{"type":"EmptyView","modifiers":[]},)"
+    R"("compactTrailing":{"type":"EmptyView","modifiers":[]},)"
+    R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
+
+// The body names the outcome: "ignore", "reject", anything else is applied with that title.
+class ScriptedRules final : public ActivityRules {
+ public:
+  std::vector<PhoneStep> apply(std::string_view body, double now) override {
+    PhoneStep step;
+    step.at = now;
+    step.event = "update";
+    step.state = "active";
+    if (body == "ignore") {
+      step.outcome = Outcome::ignored;
+      step.reason = "older than the last update";
+    } else if (body == "reject") {
+      step.outcome = Outcome::rejected;
+      step.event.clear();
+      step.error = DecodingError{DecodingError::Kind::keyNotFound,
+                                 {std::string("aps"), std::string("event")},
+                                 "No value associated with key \"event\"."};
+    } else {
+      step.shown =
+          Activity{std::nullopt, ContentState{std::string(body), {}, {}, {}, {}, {}, {}, {}, {}}};
+    }
+    return {step};
+  }
+};
+
+// Answers, or fails when the title is "crash"; counts the questions.
+struct Seats {
+  int asked = 0;
+  PhoneSide side() {
+    return {[] { return std::make_unique<ScriptedRules>(); },
+            [this] { return std::make_unique<Seat>(this); }};
+  }
+  struct Seat final : ExtensionSeat {
+    explicit Seat(Seats* s) : seats(s) {}
+    Result<std::string, ExtensionFailure> ask(const std::string& line) override {
+      ++seats->asked;
+      if (line.find("\"title\":\"crash\"") != std::string::npos) {
+        return Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}};
+      }
+      return validAnswer;
+    }
+    Seats* seats;
+  };
+};
+
+std::string outcomeOf(const PushResult& result) {
+  if (std::holds_alternative<TooManyActivities>(result)) return "too many";
+  return std::string(outcomeName(std::get<PhoneStep>(result).outcome));
+}
+
+TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
+  Seats seats;
+  ActivityBoard board(seats.side(), {3, 200});
+  for (const char* token : {"01", "02", "0A"}) {
+    SCOPED_TRACE(token);
+    EXPECT_EQ(outcomeOf(board.push(token, "title", 10)), "applied");
+  }
+  EXPECT_EQ(outcomeOf(board.push("0a", "again", 11)), "applied") << "tokens ignore case";
+  EXPECT_EQ(outcomeOf(board.push("04", "title", 12)), "too many");
+  ASSERT_EQ(board.activities().size(), 3u);
+  EXPECT_EQ(board.activities()[2].token, "0a");
+  EXPECT_EQ(board.log().back(), (LogEntry{12, "04", "", "refused", "TooManyRequests"}));
+}
+
+TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace) {
+  struct Case {
+    std::string body;
+    const char* outcome;
+    int asked;           // questions to the extension so far
+    bool presentations;  // the activity is drawn (not its failure)
+    const char* detail;
+  };
+  const std::vector<Case> cases = {
+      {"first", "applied", 1, true, ""},
+      {"ignore", "ignored", 1, true, "older than the last update"},
+      {"reject", "rejected", 1, true,
+       "keyNotFound at aps.event: No value associated with key \"event\"."},
+      {"crash", "applied", 2, false, ""},
+      {"reject", "rejected", 2, false,
+       "keyNotFound at aps.event: No value associated with key \"event\"."},
+      {"after", "applied", 3, true, ""},
+  };
+  Seats seats;
+  ActivityBoard board(seats.side());
+  double now = 100;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    EXPECT_EQ(outcomeOf(board.push("ff", c.body, ++now)), c.outcome);
+    EXPECT_EQ(seats.asked, c.asked);
+    const ActivityView& view = board.activities().front();
+    EXPECT_EQ(std::holds_alternative<ui::Presentations>(view.rendered.outcome), c.presentations);
+    EXPECT_EQ(std::holds_alternative<ExtensionFailure>(view.rendered.outcome), !c.presentations);
+    EXPECT_TRUE(view.lastGood.has_value()) << "the last good presentations are kept";
+    EXPECT_EQ(board.log().back().detail, c.detail);
+  }
+}
+
+TEST(ActivityBoard, TellsItsListenersEveryChange) {
+  Seats seats;
+  ActivityBoard board(seats.side());
+  std::vector<std::string> heard;
+  const auto id = board.listen([&](const auto& event) { heard.push_back(*event); });
+  (void)board.push("0A", "Hello", 5);
+  board.noteRefusal("0b", "BadPriority", 6);
+  board.stopListening(id);
+  (void)board.push("0a", "unheard", 7);
+  ASSERT_EQ(heard.size(), 2u);
+
+  simdjson::dom::parser parser;
+  simdjson::dom::element event = parser.parse(heard[0]);
+  EXPECT_EQ(std::string_view(event["token"]), "0a");
+  EXPECT_EQ(std::string_view(event["step"]["outcome"]), "applied");
+  EXPECT_EQ(std::string_view(event["step"]["state"]), "active");
+  EXPECT_EQ(double(event["step"]["at"]), 5);
+  EXPECT_EQ(std::string_view(event["presentations"]["lockScreen"]["text"]), "stand-in");
+  EXPECT_NE(std::string_view(event["html"]).find("data-token=\"0a\""), std::string_view::npos);
+  EXPECT_EQ(std::string_view(event["log"]["outcome"]), "applied");
+
+  simdjson::dom::element refusal = parser.parse(heard[1]);
+  EXPECT_EQ(std::string_view(refusal["refusal"]), "BadPriority");
+  EXPECT_EQ(std::string_view(refusal["log"]["outcome"]), "refused");
+}
+
+TEST(ActivityBoard, KeepsTheNewestLogEntries) {
+  Seats seats;
+  ActivityBoard board(seats.side(), {64, 2});
+  for (int i = 0; i < 5; ++i) (void)board.push("0a", "ignore", i);
+  ASSERT_EQ(board.log().size(), 2u);
+  EXPECT_EQ(board.log().front().at, 3);
+}
+
+TEST(ActivityBoard, DrawsEachRedrawWithStyleNamesOfItsOwn) {
+  Seats seats;
+  ActivityBoard board(seats.side());
+  (void)board.push("0a", "one", 1);
+  const std::string first = board.page(1).html;
+  (void)board.push("0a", "two", 2);
+  const auto page = board.page(2);
+  EXPECT_EQ(first.find("a2g0"), std::string::npos);
+  EXPECT_NE(page.html.find("a2g0"), std::string::npos);
+  EXPECT_NE(page.contentSecurityPolicy.find("connect-src 'self'"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace corvlin::host::server

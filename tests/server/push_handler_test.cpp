@@ -1,0 +1,170 @@
+// The handler's checks, one table per concern, without a socket.
+#include "host/server/push_handler.hpp"
+
+#include <gtest/gtest.h>
+
+namespace corvlin::host::server {
+namespace {
+
+const Site site{"127.0.0.1", 8443};
+const RandomId fixedId{0x12, 0x34, 0x56, 0x78, 0x9a, 0xbc, 0xde, 0xf0,
+                       0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
+const std::string fixedUuid = "12345678-9ABC-4EF0-8123-456789ABCDEF";
+
+Request push(std::string target = "/3/device/0a1B", std::string body = "{}") {
+  return {"POST",
+          std::move(target),
+          {{"Host", "127.0.0.1:8443"},
+           {"apns-push-type", "liveactivity"},
+           {"apns-topic", "com.corvlin.app.push-type.liveactivity"}},
+          std::move(body)};
+}
+
+Request without(Request request, std::string_view header) {
+  std::erase_if(request.headers, [&](const auto& h) { return h.first == header; });
+  return request;
+}
+
+Request with(Request request, std::string name, std::string value) {
+  request = without(std::move(request), name);
+  request.headers.emplace_back(std::move(name), std::move(value));
+  return request;
+}
+
+TEST(PushHandler, RefusesInThePushServicesOrder) {
+  struct Case {
+    const char* name;
+    Request request;
+    unsigned status;
+    const char* reason;
+  };
+  Request get = push();
+  get.method = "GET";
+  Request getBadPath = push("/elsewhere");
+  getBadPath.method = "PUT";
+  const std::vector<Case> cases = {
+      {"method first, even on a bad path", getBadPath, 405, "MethodNotAllowed"},
+      {"GET of a push path", get, 405, "MethodNotAllowed"},
+      {"path shape", push("/3/devices/0a"), 404, "BadPath"},
+      {"path without the version", push("/device/0a"), 404, "BadPath"},
+      {"empty token", push("/3/device/"), 400, "BadDeviceToken"},
+      {"token not hexadecimal", push("/3/device/0g"), 400, "BadDeviceToken"},
+      {"token with a query", push("/3/device/0a?x=1"), 400, "BadDeviceToken"},
+      {"token of 201 digits", push("/3/device/" + std::string(201, 'a')), 400, "BadDeviceToken"},
+      {"token before push type", without(push("/3/device/zz"), "apns-push-type"), 400,
+       "BadDeviceToken"},
+      {"no push type", without(push(), "apns-push-type"), 400, "InvalidPushType"},
+      {"alert push type", with(push(), "apns-push-type", "alert"), 400, "InvalidPushType"},
+      {"push type before topic", without(with(push(), "apns-push-type", "x"), "apns-topic"), 400,
+       "InvalidPushType"},
+      {"no topic", without(push(), "apns-topic"), 400, "MissingTopic"},
+      {"topic of another push type", with(push(), "apns-topic", "com.corvlin.app"), 400,
+       "TopicDisallowed"},
+      {"topic suffix alone is short", with(push(), "apns-topic", "push-type.liveactivity"), 400,
+       "TopicDisallowed"},
+      {"priority 1", with(push(), "apns-priority", "1"), 400, "BadPriority"},
+      {"priority 05", with(push(), "apns-priority", "05"), 400, "BadPriority"},
+      {"priority before body", with(push("/3/device/0a", ""), "apns-priority", "7"), 400,
+       "BadPriority"},
+      {"empty body", push("/3/device/0a", ""), 400, "PayloadEmpty"},
+      {"4097 bytes", push("/3/device/0a", std::string(4097, ' ')), 413, "PayloadTooLarge"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Route routed = route(c.request, site, fixedId);
+    ASSERT_TRUE(std::holds_alternative<Refused>(routed));
+    const auto& refused = std::get<Refused>(routed);
+    EXPECT_EQ(refused.status, c.status);
+    EXPECT_EQ(refused.reason, c.reason);
+    EXPECT_EQ(refused.apnsId, fixedUuid);
+    const Response response = refusalResponse(refused);
+    EXPECT_EQ(response.status, c.status);
+    EXPECT_EQ(response.body, std::string("{\"reason\":\"") + c.reason + "\"}");
+  }
+}
+
+TEST(PushHandler, AcceptsAPushAndKeepsItsApnsId) {
+  struct Case {
+    const char* name;
+    Request request;
+    std::string apnsId;
+  };
+  const std::vector<Case> cases = {
+      {"fresh id", push(), fixedUuid},
+      {"own id", with(push(), "apns-id", "6E2A6C1A-0000-4000-8000-000000000001"),
+       "6E2A6C1A-0000-4000-8000-000000000001"},
+      {"priority 5", with(push(), "apns-priority", "5"), fixedUuid},
+      {"priority 10, header names in any case", with(push(), "APNS-PRIORITY", "10"), fixedUuid},
+      {"4096 bytes", push("/3/device/0a1B", std::string(4096, ' ')), fixedUuid},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Route routed = route(c.request, site, fixedId);
+    ASSERT_TRUE(std::holds_alternative<Push>(routed));
+    const auto& accepted = std::get<Push>(routed);
+    EXPECT_EQ(accepted.apnsId, c.apnsId);
+    EXPECT_EQ(accepted.body, c.request.body);
+    EXPECT_EQ(accepted.token, c.request.target.substr(10));
+  }
+}
+
+TEST(PushHandler, GuardsHostAndOrigin) {
+  struct Case {
+    const char* name;
+    Headers headers;
+    std::optional<unsigned> refusal;  // absent: the page is shown
+  };
+  const std::vector<Case> cases = {
+      {"bound address", {{"Host", "127.0.0.1:8443"}}, std::nullopt},
+      {"localhost", {{"Host", "LocalHost:8443"}}, std::nullopt},
+      {"IPv6 loopback", {{"Host", "[::1]:8443"}}, std::nullopt},
+      {"no Host", {}, 421},
+      {"rebound name", {{"Host", "attacker.example:8443"}}, 421},
+      {"right name, wrong port", {{"Host", "localhost:8444"}}, 421},
+      {"no port", {{"Host", "localhost"}}, 421},
+      {"name with the port as prefix", {{"Host", "xlocalhost:8443"}}, 421},
+      {"page's own origin",
+       {{"Host", "localhost:8443"}, {"Origin", "http://localhost:8443"}},
+       std::nullopt},
+      {"another origin", {{"Host", "127.0.0.1:8443"}, {"Origin", "http://attacker.example"}}, 403},
+      {"the other loopback name",
+       {{"Host", "127.0.0.1:8443"}, {"Origin", "http://localhost:8443"}},
+       403},
+      {"opaque origin", {{"Host", "127.0.0.1:8443"}, {"Origin", "null"}}, 403},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Route routed = route({"GET", "/", c.headers, ""}, site, fixedId);
+    if (!c.refusal) {
+      EXPECT_TRUE(std::holds_alternative<ShowPage>(routed));
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<Refused>(routed));
+    EXPECT_EQ(std::get<Refused>(routed).status, *c.refusal);
+    EXPECT_TRUE(std::get<Refused>(routed).apnsId.empty());
+  }
+  // A push from another origin is refused before any of the push service's checks.
+  const Route foreign = route(with(push("/bad"), "Origin", "http://a.example"), site, fixedId);
+  ASSERT_TRUE(std::holds_alternative<Refused>(foreign));
+  EXPECT_EQ(std::get<Refused>(foreign).status, 403u);
+}
+
+TEST(PushHandler, RoutesThePageAndTheEvents) {
+  const Headers host = {{"Host", "127.0.0.1:8443"}};
+  EXPECT_TRUE(std::holds_alternative<ShowPage>(route({"GET", "/?x", host, ""}, site, fixedId)));
+  EXPECT_TRUE(
+      std::holds_alternative<OpenEvents>(route({"GET", "/events", host, ""}, site, fixedId)));
+  const Route posted = route({"POST", "/events", host, ""}, site, fixedId);
+  ASSERT_TRUE(std::holds_alternative<Refused>(posted));
+  EXPECT_EQ(std::get<Refused>(posted).status, 404u);
+}
+
+TEST(PushHandler, WritesVersionFourUuids) {
+  RandomId ones;
+  ones.fill(0xff);
+  EXPECT_EQ(uuidText(ones), "FFFFFFFF-FFFF-4FFF-BFFF-FFFFFFFFFFFF");
+  EXPECT_EQ(uuidText(RandomId{}), "00000000-0000-4000-8000-000000000000");
+}
+
+}  // namespace
+}  // namespace corvlin::host::server

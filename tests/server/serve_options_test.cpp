@@ -1,0 +1,44 @@
+// The options of `corvlin-host serve`.
+#include <gtest/gtest.h>
+
+#include "host/cli/cli.hpp"
+
+namespace corvlin::host {
+namespace {
+
+TEST(ServeOptions, ReadsEachOptionAndRefusesBadValues) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::optional<ServeOptions> options;  // absent: refused
+  };
+  ServeOptions all;
+  all.port = 8443;
+  all.bind = "::1";
+  all.watch = "activity.json";
+  all.extension = "/bin/ext";
+  all.clientTimeoutMs = 250;
+  const std::vector<Case> cases = {
+      {{"serve"}, ServeOptions{}},
+      {{"serve", "--port", "8443", "--bind", "::1", "--watch", "activity.json", "--extension",
+        "/bin/ext", "--client-timeout", "250"},
+       all},
+      {{"serve", "--port", "65536"}, std::nullopt},
+      {{"serve", "--port", "-1"}, std::nullopt},
+      {{"serve", "--port", "80x"}, std::nullopt},
+      {{"serve", "--port"}, std::nullopt},
+      {{"serve", "--client-timeout", "0"}, std::nullopt},
+      {{"serve", "--format", "json"}, std::nullopt},
+      {{"serve", "file.json"}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    const auto parsed = parseArguments(c.arguments);
+    ASSERT_EQ(parsed.ok(), c.options.has_value()) << (parsed ? "" : parsed.error());
+    if (!parsed) continue;
+    EXPECT_EQ(parsed.value().command, Options::Command::serve);
+    EXPECT_EQ(parsed.value().serve, *c.options);
+  }
+}
+
+}  // namespace
+}  // namespace corvlin::host

@@ -1,0 +1,326 @@
+// corvlin-host serve on a free port, over real connections: its refusals, its verdicts, the
+// events that follow, --watch, the site's guards, a crashing extension, timeouts and shutdown.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <simdjson.h>
+#include <sys/wait.h>
+
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "serve_test_support.hpp"
+
+namespace corvlin::test {
+namespace {
+
+std::string update(double timestamp, const std::string& title) {
+  return R"({"aps":{"event":"update","timestamp":)" + std::to_string(timestamp) +
+         R"(,"content-state":{"title":")" + title + R"("}}})";
+}
+
+// A member of a JSON document, by path of member names; empty when absent or not a string.
+std::string member(const std::string& json, std::initializer_list<const char*> path) {
+  simdjson::dom::parser parser;
+  simdjson::dom::element at;
+  if (parser.parse(json).get(at) != simdjson::SUCCESS) return "<not JSON>";
+  for (const char* key : path) {
+    if (at[key].get(at) != simdjson::SUCCESS) return "";
+  }
+  std::string_view text;
+  if (at.get(text) == simdjson::SUCCESS) return std::string(text);
+  return simdjson::minify(at);
+}
+
+TEST(Serve, SaysWhereItServes) {
+  ServeProcess serve({});
+  EXPECT_TRUE(
+      std::regex_match(serve.firstLine(), std::regex(R"(serving http://127\.0\.0\.1:\d+/)")))
+      << serve.firstLine();
+  EXPECT_GT(serve.port(), 0);
+}
+
+TEST(Serve, RefusesAsThePushServiceDoes) {
+  ServeProcess serve({});
+  struct Case {
+    const char* name;
+    std::string method;
+    std::string target;
+    HeaderList headers;
+    std::string body;
+    unsigned status;
+    const char* reason;
+  };
+  const HeaderList good = {{"apns-push-type", "liveactivity"},
+                           {"apns-topic", "com.corvlin.app.push-type.liveactivity"}};
+  auto plus = [&](HeaderList extra) {
+    HeaderList h = good;
+    h.insert(h.end(), extra.begin(), extra.end());
+    return h;
+  };
+  const std::string body = update(1767225510, "A");
+  const std::vector<Case> cases = {
+      {"method", "PUT", "/3/device/0a", good, body, 405, "MethodNotAllowed"},
+      {"path", "POST", "/3/devices/0a", good, body, 404, "BadPath"},
+      {"token", "POST", "/3/device/xyz", good, body, 400, "BadDeviceToken"},
+      {"push type",
+       "POST",
+       "/3/device/0a",
+       {{"apns-topic", "t.push-type.liveactivity"}},
+       body,
+       400,
+       "InvalidPushType"},
+      {"topic",
+       "POST",
+       "/3/device/0a",
+       {{"apns-push-type", "liveactivity"}},
+       body,
+       400,
+       "MissingTopic"},
+      {"topic suffix",
+       "POST",
+       "/3/device/0a",
+       {{"apns-push-type", "liveactivity"}, {"apns-topic", "com.corvlin.app"}},
+       body,
+       400,
+       "TopicDisallowed"},
+      {"priority", "POST", "/3/device/0a", plus({{"apns-priority", "7"}}), body, 400,
+       "BadPriority"},
+      {"empty body", "POST", "/3/device/0a", good, "", 400, "PayloadEmpty"},
+      {"large body", "POST", "/3/device/0a", good, std::string(4097, ' '), 413, "PayloadTooLarge"},
+      {"body past the read bound", "POST", "/3/device/0a", good, std::string(200000, ' '), 413,
+       "PayloadTooLarge"},
+      {"header past its bound", "POST", "/3/device/0a",
+       plus({{"x-filler", std::string(9000, 'x')}}), body, 431, "HeaderTooLarge"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Answer answer = send(serve.port(), c.method, c.target, c.headers, c.body);
+    EXPECT_EQ(answer.status, c.status);
+    EXPECT_EQ(answer.body, std::string(R"({"reason":")") + c.reason + "\"}");
+  }
+}
+
+TEST(Serve, RefusesA65thToken) {
+  ServeProcess serve({});
+  for (int i = 0; i < 64; ++i) {
+    ASSERT_EQ(push(serve.port(), std::to_string(1000 + i), update(1767225510, "A")).status, 200u)
+        << i;
+  }
+  const Answer refused = push(serve.port(), "ffff", update(1767225510, "A"));
+  EXPECT_EQ(refused.status, 429u);
+  EXPECT_EQ(refused.body, R"({"reason":"TooManyRequests"})");
+  EXPECT_EQ(push(serve.port(), "1000", update(1767225511, "B")).status, 200u)
+      << "a known token is still served";
+}
+
+TEST(Serve, AnswersThePhonesVerdict) {
+  ServeProcess serve({});
+  struct Case {
+    const char* name;
+    std::string body;
+    const char* outcome;
+    const char* reasonOrPath;  // the reason, or the error's coding path
+  };
+  const std::vector<Case> cases = {
+      {"first update starts the activity", update(1767225510, "A"), "applied",
+       "started by the app"},
+      {"newer update", update(1767225520, "B"), "applied", ""},
+      {"older update", update(1767225500, "C"), "ignored", "older than the last update"},
+      {"not JSON", "{\"aps\":", "rejected", "[]"},
+      {"missing label",
+       R"({"aps":{"event":"update","timestamp":1767225530,"content-state":{"title":"D","actions":[{"actionId":"x"}]}}})",
+       "rejected", R"(["aps","content-state","actions",0,"label"])"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Answer answer =
+        push(serve.port(), "0a", c.body, {{"apns-id", "11111111-2222-4333-8444-555555555555"}});
+    EXPECT_EQ(answer.status, 200u);
+    EXPECT_EQ(answer.headers.at("apns-id"), "11111111-2222-4333-8444-555555555555");
+    EXPECT_EQ(member(answer.body, {"outcome"}), c.outcome);
+    EXPECT_EQ(member(answer.body, {"state"}), "active");
+    if (std::string(c.outcome) == "rejected") {
+      EXPECT_EQ(member(answer.body, {"error", "codingPath"}), c.reasonOrPath);
+    } else {
+      EXPECT_EQ(member(answer.body, {"reason"}), c.reasonOrPath);
+    }
+  }
+  const Answer fresh = push(serve.port(), "0a", update(1767225540, "E"));
+  EXPECT_TRUE(std::regex_match(
+      fresh.headers.at("apns-id"),
+      std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")))
+      << fresh.headers.at("apns-id");
+}
+
+TEST(Serve, SendsAnEventAfterEachPush) {
+  ServeProcess serve({});
+  EventReader events(serve.port());
+  ASSERT_EQ(push(serve.port(), "0A1B", update(1767225510, "Order 42")).status, 200u);
+  const std::string event = events.next();
+  EXPECT_EQ(member(event, {"token"}), "0a1b");
+  EXPECT_EQ(member(event, {"step", "event"}), "update");
+  EXPECT_EQ(member(event, {"step", "outcome"}), "applied");
+  EXPECT_EQ(member(event, {"step", "state"}), "active");
+  EXPECT_NE(member(event, {"presentations", "lockScreen"}), "");
+  EXPECT_NE(member(event, {"html"}).find("Order 42"), std::string::npos);
+
+  ASSERT_EQ(push(serve.port(), "0a1b", "not json").status, 200u);
+  const std::string rejected = events.next();
+  EXPECT_EQ(member(rejected, {"step", "outcome"}), "rejected");
+  EXPECT_EQ(member(rejected, {"step", "error", "kind"}), "dataCorrupted");
+  EXPECT_NE(member(rejected, {"presentations", "lockScreen"}), "")
+      << "the last good presentations stay";
+
+  ASSERT_EQ(push(serve.port(), "0a1b", update(1767225510, "x"), {{"apns-priority", "1"}}).status,
+            400u);
+  EXPECT_EQ(member(events.next(), {"refusal"}), "BadPriority");
+}
+
+TEST(Serve, PostsEachSaveOfTheWatchedFile) {
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("corvlin-watch-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const auto file = folder / "activity.json";
+  ServeProcess serve({"--watch", file.string()});
+  EventReader events(serve.port());
+  struct Case {
+    const char* name;
+    std::string contents;
+    const char* title;  // expected in the drawing
+  };
+  const std::vector<Case> cases = {
+      {"content state, written in place", R"({"title":"Saved once"})", "Saved once"},
+      {"wrapped form, saved by rename",
+       R"({"attributes":{"kind":"delivery","activityId":"A1"},"contentState":{"title":"Renamed"}})",
+       "Renamed"},
+      {"envelope", update(4102444800, "Envelope"), "Envelope"},
+  };
+  bool rename = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (rename) {
+      const auto temporary = folder / ".activity.json.swp";
+      std::ofstream(temporary) << c.contents;
+      std::filesystem::rename(temporary, file);
+    } else {
+      // An editor's burst: truncate, then write in pieces; one push follows.
+      std::ofstream out(file);
+      out << c.contents.substr(0, 5) << std::flush;
+      out << c.contents.substr(5);
+    }
+    rename = !rename;
+    const std::string event = events.next();
+    EXPECT_EQ(member(event, {"token"}), "0");
+    EXPECT_EQ(member(event, {"step", "outcome"}), "applied");
+    EXPECT_NE(member(event, {"html"}).find(c.title), std::string::npos);
+  }
+  std::filesystem::remove_all(folder);
+}
+
+TEST(Serve, GuardsAgainstOtherHostsAndOrigins) {
+  ServeProcess serve({});
+  const std::string port = std::to_string(serve.port());
+  struct Case {
+    const char* name;
+    std::string method;
+    std::string target;
+    HeaderList headers;
+    unsigned status;
+  };
+  const std::vector<Case> cases = {
+      {"page by address", "GET", "/", {}, 200},
+      {"page by localhost", "GET", "/", {{"Host", "localhost:" + port}}, 200},
+      {"rebound name", "GET", "/", {{"Host", "attacker.example:" + port}}, 421},
+      {"push by rebound name", "POST", "/3/device/0a", {{"Host", "evil:" + port}}, 421},
+      {"page's own origin", "GET", "/", {{"Origin", "http://127.0.0.1:" + port}}, 200},
+      {"foreign origin's push",
+       "POST",
+       "/3/device/0a",
+       {{"Origin", "http://attacker.example"}},
+       403},
+      {"foreign origin's events", "GET", "/events", {{"Origin", "http://attacker.example"}}, 403},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(send(serve.port(), c.method, c.target, c.headers).status, c.status);
+  }
+  const Answer page = send(serve.port(), "GET", "/");
+  EXPECT_NE(page.headers.at("content-security-policy").find("connect-src 'self'"),
+            std::string::npos);
+  EXPECT_NE(page.headers.at("content-security-policy").find("script-src 'sha256-"),
+            std::string::npos);
+}
+
+TEST(Serve, RestartsACrashingExtension) {
+  ServeProcess serve({"--extension", binPath("faulty-extension")}, {"CORVLIN_FAULT=warm-by-title"});
+  EventReader events(serve.port());
+  struct Case {
+    const char* title;
+    bool drawn;
+    bool sameProcess;  // as the one that drew the push before
+  };
+  const std::vector<Case> cases = {{"fine", true, false},
+                                   {"still fine", true, true},
+                                   {"crash", false, false},
+                                   {"fine again", true, false},
+                                   {"and again", true, true}};
+  double timestamp = 1767225510;
+  std::vector<pid_t> before;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    const Answer answer = push(serve.port(), "0a", update(timestamp++, c.title));
+    EXPECT_EQ(member(answer.body, {"outcome"}), "applied");
+    const std::string event = events.next();
+    const std::string html = member(event, {"html"});
+    EXPECT_EQ(html.find("The extension failed") == std::string::npos, c.drawn);
+    EXPECT_EQ(member(event, {"failure"}).empty(), c.drawn);
+    const std::vector<pid_t> now = serve.children();
+    EXPECT_EQ(now.size(), c.drawn ? 1u : 0u) << "one warm process, none after a crash";
+    if (c.drawn && c.sameProcess) {
+      EXPECT_EQ(now, before);
+    }
+    before = now;
+  }
+}
+
+TEST(Serve, ClosesASlowClientAndServesTheOthers) {
+  ServeProcess serve({"--client-timeout", "300"});
+  boost::asio::io_context io;
+  boost::asio::ip::tcp::socket slow(io);
+  slow.connect({boost::asio::ip::make_address("127.0.0.1"), serve.port()});
+  boundWaits(slow, 10);
+  boost::asio::write(slow, boost::asio::buffer(std::string("POST /3/device/0a HTTP/1.1\r\nHo")));
+  EXPECT_EQ(push(serve.port(), "0b", update(1767225510, "A")).status, 200u)
+      << "served while another client stalls";
+  char byte = 0;
+  boost::system::error_code ec;
+  boost::asio::read(slow, boost::asio::buffer(&byte, 1), ec);
+  EXPECT_EQ(ec, boost::asio::error::eof) << "the stalled client is closed, not left waiting";
+}
+
+TEST(Serve, ShutsDownCleanlyWithNoChildLeft) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    ServeProcess serve({});
+    EventReader events(serve.port());
+    for (const char* token : {"01", "02", "03"}) {
+      ASSERT_EQ(push(serve.port(), token, update(1767225510, "A")).status, 200u);
+      EXPECT_EQ(member(events.next(), {"token"}), token);
+    }
+    const std::vector<pid_t> children = serve.children();
+    const int status = serve.stop(signal);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(events.next().empty()) << "the event stream is closed";
+    for (pid_t child : children) {
+      EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(child))) << child;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace corvlin::test

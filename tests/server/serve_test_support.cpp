@@ -1,0 +1,188 @@
+#include "serve_test_support.hpp"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/read_until.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace corvlin::test {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+
+std::string binPath(const std::string& name) { return std::string(CORVLIN_BIN_DIR) + "/" + name; }
+
+ServeProcess::ServeProcess(const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& env) {
+  int out[2];
+  if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
+  std::vector<std::string> argv = {binPath("corvlin-host"), "serve", "--port", "0"};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<char*> args;
+  for (auto& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  std::vector<std::string> environment = env;
+  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+  std::vector<char*> envp;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  posix_spawn_file_actions_addclose(&actions, out[1]);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  const int failed = posix_spawn(&pid_, args[0], &actions, &attributes, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  ::close(out[1]);
+  if (failed != 0) {
+    ::close(out[0]);
+    pid_ = -1;
+    throw std::runtime_error("cannot start corvlin-host");
+  }
+  // The first line says where it serves; the pipe is then left to fill no further than a line.
+  char c = 0;
+  while (::read(out[0], &c, 1) == 1 && c != '\n') firstLine_ += c;
+  ::close(out[0]);
+  const auto colon = firstLine_.rfind(':');
+  if (colon != std::string::npos)
+    port_ = static_cast<std::uint16_t>(std::stoi(firstLine_.substr(colon + 1)));
+}
+
+ServeProcess::~ServeProcess() {
+  if (pid_ > 0) {
+    ::kill(-pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+}
+
+std::vector<pid_t> ServeProcess::children() const {
+  std::ifstream in("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children");
+  std::vector<pid_t> pids;
+  pid_t child = 0;
+  while (in >> child) pids.push_back(child);
+  return pids;
+}
+
+int ServeProcess::stop(int signal) {
+  if (pid_ <= 0) return -1;
+  ::kill(pid_, signal);
+  int status = -1;
+  // Bounded: a server that does not stop within 10 s is killed and the test sees the signal.
+  for (int i = 0; i < 1000; ++i) {
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return status;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(-pid_, SIGKILL);
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return status;
+}
+
+void boundWaits(tcp::socket& socket, int seconds) {
+  timeval tv{seconds, 0};
+  ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+Answer send(std::uint16_t port, const std::string& method, const std::string& target,
+            const HeaderList& headers, const std::string& body) {
+  asio::io_context io;
+  tcp::socket socket(io);
+  socket.connect({asio::ip::make_address("127.0.0.1"), port});
+  boundWaits(socket, 10);
+  http::request<http::string_body> request;
+  request.method_string(method);
+  request.target(target);
+  request.version(11);
+  bool hasHost = false;
+  for (const auto& [name, value] : headers) {
+    request.insert(name, value);
+    hasHost = hasHost || beast::iequals(name, "host");
+  }
+  if (!hasHost) request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+  request.body() = body;
+  request.prepare_payload();
+  http::write(socket, request);
+  beast::flat_buffer buffer;
+  http::response_parser<http::string_body> parser;
+  parser.body_limit(64 << 20);
+  beast::error_code ec;
+  http::read(socket, buffer, parser, ec);
+  if (ec) return {};
+  Answer answer;
+  const auto& response = parser.get();
+  answer.status = response.result_int();
+  for (const auto& field : response) {
+    std::string name(field.name_string());
+    for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    answer.headers[name] = std::string(field.value());
+  }
+  answer.body = response.body();
+  return answer;
+}
+
+Answer push(std::uint16_t port, const std::string& token, const std::string& body,
+            const HeaderList& extra) {
+  HeaderList headers = {{"apns-push-type", "liveactivity"},
+                        {"apns-topic", "com.corvlin.app.push-type.liveactivity"}};
+  headers.insert(headers.end(), extra.begin(), extra.end());
+  return send(port, "POST", "/3/device/" + token, headers, body);
+}
+
+EventReader::EventReader(std::uint16_t port) : socket_(io_) {
+  socket_.connect({asio::ip::make_address("127.0.0.1"), port});
+  boundWaits(socket_, 10);
+  const std::string request = "GET /events HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                              "\r\nAccept: text/event-stream\r\n\r\n";
+  asio::write(socket_, asio::buffer(request));
+  beast::error_code ec;
+  asio::read_until(socket_, buffer_, "\r\n\r\n", ec);
+  if (ec) return;
+  std::istream in(&buffer_);
+  std::string line;
+  while (std::getline(in, line) && line != "\r") {
+  }
+}
+
+std::string EventReader::next() {
+  for (;;) {
+    beast::error_code ec;
+    asio::read_until(socket_, buffer_, "\n\n", ec);
+    if (ec) return {};
+    std::istream in(&buffer_);
+    std::string block;
+    std::string line;
+    while (std::getline(in, line) && !line.empty()) {
+      if (line.rfind("data: ", 0) == 0) block += line.substr(6);
+    }
+    if (!block.empty()) return block;
+  }
+}
+
+}  // namespace corvlin::test

@@ -1,0 +1,76 @@
+// Running `corvlin-host serve` from tests: the process on a free port, a plain HTTP client,
+// and a reader of its event stream, all with bounded waits.
+#pragma once
+
+#include <sys/types.h>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/streambuf.hpp>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace corvlin::test {
+
+std::string binPath(const std::string& name);
+
+// corvlin-host serve, started in its own process group; ended with SIGTERM when destroyed.
+class ServeProcess {
+ public:
+  explicit ServeProcess(const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& env = {});
+  ~ServeProcess();
+  ServeProcess(const ServeProcess&) = delete;
+  ServeProcess& operator=(const ServeProcess&) = delete;
+
+  const std::string& firstLine() const { return firstLine_; }
+  std::uint16_t port() const { return port_; }
+  pid_t pid() const { return pid_; }
+  // The server's children now, from /proc.
+  std::vector<pid_t> children() const;
+  // Sends `signal` and waits for the exit; the wait status.
+  int stop(int signal);
+
+ private:
+  pid_t pid_ = -1;
+  std::string firstLine_;
+  std::uint16_t port_ = 0;
+};
+
+struct Answer {
+  unsigned status = 0;
+  std::map<std::string, std::string> headers;  // names in lower case
+  std::string body;
+};
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+// One request on a connection of its own; Host is 127.0.0.1:PORT unless `headers` gives one.
+Answer send(std::uint16_t port, const std::string& method, const std::string& target,
+            const HeaderList& headers = {}, const std::string& body = "");
+
+// A push with the headers the push service wants.
+Answer push(std::uint16_t port, const std::string& token, const std::string& body,
+            const HeaderList& extra = {});
+
+// A connection to GET /events, reading one event at a time.
+class EventReader {
+ public:
+  explicit EventReader(std::uint16_t port);
+  // The next event's data, skipping comments and the retry field; empty after 10 s or the end.
+  std::string next();
+
+ private:
+  boost::asio::io_context io_;
+  boost::asio::ip::tcp::socket socket_;
+  boost::asio::streambuf buffer_;
+};
+
+// Sets a receive and send timeout on a socket, so that a test never waits for ever.
+void boundWaits(boost::asio::ip::tcp::socket& socket, int seconds);
+
+}  // namespace corvlin::test

@@ -1,0 +1,33 @@
+// What a watched file's save becomes as a push body.
+#include "host/server/watch_payload.hpp"
+
+#include <gtest/gtest.h>
+
+namespace corvlin::host::server {
+namespace {
+
+TEST(WatchPayload, WrapsContentStatesAsAnUpdateNow) {
+  struct Case {
+    const char* name;
+    std::string contents;
+    std::string body;
+  };
+  const std::string envelope = R"({"aps":{"event":"end","timestamp":5}})";
+  const std::vector<Case> cases = {
+      {"envelope as it is", envelope, envelope},
+      {"content state", "{ \"title\" : \"A\" }\n",
+       R"({"aps":{"event":"update","timestamp":1767225510,"content-state":{"title":"A"}}})"},
+      {"attributes and content state",
+       R"({"attributes":{"kind":"k","activityId":"a"},"contentState":{"title":"B"}})",
+       R"({"aps":{"event":"update","timestamp":1767225510,"content-state":{"title":"B"}}})"},
+      {"not JSON", "{\"title\":", "{\"title\":"},
+      {"not an object", "[1,2]", "[1,2]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(watchedPushBody(c.contents, 1767225510.75), c.body);
+  }
+}
+
+}  // namespace
+}  // namespace corvlin::host::server
