@@ -1,9 +1,14 @@
 #include "app/runner.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <istream>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <optional>
-#include <ostream>
 #include <variant>
 
 #include "model/coding.hpp"
@@ -44,9 +49,21 @@ std::string answer(const ActivityConfiguration& configuration, dom::parser& pars
   if (isBlank(requestLine)) {
     return requestErrorJson(requestFault(Kind::dataCorrupted, "The request line is empty."));
   }
+  // The parser's buffers are allocated here rather than inside the parse, so that running out
+  // of memory is told apart from a line that is not JSON.
+  if (parser.capacity() < requestLine.size() &&
+      parser.allocate(requestLine.size()) != simdjson::SUCCESS) {
+    parser = dom::parser();  // a failed allocation leaves the parser unusable
+    throw std::bad_alloc();
+  }
   auto document = json::parse(parser, requestLine);
   if (!document) {
+    // Whatever the parse left behind, the next line gets a parser in a known state.
+    parser = dom::parser();
     DecodingError error = document.error();
+    if (error.description.find(simdjson::error_message(simdjson::MEMALLOC)) != std::string::npos) {
+      throw std::bad_alloc();
+    }
     return requestErrorJson(error);
   }
   dom::object request;
@@ -102,14 +119,104 @@ std::string answer(std::string_view requestLine, const Now& realNow) {
   return answer(CorvlinLiveActivityWidget{}.body(), parser, requestLine, realNow);
 }
 
-void serve(const ActivityConfiguration& configuration, std::istream& in, std::ostream& out,
-           const Now& realNow) {
+Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configuration,
+                                        const ReadSome& read, const WriteAll& write,
+                                        const Now& realNow) {
   dom::parser parser;
-  std::string line;
-  while (std::getline(in, line)) {
-    out << answer(configuration, parser, line, realNow) << '\n';
-    out.flush();
+  std::size_t answered = 0;
+  const auto fail = [&](std::string message) {
+    return Failure{ServeFailure{std::move(message), answered}};
+  };
+  // One answer, with its line break, in one write.
+  const auto respond = [&](std::string_view line, bool tooLong) -> std::optional<std::string> {
+    std::string reply;
+    try {
+      reply = tooLong
+                  ? requestErrorJson(requestFault(
+                        Kind::dataCorrupted, "The request line is longer than " +
+                                                 std::to_string(maxRequestLineBytes) + " bytes."))
+                  : answer(configuration, parser, line, realNow);
+      reply += '\n';
+    } catch (const std::bad_alloc&) {
+      parser = dom::parser();
+      return "out of memory while answering request line " + std::to_string(answered + 1);
+    }
+    auto written = write(reply);
+    if (!written) return "cannot write an answer: " + written.error();
+    ++answered;
+    return std::nullopt;
+  };
+
+  constexpr std::size_t bufferBytes = 64 << 10;
+  std::unique_ptr<char[]> buffer;
+  std::string line;      // the start of a line that did not end in its buffer
+  bool tooLong = false;  // the current line is over the bound; its bytes are dropped
+  try {
+    buffer = std::make_unique<char[]>(bufferBytes);
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory before the first request");
   }
+  for (;;) {
+    auto got = read(buffer.get(), bufferBytes);
+    if (!got) return fail("cannot read the requests: " + got.error());
+    if (got.value() == 0) break;
+    std::string_view chunk(buffer.get(), got.value());
+    while (!chunk.empty()) {
+      const std::size_t newline = chunk.find('\n');
+      const std::string_view piece = chunk.substr(0, newline);
+      if (!tooLong && line.size() + piece.size() > maxRequestLineBytes) {
+        tooLong = true;
+        std::string().swap(line);  // give the memory back at once
+      }
+      // A line that ends in this buffer and began in it is answered in place, uncopied.
+      const bool inPlace = line.empty() && newline != std::string_view::npos;
+      if (!tooLong && !inPlace) {
+        try {
+          if (line.capacity() < line.size() + piece.size()) {
+            // Grow by doubling, but never past the bound.
+            line.reserve(std::min(maxRequestLineBytes,
+                                  std::max(2 * line.capacity(), line.size() + piece.size())));
+          }
+          line.append(piece);
+        } catch (const std::bad_alloc&) {
+          return fail("out of memory while reading request line " + std::to_string(answered + 1));
+        }
+      }
+      if (newline == std::string_view::npos) break;
+      auto failure = respond(inPlace ? piece : std::string_view(line), tooLong);
+      if (failure) return fail(std::move(*failure));
+      line.clear();
+      tooLong = false;
+      chunk.remove_prefix(newline + 1);
+    }
+  }
+  if (!line.empty() || tooLong) {
+    if (auto failure = respond(line, tooLong)) return fail(std::move(*failure));
+  }
+  return answered;
+}
+
+Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configuration, int input,
+                                        int output, const Now& realNow) {
+  const ReadSome read = [input](char* buffer,
+                                std::size_t size) -> Result<std::size_t, std::string> {
+    for (;;) {
+      const ssize_t got = ::read(input, buffer, size);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) return Failure{std::string(std::strerror(errno))};
+    }
+  };
+  const WriteAll write = [output](std::string_view bytes) -> Result<std::size_t, std::string> {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t put = ::write(output, bytes.data() + done, bytes.size() - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0) return Failure{std::string(std::strerror(errno))};
+      done += static_cast<std::size_t>(put);
+    }
+    return done;
+  };
+  return serve(configuration, read, write, realNow);
 }
 
 }  // namespace corvlin

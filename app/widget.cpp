@@ -1,6 +1,5 @@
 #include "app/widget.hpp"
 
-#include "app/runner.hpp"
 #include "views/island_views.hpp"
 #include "views/lock_screen_view.hpp"
 
@@ -36,16 +35,6 @@ ui::Presentations presentations(const ActivityConfiguration& configuration,
 
 ActivityConfiguration CorvlinLiveActivityWidget::body() const {
   return {lockScreenPresentation, dynamicIslandPresentation};
-}
-
-std::vector<CorvlinLiveActivityWidget> CorvlinLiveActivityWidgetBundle::body() const {
-  return {CorvlinLiveActivityWidget{}};
-}
-
-int CorvlinLiveActivityWidgetBundle::main(std::istream& in, std::ostream& out, const Now& now) {
-  const auto widgets = CorvlinLiveActivityWidgetBundle{}.body();
-  serve(widgets.front().body(), in, out, now);
-  return 0;
 }
 
 }  // namespace corvlin

@@ -1,8 +1,7 @@
-// The extension's one widget: its activity configuration, its two builders, and the bundle.
+// The extension's one widget: its activity configuration and its two builders.
 #pragma once
 
 #include <functional>
-#include <iosfwd>
 #include <vector>
 
 #include "model/instant.hpp"
@@ -41,15 +40,6 @@ ui::Presentations presentations(const ActivityConfiguration& configuration,
 
 struct CorvlinLiveActivityWidget {
   ActivityConfiguration body() const;
-};
-
-struct CorvlinLiveActivityWidgetBundle {
-  // Exactly one widget.
-  std::vector<CorvlinLiveActivityWidget> body() const;
-
-  // Serves the bundle's widget to the host over `in` and `out` until the end of input.
-  // Returns 0.
-  static int main(std::istream& in, std::ostream& out, const Now& now);
 };
 
 }  // namespace corvlin

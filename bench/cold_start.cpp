@@ -3,18 +3,21 @@
 // take turns. Prints the table's cold-start rows: median wall time and peak resident memory.
 //
 //   corvlin-bench-cold-start [--runs N] EXTENSION TRIVIAL [REQUEST_FILE]
+#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "bench/child_process.hpp"
+#include "bench/process_figures.hpp"
 #include "bench/table.hpp"
+#include "host/extension/extension_process.hpp"
 
 namespace corvlin::bench {
 
@@ -28,17 +31,17 @@ struct Sample {
 // One start-answer-exit cycle; nothing when the program misbehaves.
 std::optional<Sample> coldRun(const char* path, const std::string& request, bool echoes) {
   Sample sample;
+  // Started as the host starts the extension, with an empty environment and no standard error.
+  const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   const double start = monotonicNs();
-  auto child = spawnChild(path);
+  auto child = host::ExtensionProcess::start({{path}, std::vector<std::string>{}, devNull});
+  if (devNull >= 0) ::close(devNull);
   if (!child) return std::nullopt;
-  const bool sent = writeAll(*child, request + "\n");
-  const auto answer = readLine(*child);
-  const ChildExit exit = finish(*child);
+  const auto answer = child.value().ask(request);
+  const auto exit = child.value().finish();
   sample.wallNs = monotonicNs() - start;
-  sample.peakKiB = exit.peakResidentKiB;
-  if (!sent || !answer || !WIFEXITED(exit.status) || WEXITSTATUS(exit.status) != 0) {
-    return std::nullopt;
-  }
+  if (!answer || !exit) return std::nullopt;
+  sample.peakKiB = exit.value().peakResidentKiB;
   const bool expected = echoes ? *answer == request : answer->starts_with("{\"presentations\":");
   if (!expected) return std::nullopt;
   return sample;

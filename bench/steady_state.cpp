@@ -3,9 +3,11 @@
 // per second, and resident memory at the start and at the end.
 //
 //   corvlin-bench-steady-state [--requests N] EXTENSION [DATA_DIR]
-#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,11 +15,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "bench/child_process.hpp"
+#include "bench/process_figures.hpp"
 #include "bench/table.hpp"
+#include "host/extension/extension_process.hpp"
 
 namespace corvlin::bench {
 
@@ -72,41 +74,46 @@ int run(int argc, char** argv) {
     return 66;
   }
 
-  auto child = spawnChild(paths[0]);
+  const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  auto child = host::ExtensionProcess::start({{paths[0]}, std::vector<std::string>{}, devNull});
+  if (devNull >= 0) ::close(devNull);
   if (!child) {
-    std::fprintf(stderr, "cannot start %s\n", paths[0]);
+    std::fprintf(stderr, "%s\n", child.error().message.c_str());
     return 69;
   }
-  const double start = monotonicNs();
-  // Requests go in from their own thread so that the pipes never fill up both ways.
-  std::thread writer([&] {
-    std::string batch;
-    for (long i = 0; i < requests; ++i) {
-      batch += lines[static_cast<std::size_t>(i) % lines.size()];
-      batch += '\n';
-      if (batch.size() >= 16384 || i + 1 == requests) {
-        if (!writeAll(*child, batch)) return;
-        batch.clear();
-      }
-    }
-  });
+  host::ExtensionProcess& process = child.value();
   long answered = 0;
   long failed = 0;
   long startKiB = -1;
-  while (answered < requests) {
-    const auto answer = readLine(*child);
-    if (!answer) break;
-    if (!answer->starts_with("{\"presentations\":")) ++failed;
-    if (++answered == warmUpRequests) startKiB = statusKiB(child->pid, "VmRSS");
+  const auto onAnswer = [&](std::string&& answer) {
+    if (!answer.starts_with("{\"presentations\":")) ++failed;
+    if (++answered == warmUpRequests) startKiB = statusKiB(process.pid(), "VmRSS");
+  };
+  // Requests go in batches, each written while its answers are read, so that the pipes never
+  // fill up both ways.
+  constexpr long batchSize = 1000;
+  host::ExtensionLimits limits;
+  limits.timeout = std::chrono::minutes(1);
+  const double start = monotonicNs();
+  std::string batch;
+  for (long sent = 0; sent < requests && process.running();) {
+    const long count = std::min(batchSize, requests - sent);
+    batch.clear();
+    for (long i = sent; i < sent + count; ++i) {
+      batch += lines[static_cast<std::size_t>(i) % lines.size()];
+      batch += '\n';
+    }
+    const auto exchanged =
+        process.exchange(batch, static_cast<std::size_t>(count), onAnswer, limits);
+    if (!exchanged) std::fprintf(stderr, "%s\n", exchanged.error().message.c_str());
+    sent += count;
   }
   const double elapsed = monotonicNs() - start;
-  writer.join();
   // Every answer is read and the process waits for more input: its memory at the end.
-  const long endKiB = statusKiB(child->pid, "VmRSS");
-  const ChildExit exit = finish(*child);
+  const long endKiB = statusKiB(process.pid(), "VmRSS");
+  const auto exit = process.finish(limits);
 
-  if (answered != requests || failed != 0 || !WIFEXITED(exit.status) ||
-      WEXITSTATUS(exit.status) != 0) {
+  if (answered != requests || failed != 0 || !exit) {
     std::fprintf(stderr, "the extension answered %ld of %ld requests, %ld with an error\n",
                  answered, requests, failed);
     return 69;

@@ -130,7 +130,8 @@ void render(const corvlin::ContentState& state, double now) {
   auto element = corvlin::json::parse(parser, json);
   require(element.ok(), "the presentations' JSON parses", json);
   auto read = ui::presentationsFromJson(element.value());
-  require(read.ok(), "the presentations' JSON reads back", read.ok() ? json : read.error());
+  require(read.ok(), "the presentations' JSON reads back",
+          read.ok() ? json : corvlin::errorJson(read.error()));
   require(read.value() == built, "the presentations' JSON reads back to equal trees", json);
 
   const bool rowShown =

@@ -10,6 +10,7 @@
 #include "model/coding_keys.hpp"
 #include "model/json/decoding.hpp"
 #include "model/json/encoding.hpp"
+#include "model/json/try.hpp"
 
 namespace corvlin {
 
@@ -24,19 +25,12 @@ namespace {
 template <CodingKey Key>
 using Container = json::KeyedDecodingContainer<Key>;
 
-// NOLINTBEGIN(bugprone-macro-parentheses): `target` names a variable.
-#define CORVLIN_TRY_READ(target, expression)                              \
-  auto target##Result = (expression);                                     \
-  if (!target##Result) return Failure{std::move(target##Result).error()}; \
-  auto target = std::move(target##Result).value()
-// NOLINTEND(bugprone-macro-parentheses)
-
 Result<ActionSpec, DecodingError> readActionSpec(element value, const PathNode* at) {
   using K = ActionSpecCodingKeys;
-  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
-  CORVLIN_TRY_READ(actionId, container.decode<std::string>(K::actionId));
-  CORVLIN_TRY_READ(label, container.decode<std::string>(K::label));
-  CORVLIN_TRY_READ(requiresAuth, container.decodeIfPresent<bool>(K::requiresAuth));
+  CORVLIN_TRY(container, Container<K>::make(value, at));
+  CORVLIN_TRY(actionId, container.decode<std::string>(K::actionId));
+  CORVLIN_TRY(label, container.decode<std::string>(K::label));
+  CORVLIN_TRY(requiresAuth, container.decodeIfPresent<bool>(K::requiresAuth));
   return ActionSpec{std::move(actionId), std::move(label), requiresAuth};
 }
 
@@ -46,16 +40,16 @@ Result<std::vector<ActionSpec>, DecodingError> readActions(element value, const 
 
 Result<ContentState, DecodingError> readContentState(element value, const PathNode* at) {
   using K = ContentStateCodingKeys;
-  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
-  CORVLIN_TRY_READ(title, container.decode<std::string>(K::title));
-  CORVLIN_TRY_READ(body, container.decodeIfPresent<std::string>(K::body));
-  CORVLIN_TRY_READ(detail, container.decodeIfPresent<std::string>(K::detail));
-  CORVLIN_TRY_READ(tone, container.decodeIfPresent<std::string>(K::tone));
-  CORVLIN_TRY_READ(progress, container.decodeIfPresent<double>(K::progress));
-  CORVLIN_TRY_READ(timerStart, container.decodeIfPresent<double>(K::timerStart));
-  CORVLIN_TRY_READ(timerEnd, container.decodeIfPresent<double>(K::timerEnd));
-  CORVLIN_TRY_READ(timerDirection, container.decodeIfPresent<std::string>(K::timerDirection));
-  CORVLIN_TRY_READ(actions, container.decodeIfPresent(K::actions, readActions));
+  CORVLIN_TRY(container, Container<K>::make(value, at));
+  CORVLIN_TRY(title, container.decode<std::string>(K::title));
+  CORVLIN_TRY(body, container.decodeIfPresent<std::string>(K::body));
+  CORVLIN_TRY(detail, container.decodeIfPresent<std::string>(K::detail));
+  CORVLIN_TRY(tone, container.decodeIfPresent<std::string>(K::tone));
+  CORVLIN_TRY(progress, container.decodeIfPresent<double>(K::progress));
+  CORVLIN_TRY(timerStart, container.decodeIfPresent<double>(K::timerStart));
+  CORVLIN_TRY(timerEnd, container.decodeIfPresent<double>(K::timerEnd));
+  CORVLIN_TRY(timerDirection, container.decodeIfPresent<std::string>(K::timerDirection));
+  CORVLIN_TRY(actions, container.decodeIfPresent(K::actions, readActions));
   return ContentState{
       std::move(title), std::move(body), std::move(detail),         std::move(tone),   progress,
       timerStart,       timerEnd,        std::move(timerDirection), std::move(actions)};
@@ -64,13 +58,11 @@ Result<ContentState, DecodingError> readContentState(element value, const PathNo
 Result<CorvlinLiveActivityAttributes, DecodingError> readAttributes(element value,
                                                                     const PathNode* at) {
   using K = AttributesCodingKeys;
-  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
-  CORVLIN_TRY_READ(kind, container.decode<std::string>(K::kind));
-  CORVLIN_TRY_READ(activityId, container.decode<std::string>(K::activityId));
+  CORVLIN_TRY(container, Container<K>::make(value, at));
+  CORVLIN_TRY(kind, container.decode<std::string>(K::kind));
+  CORVLIN_TRY(activityId, container.decode<std::string>(K::activityId));
   return CorvlinLiveActivityAttributes{std::move(kind), std::move(activityId)};
 }
-
-#undef CORVLIN_TRY_READ
 
 template <class Record, class Read>
 Result<Record, DecodingError> readDocument(std::string_view bytes, Read read) {

@@ -74,10 +74,14 @@ void passTime(State& state, Instant until, std::vector<Step>& steps) {
         activity.phase =
             Ended{state.clock.addingTimeInterval(endedLimitSeconds), Reason::endedLimitReached};
         break;
-      default:
+      case StepEvent::dismissal:
         reason = std::get<Ended>(activity.phase).dismissal;
         activity.phase = Dismissed{};
         break;
+      case StepEvent::start:
+      case StepEvent::update:
+      case StepEvent::end:
+        break;  // records, never due by time alone
     }
     steps.push_back(makeStep(state, std::nullopt, due->event, Applied{reason}));
   }

@@ -2,219 +2,280 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <string_view>
-
-extern char** environ;
+#include <utility>
 
 namespace corvlin::host {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ChildGroup::Clock;
+using Kind = ExtensionFailure::Kind;
 
-ExtensionFailure failure(ExtensionFailure::Kind kind, std::string message) {
-  return {kind, std::move(message)};
-}
+ExtensionFailure failure(Kind kind, std::string message) { return {kind, std::move(message)}; }
 
-// Closes a descriptor once, on every path out.
-struct Fd {
-  int fd = -1;
-  Fd() = default;
-  explicit Fd(int f) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-  void reset() {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
-};
+std::string systemError(const char* what) { return std::string(what) + ": " + strerror(errno); }
 
-// Kills (when asked) and reaps the child on every path out, so no zombie is left behind.
-struct Child {
-  pid_t pid = -1;
-  bool reaped = false;
-  int status = 0;
-  ~Child() {
-    if (pid > 0 && !reaped) {
-      ::kill(pid, SIGKILL);
-      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-    }
-  }
-  void kill() {
-    if (pid > 0 && !reaped) ::kill(pid, SIGKILL);
-  }
-  // Waits for the exit, at most until `deadline`; false when it did not exit in time.
-  bool waitUntil(Clock::time_point deadline) {
-    while (!reaped) {
-      const pid_t r = ::waitpid(pid, &status, WNOHANG);
-      if (r == pid) {
-        reaped = true;
-        break;
-      }
-      if (r < 0 && errno != EINTR) {
-        reaped = true;
-        break;
-      }
-      if (Clock::now() >= deadline) return false;
-      ::usleep(1000);
-    }
-    return true;
-  }
-};
-
-std::string describeStatus(int status) {
-  if (WIFSIGNALED(status)) {
-    const int sig = WTERMSIG(status);
-    return "was killed by signal " + std::to_string(sig) + " (" + strsignal(sig) + ")";
-  }
-  if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
-  return "stopped";
+void closeDescriptor(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
 }
 
 int millisecondsUntil(Clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return left.count() < 0 ? 0 : static_cast<int>(left.count());
+  return static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
 }
 
+// Without a descriptor that tells of the child's exit, poll looks again this often.
+constexpr int exitCheckMilliseconds = 10;
+
 }  // namespace
+
+Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const std::string& executable) {
+  return start(Options{{executable}, std::nullopt, -1});
+}
+
+Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const Options& options) {
+  const std::string name = options.arguments.empty() ? "" : options.arguments.front();
+  const auto cannotStart = [&](const std::string& why) {
+    return Failure{failure(Kind::cannotStart, "cannot start the extension " + name + ": " + why)};
+  };
+  int input[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0) {
+    return cannotStart(systemError("cannot create a socket"));
+  }
+  int output[2];
+  if (::pipe2(output, O_CLOEXEC) != 0) {
+    const std::string why = systemError("cannot create a pipe");
+    ::close(input[0]);
+    ::close(input[1]);
+    return cannotStart(why);
+  }
+  SpawnOptions spawn{options.arguments, options.environment, input[1], output[1],
+                     options.standardError};
+  auto child = ChildGroup::spawn(spawn);
+  ::close(input[1]);
+  ::close(output[1]);
+  if (!child) {
+    ::close(input[0]);
+    ::close(output[0]);
+    return cannotStart(child.error());
+  }
+  return ExtensionProcess(std::move(child).value(), input[0], output[0]);
+}
+
+ExtensionProcess::ExtensionProcess(ChildGroup child, int input, int output)
+    : child_(std::move(child)), input_(input), output_(output) {}
+
+ExtensionProcess::ExtensionProcess(ExtensionProcess&& other) noexcept
+    : child_(std::move(other.child_)),
+      input_(std::exchange(other.input_, -1)),
+      output_(std::exchange(other.output_, -1)),
+      line_(std::move(other.line_)),
+      unread_(std::move(other.unread_)),
+      ended_(std::move(other.ended_)) {}
+
+ExtensionProcess& ExtensionProcess::operator=(ExtensionProcess&& other) noexcept {
+  if (this != &other) {
+    closeInput();
+    closeOutput();
+    child_ = std::move(other.child_);
+    input_ = std::exchange(other.input_, -1);
+    output_ = std::exchange(other.output_, -1);
+    line_ = std::move(other.line_);
+    unread_ = std::move(other.unread_);
+    ended_ = std::move(other.ended_);
+  }
+  return *this;
+}
+
+ExtensionProcess::~ExtensionProcess() {
+  closeInput();
+  closeOutput();
+  // child_'s destructor ends the group and reaps the child.
+}
+
+void ExtensionProcess::closeInput() { closeDescriptor(input_); }
+void ExtensionProcess::closeOutput() { closeDescriptor(output_); }
+
+bool ExtensionProcess::running() const { return !ended_ && child_.pid() > 0 && !child_.exited(); }
+
+ExtensionFailure ExtensionProcess::fail(ExtensionFailure why) {
+  closeInput();
+  closeOutput();
+  child_.end();
+  ended_ = why;
+  return why;
+}
+
+ExtensionFailure ExtensionProcess::failOnExit(std::size_t answered, std::size_t wanted,
+                                              Clock::time_point deadline) {
+  // The extension closed its output or exited before answering: say how it ended.
+  closeInput();
+  const auto exit = child_.waitUntil(deadline);
+  if (!exit)
+    return fail(failure(Kind::timedOut, "the extension closed its output but did not exit"));
+  if (WIFSIGNALED(exit->status)) {
+    return fail(failure(Kind::crashed, "the extension crashed: it " + exit->describe()));
+  }
+  return fail(
+      failure(Kind::exitedEarly,
+              "the extension " + exit->describe() + " after " + std::to_string(answered) + " of " +
+                  std::to_string(wanted) + " answers" +
+                  (line_.empty() ? std::string() : " (its last output was not a complete line)")));
+}
+
+Result<std::string, ExtensionFailure> ExtensionProcess::ask(std::string_view requestLine,
+                                                            const ExtensionLimits& limits) {
+  std::string lines;
+  lines.reserve(requestLine.size() + 1);
+  lines.append(requestLine);
+  lines += '\n';
+  std::string answer;
+  auto done = exchange(
+      lines, 1, [&](std::string&& line) { answer = std::move(line); }, limits);
+  if (!done) return Failure{std::move(done).error()};
+  return answer;
+}
+
+Result<std::size_t, ExtensionFailure> ExtensionProcess::exchange(
+    std::string_view lines, std::size_t answers, const std::function<void(std::string&&)>& onAnswer,
+    const ExtensionLimits& limits, bool thenCloseInput) {
+  if (ended_) {
+    return Failure{failure(ended_->kind, "the extension is no longer running: " + ended_->message)};
+  }
+  const auto deadline = Clock::now() + limits.timeout;
+  std::size_t written = 0;
+  std::size_t answered = 0;
+
+  // Takes whole answer lines from `bytes`; what comes after the last one wanted is kept for the
+  // next call. False when a line is longer than the bound.
+  const auto take = [&](std::string_view bytes) {
+    while (!bytes.empty()) {
+      if (answered == answers) {
+        unread_.append(bytes);
+        return true;
+      }
+      const auto newline = bytes.find('\n');
+      const auto piece = bytes.substr(0, newline);
+      if (line_.size() + piece.size() > limits.maxAnswerBytes) return false;
+      line_.append(piece);
+      if (newline == std::string_view::npos) return true;
+      ++answered;
+      onAnswer(std::exchange(line_, std::string()));
+      bytes.remove_prefix(newline + 1);
+    }
+    return true;
+  };
+  const auto tooLarge = [&] {
+    return Failure{
+        fail(failure(Kind::answerTooLarge, "the extension's answer is larger than " +
+                                               std::to_string(limits.maxAnswerBytes) + " bytes"))};
+  };
+
+  if (!take(std::exchange(unread_, std::string()))) return tooLarge();
+  char buffer[65536];
+  while (answered < answers || written < lines.size()) {
+    if (input_ < 0) written = lines.size();  // nothing more can be sent
+    if (thenCloseInput && written == lines.size()) closeInput();
+    if (Clock::now() >= deadline) {
+      return Failure{fail(failure(Kind::timedOut, "the extension gave no answer within " +
+                                                      std::to_string(limits.timeout.count()) +
+                                                      " ms and was stopped"))};
+    }
+    const bool writing = written < lines.size() && input_ >= 0;
+    pollfd fds[3] = {{output_, POLLIN, 0},
+                     {writing ? input_ : -1, POLLOUT, 0},
+                     {child_.exitDescriptor(), POLLIN, 0}};
+    int wait = millisecondsUntil(deadline);
+    if (child_.exitDescriptor() < 0) wait = std::min(wait, exitCheckMilliseconds);
+    if (::poll(fds, 3, wait) < 0 && errno != EINTR) {
+      return Failure{fail(failure(Kind::crashed, systemError("cannot wait for the extension")))};
+    }
+    if (fds[1].revents != 0) {
+      const ssize_t n = ::send(input_, lines.data() + written, lines.size() - written,
+                               MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) written += static_cast<std::size_t>(n);
+      // The extension closed its input or went away: it cannot take the rest. Its output and
+      // its exit say what happened to what it did take.
+      if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        written = lines.size();
+        closeInput();
+      }
+    }
+    if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+      const ssize_t n = ::read(output_, buffer, sizeof buffer);
+      if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+      if (n <= 0) return Failure{failOnExit(answered, answers, deadline)};
+      if (!take(std::string_view(buffer, static_cast<std::size_t>(n)))) return tooLarge();
+      continue;  // read all it wrote before asking whether it exited
+    }
+    const bool exited = child_.exitDescriptor() >= 0 ? fds[2].revents != 0 : child_.exited();
+    // Exited while something it started may still hold its output open.
+    if (exited) return Failure{failOnExit(answered, answers, deadline)};
+  }
+  return answered;
+}
+
+Result<ChildExit, ExtensionFailure> ExtensionProcess::finish(const ExtensionLimits& limits) {
+  if (ended_) {
+    return Failure{failure(ended_->kind, "the extension is no longer running: " + ended_->message)};
+  }
+  const auto deadline = Clock::now() + limits.timeout;
+  closeInput();
+  char buffer[65536];
+  while (output_ >= 0 && !child_.exited() && Clock::now() < deadline) {
+    pollfd fds[2] = {{output_, POLLIN, 0}, {child_.exitDescriptor(), POLLIN, 0}};
+    int wait = millisecondsUntil(deadline);
+    if (child_.exitDescriptor() < 0) wait = std::min(wait, exitCheckMilliseconds);
+    ::poll(fds, 2, wait);
+    if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+      const ssize_t n = ::read(output_, buffer, sizeof buffer);  // anything more is ignored
+      if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) closeOutput();
+    }
+  }
+  const auto exit = child_.waitUntil(deadline);
+  if (!exit) {
+    return Failure{fail(failure(
+        Kind::timedOut, "the extension answered but did not exit at the end of its input"))};
+  }
+  closeOutput();
+  if (!exit->succeeded()) {
+    return Failure{fail(failure(WIFSIGNALED(exit->status) ? Kind::crashed : Kind::exitedEarly,
+                                "the extension answered but then " + exit->describe()))};
+  }
+  ended_ = failure(Kind::exitedEarly, "it was finished and " + exit->describe());
+  return *exit;
+}
 
 Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
     const std::string& executable, const std::vector<std::string>& requests,
     const ExtensionLimits& limits) {
-  using Kind = ExtensionFailure::Kind;
-  const auto deadline = Clock::now() + limits.timeout;
-
-  int in[2];
-  int out[2];
-  if (::pipe2(in, O_CLOEXEC) != 0) {
-    return Failure{
-        failure(Kind::cannotStart, std::string("cannot create a pipe: ") + strerror(errno))};
-  }
-  Fd childIn(in[0]), toChild(in[1]);
-  if (::pipe2(out, O_CLOEXEC) != 0) {
-    return Failure{
-        failure(Kind::cannotStart, std::string("cannot create a pipe: ") + strerror(errno))};
-  }
-  Fd fromChild(out[0]), childOut(out[1]);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, childIn.fd, STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, childOut.fd, STDOUT_FILENO);
-  Child child;
-  char* argv[] = {const_cast<char*>(executable.c_str()), nullptr};
-  const int spawned =
-      ::posix_spawn(&child.pid, executable.c_str(), &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    child.pid = -1;
-    return Failure{failure(Kind::cannotStart,
-                           "cannot start the extension " + executable + ": " + strerror(spawned))};
-  }
-  childIn.reset();
-  childOut.reset();
-  ::fcntl(toChild.fd, F_SETFL, O_NONBLOCK);
-
-  std::string pending;
+  const auto started = Clock::now();
+  auto process = ExtensionProcess::start(executable);
+  if (!process) return Failure{std::move(process).error()};
+  std::string lines;
   for (const auto& request : requests) {
-    pending += request;
-    pending += '\n';
+    lines += request;
+    lines += '\n';
   }
-  std::size_t written = 0;
-  if (pending.empty()) toChild.reset();
-
   std::vector<std::string> answers;
   answers.reserve(requests.size());
-  std::string line;
-  char buffer[65536];
-  bool childClosedOutput = false;
-
-  while (answers.size() < requests.size()) {
-    if (Clock::now() >= deadline) {
-      child.kill();
-      return Failure{failure(Kind::timedOut, "the extension gave no answer within " +
-                                                 std::to_string(limits.timeout.count()) +
-                                                 " ms and was stopped")};
-    }
-    pollfd fds[2] = {{fromChild.fd, POLLIN, 0}, {toChild.fd, POLLOUT, 0}};
-    const nfds_t count = toChild.fd >= 0 ? 2 : 1;
-    const int ready = ::poll(fds, count, millisecondsUntil(deadline));
-    if (ready < 0 && errno != EINTR) {
-      child.kill();
-      return Failure{
-          failure(Kind::crashed, std::string("cannot wait for the extension: ") + strerror(errno))};
-    }
-    if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      const ssize_t n = ::write(toChild.fd, pending.data() + written, pending.size() - written);
-      if (n > 0) written += static_cast<std::size_t>(n);
-      // A closed input means the extension went away; its exit status says why, below.
-      if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == pending.size())
-        toChild.reset();
-    }
-    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-      const ssize_t n = ::read(fromChild.fd, buffer, sizeof buffer);
-      if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (n <= 0) {
-        childClosedOutput = true;
-        break;
-      }
-      std::string_view chunk(buffer, static_cast<std::size_t>(n));
-      while (!chunk.empty() && answers.size() < requests.size()) {
-        const auto newline = chunk.find('\n');
-        const auto piece = chunk.substr(0, newline);
-        if (line.size() + piece.size() > limits.maxAnswerBytes) {
-          child.kill();
-          return Failure{failure(Kind::answerTooLarge, "the extension's answer is larger than " +
-                                                           std::to_string(limits.maxAnswerBytes) +
-                                                           " bytes")};
-        }
-        line += piece;
-        if (newline == std::string_view::npos) break;
-        answers.push_back(std::move(line));
-        line.clear();
-        chunk.remove_prefix(newline + 1);
-      }
-    }
-  }
-  toChild.reset();
-
-  if (answers.size() < requests.size()) {
-    // The extension closed its output early: say how it ended.
-    if (!child.waitUntil(deadline)) {
-      child.kill();
-      return Failure{failure(Kind::timedOut, "the extension closed its output but did not exit")};
-    }
-    const int status = child.status;
-    if (WIFSIGNALED(status)) {
-      return Failure{failure(Kind::crashed, "the extension crashed: it " + describeStatus(status))};
-    }
-    (void)childClosedOutput;
-    return Failure{failure(
-        Kind::exitedEarly,
-        "the extension " + describeStatus(status) + " after " + std::to_string(answers.size()) +
-            " of " + std::to_string(requests.size()) + " answers" +
-            (line.empty() ? std::string() : " (its last output was not a complete line)"))};
-  }
-
-  // All answers are in; the extension should exit at the end of its input.
-  fromChild.reset();
-  if (!child.waitUntil(deadline)) {
-    child.kill();
-    return Failure{
-        failure(Kind::timedOut, "the extension answered but did not exit at the end of its input")};
-  }
-  if (!WIFEXITED(child.status) || WEXITSTATUS(child.status) != 0) {
-    return Failure{failure(WIFSIGNALED(child.status) ? Kind::crashed : Kind::exitedEarly,
-                           "the extension answered but then " + describeStatus(child.status))};
-  }
+  auto exchanged = process.value().exchange(
+      lines, requests.size(), [&](std::string&& answer) { answers.push_back(std::move(answer)); },
+      limits, true);
+  if (!exchanged) return Failure{std::move(exchanged).error()};
+  // One timeout for the whole exchange, the exit included.
+  ExtensionLimits rest = limits;
+  rest.timeout = std::max(std::chrono::milliseconds(0),
+                          limits.timeout - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               Clock::now() - started));
+  auto exit = process.value().finish(rest);
+  if (!exit) return Failure{std::move(exit).error()};
   return answers;
 }
 

@@ -23,7 +23,7 @@ ActivityOutcome readAnswer(const std::string& line) {
   if (!answer["presentations"].get(part)) {
     auto presentations = ui::presentationsFromJson(part);
     if (!presentations) {
-      return malformed("holds no valid view description: " + presentations.error());
+      return malformed("holds no valid view description: " + errorJson(presentations.error()));
     }
     return std::move(presentations).value();
   }

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <numbers>
 #include <type_traits>
 
+#include "host/html/html_shapes.hpp"
 #include "host/text/timer_format.hpp"
+#include "views/toolkit/view_names.hpp"
 
 namespace corvlin::host::html {
 namespace {
@@ -14,8 +15,6 @@ namespace {
 using namespace ui;
 
 constexpr std::string_view fillsWidth = "fill-w";
-
-std::string px(double value) { return number(std::max(0.0, value)) + "px"; }
 
 // Flex and grid keywords; start and end follow the direction in force, as leading and
 // trailing do.
@@ -42,12 +41,36 @@ std::string_view flexPosition(VerticalAlignment a) {
   return "center";
 }
 std::string_view gridPosition(HorizontalAlignment a) {
-  return a == HorizontalAlignment::leading    ? "start"
-         : a == HorizontalAlignment::trailing ? "end"
-                                              : "center";
+  switch (a) {
+    case HorizontalAlignment::leading:
+      return "start";
+    case HorizontalAlignment::center:
+      return "center";
+    case HorizontalAlignment::trailing:
+      return "end";
+  }
+  return "center";
 }
 std::string_view gridPosition(VerticalAlignment a) {
-  return a == VerticalAlignment::top ? "start" : a == VerticalAlignment::bottom ? "end" : "center";
+  switch (a) {
+    case VerticalAlignment::top:
+      return "start";
+    case VerticalAlignment::center:
+      return "center";
+    case VerticalAlignment::bottom:
+      return "end";
+  }
+  return "center";
+}
+
+std::string_view dirAttribute(LayoutDirection direction) {
+  switch (direction) {
+    case LayoutDirection::leftToRight:
+      return "ltr";
+    case LayoutDirection::rightToLeft:
+      return "rtl";
+  }
+  return "ltr";
 }
 
 // Texts set their own base direction from their letters (so an English title keeps its full
@@ -188,123 +211,6 @@ Element symbolElement(const Image& image) {
   return e;
 }
 
-// What a shape is filled or stroked with: the shape modifiers that come first on its view.
-struct ShapeStyle {
-  double trimFrom = 0;
-  double trimTo = 1;
-  std::optional<Fill> fill;
-  std::optional<Stroke> stroke;
-};
-
-ShapeStyle takeShapeModifiers(const View& view, std::size_t& next) {
-  ShapeStyle style;
-  for (; next < view.modifiers.size(); ++next) {
-    const auto& m = view.modifiers[next];
-    if (const auto* t = std::get_if<Trim>(&m)) {
-      // A trim of a trimmed path picks its fractions out of what is left.
-      const double span = style.trimTo - style.trimFrom;
-      const double from = std::clamp(t->from, 0.0, 1.0);
-      const double to = std::clamp(t->to, 0.0, 1.0);
-      style.trimTo = style.trimFrom + to * span;
-      style.trimFrom = style.trimFrom + from * span;
-    } else if (const auto* f = std::get_if<Fill>(&m)) {
-      style.fill = *f;
-      ++next;
-      break;
-    } else if (const auto* s = std::get_if<Stroke>(&m)) {
-      style.stroke = *s;
-      ++next;
-      break;
-    } else {
-      break;
-    }
-  }
-  return style;
-}
-
-std::string_view lineCapName(LineCap cap) {
-  return cap == LineCap::round ? "round" : cap == LineCap::square ? "square" : "butt";
-}
-std::string_view lineJoinName(LineJoin join) {
-  return join == LineJoin::round ? "round" : join == LineJoin::bevel ? "bevel" : "miter";
-}
-
-std::string dashList(const std::vector<double>& dash) {
-  std::string out;
-  for (double d : dash) out += (out.empty() ? "" : " ") + number(std::max(0.0, d));
-  return out;
-}
-
-// A circle as SVG. Its path starts at the rightmost point and runs clockwise on screen, as the
-// toolkit's circle does, so a trim and a rotation mean the same here.
-Element circleElement(const View& view, const ViewContext& context, std::size_t& next) {
-  const ShapeStyle style = takeShapeModifiers(view, next);
-  Element svg = element("svg", {"shape", "circle"});
-  double width = 100;
-  double height = 100;
-  if (context.width && context.height) {
-    width = *context.width;
-    height = *context.height;
-    svg.setStyle("width", px(width));
-    svg.setStyle("height", px(height));
-  } else {
-    // No size is known here: the shape fills what it is given, drawn on a 100-unit square.
-    svg.setStyle("width", "100%");
-    svg.setStyle("height", "100%");
-    svg.setAttribute("preserveAspectRatio", "xMidYMid meet");
-  }
-  svg.setAttribute("viewBox", "0 0 " + number(width) + " " + number(height));
-  svg.setAttribute("aria-hidden", "true");
-  const double radius = std::min(width, height) / 2;
-  Element circle = element("circle");
-  circle.setAttribute("cx", number(width / 2));
-  circle.setAttribute("cy", number(height / 2));
-  circle.setAttribute("r", number(radius));
-  if (style.stroke) {
-    const Stroke& s = *style.stroke;
-    const double circumference = 2 * std::numbers::pi * radius;
-    const bool visible = style.trimTo > style.trimFrom;
-    circle.setAttribute("fill", "none");
-    circle.setAttribute("stroke", visible ? cssColor(s.color) : "none");
-    circle.setAttribute("stroke-width", number(std::max(0.0, s.lineWidth)));
-    circle.setAttribute("stroke-linecap", std::string(lineCapName(s.lineCap)));
-    circle.setAttribute("stroke-linejoin", std::string(lineJoinName(s.lineJoin)));
-    circle.setAttribute("stroke-miterlimit", number(s.miterLimit));
-    if (visible && (style.trimFrom > 0 || style.trimTo < 1)) {
-      // One dash as long as the kept part, then a gap of the whole circle.
-      circle.setAttribute(
-          "stroke-dasharray",
-          number((style.trimTo - style.trimFrom) * circumference) + " " + number(circumference));
-      if (style.trimFrom > 0) {
-        circle.setAttribute("stroke-dashoffset", number(-style.trimFrom * circumference));
-      }
-    } else if (visible && !s.dash.empty()) {
-      circle.setAttribute("stroke-dasharray", dashList(s.dash));
-      if (s.dashPhase != 0) circle.setAttribute("stroke-dashoffset", number(s.dashPhase));
-    }
-  } else {
-    circle.setAttribute("fill", style.fill ? cssColor(style.fill->color) : "currentColor");
-  }
-  svg.children.push_back(std::move(circle));
-  return svg;
-}
-
-Element capsuleElement(const View& view, const ViewContext& context, std::size_t& next) {
-  const ShapeStyle style = takeShapeModifiers(view, next);
-  Element e = element("div", {"shape", "capsule"});
-  e.setStyle("width", context.width ? px(*context.width) : "100%");
-  e.setStyle("height", context.height ? px(*context.height) : "100%");
-  if (style.stroke) {
-    // A stroke is centred on the outline: half inside, half outside.
-    const std::string half = px(style.stroke->lineWidth / 2);
-    const std::string color = cssColor(style.stroke->color);
-    e.setStyle("box-shadow", "0 0 0 " + half + " " + color + ",inset 0 0 0 " + half + " " + color);
-  } else {
-    e.setStyle("background-color", style.fill ? cssColor(style.fill->color) : "currentColor");
-  }
-  return e;
-}
-
 Element stackElement(std::string_view kind, std::vector<Element> children) {
   Element e = element("div", {std::string(kind)});
   if (anyFillsWidth(children)) e.classes.emplace_back(fillsWidth);
@@ -432,12 +338,20 @@ Element applyModifier(Element e, const Modifier& modifier, const ViewContext& co
           return target;
         } else if constexpr (std::is_same_v<M, LayoutDirectionModifier>) {
           if (!e.attribute("dir")) {
-            e.setAttribute("dir", m.value == LayoutDirection::rightToLeft ? "rtl" : "ltr");
+            e.setAttribute("dir", std::string(dirAttribute(m.value)));
           }
           return e;
+        } else if constexpr (std::is_same_v<M, MultilineTextAlignment>) {
+          // The texts inside already took their line alignment from the environment.
+          return e;
+        } else if constexpr (std::is_same_v<M, Fill> || std::is_same_v<M, Stroke> ||
+                             std::is_same_v<M, Trim>) {
+          // A shape took these when it was drawn; on any other view they draw nothing.
+          return e;
         } else {
-          // The texts inside already took their line alignment from the environment; the
-          // shape modifiers belong to a shape; the activity modifiers go to the host's frame.
+          // The activity modifiers go to the host's frame (see activityBackgroundTint).
+          static_assert(std::is_same_v<M, ActivityBackgroundTint> ||
+                        std::is_same_v<M, ActivitySystemActionForegroundColor>);
           return e;
         }
       },
@@ -459,12 +373,16 @@ std::optional<Color> findColor(const View& view) {
         using K = std::decay_t<decltype(k)>;
         if constexpr (std::is_same_v<K, Link>) {
           return findColor<M>(*k.label);
-        } else if constexpr (requires { k.children; }) {
+        } else if constexpr (std::is_same_v<K, HStack> || std::is_same_v<K, VStack> ||
+                             std::is_same_v<K, ZStack> || std::is_same_v<K, ForEach>) {
           for (const auto& child : k.children) {
             if (auto found = findColor<M>(child)) return found;
           }
           return std::nullopt;
         } else {
+          static_assert(std::is_same_v<K, Text> || std::is_same_v<K, TimerText> ||
+                        std::is_same_v<K, Image> || std::is_same_v<K, Circle> ||
+                        std::is_same_v<K, Capsule> || std::is_same_v<K, EmptyView>);
           return std::nullopt;
         }
       },
@@ -472,6 +390,8 @@ std::optional<Color> findColor(const View& view) {
 }
 
 }  // namespace
+
+std::string px(double value) { return number(std::max(0.0, value)) + "px"; }
 
 std::vector<Element> renderView(const View& view, const ViewContext& context) {
   const ViewContext inner = offeredSize(view, environmentFrom(view, 0, context));

@@ -24,6 +24,9 @@ struct ViewContext {
 // ForEach, one otherwise. An element that takes all the width offered carries "fill-w".
 std::vector<Element> renderView(const ui::View& view, const ViewContext& context);
 
+// A length in CSS pixels, never negative: "12px".
+std::string px(double value);
+
 // "color(srgb r g b / a)": the exact components, with no rounding to 8 bits.
 std::string cssColor(const ui::Color& color);
 

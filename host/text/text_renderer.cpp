@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/text/timer_format.hpp"
+#include "views/toolkit/view_names.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -20,52 +21,70 @@ std::string number(double value) {
 
 std::string percent(double fraction) { return number(std::round(fraction * 1000) / 10) + "%"; }
 
-std::string_view styleName(TextStyle style) {
-  switch (style) {
-    case TextStyle::title2:
-      return "title2";
-    case TextStyle::headline:
-      return "headline";
-    case TextStyle::subheadline:
-      return "subheadline";
-    case TextStyle::footnote:
-      return "footnote";
-    case TextStyle::caption:
-      return "caption";
-    case TextStyle::caption2:
-      return "caption2";
-  }
-  return "?";
-}
-
+// "top leading", "bottom", "centred": the axes that are not centred, vertical first.
 std::string alignmentName(const Alignment& a) {
-  const char* h = a.horizontal == HorizontalAlignment::leading    ? "leading"
-                  : a.horizontal == HorizontalAlignment::trailing ? "trailing"
-                                                                  : "";
-  const char* v = a.vertical == VerticalAlignment::top      ? "top"
-                  : a.vertical == VerticalAlignment::bottom ? "bottom"
-                                                            : "";
-  std::string name = std::string(v) + (*v && *h ? " " : "") + h;
-  return name.empty() ? "centred" : name;
+  std::string_view h;
+  switch (a.horizontal) {
+    case HorizontalAlignment::leading:
+    case HorizontalAlignment::trailing:
+      h = name(a.horizontal);
+      break;
+    case HorizontalAlignment::center:
+      break;
+  }
+  std::string_view v;
+  switch (a.vertical) {
+    case VerticalAlignment::top:
+    case VerticalAlignment::bottom:
+      v = name(a.vertical);
+      break;
+    case VerticalAlignment::center:
+      break;
+  }
+  std::string words(v);
+  if (!v.empty() && !h.empty()) words += ' ';
+  words += h;
+  return words.empty() ? "centred" : words;
 }
 
 std::string edgesName(Edges edges) {
   if (edges == allEdges) return "";
-  std::vector<std::string_view> names;
-  if (edges & Edge::top) names.push_back("top");
-  if (edges & Edge::leading) names.push_back("leading");
-  if (edges & Edge::bottom) names.push_back("bottom");
-  if (edges & Edge::trailing) names.push_back("trailing");
   std::string out;
-  for (auto n : names) out += std::string(out.empty() ? "" : "+") + std::string(n);
+  forEachValue<Edge>([&](Edge edge) {
+    if ((edges & edge) == 0) return;
+    if (!out.empty()) out += '+';
+    out += name(edge);
+  });
   return out + " ";
 }
 
 std::string fontName(const Font& font) {
-  std::string out(styleName(font.style));
+  std::string out(name(font.style));
   if (font.weight) out += " semibold";
   if (font.monospacedDigit) out += " monospaced-digit";
   return out;
+}
+
+std::string_view textAlignmentWord(TextAlignment alignment) {
+  switch (alignment) {
+    case TextAlignment::leading:
+      return "leading";
+    case TextAlignment::center:
+      return "centred";
+    case TextAlignment::trailing:
+      return "trailing";
+  }
+  return {};
+}
+
+std::string_view directionWord(LayoutDirection direction) {
+  switch (direction) {
+    case LayoutDirection::leftToRight:
+      return "left-to-right";
+    case LayoutDirection::rightToLeft:
+      return "right-to-left";
+  }
+  return {};
 }
 
 std::string modifierText(const Modifier& modifier, double now);
@@ -114,54 +133,97 @@ std::string modifierText(const Modifier& modifier, double now) {
         } else if constexpr (std::is_same_v<M, RotationEffect>) {
           return "rotated " + number(m.degrees) + "°";
         } else if constexpr (std::is_same_v<M, MultilineTextAlignment>) {
-          return m.alignment == TextAlignment::trailing ? "lines trailing"
-                 : m.alignment == TextAlignment::center ? "lines centred"
-                                                        : "lines leading";
+          return "lines " + std::string(textAlignmentWord(m.alignment));
         } else if constexpr (std::is_same_v<M, LayoutDirectionModifier>) {
-          return m.value == LayoutDirection::rightToLeft ? "right-to-left" : "left-to-right";
+          return std::string(directionWord(m.value));
         } else if constexpr (std::is_same_v<M, ActivityBackgroundTint>) {
           return "background tint " + colorName(m.color);
-        } else if constexpr (std::is_same_v<M, ActivitySystemActionForegroundColor>) {
-          return "system action colour " + colorName(m.color);
         } else {
-          return "";
+          static_assert(std::is_same_v<M, ActivitySystemActionForegroundColor>);
+          return "system action colour " + colorName(m.color);
         }
       },
       modifier);
 }
 
-// The label of a button, flattened: "🔒 Cancel order".
+void appendEscape(std::string& out, const char* format, unsigned value) {
+  char escape[8];
+  std::snprintf(escape, sizeof escape, format, value);
+  out += escape;
+}
+
+// True for what a terminal would act on rather than show: C0 and C1 controls, DEL, and the
+// bidirectional overrides and isolates, which reorder what follows them.
+bool actsOnTheTerminal(char32_t code) {
+  return code < 0x20 || (code >= 0x7f && code <= 0x9f) || (code >= 0x202a && code <= 0x202e) ||
+         (code >= 0x2066 && code <= 0x2069);
+}
+
+// `text` with every character that acts on the terminal shown as a visible escape ("\u001b"),
+// and a byte that begins no valid UTF-8 sequence as "\xff". With `quotes`, also escapes '"',
+// '\\' and the line break ("\n"), so that a quoted text ends only at its closing quote.
+std::string visible(std::string_view text, bool quotes) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = byte < 0x80           ? 1
+                               : (byte >> 5) == 0x6  ? 2
+                               : (byte >> 4) == 0xe  ? 3
+                               : (byte >> 3) == 0x1e ? 4
+                                                     : 0;
+    bool valid = length > 0 && i + length <= text.size();
+    char32_t code = length == 1 ? byte : byte & (0x7fu >> length);
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      valid = (next & 0xc0) == 0x80;
+      code = (code << 6) | (next & 0x3fu);
+    }
+    if (!valid) {
+      appendEscape(out, "\\x%02x", byte);
+      ++i;
+      continue;
+    }
+    if (quotes && code == '\n') {
+      out += "\\n";
+    } else if (quotes && (code == '"' || code == '\\')) {
+      out += '\\';
+      out += static_cast<char>(code);
+    } else if (actsOnTheTerminal(code)) {
+      appendEscape(out, "\\u%04x", static_cast<unsigned>(code));
+    } else {
+      out.append(text.substr(i, length));
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string quoted(std::string_view text) { return "\"" + visible(text, true) + "\""; }
+
+// The label of a button, flattened, its texts quoted: 🔒 "Cancel order".
 void flattenLabel(const View& view, std::string& out) {
   std::visit(
       [&](const auto& k) {
         using K = std::decay_t<decltype(k)>;
         if constexpr (std::is_same_v<K, Text>) {
-          out += (out.empty() ? "" : " ") + k.text;
+          out += (out.empty() ? "" : " ") + quoted(k.text);
         } else if constexpr (std::is_same_v<K, Image>) {
-          out += (out.empty() ? "" : " ") +
-                 (k.systemName == "lock.fill" ? std::string("🔒") : "[" + k.systemName + "]");
+          out += (out.empty() ? "" : " ") + (k.systemName == "lock.fill"
+                                                 ? std::string("🔒")
+                                                 : "[" + visible(k.systemName, false) + "]");
         } else if constexpr (std::is_same_v<K, HStack> || std::is_same_v<K, VStack> ||
                              std::is_same_v<K, ZStack> || std::is_same_v<K, ForEach>) {
           for (const auto& child : k.children) flattenLabel(child, out);
-        } else if constexpr (std::is_same_v<K, Link>) {
+        } else if constexpr (std::is_same_v<K, TimerText> || std::is_same_v<K, Circle> ||
+                             std::is_same_v<K, Capsule> || std::is_same_v<K, EmptyView>) {
+          // No words: a label's timer or shape shows in the lines below the button's.
+        } else {
+          static_assert(std::is_same_v<K, Link>);
           flattenLabel(*k.label, out);
         }
       },
       view.kind);
-}
-
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '"') {
-      out += "\\\"";
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 void describe(const View& view, int depth, double now, std::string& out) {
@@ -186,7 +248,7 @@ void describe(const View& view, int depth, double now, std::string& out) {
           return "timer " + timerTextAt(k, now) +
                  (k.countsDown ? " counting down" : " counting up");
         } else if constexpr (std::is_same_v<K, Image>) {
-          return "symbol " + k.systemName;
+          return "symbol " + visible(k.systemName, false);
         } else if constexpr (std::is_same_v<K, Circle>) {
           return "circle";
         } else if constexpr (std::is_same_v<K, Capsule>) {
@@ -197,9 +259,10 @@ void describe(const View& view, int depth, double now, std::string& out) {
           children = &k.children;
           return "each of " + std::to_string(k.children.size());
         } else {
+          static_assert(std::is_same_v<K, Link>);
           std::string label;
           flattenLabel(*k.label, label);
-          return "button [" + label + "] → " + k.destination;
+          return "button [" + label + "] → " + visible(k.destination, false);
         }
       },
       view.kind);
@@ -214,41 +277,12 @@ void describe(const View& view, int depth, double now, std::string& out) {
   }
 }
 
-std::string_view positionName(ExpandedRegionPosition position) {
-  switch (position) {
-    case ExpandedRegionPosition::leading:
-      return "leading";
-    case ExpandedRegionPosition::trailing:
-      return "trailing";
-    case ExpandedRegionPosition::center:
-      return "center";
-    case ExpandedRegionPosition::bottom:
-      return "bottom";
-  }
-  return "?";
-}
-
 }  // namespace
 
 std::string colorName(const Color& color) {
-  struct Named {
-    Color color;
-    const char* name;
-  };
-  // The accents by tone word, and the plain colours the presentations use.
-  static constexpr Named names[] = {
-      {{1.0, 0.3, 0.37, 1}, "red (danger)"},
-      {{1.0, 0.62, 0.11, 1}, "amber (warning)"},
-      {{0.13, 0.77, 0.37, 1}, "green (positive)"},
-      {{0.18, 0.42, 1.0, 1}, "blue (default)"},
-      {{1, 1, 1, 1}, "white"},
-      {{0, 0, 0, 1}, "black"},
-  };
-  for (const auto& n : names) {
-    if (n.color.red == color.red && n.color.green == color.green && n.color.blue == color.blue) {
-      return color.opacity == 1 ? std::string(n.name)
-                                : std::string(n.name) + " " + percent(color.opacity);
-    }
+  if (const auto named = ui::namedColor(color.withOpacity(1))) {
+    return color.opacity == 1 ? std::string(*named)
+                              : std::string(*named) + " " + percent(color.opacity);
   }
   return "rgb(" + number(color.red) + ", " + number(color.green) + ", " + number(color.blue) + ")" +
          (color.opacity == 1 ? "" : " " + percent(color.opacity));
@@ -268,8 +302,8 @@ std::string renderText(const Presentations& presentations, double now) {
   };
   section("Lock screen", presentations.lockScreen);
   for (const auto& region : presentations.dynamicIsland.expanded) {
-    section("Dynamic Island, expanded " + std::string(positionName(region.position)) +
-                " (priority " + number(region.priority) + ")",
+    section("Dynamic Island, expanded " + std::string(name(region.position)) + " (priority " +
+                number(region.priority) + ")",
             region.content);
   }
   section("Dynamic Island, compact leading", presentations.dynamicIsland.compactLeading);

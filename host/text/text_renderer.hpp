@@ -7,12 +7,13 @@
 
 namespace corvlin::host {
 
-// Texts as drawn, colours named by tone, buttons with their deep links, and timers as the
-// host shows them at `now` (seconds since 1970).
+// Texts as drawn, the toolkit's named colours by name, buttons with their deep links, and timers as
+// the host shows them at `now` (seconds since 1970).
 std::string renderText(const ui::Presentations& presentations, double now);
 std::string renderText(const ui::View& view, double now);
 
-// "amber (warning)", "white 75%", or the components for a colour without a name.
+// "white", "black 75%": the toolkit's name; the components for any other colour, such as
+// "rgb(1, 0.62, 0.11)" (the extension's palette is its own, and this host does not know it).
 std::string colorName(const ui::Color& color);
 
 }  // namespace corvlin::host

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "model/coding.hpp"
@@ -130,6 +131,37 @@ TEST(Runner, PinnedNowOverridesTheRealClock) {
   EXPECT_NE(expectedAt(T0), expectedAt(later));
 }
 
+// What serve() wrote and how it ended, reading `input` `chunk` bytes at a time.
+struct Served {
+  std::string out;
+  std::size_t writes = 0;
+  Result<std::size_t, ServeFailure> result{std::size_t{0}};
+};
+
+Served serveBytes(std::string_view input, std::size_t chunk = 1 << 16) {
+  Served served;
+  const ReadSome read = [&](char* buffer, std::size_t size) -> Result<std::size_t, std::string> {
+    const std::size_t n = std::min({size, chunk, input.size()});
+    std::copy_n(input.data(), n, buffer);
+    input.remove_prefix(n);
+    return n;
+  };
+  const WriteAll write = [&](std::string_view bytes) -> Result<std::size_t, std::string> {
+    ++served.writes;
+    served.out += bytes;
+    return bytes.size();
+  };
+  served.result = serve(CorvlinLiveActivityWidget{}.body(), read, write, unreadClock);
+  return served;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 TEST(Runner, ServesOneAnswerLinePerRequestLine) {
   struct Case {
     const char* name;
@@ -147,18 +179,118 @@ TEST(Runner, ServesOneAnswerLinePerRequestLine) {
         R"({"presentations":)", R"({"error":{"kind":"keyNotFound")"}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::istringstream in(c.input);
-    std::ostringstream out;
-    serve(CorvlinLiveActivityWidget{}.body(), in, out, unreadClock);
-    std::istringstream answers(out.str());
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(answers, line);) lines.push_back(line);
-    ASSERT_EQ(lines.size(), c.starts.size());
-    EXPECT_TRUE(out.str().empty() || out.str().back() == '\n');
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      EXPECT_EQ(lines[i].rfind(c.starts[i], 0), 0u) << lines[i];
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 16}) {
+      SCOPED_TRACE(std::string(c.name) + ", chunks of " + std::to_string(chunk));
+      const Served served = serveBytes(c.input, chunk);
+      ASSERT_TRUE(served.result.ok()) << served.result.error().message;
+      EXPECT_EQ(served.result.value(), c.starts.size());
+      EXPECT_EQ(served.writes, c.starts.size());  // one write per answer
+      const auto lines = linesOf(served.out);
+      ASSERT_EQ(lines.size(), c.starts.size());
+      EXPECT_TRUE(served.out.empty() || served.out.back() == '\n');
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].rfind(c.starts[i], 0), 0u) << lines[i];
+      }
     }
+  }
+}
+
+TEST(Runner, AnswersAnOverlongLineWithOneErrorAndGoesOn) {
+  const std::string tooLong = requestError(
+      "dataCorrupted",
+      ("The request line is longer than " + std::to_string(maxRequestLineBytes) + " bytes.")
+          .c_str());
+  // A valid request padded with spaces to exactly `length` bytes.
+  const auto requestOf = [](std::size_t length) {
+    std::string line = R"({"contentState":{"title":"big"},"now":1767225510})";
+    line.append(length - line.size(), ' ');
+    return line;
+  };
+  const std::string next = R"({"contentState":{"title":"next"},"now":1767225510})";
+  struct Case {
+    const char* name;
+    std::string line;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"at the bound", requestOf(maxRequestLineBytes), false},
+      {"one byte over", requestOf(maxRequestLineBytes + 1), true},
+      {"far over", std::string(3 * maxRequestLineBytes, 'x'), true},
+  };
+  for (const auto& c : cases) {
+    for (const char* end : {"\n", ""}) {
+      for (std::size_t chunk : {std::size_t{4093}, std::size_t{1} << 16}) {
+        SCOPED_TRACE(std::string(c.name) + (*end ? "" : ", last") + ", chunks of " +
+                     std::to_string(chunk));
+        const std::string input = *end ? c.line + "\n" + next + "\n" : c.line;
+        const Served served = serveBytes(input, chunk);
+        ASSERT_TRUE(served.result.ok());
+        const auto lines = linesOf(served.out);
+        ASSERT_EQ(lines.size(), *end ? 2u : 1u);
+        if (c.refused) {
+          EXPECT_EQ(lines[0], tooLong);
+        } else {
+          EXPECT_EQ(lines[0].rfind(R"({"presentations":)", 0), 0u);
+        }
+        if (*end) {
+          EXPECT_EQ(lines[1].rfind(R"({"presentations":)", 0), 0u);
+        }
+      }
+    }
+  }
+}
+
+TEST(Runner, AnswersEachRequestBeforeReadingMore) {
+  const std::string request = R"({"contentState":{"title":"now"},"now":1767225510})"
+                              "\n";
+  std::string out;
+  int reads = 0;
+  const ReadSome read = [&](char* buffer, std::size_t) -> Result<std::size_t, std::string> {
+    if (++reads == 1) {
+      std::copy(request.begin(), request.end(), buffer);
+      return request.size();
+    }
+    EXPECT_EQ(linesOf(out).size(), 1u) << "the request was not answered before the next read";
+    return std::size_t{0};
+  };
+  const WriteAll write = [&](std::string_view bytes) -> Result<std::size_t, std::string> {
+    out += bytes;
+    return bytes.size();
+  };
+  const auto served = serve(CorvlinLiveActivityWidget{}.body(), read, write, unreadClock);
+  ASSERT_TRUE(served.ok());
+  EXPECT_EQ(reads, 2);
+}
+
+TEST(Runner, AReadOrWriteFailureIsNeverTheEndOfInput) {
+  const std::string request = R"({"contentState":{"title":"a"},"now":1767225510})"
+                              "\n";
+  struct Case {
+    const char* name;
+    bool readFails;  // else the second write fails
+    const char* says;
+  };
+  const Case cases[] = {
+      {"read", true, "cannot read the requests: Input/output error"},
+      {"write", false, "cannot write an answer: No space left on device"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int reads = 0;
+    int writes = 0;
+    const ReadSome read = [&](char* buffer, std::size_t) -> Result<std::size_t, std::string> {
+      if (++reads > 2 && c.readFails) return Failure{std::string("Input/output error")};
+      std::copy(request.begin(), request.end(), buffer);
+      return request.size();
+    };
+    const WriteAll write = [&](std::string_view bytes) -> Result<std::size_t, std::string> {
+      if (++writes > 1 && !c.readFails) return Failure{std::string("No space left on device")};
+      return bytes.size();
+    };
+    const auto served = serve(CorvlinLiveActivityWidget{}.body(), read, write, unreadClock);
+    ASSERT_FALSE(served.ok());
+    EXPECT_EQ(served.error().message, c.says);
+    EXPECT_EQ(served.error().answered, c.readFails ? 2u : 1u);
   }
 }
 

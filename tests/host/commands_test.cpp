@@ -159,8 +159,8 @@ TEST(HostRender, ShowsAllSevenPresentationsOfTheDefaultActivity) {
   for (const char* part :
        {"Lock screen", "expanded leading", "expanded trailing", "expanded bottom",
         "compact leading", "compact trailing", "minimal", "\"Order 42 is on its way\"",
-        "amber (warning)", "timer 1:30 counting down",
-        "corvlin://live-activity/action?actionId=cancel", "button [🔒 Cancel order]",
+        "rgb(1, 0.62, 0.11)", "timer 1:30 counting down",
+        "corvlin://live-activity/action?actionId=cancel", "button [🔒 \"Cancel order\"]",
         "right-to-left"}) {
     EXPECT_NE(text.out.find(part), std::string::npos) << part << "\n" << text.out;
   }
@@ -272,6 +272,8 @@ TEST(HostRender, SurvivesAFailingExtension) {
       {"garbage", "is not one line of JSON"},
       {"no-newline", "not a complete line"},
       {"wrong-shape", "neither \"presentations\" nor \"error\""},
+      {"malformed-view", R"(no valid view description: {"error":{"kind":"typeMismatch",)"
+                         R"("codingPath":["dynamicIsland","expanded",2,"content","children",1],)"},
       {"huge", "larger than 8388608 bytes"},
       {"answer-then-hang", "did not exit at the end of its input", "300"},
   };

@@ -1,7 +1,6 @@
 #include "host_test_support.hpp"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "host/extension/child_process.hpp"
 
 extern char** environ;
 
@@ -25,16 +26,6 @@ std::string slurp(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-// Puts `fd` at `target` in the child; only async-signal-safe calls.
-void place(int fd, int target) {
-  if (fd == target) {
-    ::fcntl(fd, F_SETFD, 0);  // keep it across exec
-  } else {
-    ::dup2(fd, target);
-    ::close(fd);
-  }
 }
 }  // namespace
 
@@ -53,19 +44,17 @@ HostRun runHost(const std::vector<std::string>& arguments, const HostSetup& setu
                     err = std::string(dir) + "/err";
   std::ofstream(in, std::ios::binary) << setup.input;
 
-  // Everything the child needs is made before fork: after it, only system calls.
-  const std::string host = binPath("corvlin-host");
-  std::vector<std::string> args{host};
-  args.insert(args.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
-  envStrings.insert(envStrings.end(), setup.env.begin(), setup.env.end());
-  std::vector<char*> envp;
-  for (auto& e : envStrings) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  host::SpawnOptions options;
+  // A file-size limit applies to the host and what it starts, and to nothing here.
+  if (setup.fileSizeLimit) {
+    options.arguments = {"/usr/bin/prlimit", "--fsize=" + std::to_string(*setup.fileSizeLimit),
+                         "--"};
+  }
+  options.arguments.push_back(binPath("corvlin-host"));
+  options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+  options.environment.emplace();
+  for (char** e = environ; *e; ++e) options.environment->emplace_back(*e);
+  options.environment->insert(options.environment->end(), setup.env.begin(), setup.env.end());
 
   int pipeEnds[2] = {-1, -1};
   if (setup.out == Stdout::brokenPipe) {
@@ -90,30 +79,16 @@ HostRun runHost(const std::vector<std::string>& arguments, const HostSetup& setu
   }
 
   HostRun run;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    place(inFd, 0);
-    if (outFd >= 0) {
-      place(outFd, 1);
-    } else {
-      ::close(1);
-    }
-    place(errFd, 2);
-    if (setup.fileSizeLimit) {
-      const rlimit limit{static_cast<rlim_t>(*setup.fileSizeLimit),
-                         static_cast<rlim_t>(*setup.fileSizeLimit)};
-      ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ::execve(host.c_str(), argv.data(), envp.data());
-    ::_exit(127);
+  options.input = inFd;
+  options.output = outFd >= 0 ? outFd : host::SpawnOptions::closed;
+  options.error = errFd;
+  if (auto child = host::ChildGroup::spawn(options)) {
+    const auto exit = child.value().waitUntil(host::ChildGroup::Clock::time_point::max());
+    const int status = exit ? exit->status : 0;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   for (int fd : {inFd, outFd, errFd}) {
     if (fd >= 0) ::close(fd);
-  }
-  if (pid > 0) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   run.out = slurp(out);
   run.err = slurp(err);

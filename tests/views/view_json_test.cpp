@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string_view>
+#include <type_traits>
+
+#include "views/toolkit/view_names.hpp"
 
 namespace corvlin {
 namespace {
@@ -12,16 +16,16 @@ using namespace ui;
 constexpr double inf = std::numeric_limits<double>::infinity();
 
 // Reads a view, or with `presentations` all seven presentations, and returns the reader's error.
-std::string errorOf(const std::string& text, bool presentations = false) {
+DecodingError errorOf(const std::string& text, bool presentations = false) {
   simdjson::dom::parser parser;
   simdjson::dom::element element;
-  if (parser.parse(text).get(element) != simdjson::SUCCESS) return "not JSON";
+  if (parser.parse(text).get(element) != simdjson::SUCCESS) return {};
   if (presentations) {
-    const auto read = presentationsFromJson(element);
-    return read ? "" : read.error();
+    auto read = presentationsFromJson(element);
+    return read ? DecodingError{} : std::move(read).error();
   }
-  const auto read = viewFromJson(element);
-  return read ? "" : read.error();
+  auto read = viewFromJson(element);
+  return read ? DecodingError{} : std::move(read).error();
 }
 
 // A tree holding every kind of view and modifier, with values away from the defaults.
@@ -80,39 +84,129 @@ TEST(ViewJson, ReadsBackEveryViewAndModifier) {
   EXPECT_EQ(*read, tree);
 }
 
-TEST(ViewJson, ReaderNamesWhereTheFaultIs) {
+TEST(ViewJson, ReaderGivesTheKindAndPathOfTheFault) {
+  using Kind = DecodingError::Kind;
   const std::string empty = R"({"type":"EmptyView","modifiers":[]})";
+  auto island = [&](const std::string& third) {
+    return R"({"lockScreen":)" + empty + R"(,"dynamicIsland":{"expanded":[)" +
+           R"({"position":"leading","priority":0,"content":)" + empty + "}," +
+           R"({"position":"trailing","priority":0,"content":)" + empty + "}," + third +
+           R"(],"compactLeading":)" + empty + R"(,"compactTrailing":)" + empty + R"(,"minimal":)" +
+           empty + "}}";
+  };
+  auto at = [](std::size_t index) { return CodingPathElement(index); };
   struct Case {
     std::string json;
-    const char* error;
+    Kind kind;
+    CodingPath path;
+    const char* description = "";
     bool presentations = false;
   };
   const Case cases[] = {
-      {R"([])", "expected an object"},
-      {R"({"type":"Foo","modifiers":[]})", R"(unknown view type "Foo")"},
-      {R"({"type":"Text","text":"a"})", R"(missing member "modifiers")"},
+      {"[]", Kind::typeMismatch, {}, "Dictionary"},
+      {R"({"type":"Foo","modifiers":[]})", Kind::dataCorrupted, {"type"}, R"("Foo")"},
+      {R"({"modifiers":[]})", Kind::keyNotFound, {"type"}},
+      {R"({"type":"Text","text":"a"})", Kind::keyNotFound, {"modifiers"}},
+      {R"({"type":"Text","text":null,"modifiers":[]})", Kind::valueNotFound, {"text"}},
       {R"({"type":"HStack","alignment":"top","spacing":"8","children":[],"modifiers":[]})",
-       "spacing: expected a number"},
+       Kind::typeMismatch,
+       {"spacing"},
+       "Double"},
+      {R"({"type":"HStack","alignment":"leading","spacing":0,"children":[],"modifiers":[]})",
+       Kind::dataCorrupted,
+       {"alignment"},
+       "vertical alignment"},
+      {R"({"type":"TimerText","lower":0,"upper":1,"countsDown":1,"showsHours":true,"modifiers":[]})",
+       Kind::typeMismatch,
+       {"countsDown"},
+       "Bool"},
       {R"({"type":"ZStack","alignment":"center","children":[{"type":"Circle","modifiers":[]},{"type":"Foo"}],"modifiers":[]})",
-       R"(children[1]: unknown view type "Foo")"},
-      {R"({"type":"Circle","modifiers":[{"type":"padding","edges":["top","left"],"length":1}]})",
-       R"(modifiers[0].edges[1]: unknown edge "left")"},
-      {R"({"type":"Circle","modifiers":[{"type":"flexFrame","maxWidth":"wide","alignment":"center"}]})",
-       R"(modifiers[0].maxWidth: expected a number or "infinity")"},
+       Kind::dataCorrupted,
+       {"children", at(1), "type"}},
       {R"({"type":"Link","destination":"u","children":[],"modifiers":[]})",
-       "children: a Link has exactly one child, its label"},
-      {R"({"lockScreen":)" + empty +
-           R"(,"dynamicIsland":{"expanded":[{"position":"top","priority":0,"content":)" + empty +
-           R"(}],"compactLeading":)" + empty + R"(,"compactTrailing":)" + empty + R"(,"minimal":)" +
-           empty + "}}",
-       R"(dynamicIsland.expanded[0].position: unknown region position "top")", true},
+       Kind::dataCorrupted,
+       {"children"},
+       "exactly one child"},
+      {R"({"type":"Circle","modifiers":[{"type":"padding","edges":["top","left"],"length":1}]})",
+       Kind::dataCorrupted,
+       {"modifiers", at(0), "edges", at(1)},
+       R"("left")"},
+      {R"({"type":"Circle","modifiers":[{"type":"flexFrame","maxWidth":"wide","alignment":"center"}]})",
+       Kind::dataCorrupted,
+       {"modifiers", at(0), "maxWidth"},
+       "infinity"},
+      {R"({"type":"Circle","modifiers":[{"type":"font","style":"caption","monospacedDigit":false,"weight":"bold"}]})",
+       Kind::dataCorrupted,
+       {"modifiers", at(0), "weight"},
+       "font weight"},
+      {R"({"type":"Circle","modifiers":[{"type":"fill","color":{"red":1,"green":1,"opacity":1}}]})",
+       Kind::keyNotFound,
+       {"modifiers", at(0), "color", "blue"}},
+      {R"({"type":"Circle","modifiers":[{"type":"stroke","color":{"red":1,"green":1,"blue":1,"opacity":1},"lineWidth":1,"lineCap":"butt","lineJoin":"miter","miterLimit":1,"dash":[1,null],"dashPhase":0}]})",
+       Kind::typeMismatch,
+       {"modifiers", at(0), "dash", at(1)}},
+      {R"({"type":"Circle","modifiers":[{"type":"glow"}]})",
+       Kind::dataCorrupted,
+       {"modifiers", at(0), "type"},
+       "modifier type"},
+      {R"({"type":"Circle","modifiers":[{"type":"background","content":{"type":"Circle","modifiers":[{}]},"alignment":"center"}]})",
+       Kind::keyNotFound,
+       {"modifiers", at(0), "content", "modifiers", at(0), "type"}},
+      {island(R"({"position":"top","priority":0,"content":)" + empty + "}"),
+       Kind::dataCorrupted,
+       {"dynamicIsland", "expanded", at(2), "position"},
+       "region position",
+       true},
+      {island(
+           R"({"position":"bottom","priority":0,"content":{"type":"HStack","alignment":"center","spacing":0,"children":[)" +
+           empty + R"(,7],"modifiers":[]}})"),
+       Kind::typeMismatch,
+       {"dynamicIsland", "expanded", at(2), "content", "children", at(1)},
+       "",
+       true},
       {R"({"lockScreen":{"type":"Circle","modifiers":[7]}})",
-       "lockScreen.modifiers[0]: expected an object", true},
+       Kind::typeMismatch,
+       {"lockScreen", "modifiers", at(0)},
+       "",
+       true},
+      {R"({"lockScreen":)" + empty + "}", Kind::keyNotFound, {"dynamicIsland"}, "", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.json);
-    EXPECT_EQ(errorOf(c.json, c.presentations), c.error);
+    const DecodingError error = errorOf(c.json, c.presentations);
+    EXPECT_EQ(error.kind, c.kind) << error;
+    EXPECT_TRUE(error.codingPath == c.path) << error;
+    EXPECT_NE(error.description.find(c.description), std::string::npos) << error;
   }
+}
+
+TEST(ViewJson, ReadsEveryNameBackToItsValue) {
+  auto check = [](auto value) {
+    const std::string_view written = name(value);
+    SCOPED_TRACE(written);
+    EXPECT_FALSE(written.empty());
+    EXPECT_EQ(valueNamed<decltype(value)>(written), value);
+  };
+  // A name written twice reads back as the first value that has it.
+  auto all = [&]<class E>(std::type_identity<E>) {
+    forEachValue<E>([&](E value) { check(value); });
+  };
+  all(std::type_identity<VerticalAlignment>());
+  all(std::type_identity<HorizontalAlignment>());
+  all(std::type_identity<TextAlignment>());
+  all(std::type_identity<TextStyle>());
+  all(std::type_identity<FontWeight>());
+  all(std::type_identity<LayoutDirection>());
+  all(std::type_identity<LineCap>());
+  all(std::type_identity<LineJoin>());
+  all(std::type_identity<RoundedCornerStyle>());
+  all(std::type_identity<ExpandedRegionPosition>());
+  all(std::type_identity<Edge>());
+  forEachValue<VerticalAlignment>([&](VerticalAlignment v) {
+    forEachValue<HorizontalAlignment>([&](HorizontalAlignment h) { check(Alignment{h, v}); });
+  });
+  EXPECT_EQ(valueNamed<LineCap>("Round"), std::nullopt);
+  EXPECT_EQ(valueNamed<Alignment>("centre"), std::nullopt);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "model/json/error.hpp"
 #include "model/json/writer.hpp"
 #include "model/result.hpp"
 #include "views/toolkit/view.hpp"
@@ -21,10 +22,12 @@ std::string toJson(const Presentations& presentations);
 // document without being copied into it.
 void writeJson(json::Writer& writer, const Presentations& presentations);
 
-// Reading the form back. The error names where the fault is, e.g.
-// `dynamicIsland.expanded[0].content.children[1]: unknown view type "Foo"`.
-// Members other than the documented ones are ignored.
-Result<View, std::string> viewFromJson(simdjson::dom::element element);
-Result<Presentations, std::string> presentationsFromJson(simdjson::dom::element element);
+// Reading the form back, on the same keyed containers as the records: a fault is a
+// DecodingError of the same four kinds, its coding path e.g.
+// ["dynamicIsland","expanded",0,"content","children",1,"type"] for an unknown view type.
+// A missing or null pauseTime or font weight reads as none; members other than the documented
+// ones are ignored.
+Result<View, DecodingError> viewFromJson(simdjson::dom::element element);
+Result<Presentations, DecodingError> presentationsFromJson(simdjson::dom::element element);
 
 }  // namespace corvlin::ui

@@ -1,0 +1,277 @@
+// Writing the view description's JSON form: one line, members in a fixed order.
+#include <cmath>
+#include <ostream>
+#include <string_view>
+
+#include "model/json/writer.hpp"
+#include "views/toolkit/view_json.hpp"
+#include "views/toolkit/view_keys.hpp"
+#include "views/toolkit/view_names.hpp"
+
+namespace corvlin::ui {
+namespace {
+
+template <class... F>
+struct Overloaded : F... {
+  using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+template <json::CodingKey Key>
+void key(json::Writer& w, Key k) {
+  w.key(json::stringValue(k));
+}
+
+void number(json::Writer& w, double value) {
+  if (std::isfinite(value)) {
+    w.number(value);
+  } else {
+    w.null();
+  }
+}
+
+template <json::CodingKey Key>
+void numberMember(json::Writer& w, Key k, double value) {
+  key(w, k);
+  number(w, value);
+}
+
+template <json::CodingKey Key, class E>
+void named(json::Writer& w, Key k, E value) {
+  key(w, k);
+  w.string(name(value));
+}
+
+template <json::CodingKey Key>
+void colorMember(json::Writer& w, Key k, const Color& color) {
+  key(w, k);
+  w.beginObject();
+  numberMember(w, ColorKeys::red, color.red);
+  numberMember(w, ColorKeys::green, color.green);
+  numberMember(w, ColorKeys::blue, color.blue);
+  numberMember(w, ColorKeys::opacity, color.opacity);
+  w.endObject();
+}
+
+void writeView(json::Writer& w, const View& view);
+
+void childrenMember(json::Writer& w, const std::vector<View>& children) {
+  key(w, ViewKeys::children);
+  w.beginArray();
+  for (const auto& child : children) writeView(w, child);
+  w.endArray();
+}
+
+void writeModifier(json::Writer& w, const Modifier& modifier) {
+  using K = ModifierKeys;
+  w.beginObject();
+  key(w, K::type);
+  w.string(modifierTypeNames[modifier.index()]);
+  std::visit(
+      Overloaded{
+          [&](const Padding& m) {
+            key(w, K::edges);
+            w.beginArray();
+            forEachValue<Edge>([&](Edge edge) {
+              if ((m.edges & edge) != 0) w.string(name(edge));
+            });
+            w.endArray();
+            numberMember(w, K::length, m.length);
+          },
+          [&](const Frame& m) {
+            numberMember(w, K::width, m.width);
+            numberMember(w, K::height, m.height);
+            named(w, K::alignment, m.alignment);
+          },
+          [&](const FlexFrame& m) {
+            key(w, K::maxWidth);
+            if (std::isinf(m.maxWidth) && m.maxWidth > 0) {
+              w.string("infinity");
+            } else {
+              number(w, m.maxWidth);
+            }
+            named(w, K::alignment, m.alignment);
+          },
+          [&](const FontModifier& m) {
+            named(w, K::style, m.font.style);
+            key(w, K::monospacedDigit);
+            w.boolean(m.font.monospacedDigit);
+            key(w, K::weight);
+            if (m.font.weight) {
+              w.string(name(*m.font.weight));
+            } else {
+              w.null();
+            }
+          },
+          [&](const ForegroundColor& m) { colorMember(w, K::color, m.color); },
+          [&](const Opacity& m) { numberMember(w, K::value, m.value); },
+          [&](const Background& m) {
+            key(w, K::content);
+            writeView(w, *m.content);
+            named(w, K::alignment, m.alignment);
+          },
+          [&](const Fill& m) { colorMember(w, K::color, m.color); },
+          [&](const Stroke& m) {
+            colorMember(w, K::color, m.color);
+            numberMember(w, K::lineWidth, m.lineWidth);
+            named(w, K::lineCap, m.lineCap);
+            named(w, K::lineJoin, m.lineJoin);
+            numberMember(w, K::miterLimit, m.miterLimit);
+            key(w, K::dash);
+            w.beginArray();
+            for (double d : m.dash) number(w, d);
+            w.endArray();
+            numberMember(w, K::dashPhase, m.dashPhase);
+          },
+          [&](const Trim& m) {
+            numberMember(w, K::from, m.from);
+            numberMember(w, K::to, m.to);
+          },
+          [&](const RotationEffect& m) {
+            numberMember(w, K::degrees, m.degrees);
+            key(w, K::anchor);
+            w.beginObject();
+            numberMember(w, UnitPointKeys::x, m.anchor.x);
+            numberMember(w, UnitPointKeys::y, m.anchor.y);
+            w.endObject();
+          },
+          [&](const MultilineTextAlignment& m) { named(w, K::alignment, m.alignment); },
+          [&](const LayoutDirectionModifier& m) { named(w, K::value, m.value); },
+          [&](const ActivityBackgroundTint& m) { colorMember(w, K::color, m.color); },
+          [&](const ActivitySystemActionForegroundColor& m) { colorMember(w, K::color, m.color); },
+      },
+      modifier);
+  w.endObject();
+}
+
+// Members: "type", the kind's own fields, "children" for containers, then "modifiers" last, as
+// they wrap everything before them.
+void writeView(json::Writer& w, const View& view) {
+  using K = ViewKeys;
+  w.beginObject();
+  key(w, K::type);
+  w.string(viewTypeNames[view.kind.index()]);
+  std::visit(Overloaded{
+                 [&](const HStack& v) {
+                   named(w, K::alignment, v.alignment);
+                   numberMember(w, K::spacing, v.spacing);
+                   childrenMember(w, v.children);
+                 },
+                 [&](const VStack& v) {
+                   named(w, K::alignment, v.alignment);
+                   numberMember(w, K::spacing, v.spacing);
+                   childrenMember(w, v.children);
+                 },
+                 [&](const ZStack& v) {
+                   named(w, K::alignment, v.alignment);
+                   childrenMember(w, v.children);
+                 },
+                 [&](const Text& v) {
+                   key(w, K::text);
+                   w.string(v.text);
+                 },
+                 [&](const TimerText& v) {
+                   numberMember(w, K::lower, v.lower);
+                   numberMember(w, K::upper, v.upper);
+                   key(w, K::countsDown);
+                   w.boolean(v.countsDown);
+                   key(w, K::pauseTime);
+                   if (v.pauseTime) {
+                     number(w, *v.pauseTime);
+                   } else {
+                     w.null();
+                   }
+                   key(w, K::showsHours);
+                   w.boolean(v.showsHours);
+                 },
+                 [&](const Image& v) {
+                   key(w, K::systemName);
+                   w.string(v.systemName);
+                 },
+                 [&](const Circle&) {},
+                 [&](const Capsule& v) { named(w, K::style, v.style); },
+                 [&](const EmptyView&) {},
+                 [&](const ForEach& v) { childrenMember(w, v.children); },
+                 [&](const Link& v) {
+                   key(w, K::destination);
+                   w.string(v.destination);
+                   key(w, K::children);
+                   w.beginArray();
+                   writeView(w, *v.label);
+                   w.endArray();
+                 },
+             },
+             view.kind);
+  key(w, K::modifiers);
+  w.beginArray();
+  for (const auto& modifier : view.modifiers) writeModifier(w, modifier);
+  w.endArray();
+  w.endObject();
+}
+
+void writePresentations(json::Writer& w, const Presentations& p) {
+  w.beginObject();
+  key(w, PresentationsKeys::lockScreen);
+  writeView(w, p.lockScreen);
+  key(w, PresentationsKeys::dynamicIsland);
+  w.beginObject();
+  key(w, IslandKeys::expanded);
+  w.beginArray();
+  for (const auto& region : p.dynamicIsland.expanded) {
+    w.beginObject();
+    named(w, RegionKeys::position, region.position);
+    numberMember(w, RegionKeys::priority, region.priority);
+    key(w, RegionKeys::content);
+    writeView(w, region.content);
+    w.endObject();
+  }
+  w.endArray();
+  key(w, IslandKeys::compactLeading);
+  writeView(w, p.dynamicIsland.compactLeading);
+  key(w, IslandKeys::compactTrailing);
+  writeView(w, p.dynamicIsland.compactTrailing);
+  key(w, IslandKeys::minimal);
+  writeView(w, p.dynamicIsland.minimal);
+  w.endObject();
+  w.endObject();
+}
+
+}  // namespace
+
+std::string toJson(const View& view) {
+  json::Writer w;
+  writeView(w, view);
+  return w.take();
+}
+
+std::string toJson(const Presentations& presentations) {
+  json::Writer w;
+  w.reserve(8192);  // the seven presentations of a typical activity take about 7 KB
+  writePresentations(w, presentations);
+  return w.take();
+}
+
+void writeJson(json::Writer& writer, const Presentations& presentations) {
+  writePresentations(writer, presentations);
+}
+
+std::ostream& operator<<(std::ostream& out, const Color& color) {
+  json::Writer w;
+  w.beginObject();
+  colorMember(w, ModifierKeys::color, color);
+  w.endObject();
+  return out << w.str();
+}
+
+std::ostream& operator<<(std::ostream& out, const View& view) { return out << toJson(view); }
+
+std::ostream& operator<<(std::ostream& out, const DynamicIsland& island) {
+  return out << toJson(Presentations{emptyView(), island});
+}
+
+std::ostream& operator<<(std::ostream& out, const Presentations& presentations) {
+  return out << toJson(presentations);
+}
+
+}  // namespace corvlin::ui
