@@ -13,31 +13,26 @@ struct Pending {
   std::string request;
 };
 
-// Answers `pending` with as few processes as the extension allows: all in one when it
-// survives; else halves, down to the one request a failure belongs to.
+// Asks one extension process for every pending request in turn. When it fails, that step
+// shows the failure and the next request goes to a new process.
 void answer(const std::string& executable, const std::vector<Pending>& pending,
             const ExtensionLimits& limits, std::vector<ReplayedStep>& out) {
-  if (pending.empty()) return;
-  std::vector<std::string> requests;
-  requests.reserve(pending.size());
-  for (const Pending& p : pending) requests.push_back(p.request);
-  auto answers = exchangeWithExtension(executable, requests, limits);
-  if (answers) {
-    for (std::size_t i = 0; i < pending.size(); ++i) {
-      out[pending[i].step].rendered->outcome = readAnswer(answers.value()[i]);
+  std::optional<ExtensionProcess> process;
+  for (const Pending& p : pending) {
+    ActivityOutcome& outcome = out[p.step].rendered->outcome;
+    if (!process || !process->running()) {
+      auto started = ExtensionProcess::start(executable);
+      if (!started) {
+        outcome = std::move(started).error();
+        continue;
+      }
+      process.emplace(std::move(started).value());
     }
-    return;
+    auto line = process->ask(p.request, limits);
+    outcome = line ? readAnswer(line.value()) : ActivityOutcome(std::move(line).error());
   }
-  // An extension that cannot start or hangs would do so again for every half: no splitting.
-  const auto kind = answers.error().kind;
-  if (pending.size() == 1 || kind == ExtensionFailure::Kind::cannotStart ||
-      kind == ExtensionFailure::Kind::timedOut) {
-    for (const Pending& p : pending) out[p.step].rendered->outcome = answers.error();
-    return;
-  }
-  const auto middle = pending.begin() + static_cast<std::ptrdiff_t>(pending.size() / 2);
-  answer(executable, {pending.begin(), middle}, limits, out);
-  answer(executable, {middle, pending.end()}, limits, out);
+  // Every answer is in; how the extension then exits changes none of them.
+  if (process && process->running()) (void)process->finish(limits);
 }
 
 }  // namespace

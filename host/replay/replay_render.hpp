@@ -18,9 +18,8 @@ struct ReplayedStep {
   std::optional<RenderedActivity> rendered;
 };
 
-// Sends the request of every visible step to one extension process. When the process fails,
-// the steps it answered keep their answers; the rest go to a new process, split so that the
-// step it failed on is found and shows the failure, and every other step still renders.
+// Sends the request of every visible step, one after another, to one extension process. When
+// the process fails, that step shows the failure and the next step's request goes to a new one.
 std::vector<ReplayedStep> renderSteps(const std::string& executable,
                                       std::vector<updates::Step> steps,
                                       const ExtensionLimits& limits);

@@ -69,6 +69,17 @@ int main() {
   std::string mode = fault ? fault : "";
   std::string line;
   if (mode == "exit-at-start") return 3;
+  // by-title for every line, as the real extension serves one request after another.
+  if (mode == "by-title-each") {
+    while (std::getline(std::cin, line)) {
+      if (faultNamedIn(line) == "crash") {
+        std::signal(SIGSEGV, SIG_DFL);
+        std::raise(SIGSEGV);
+      }
+      std::cout << validAnswer << "\n" << std::flush;
+    }
+    return 0;
+  }
   if (!std::getline(std::cin, line)) return 0;
   if (mode == "warm-by-title") {
     // A warm process: every request chooses by its title, as with by-title, until one crashes.
