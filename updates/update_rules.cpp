@@ -81,7 +81,8 @@ void passTime(State& state, Instant until, std::vector<Step>& steps) {
       case StepEvent::start:
       case StepEvent::update:
       case StepEvent::end:
-        break;  // records, never due by time alone
+        // Records are not due by time; nextDue never names them.
+        break;
     }
     steps.push_back(makeStep(state, std::nullopt, due->event, Applied{reason}));
   }

@@ -4,25 +4,21 @@
 
 #include <simdjson.h>
 
-#include <string_view>
+#include <optional>
 #include <vector>
 
 #include "host/checks/warning.hpp"
+#include "model/instant.hpp"
 #include "updates/envelope.hpp"
 
 namespace corvlin::host {
 
-// A timestamp, stale date, dismissal date or timer instant above this is taken for
-// milliseconds: as seconds it would lie past the year 5000.
-inline constexpr double millisecondsThreshold = 1e11;
-
-// Warnings on an envelope that decoded from `root` ({"aps":...}): unknown members of "aps"
-// first, then the others in member order; paths from the envelope's root.
+// Warnings on an envelope that decoded from `root` ({"aps":...}), paths from the envelope's
+// root: unknown members of "aps", its dates in milliseconds, a dismissal date on an event other
+// than "end", then the content state's and the attributes' own warnings under their members.
+// Those that depend on the instant the activity is drawn for need `renderAt`.
 std::vector<Warning> envelopeWarnings(simdjson::dom::element root,
-                                      const updates::Envelope& envelope);
-
-// The key of `known` nearest to `name`: equal ignoring case, or within two edits; empty when
-// none is that near.
-std::string_view nearestKey(std::string_view name, const std::vector<std::string_view>& known);
+                                      const updates::Envelope& envelope,
+                                      std::optional<Instant> renderAt = std::nullopt);
 
 }  // namespace corvlin::host

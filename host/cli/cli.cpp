@@ -9,11 +9,11 @@
 namespace corvlin::host {
 
 const char* const usageText =
-    "usage: corvlin-host decode [--attributes] [FILE|-]\n"
+    "usage: corvlin-host decode [--attributes] [--strict] [FILE|-]\n"
     "       corvlin-host render [FILE|-] [--format text|json|html] [--now SECONDS] [--out PATH]\n"
-    "                           [--extension PATH] [--timeout MS]\n"
+    "                           [--extension PATH] [--timeout MS] [--strict]\n"
     "       corvlin-host replay TIMELINE [--format text|json|html] [--out PATH]\n"
-    "                           [--extension PATH] [--timeout MS]\n"
+    "                           [--extension PATH] [--timeout MS] [--strict]\n"
     "       corvlin-host --help\n"
     "\n"
     "decode  Reads one content state, or {\"attributes\":...,\"contentState\":...}, and writes it\n"
@@ -33,6 +33,8 @@ const char* const usageText =
     "line on standard error; in a list, each names its activity, counted from 0.\n"
     "\n"
     "  --attributes      decode a CorvlinLiveActivityAttributes record\n"
+    "  --strict          fail (exit 65) on any warning; warnings are one JSON line each on\n"
+    "                    standard error, and without --strict never change the exit status\n"
     "  --format FORMAT   text, json or html (render, replay)\n"
     "  --now SECONDS     pin the current instant, seconds since 1970 as a JSON number (render)\n"
     "  --out PATH        replace PATH with the rendering, atomically; - is standard output\n"
@@ -93,6 +95,8 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     } else if (arg == "--attributes") {
       if (render) return Failure{std::string("--attributes is an option of decode")};
       options.attributes = true;
+    } else if (arg == "--strict") {
+      options.strict = true;
     } else if (arg == "--format" || arg == "--now" || arg == "--out" || arg == "--extension" ||
                arg == "--timeout") {
       if (auto bad = renderOnly()) return Failure{*bad};

@@ -26,6 +26,7 @@ struct Options {
   enum class Command { help, decode, render, replay } command = Command::help;
   std::optional<std::string> file;  // absent: the embedded payload; "-": standard input
   bool attributes = false;          // decode: read attributes instead of a content state
+  bool strict = false;              // any warning fails the command (exit 65)
   Format format = Format::text;
   std::optional<double> now;             // seconds since 1970; absent: the real clock
   std::optional<std::string> out;        // absent: standard output

@@ -1,4 +1,5 @@
 // decode: reads one payload and writes it back in its coded form, or names what is wrong.
+#include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/diagnostics.hpp"
 #include "host/cli/envelope_command.hpp"
@@ -18,14 +19,14 @@ Result<std::string, std::string> attributesWrittenBack(std::string_view bytes) {
   return std::move(written).value();
 }
 
-// The line written back in the form it came in, or the error line; the content state is
-// encoded once, for the line and for the budget check.
-Result<std::string, std::string> activityWrittenBack(std::string_view bytes, Environment& env) {
+// The line written back in the form it came in, or the error line; and its warnings.
+Result<std::string, std::string> activityWrittenBack(std::string_view bytes,
+                                                     std::vector<Warning>& warnings) {
   auto decoded = decodeActivity(bytes);
   if (!decoded) return Failure{errorLine(decoded.error())};
   auto coded = encodeActivity(decoded.value());
   if (!coded) return Failure{errorJson(coded.error())};
-  if (auto warning = budgetWarning(coded.value().contentState.size())) env.err << *warning << "\n";
+  warnings = payloadWarnings(bytes, Payload{false, {decoded.value()}}, std::nullopt).front();
   if (decoded.value().wrapped) return wrappedJson(coded.value());
   return std::move(coded).value().contentState;
 }
@@ -38,13 +39,18 @@ int runDecode(const Options& options, Environment& env) {
   if (!bytes) return bytes.error();
   if (!options.attributes && isEnvelope(bytes.value()))
     return runDecodeEnvelope(bytes.value(), env);
+  std::vector<Warning> warnings;
   auto line = options.attributes ? attributesWrittenBack(bytes.value())
-                                 : activityWrittenBack(bytes.value(), env);
+                                 : activityWrittenBack(bytes.value(), warnings);
   if (!line) {
     env.err << line.error() << "\n";
     return exitDataError;
   }
-  return emit(std::nullopt, line.value() + "\n", env);
+  if (options.attributes) warnings = attributesDocumentWarnings(bytes.value());
+  for (const auto& warning : warnings) env.err << warningJson(warning) << "\n";
+  const int written = emit(std::nullopt, line.value() + "\n", env);
+  if (written != exitOk) return written;
+  return options.strict && !warnings.empty() ? int(exitDataError) : int(exitOk);
 }
 
 }  // namespace corvlin::host

@@ -61,13 +61,4 @@ std::string extensionFailureLine(const ExtensionFailure& failure,
   return writer.take();
 }
 
-std::optional<std::string> budgetWarning(std::size_t bytes, std::optional<std::size_t> activity) {
-  if (bytes <= activityDataBudgetBytes) return std::nullopt;
-  // Prose for people, so the activity is counted from 1 as the text and the page count it.
-  const std::string which = activity ? "activity " + std::to_string(*activity + 1) + ": " : "";
-  return "corvlin-host: warning: " + which + "the coded content state is " + std::to_string(bytes) +
-         " bytes, over the " + std::to_string(activityDataBudgetBytes) +
-         "-byte budget for an activity's data; the phone would refuse this update";
-}
-
 }  // namespace corvlin::host

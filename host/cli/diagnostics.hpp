@@ -22,12 +22,4 @@ std::string errorLine(const DecodingError& error, std::optional<std::size_t> act
 std::string extensionFailureLine(const ExtensionFailure& failure,
                                  std::optional<std::size_t> activity = {});
 
-// The platform refuses an activity whose coded content state is larger than this.
-inline constexpr std::size_t activityDataBudgetBytes = 4096;
-
-// The warning for a coded content state of `bytes`, or nothing within the budget. `activity`
-// is its place in a list, counted from 0.
-std::optional<std::string> budgetWarning(std::size_t bytes,
-                                         std::optional<std::size_t> activity = {});
-
 }  // namespace corvlin::host

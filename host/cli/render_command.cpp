@@ -2,6 +2,7 @@
 // presents what it got.
 #include <simdjson.h>
 
+#include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/diagnostics.hpp"
 #include "host/cli/render_output.hpp"
@@ -27,9 +28,16 @@ Activity defaultActivityAt(double now) {
   return activity;
 }
 
+struct LoadedPayload {
+  std::string bytes;  // the document, which the warnings read as it was written
+  Payload payload;
+};
+
 // The payload's activities, or the exit status after saying why there are none.
-Result<Payload, int> loadActivities(const Options& options, double now, Environment& env) {
-  if (!options.file) return Payload{false, {defaultActivityAt(now)}};
+Result<LoadedPayload, int> loadActivities(const Options& options, double now, Environment& env) {
+  if (!options.file) {
+    return LoadedPayload{std::string(defaultActivity()), Payload{false, {defaultActivityAt(now)}}};
+  }
   auto bytes = loadPayload(options.file, {}, env);
   if (!bytes) return Failure{bytes.error()};
   auto payload = decodePayload(bytes.value());
@@ -37,26 +45,31 @@ Result<Payload, int> loadActivities(const Options& options, double now, Environm
     env.err << errorLine(payload.error()) << "\n";
     return Failure{int(exitDataError)};
   }
-  return std::move(payload).value();
+  return LoadedPayload{std::move(bytes).value(), std::move(payload).value()};
 }
 
 }  // namespace
 
 int runRender(const Options& options, Environment& env) {
   const double now = options.now.value_or(env.realNow);
-  auto payload = loadActivities(options, now, env);
-  if (!payload) return payload.error();
+  auto loaded = loadActivities(options, now, env);
+  if (!loaded) return loaded.error();
+  const Payload& payload = loaded.value().payload;
 
   ExtensionLimits limits;
   if (options.timeoutMs) limits.timeout = std::chrono::milliseconds(*options.timeoutMs);
   const std::string extension = options.extension.value_or(env.defaultExtension);
-  const auto rendered = renderActivities(extension, payload.value().entries, now, limits);
+  // The page switches to the extension's later answer when its own clock reaches that instant.
+  auto rendered =
+      renderActivities(extension, payload.entries, now, limits, options.format == Format::html);
+  auto warnings = payloadWarnings(loaded.value().bytes, payload, Instant{now});
+  for (std::size_t i = 0; i < rendered.size(); ++i) rendered[i].warnings = std::move(warnings[i]);
 
-  const RenderVerdict verdict = decideRender(rendered, payload.value().isList);
+  const RenderVerdict verdict = decideRender(rendered, payload.isList, options.strict);
   for (const auto& line : verdict.diagnostics) env.err << line << "\n";
   if (!verdict.writesOutput) return verdict.status;
   const int written =
-      emit(options.out, presentRender(rendered, payload.value().isList, options.format, now), env);
+      emit(options.out, presentRender(rendered, payload.isList, options.format, now), env);
   if (written != exitOk) return written;
   if (options.out) env.err << "corvlin-host: wrote " << *options.out << "\n";
   return verdict.status;

@@ -15,23 +15,34 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
-// One activity in the JSON form: its presentations, or the line that says why there are none
-// (a list's array index already names the activity).
-std::string json(const ActivityOutcome& outcome) {
-  return std::visit(Overloaded{
-                        [](const ui::Presentations& p) { return ui::toJson(p); },
-                        [](const DecodingError& e) { return errorLine(e); },
-                        [](const ExtensionFailure& f) { return extensionFailureLine(f); },
-                    },
-                    outcome);
+// One activity in the JSON form: {"presentations":{...},"warnings":[...]}, with
+// "extensionFailure" in place of "presentations" when the extension failed, or the decoding
+// error's {"error":{...}} (a list's array index already names the activity). Each warning is
+// the same {"warning":{...}} object as its line on standard error.
+std::string json(const RenderedActivity& activity) {
+  std::string out = std::visit(
+      Overloaded{
+          [](const ui::Presentations& p) { return "{\"presentations\":" + ui::toJson(p); },
+          [](const DecodingError& e) { return errorLine(e); },
+          [](const ExtensionFailure& f) {
+            std::string line = extensionFailureLine(f);
+            line.pop_back();  // reopened below, for the warnings
+            return line;
+          },
+      },
+      activity.outcome);
+  if (std::holds_alternative<DecodingError>(activity.outcome)) return out;
+  out += ",\"warnings\":[";
+  for (std::size_t i = 0; i < activity.warnings.size(); ++i) {
+    out += (i ? "," : "") + warningJson(activity.warnings[i]);
+  }
+  return out + "]}";
 }
 
 std::string json(const std::vector<RenderedActivity>& rendered, bool isList) {
-  if (!isList) return json(rendered.front().outcome) + "\n";
+  if (!isList) return json(rendered.front()) + "\n";
   std::string out = "[";
-  for (std::size_t i = 0; i < rendered.size(); ++i) {
-    out += (i ? "," : "") + json(rendered[i].outcome);
-  }
+  for (std::size_t i = 0; i < rendered.size(); ++i) out += (i ? "," : "") + json(rendered[i]);
   return out + "]\n";
 }
 

@@ -8,15 +8,18 @@
 
 namespace corvlin::host {
 
-RenderVerdict decideRender(const std::vector<RenderedActivity>& rendered, bool isList) {
+RenderVerdict decideRender(const std::vector<RenderedActivity>& rendered, bool isList,
+                           bool strict) {
   RenderVerdict verdict;
+  bool anyWarning = false;
   bool anyDecodingError = false;
   bool anyExtensionFailure = false;
   for (std::size_t i = 0; i < rendered.size(); ++i) {
     const std::optional<std::size_t> activity =
         isList ? std::optional<std::size_t>(i) : std::nullopt;
-    if (auto warning = budgetWarning(rendered[i].codedStateBytes, activity)) {
-      verdict.diagnostics.push_back(std::move(*warning));
+    for (const auto& warning : rendered[i].warnings) {
+      anyWarning = true;
+      verdict.diagnostics.push_back(warningJson(warning));
     }
     std::visit(
         [&](const auto& outcome) {
@@ -41,6 +44,9 @@ RenderVerdict decideRender(const std::vector<RenderedActivity>& rendered, bool i
     verdict.status = exitDataError;
   }
   verdict.writesOutput = isList || verdict.status == exitOk;
+  // The presentations are still written: --strict is for CI, which wants the status and the
+  // same output as without it.
+  if (strict && anyWarning && verdict.status == exitOk) verdict.status = exitDataError;
   return verdict;
 }
 

@@ -16,6 +16,9 @@ struct RenderVerdict {
   std::vector<std::string> diagnostics;  // lines for standard error, in the activities' order
 };
 
-RenderVerdict decideRender(const std::vector<RenderedActivity>& rendered, bool isList);
+// Each activity's warnings are one JSON line each; with `strict`, any warning fails (65) unless
+// a failure already decides the status. Without it, warnings never change the status.
+RenderVerdict decideRender(const std::vector<RenderedActivity>& rendered, bool isList,
+                           bool strict = false);
 
 }  // namespace corvlin::host

@@ -35,23 +35,45 @@ ActivityOutcome readAnswer(const std::string& line) {
   return malformed("holds neither \"presentations\" nor \"error\"");
 }
 
+std::optional<double> answerChangesAt(const ContentState& state, double now) {
+  const Clock clock = state.clock(Instant{now});
+  const auto* running = std::get_if<Clock::Running>(&clock.value);
+  if (!running || !running->countsDown) return std::nullopt;
+  const Instant end = running->upper;
+  if (!std::holds_alternative<Clock::Elapsed>(state.clock(end).value)) return std::nullopt;
+  return end.timeIntervalSince1970;
+}
+
 std::vector<RenderedActivity> renderActivities(const std::string& executable,
                                                const std::vector<DecodedActivity>& activities,
-                                               double now, const ExtensionLimits& limits) {
+                                               double now, const ExtensionLimits& limits,
+                                               bool askAgainAtChange) {
   std::vector<RenderedActivity> results;
   results.reserve(activities.size());
   for (const auto& activity : activities) {
     if (!activity) {
-      results.push_back({activity.error(), 0});
+      results.push_back(renderedAs(activity.error()));
       continue;
     }
-    // Encoded once: for the request, and for the budget check. A state decoded from JSON
-    // holds no value that JSON cannot carry, so encoding succeeds.
+    // A state decoded from JSON holds no value that JSON cannot carry, so encoding succeeds.
     const CodedActivity coded = encodeActivity(activity.value()).value();
-    auto answers = exchangeWithExtension(executable, {requestLine(coded, now)}, limits);
-    ActivityOutcome outcome =
-        answers ? readAnswer(answers.value().front()) : ActivityOutcome(std::move(answers).error());
-    results.push_back({std::move(outcome), coded.contentState.size()});
+    std::vector<std::string> requests{requestLine(coded, now)};
+    const auto changesAt =
+        askAgainAtChange ? answerChangesAt(activity.value().state, now) : std::nullopt;
+    if (changesAt) requests.push_back(requestLine(coded, *changesAt));
+    auto answers = exchangeWithExtension(executable, requests, limits);
+    if (!answers) {
+      results.push_back(renderedAs(std::move(answers).error()));
+      continue;
+    }
+    RenderedActivity rendered = renderedAs(readAnswer(answers.value().front()));
+    if (changesAt && std::holds_alternative<ui::Presentations>(rendered.outcome)) {
+      auto later = readAnswer(answers.value().back());
+      if (auto* presentations = std::get_if<ui::Presentations>(&later)) {
+        rendered.later = RenderedActivity::Later{*changesAt, std::move(*presentations)};
+      }
+    }
+    results.push_back(std::move(rendered));
   }
   return results;
 }

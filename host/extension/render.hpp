@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "host/checks/warning.hpp"
 #include "host/extension/activity.hpp"
 #include "host/extension/extension_process.hpp"
 #include "views/toolkit/view.hpp"
@@ -18,16 +20,37 @@ using ActivityOutcome = std::variant<ui::Presentations, DecodingError, Extension
 
 struct RenderedActivity {
   ActivityOutcome outcome;
-  std::size_t codedStateBytes = 0;  // size of the coded content state; 0 when it did not decode
+
+  // The extension's answer at the next instant where it changes, when it was asked for.
+  struct Later {
+    double at = 0;
+    ui::Presentations presentations;
+  };
+  std::optional<Later> later;
+  std::vector<Warning> warnings;  // what the phone would show differently from what was meant
 };
+
+// An activity with this outcome and nothing more.
+inline RenderedActivity renderedAs(ActivityOutcome outcome) {
+  RenderedActivity activity;
+  activity.outcome = std::move(outcome);
+  return activity;
+}
+
+// The first instant after `now` at which the answer for `state` changes in more than a running
+// timer's text: the end of a countdown, after which its buttons go. Absent when there is none,
+// as for a countdown held to a day from now, which is still running a day on.
+std::optional<double> answerChangesAt(const ContentState& state, double now);
 
 // Reads one answer line of the extension: presentations, its error, or what is wrong with it.
 ActivityOutcome readAnswer(const std::string& line);
 
 // Asks the extension at `executable` for the presentations of each activity at `now`, one
-// process per activity so that one failure leaves the others.
+// process per activity so that one failure leaves the others. With `askAgainAtChange`, the same
+// process is also asked for the answer at answerChangesAt, which fills `later`.
 std::vector<RenderedActivity> renderActivities(const std::string& executable,
                                                const std::vector<DecodedActivity>& activities,
-                                               double now, const ExtensionLimits& limits);
+                                               double now, const ExtensionLimits& limits,
+                                               bool askAgainAtChange = false);
 
 }  // namespace corvlin::host

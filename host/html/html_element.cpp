@@ -103,6 +103,8 @@ void write(const Element& e, GeneratedStyles& styles, std::string& out) {
   if (!classes.empty()) out += " class=\"" + escape(classes) + "\"";
   for (const auto& [name, value] : e.attributes) out += " " + name + "=\"" + escape(value) + "\"";
   out += ">";
+  // A void element has no content and no end tag.
+  if (e.tag == "input" || e.tag == "br" || e.tag == "meta") return;
   out += escape(e.text);
   for (const auto& child : e.children) write(child, styles, out);
   out += "</" + e.tag + ">";

@@ -16,8 +16,10 @@ namespace {
 using html::Element;
 using html::element;
 
-// The frames the phone gives the presentations, in points.
+// The frames the phone gives the presentations, in points. The lock screen is as wide as the
+// phone's screen allows, chosen on the page.
 constexpr double lockScreenWidth = 371;
+constexpr double lockScreenWidths[] = {371, 408};
 
 Element textElement(std::string tag, std::string text, std::vector<std::string> classes = {}) {
   Element e = element(std::move(tag), std::move(classes));
@@ -47,6 +49,7 @@ Element lockScreen(const ui::View& view, double now) {
   Element card = element("div", {"lock-screen"});
   card.setAttribute("data-testid", "lock-screen");
   card.setAttribute("dir", "ltr");
+  card.setAttribute("data-measure", "lock screen");
   // The activity modifiers hand the host the card's background and its own controls' colour.
   if (auto tint = html::activityBackgroundTint(view)) {
     card.setStyle("background-color", html::cssColor(*tint));
@@ -85,6 +88,7 @@ Element expandedIsland(const ui::DynamicIsland& island, double now) {
   Element shape = element("div", {"island", "island-expanded"});
   shape.setAttribute("data-testid", "island-expanded");
   shape.setAttribute("dir", "ltr");
+  shape.setAttribute("data-measure", "expanded");
   std::string names;
   for (const auto& r : island.expanded) {
     const std::string name(positionName(r.position));
@@ -106,8 +110,10 @@ Element compactIsland(const ui::DynamicIsland& island, double now) {
   shape.setAttribute("dir", "ltr");
   Element leading = region("compact-piece", "compact-leading", island.compactLeading, now);
   leading.setAttribute("aria-label", "compact leading");
+  leading.setAttribute("data-measure", "compact leading");
   Element trailing = region("compact-piece", "compact-trailing", island.compactTrailing, now);
   trailing.setAttribute("aria-label", "compact trailing");
+  trailing.setAttribute("data-measure", "compact trailing");
   Element camera = element("div", {"camera-area"});
   camera.setAttribute("aria-hidden", "true");
   camera.children.push_back(element("div", {"camera-lens"}));
@@ -128,7 +134,9 @@ Element minimalIsland(const ui::DynamicIsland& island, double now) {
   Element shape = element("div", {"island", "island-minimal"});
   shape.setAttribute("data-testid", "island-minimal");
   shape.setAttribute("dir", "ltr");
-  shape.children.push_back(region("minimal-piece", "minimal", island.minimal, now));
+  Element piece = region("minimal-piece", "minimal", island.minimal, now);
+  piece.setAttribute("data-measure", "minimal");
+  shape.children.push_back(std::move(piece));
   Element f = figure("minimal", "Minimal");
   f.children.push_back(std::move(shape));
   return f;
@@ -143,6 +151,40 @@ Element failure(std::string headline, std::string detail) {
   return box;
 }
 
+Element presentationsRow(const ui::Presentations& p, double now) {
+  Element row = element("div", {"presentations"});
+  row.children.push_back(lockScreen(p.lockScreen, now));
+  row.children.push_back(expandedIsland(p.dynamicIsland, now));
+  row.children.push_back(compactIsland(p.dynamicIsland, now));
+  row.children.push_back(minimalIsland(p.dynamicIsland, now));
+  return row;
+}
+
+// Each warning with its path and hint, under the activity it belongs to.
+Element warningsPanel(const std::vector<Warning>& warnings) {
+  Element panel = element("div", {"warnings"});
+  panel.setAttribute("data-testid", "warnings");
+  panel.setAttribute("role", "note");
+  const std::size_t n = warnings.size();
+  panel.children.push_back(textElement(
+      "h3", std::to_string(n) + (n == 1 ? " warning" : " warnings") +
+                ": the phone would show this differently from what the payload most likely means"));
+  Element list = element("ul");
+  for (const auto& w : warnings) {
+    Element item = element("li", {"warning"});
+    item.setAttribute("data-kind", std::string(kindName(w.kind)));
+    Element head = element("div", {"warning-head"});
+    head.children.push_back(textElement("code", describePath(w.codingPath), {"warning-path"}));
+    head.children.push_back(textElement("span", std::string(kindName(w.kind)), {"warning-kind"}));
+    item.children.push_back(std::move(head));
+    item.children.push_back(textElement("p", w.description, {"warning-description"}));
+    if (!w.hint.empty()) item.children.push_back(textElement("p", w.hint, {"warning-hint"}));
+    list.children.push_back(std::move(item));
+  }
+  panel.children.push_back(std::move(list));
+  return panel;
+}
+
 Element activitySection(const RenderedActivity& activity, std::size_t index, std::size_t count,
                         double now) {
   Element section = element("section", {"activity"});
@@ -152,6 +194,14 @@ Element activitySection(const RenderedActivity& activity, std::size_t index, std
   section.setAttribute("aria-label", name);
   section.children.push_back(textElement("h2", name));
   section.children.push_back(presentationsRow(activity, now));
+  if (activity.later) {
+    // The extension's answer from the instant it changes; the page's clock swaps it in then.
+    Element later = element("template", {"later-answer"});
+    later.setAttribute("data-at", html::number(activity.later->at));
+    later.children.push_back(presentationsRow(activity.later->presentations, activity.later->at));
+    section.children.push_back(std::move(later));
+  }
+  if (!activity.warnings.empty()) section.children.push_back(warningsPanel(activity.warnings));
   return section;
 }
 
@@ -160,10 +210,7 @@ Element activitySection(const RenderedActivity& activity, std::size_t index, std
 Element presentationsRow(const RenderedActivity& activity, double now) {
   Element row = element("div", {"presentations"});
   if (const auto* p = std::get_if<ui::Presentations>(&activity.outcome)) {
-    row.children.push_back(lockScreen(p->lockScreen, now));
-    row.children.push_back(expandedIsland(p->dynamicIsland, now));
-    row.children.push_back(compactIsland(p->dynamicIsland, now));
-    row.children.push_back(minimalIsland(p->dynamicIsland, now));
+    row = presentationsRow(*p, now);
   } else if (const auto* e = std::get_if<DecodingError>(&activity.outcome)) {
     row.children.push_back(failure("The content state does not decode",
                                    std::string(kindName(e->kind)) + " at " +
@@ -202,6 +249,25 @@ Element appPanel() {
   return panel;
 }
 
+// Radio buttons for the lock screen's width; the script applies the choice and measures again.
+Element widthChoice() {
+  Element choice = element("fieldset", {"width-choice"});
+  choice.setAttribute("data-testid", "width-choice");
+  choice.children.push_back(textElement("legend", "Lock screen width"));
+  for (double width : lockScreenWidths) {
+    Element label = element("label");
+    Element input = element("input");
+    input.setAttribute("type", "radio");
+    input.setAttribute("name", "lock-screen-width");
+    input.setAttribute("value", html::number(width));
+    if (width == lockScreenWidth) input.setAttribute("checked", "");
+    label.children.push_back(std::move(input));
+    label.children.push_back(textElement("span", html::number(width) + " pt"));
+    choice.children.push_back(std::move(label));
+  }
+  return choice;
+}
+
 // "2024-05-01 12:00:00 UTC", for the page's header.
 std::string utcText(double seconds) {
   if (!std::isfinite(seconds) || std::fabs(seconds) > 1e13) return html::number(seconds) + " s";
@@ -224,6 +290,7 @@ std::string renderHtml(const std::vector<RenderedActivity>& activities, double n
                ". Timers run on from that instant with this page's own clock; buttons open "
                "their deep link in the panel standing in for the app."));
   page.children.push_back(std::move(header));
+  page.children.push_back(widthChoice());
 
   Element canvas = element("main", {"canvas"});
   canvas.setAttribute("data-testid", "canvas");

@@ -49,9 +49,7 @@ std::vector<ReplayedStep> renderSteps(const std::string& executable,
       // Decoded from JSON, so it holds nothing that JSON cannot carry.
       const CodedActivity coded =
           encodeActivity(Activity{shown->attributes, shown->content, false}).value();
-      RenderedActivity rendered;
-      rendered.codedStateBytes = coded.contentState.size();
-      replayed.rendered = std::move(rendered);
+      replayed.rendered = RenderedActivity{};
       pending.push_back({out.size(), requestLine(coded, replayed.step.at.timeIntervalSince1970)});
     }
     out.push_back(std::move(replayed));

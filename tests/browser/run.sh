@@ -25,6 +25,8 @@ apt_install() {
 # Debian's Chromium drives the tests; no browser is ever downloaded.
 [ -x /usr/bin/chromium ] || apt_install chromium
 command -v node >/dev/null && command -v npm >/dev/null || apt_install nodejs npm
+# Emoji in a payload's texts are drawn from the colour emoji font in the page's font stack.
+dpkg -s fonts-noto-color-emoji >/dev/null 2>&1 || apt_install fonts-noto-color-emoji
 if [ ! -d "$here/node_modules/playwright-core" ]; then
   (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
 fi
@@ -50,6 +52,7 @@ render ring-quarter 0 "$here/payloads/ring-quarter.json" --now "$now"
 render timers 0 "$here/payloads/timers.json" --now "$now"
 render actions 0 "$here/payloads/actions.json" --now "$now"
 render several 65 "$here/payloads/several.json" --now "$now"  # its second activity does not decode
+render honest 0 "$here/payloads/honest.json" --now "$now"  # overflow, a long timer, a countdown ending
 
 # replay NAME TIMELINE EXPECTED_STATUS: the replay page of a timeline kept in tests/data.
 replay() {

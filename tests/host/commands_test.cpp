@@ -167,7 +167,7 @@ TEST(HostRender, ShowsAllSevenPresentationsOfTheDefaultActivity) {
 
   const HostRun json = runHost({"render", "--now", pinnedNow, "--format", "json"});
   ASSERT_EQ(json.status, 0) << json.err;
-  EXPECT_EQ(json.out.rfind("{\"lockScreen\":", 0), 0u) << json.out;
+  EXPECT_EQ(json.out.rfind("{\"presentations\":{\"lockScreen\":", 0), 0u) << json.out;
   EXPECT_EQ(lineCount(json.out), "1");
 }
 

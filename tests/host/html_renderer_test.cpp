@@ -48,10 +48,9 @@ std::string between(const std::string& text, const std::string& open, const std:
 // An activity whose lock screen and island show the given title, with a ticking timer.
 RenderedActivity working(const std::string& title = "Order 42") {
   const View timer{TimerText{now, now + 90, true, std::nullopt, true}, {}};
-  return {Presentations{
-              hstack(VerticalAlignment::center, 14, {text(title)}),
-              {{{ExpandedRegionPosition::bottom, 0, text(title)}}, circle(), timer, circle()}},
-          0};
+  return renderedAs(Presentations{
+      hstack(VerticalAlignment::center, 14, {text(title)}),
+      {{{ExpandedRegionPosition::bottom, 0, text(title)}}, circle(), timer, circle()}});
 }
 
 TEST(HtmlEscape, NoMarkupCharacterSurvives) {
@@ -145,12 +144,12 @@ TEST(HtmlPage, PolicyAdmitsExactlyTheEmbeddedStyleAndScript) {
 }
 
 TEST(HtmlPage, EachActivityOrItsErrorStandsInItsPlace) {
-  const RenderedActivity broken{DecodingError{DecodingError::Kind::typeMismatch,
-                                              {std::size_t{1}, "title"},
-                                              "Expected to decode String but found <number>."},
-                                0};
-  const RenderedActivity crashed{
-      ExtensionFailure{ExtensionFailure::Kind::crashed, "the extension crashed"}, 0};
+  const RenderedActivity broken =
+      renderedAs(DecodingError{DecodingError::Kind::typeMismatch,
+                               {std::size_t{1}, "title"},
+                               "Expected to decode String but found <number>."});
+  const RenderedActivity crashed =
+      renderedAs(ExtensionFailure{ExtensionFailure::Kind::crashed, "the extension crashed"});
   const std::string page = renderHtml({working("First"), broken, working("Third"), crashed}, now);
 
   EXPECT_EQ(count(page, "data-testid=\"activity\""), 4u);

@@ -7,58 +7,76 @@
 namespace corvlin::host {
 namespace {
 
-const RenderedActivity shown{ui::Presentations{}, 120};
-const RenderedActivity overBudget{ui::Presentations{}, 5000};
-const RenderedActivity refused{
-    DecodingError{DecodingError::Kind::keyNotFound, {std::string("title")}, "No title."}, 0};
-const RenderedActivity crashed{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}, 90};
+const RenderedActivity shown = renderedAs(ui::Presentations{});
+const RenderedActivity refused = renderedAs(
+    DecodingError{DecodingError::Kind::keyNotFound, {std::string("title")}, "No title."});
+const RenderedActivity crashed =
+    renderedAs(ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"});
+const RenderedActivity warned = [] {
+  RenderedActivity activity = renderedAs(ui::Presentations{});
+  activity.warnings.push_back(
+      {Warning::Kind::overBudget, {}, "The coded content state is 5000 bytes.", ""});
+  return activity;
+}();
+const std::string warningLine = R"({"warning":{"kind":"overBudget","codingPath":[],)"
+                                R"("description":"The coded content state is 5000 bytes."}})";
 
 TEST(RenderVerdict, DecidesStatusOutputAndLines) {
   struct Case {
     const char* name;
     std::vector<RenderedActivity> rendered;
     bool isList;
+    bool strict;
     int status;
     bool writesOutput;
     std::vector<std::string> diagnostics;
   };
   const Case cases[] = {
-      {"one shown", {shown}, false, 0, true, {}},
-      {"one over the budget still shows",
-       {overBudget},
+      {"one shown", {shown}, false, false, 0, true, {}},
+      {"a warning never changes the status", {warned}, false, false, 0, true, {warningLine}},
+      {"with --strict a warning fails, and the output is still written",
+       {warned},
        false,
-       0,
        true,
-       {"corvlin-host: warning: the coded content state is 5000 bytes, over the 4096-byte budget "
-        "for an activity's data; the phone would refuse this update"}},
+       65,
+       true,
+       {warningLine}},
       {"one refused shows nothing",
        {refused},
+       false,
        false,
        65,
        false,
        {R"({"error":{"kind":"keyNotFound","codingPath":["title"],"description":"No title."}})"}},
-      {"one crashed shows nothing", {crashed}, false, 69, false, {"corvlin-host: it crashed"}},
+      {"one crashed shows nothing",
+       {crashed},
+       false,
+       false,
+       69,
+       false,
+       {"corvlin-host: it crashed"}},
       {"a list shows every activity and names the failed one",
        {shown, refused, shown},
        true,
+       false,
        65,
        true,
        {R"({"error":{"kind":"keyNotFound","codingPath":["title"],"description":"No title.",)"
         R"("activity":1}})"}},
       {"in a list the extension's failure decides the status",
-       {refused, crashed, overBudget},
+       {refused, crashed, warned},
+       true,
        true,
        69,
        true,
        {R"({"error":{"kind":"keyNotFound","codingPath":["title"],"description":"No title.",)"
         R"("activity":0}})",
         R"({"extensionFailure":{"kind":"crashed","description":"it crashed","activity":1}})",
-        "corvlin-host: warning: activity 3: the coded content state is 5000 bytes, over the "
-        "4096-byte budget for an activity's data; the phone would refuse this update"}},
+        warningLine}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const RenderVerdict verdict = decideRender(c.rendered, c.isList);
+    const RenderVerdict verdict = decideRender(c.rendered, c.isList, c.strict);
     EXPECT_EQ(verdict.status, c.status);
     EXPECT_EQ(verdict.writesOutput, c.writesOutput);
     EXPECT_EQ(verdict.diagnostics, c.diagnostics);

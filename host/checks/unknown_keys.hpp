@@ -1,0 +1,35 @@
+// Members that no record reads, with a hint at the key that was probably meant.
+#pragma once
+
+#include <simdjson.h>
+
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "host/checks/warning.hpp"
+#include "model/coding_keys.hpp"
+
+namespace corvlin::host {
+
+// The known key that `name` most likely misspells: one that matches ignoring ASCII case, else
+// the nearest within two edits (insertions, deletions, substitutions, swaps of neighbours,
+// ignoring case) that leaves at least one character of `name` unchanged; the first in `known`
+// on a tie. Absent when none is that near.
+std::optional<std::string_view> nearestKey(std::string_view name,
+                                           std::span<const std::string_view> known);
+
+// An unknownKey warning for each member of `object` whose name is not in `known`, in document
+// order; each path is `at` followed by the member's name.
+std::vector<Warning> unknownKeyWarnings(simdjson::dom::object object,
+                                        std::span<const std::string_view> known,
+                                        const CodingPath& at, std::string_view recordName);
+
+template <CodingKey Key>
+std::vector<Warning> unknownKeyWarnings(simdjson::dom::object object, const CodingPath& at,
+                                        std::string_view recordName) {
+  return unknownKeyWarnings(object, json::CodingKeyStrings<Key>::values, at, recordName);
+}
+
+}  // namespace corvlin::host
