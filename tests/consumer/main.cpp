@@ -2,7 +2,6 @@
 // asks the installed widget for its presentations.
 #include <corvlin/app/runner.hpp>
 #include <corvlin/model/coding.hpp>
-
 #include <iostream>
 
 int main() {
