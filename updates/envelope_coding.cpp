@@ -194,12 +194,12 @@ struct ValueEncoder<updates::Sound> {
     if (const auto* name = std::get_if<std::string>(&sound)) {
       return ValueEncoder<std::string>::write(writer, *name, at);
     }
-    const auto& spec = std::get<updates::SoundSpec>(sound);
+    const auto& detail = std::get<updates::SoundSpec>(sound);
     using K = updates::SoundCodingKeys;
     KeyedEncodingContainer<K> container(writer, at);
-    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::critical, spec.critical));
-    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::name, spec.name));
-    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::volume, spec.volume));
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::critical, detail.critical));
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::name, detail.name));
+    CORVLIN_TRY_WRITE(container.encodeIfPresent(K::volume, detail.volume));
     container.finish();
     return std::nullopt;
   }
