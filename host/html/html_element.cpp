@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "model/json/writer.hpp"
+
 namespace corvlin::host::html {
 
 const std::string* Element::attribute(std::string_view name) const {
@@ -113,9 +115,9 @@ void write(const Element& e, GeneratedStyles& styles, std::string& out) {
 std::string number(double value) {
   if (!std::isfinite(value)) return "0";
   if (value == 0) return "0";  // also turns -0 into 0
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
+  std::string out;
+  json::appendNumber(out, value);
+  return out;
 }
 
 }  // namespace corvlin::host::html

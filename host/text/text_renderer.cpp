@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/text/timer_format.hpp"
+#include "model/json/writer.hpp"
 #include "views/toolkit/view_names.hpp"
 
 namespace corvlin::host {
@@ -13,10 +14,11 @@ namespace {
 
 using namespace ui;
 
+// Shortest round-trip form, as every number the project writes.
 std::string number(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%g", value);
-  return buffer;
+  std::string out;
+  json::appendNumber(out, value);
+  return out;
 }
 
 std::string percent(double fraction) { return number(std::round(fraction * 1000) / 10) + "%"; }
