@@ -10,27 +10,6 @@
   const linkOut = document.querySelector('[data-testid="replay-link"]');
   if (sections.length === 0 || !scrubber) return;
 
-  const twoDigits = (n) => (n < 10 ? '0' : '') + n;
-
-  // As the live preview writes timers: M:SS under an hour, H:MM:SS from an hour when hours
-  // are shown; a countdown rounds up and stops at 0:00, a count-up counts whole seconds.
-  function timerText(timer, now) {
-    const d = timer.dataset;
-    const countsDown = d.countsDown === 'true';
-    const at = d.pauseTime !== undefined ? Number(d.pauseTime) : now;
-    let seconds = countsDown ? Number(d.upper) - at : at - Number(d.lower);
-    if (!Number.isFinite(seconds) || seconds < 0) seconds = 0;
-    if (seconds > 1e12) seconds = 1e12;
-    const total = countsDown ? Math.ceil(seconds) : Math.floor(seconds);
-    const hours = Math.floor(total / 3600);
-    const minutes = Math.floor(total / 60) % 60;
-    const secs = total % 60;
-    if (hours > 0 && d.showsHours === 'true') {
-      return hours + ':' + twoDigits(minutes) + ':' + twoDigits(secs);
-    }
-    return Math.floor(total / 60) + ':' + twoDigits(secs);
-  }
-
   let current = -1;
   let stepAt = 0;
   let shownAt = 0;
