@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <climits>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -37,9 +38,8 @@ void holdClosedStandardDescriptors() {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The host itself; main adds only a last word for what no command expects.
+int run(int argc, char** argv) {
   using namespace corvlin::host;
   holdClosedStandardDescriptors();
   // A write to a closed pipe (an extension gone, or `| head`) and a write past the file-size
@@ -82,4 +82,19 @@ int main(int argc, char** argv) {
     }
   }
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Every failure the host expects is an exit status of its own; this is for the rest (memory
+  // running out), which would otherwise end the host without a word.
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& error) {
+    std::cerr << "corvlin-host: " << error.what() << "\n";
+  } catch (...) {
+    std::cerr << "corvlin-host: an unexpected error\n";
+  }
+  return corvlin::host::exitSoftware;
 }

@@ -341,12 +341,11 @@ Element applyModifier(Element e, const Modifier& modifier, const ViewContext& co
             e.setAttribute("dir", std::string(dirAttribute(m.value)));
           }
           return e;
-        } else if constexpr (std::is_same_v<M, MultilineTextAlignment>) {
-          // The texts inside already took their line alignment from the environment.
-          return e;
-        } else if constexpr (std::is_same_v<M, Fill> || std::is_same_v<M, Stroke> ||
-                             std::is_same_v<M, Trim>) {
-          // A shape took these when it was drawn; on any other view they draw nothing.
+        } else if constexpr (std::is_same_v<M, MultilineTextAlignment> || std::is_same_v<M, Fill> ||
+                             std::is_same_v<M, Stroke> || std::is_same_v<M, Trim>) {
+          // The texts inside already took their line alignment from the environment, and a
+          // shape took its fill, stroke and trim when it was drawn; on any other view they
+          // draw nothing.
           return e;
         } else {
           // The activity modifiers go to the host's frame (see activityBackgroundTint).

@@ -23,7 +23,7 @@ struct FileWatch::State : std::enable_shared_from_this<FileWatch::State> {
   std::string name;  // the file's name within its folder
   OnSave onSave;
   bool stopped = false;
-  alignas(inotify_event) std::array<char, 16 * 1024> buffer{};
+  alignas(inotify_event) std::array<char, std::size_t{16} * 1024> buffer{};
 
   State(asio::io_context& io, int fd) : events(io, fd), settle(io) {}
 
@@ -88,7 +88,12 @@ Result<std::unique_ptr<FileWatch>, std::string> FileWatch::start(asio::io_contex
   return std::unique_ptr<FileWatch>(new FileWatch(std::move(state)));
 }
 
-FileWatch::~FileWatch() { stop(); }
+FileWatch::~FileWatch() {
+  try {
+    stop();
+  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing can be reported from a destructor
+  }
+}
 
 void FileWatch::stop() {
   if (state_->stopped) return;

@@ -272,7 +272,12 @@ HttpServer::HttpServer(asio::io_context& io, ActivityBoard& board, ServerLimits 
                        std::function<double()> now, std::function<RandomId()> randomId)
     : shared_(std::make_shared<Shared>(io, board, limits, std::move(now), std::move(randomId))) {}
 
-HttpServer::~HttpServer() { stop(); }
+HttpServer::~HttpServer() {
+  try {
+    stop();
+  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing can be reported from a destructor
+  }
+}
 
 Result<Site, std::string> HttpServer::listen(const std::string& address, std::uint16_t port) {
   beast::error_code ec;
