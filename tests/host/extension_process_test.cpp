@@ -53,7 +53,7 @@ int liveMembersOf(pid_t group) {
 
 // Waits up to two seconds for the group to have no live member.
 bool groupEnds(pid_t group) {
-  for (int i = 0; i < 200 && liveMembersOf(group) > 0; ++i) std::this_thread::sleep_for(10ms);
+  for (int i = 0; i < 1000 && liveMembersOf(group) > 0; ++i) std::this_thread::sleep_for(10ms);
   return liveMembersOf(group) == 0;
 }
 
@@ -252,7 +252,7 @@ TEST(ExtensionProcess, TheHostEndsEveryExtensionGroupWhenItIsStopped) {
     const std::unique_ptr<void, std::function<void(void*)>> endGroup(
         &group, [group](void*) { ::kill(-group, SIGKILL); });
     // Both the extension and the process it started are up.
-    for (int i = 0; i < 200 && liveMembersOf(group) < 2; ++i) std::this_thread::sleep_for(10ms);
+    for (int i = 0; i < 1000 && liveMembersOf(group) < 2; ++i) std::this_thread::sleep_for(10ms);
     ASSERT_EQ(liveMembersOf(group), 2);
     ::kill(hostPid, signal);
     const auto exit = host.value().waitUntil(std::chrono::steady_clock::now() + 10s);
