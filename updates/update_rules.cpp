@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "model/overloaded.hpp"
+
 namespace corvlin::updates {
 namespace {
-
-template <class... Fs>
-struct Overloaded : Fs... {
-  using Fs::operator()...;
-};
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
 
 // A change that time alone will cause, and when.
 struct Due {

@@ -3,17 +3,11 @@
 #include "host/cli/diagnostics.hpp"
 #include "host/html/html_renderer.hpp"
 #include "host/text/text_renderer.hpp"
+#include "model/overloaded.hpp"
 #include "views/toolkit/view_json.hpp"
 
 namespace corvlin::host {
 namespace {
-
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
 
 // One activity in the JSON form: {"presentations":{...},"warnings":[...]}, with
 // "extensionFailure" in place of "presentations" when the extension failed, or the decoding

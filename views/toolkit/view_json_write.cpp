@@ -4,19 +4,13 @@
 #include <string_view>
 
 #include "model/json/writer.hpp"
+#include "model/overloaded.hpp"
 #include "views/toolkit/view_json.hpp"
 #include "views/toolkit/view_keys.hpp"
 #include "views/toolkit/view_names.hpp"
 
 namespace corvlin::ui {
 namespace {
-
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
 
 template <json::CodingKey Key>
 void key(json::Writer& w, Key k) {
