@@ -44,8 +44,14 @@ std::string requestErrorJson(const DecodingError& error) {
   return errorJson(error, ErrorSource::request);
 }
 
-std::string answer(const ActivityConfiguration& configuration, dom::parser& parser,
-                   std::string_view requestLine, const Now& realNow) {
+namespace {
+
+// Writes the presentations into `out` and gives nothing back, or gives back the error answer
+// and leaves `out` as it was.
+std::optional<std::string> writePresentations(json::Writer& out,
+                                              const ActivityConfiguration& configuration,
+                                              dom::parser& parser, std::string_view requestLine,
+                                              const Now& realNow) {
   if (isBlank(requestLine)) {
     return requestErrorJson(requestFault(Kind::dataCorrupted, "The request line is empty."));
   }
@@ -105,13 +111,28 @@ std::string answer(const ActivityConfiguration& configuration, dom::parser& pars
   }
 
   const Now now = pinned ? fixedNow(*pinned) : realNow;
-  json::Writer w;
-  w.reserve(8192);  // the answer for a typical activity is about 7 KB
-  w.beginObject();
-  w.key("presentations");
-  ui::writeJson(w, presentations(configuration, context, now));
-  w.endObject();
-  return w.take();
+  out.beginObject();
+  out.key("presentations");
+  ui::writeJson(out, presentations(configuration, context, now));
+  out.endObject();
+  return std::nullopt;
+}
+
+}  // namespace
+
+void writeAnswer(json::Writer& out, const ActivityConfiguration& configuration, dom::parser& parser,
+                 std::string_view requestLine, const Now& realNow) {
+  if (auto error = writePresentations(out, configuration, parser, requestLine, realNow)) {
+    out.raw(*error);
+  }
+}
+
+std::string answer(const ActivityConfiguration& configuration, dom::parser& parser,
+                   std::string_view requestLine, const Now& realNow) {
+  json::Writer out;
+  out.reserve(8192);  // the answer for a typical activity is about 7 KB
+  writeAnswer(out, configuration, parser, requestLine, realNow);
+  return out.take();
 }
 
 std::string answer(std::string_view requestLine, const Now& realNow) {
@@ -123,27 +144,46 @@ Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configurati
                                         const ReadSome& read, const WriteAll& write,
                                         const Now& realNow) {
   dom::parser parser;
-  std::size_t answered = 0;
+  std::size_t answered = 0;  // answers written out
+  std::size_t ready = 0;     // answers waiting in `pending`
   const auto fail = [&](std::string message) {
     return Failure{ServeFailure{std::move(message), answered}};
   };
-  // One answer, with its line break, in one write.
+  // Answers gather here and go out in one write as soon as no further whole request is
+  // waiting in what was read, so that a host sending many requests is not held back by one
+  // system call per answer, while a lone request is answered at once.
+  json::Writer pending;
+  constexpr std::size_t flushBytes = 64 << 10;
+  const auto flush = [&]() -> std::optional<std::string> {
+    if (ready == 0) return std::nullopt;
+    auto written = write(pending.str());
+    if (!written) return "cannot write an answer: " + written.error();
+    answered += ready;
+    ready = 0;
+    pending.truncate(0);
+    return std::nullopt;
+  };
   const auto respond = [&](std::string_view line, bool tooLong) -> std::optional<std::string> {
-    std::string reply;
+    const std::size_t before = pending.size();
     try {
-      reply = tooLong
-                  ? requestErrorJson(requestFault(
-                        Kind::dataCorrupted, "The request line is longer than " +
-                                                 std::to_string(maxRequestLineBytes) + " bytes."))
-                  : answer(configuration, parser, line, realNow);
-      reply += '\n';
+      if (tooLong) {
+        pending.raw(requestErrorJson(requestFault(
+            Kind::dataCorrupted,
+            "The request line is longer than " + std::to_string(maxRequestLineBytes) + " bytes.")));
+      } else {
+        writeAnswer(pending, configuration, parser, line, realNow);
+      }
+      pending.raw("\n");
     } catch (const std::bad_alloc&) {
       parser = dom::parser();
-      return "out of memory while answering request line " + std::to_string(answered + 1);
+      pending.truncate(before);  // no half answer goes out
+      const std::string message =
+          "out of memory while answering request line " + std::to_string(answered + ready + 1);
+      if (auto failure = flush()) return failure;
+      return message;
     }
-    auto written = write(reply);
-    if (!written) return "cannot write an answer: " + written.error();
-    ++answered;
+    ++ready;
+    if (pending.size() >= flushBytes) return flush();
     return std::nullopt;
   };
 
@@ -157,6 +197,7 @@ Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configurati
     return fail("out of memory before the first request");
   }
   for (;;) {
+    if (auto failure = flush()) return fail(std::move(*failure));
     auto got = read(buffer.get(), bufferBytes);
     if (!got) return fail("cannot read the requests: " + got.error());
     if (got.value() == 0) break;
@@ -179,7 +220,10 @@ Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configurati
           }
           line.append(piece);
         } catch (const std::bad_alloc&) {
-          return fail("out of memory while reading request line " + std::to_string(answered + 1));
+          std::string message =
+              "out of memory while reading request line " + std::to_string(answered + ready + 1);
+          if (auto failure = flush()) return fail(std::move(*failure));
+          return fail(std::move(message));
         }
       }
       if (newline == std::string_view::npos) break;
@@ -193,6 +237,7 @@ Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configurati
   if (!line.empty() || tooLong) {
     if (auto failure = respond(line, tooLong)) return fail(std::move(*failure));
   }
+  if (auto failure = flush()) return fail(std::move(*failure));
   return answered;
 }
 

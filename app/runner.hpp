@@ -11,6 +11,7 @@
 #include "app/widget.hpp"
 #include "model/instant.hpp"
 #include "model/json/error.hpp"
+#include "model/json/writer.hpp"
 #include "model/result.hpp"
 
 namespace corvlin {
@@ -22,6 +23,11 @@ namespace corvlin {
 // replaced too.
 std::string answer(const ActivityConfiguration& configuration, simdjson::dom::parser& parser,
                    std::string_view requestLine, const Now& realNow);
+
+// The same answer written into `out` after what it already holds (no line break), so that a
+// caller answering many lines reuses one buffer. On std::bad_alloc `out` may hold part of it.
+void writeAnswer(json::Writer& out, const ActivityConfiguration& configuration,
+                 simdjson::dom::parser& parser, std::string_view requestLine, const Now& realNow);
 
 // The same with the widget's configuration and a parser of its own.
 std::string answer(std::string_view requestLine, const Now& realNow);
@@ -46,10 +52,12 @@ struct ServeFailure {
   std::size_t answered = 0;  // answers written before it
 };
 
-// Answers every line read until the end of input, each answer as it is ready, written as one
-// line with one call of `write`; bytes after the last line break make one more line. Returns
-// how many were answered. A failure to read or write, or to allocate memory, is never the end
-// of input: the lines before it are answered, and the failure says what happened.
+// Answers every line read until the end of input, one answer line per request line; bytes after
+// the last line break make one more line. Answers go out together, in one call of `write`,
+// once no further whole line is waiting in what was read (or 64 KiB of them gather): never
+// later than the next call of `read`. Returns how many were answered. A failure to read or write,
+// or to allocate memory, is never the end of input: the lines before it are answered, and the
+// failure says what happened.
 Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configuration,
                                         const ReadSome& read, const WriteAll& write,
                                         const Now& realNow);

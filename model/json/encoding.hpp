@@ -67,7 +67,7 @@ class KeyedEncodingContainer {
   template <class T>
   EncodeStatus encode(Key key, const T& value) {
     const PathNode node = PathNode::member(at_, stringValue(key));
-    writer_.key(stringValue(key));
+    writer_.plainKey(stringValue(key));
     return ValueEncoder<T>::write(writer_, value, &node);
   }
 

@@ -28,12 +28,27 @@ class Writer {
   void endArray() { close(']'); }
   void key(std::string_view name);
   void string(std::string_view text);
+  // The same for a text the program itself holds and knows to need no escaping (a key set's
+  // names, an enumeration's names: printable ASCII without quote or backslash), which is then
+  // copied unchecked. Debug builds check it.
+  void plainKey(std::string_view name) { plainLiteral(name, ':', false); }
+  void plainString(std::string_view text) { plainLiteral(text, '\0', true); }
   void number(double value);  // finite only
   void boolean(bool value);
   void null();
 
   // Room for `bytes` of output, so that a large document is not copied as it grows.
   void reserve(std::size_t bytes);
+
+  // Bytes written as they are, with no comma before them; what follows starts afresh (for
+  // documents written one after another into one buffer, such as JSON lines).
+  void raw(std::string_view bytes);
+  // Drops everything from `size` on (a size that str() had), keeping the buffer's room.
+  void truncate(std::size_t size) {
+    length_ = size < length_ ? size : length_;
+    needsComma_ = false;
+  }
+  std::size_t size() const { return length_; }
 
   std::string_view str() const { return {out_.data(), length_}; }
   std::string take();
@@ -60,6 +75,7 @@ class Writer {
   }
   void grow(std::size_t bytes);
   void literal(std::string_view text, char after);
+  void plainLiteral(std::string_view text, char after, bool commaAfter);
   void escapedLiteral(std::string_view text, char after);
 
   std::string out_;

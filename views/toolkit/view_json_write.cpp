@@ -14,7 +14,7 @@ namespace {
 
 template <json::CodingKey Key>
 void key(json::Writer& w, Key k) {
-  w.key(json::stringValue(k));
+  w.plainKey(json::stringValue(k));
 }
 
 void number(json::Writer& w, double value) {
@@ -34,7 +34,7 @@ void numberMember(json::Writer& w, Key k, double value) {
 template <json::CodingKey Key, class E>
 void named(json::Writer& w, Key k, E value) {
   key(w, k);
-  w.string(name(value));
+  w.plainString(name(value));
 }
 
 template <json::CodingKey Key>
@@ -61,14 +61,14 @@ void writeModifier(json::Writer& w, const Modifier& modifier) {
   using K = ModifierKeys;
   w.beginObject();
   key(w, K::type);
-  w.string(modifierTypeNames[modifier.index()]);
+  w.plainString(modifierTypeNames[modifier.index()]);
   std::visit(
       Overloaded{
           [&](const Padding& m) {
             key(w, K::edges);
             w.beginArray();
             forEachValue<Edge>([&](Edge edge) {
-              if ((m.edges & edge) != 0) w.string(name(edge));
+              if ((m.edges & edge) != 0) w.plainString(name(edge));
             });
             w.endArray();
             numberMember(w, K::length, m.length);
@@ -81,7 +81,7 @@ void writeModifier(json::Writer& w, const Modifier& modifier) {
           [&](const FlexFrame& m) {
             key(w, K::maxWidth);
             if (std::isinf(m.maxWidth) && m.maxWidth > 0) {
-              w.string("infinity");
+              w.plainString("infinity");
             } else {
               number(w, m.maxWidth);
             }
@@ -93,7 +93,7 @@ void writeModifier(json::Writer& w, const Modifier& modifier) {
             w.boolean(m.font.monospacedDigit);
             key(w, K::weight);
             if (m.font.weight) {
-              w.string(name(*m.font.weight));
+              w.plainString(name(*m.font.weight));
             } else {
               w.null();
             }
@@ -145,7 +145,7 @@ void writeView(json::Writer& w, const View& view) {
   using K = ViewKeys;
   w.beginObject();
   key(w, K::type);
-  w.string(viewTypeNames[view.kind.index()]);
+  w.plainString(viewTypeNames[view.kind.index()]);
   std::visit(Overloaded{
                  [&](const HStack& v) {
                    named(w, K::alignment, v.alignment);
