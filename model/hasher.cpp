@@ -1,6 +1,8 @@
 #include "model/hasher.hpp"
 
+#include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "model/unicode.hpp"
 
@@ -22,31 +24,107 @@ void Hasher::spill(const void* data, std::size_t size) noexcept {
   }
 }
 
+namespace {
+
+constexpr std::uint64_t highBits = 0x8080808080808080ULL;
+
+// Copies `n` bytes and tells whether they were all ASCII, in one pass of word loads and stores
+// (overlapping at the end) rather than a copy and a second reading.
+bool copyAscii(unsigned char* to, const char* from, std::size_t n) noexcept {
+  std::uint64_t seen = 0;
+  if (n >= 8) {
+    std::uint64_t w;
+    for (std::size_t i = 0; i + 8 < n; i += 8) {
+      std::memcpy(&w, from + i, 8);
+      seen |= w;
+      std::memcpy(to + i, &w, 8);
+    }
+    std::memcpy(&w, from + n - 8, 8);
+    seen |= w;
+    std::memcpy(to + n - 8, &w, 8);
+  } else if (n >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, from, 4);
+    std::memcpy(&last, from + n - 4, 4);
+    seen = first | last;
+    std::memcpy(to, &first, 4);
+    std::memcpy(to + n - 4, &last, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      seen |= static_cast<unsigned char>(from[i]);
+      to[i] = static_cast<unsigned char>(from[i]);
+    }
+  }
+  return (seen & highBits) == 0;
+}
+
+// Blocks of 64 bytes folded into eight words with no branch inside, which the compiler keeps in
+// vector registers; the words are folded into one at the end.
+bool isAscii(std::string_view text) noexcept {
+  const char* p = text.data();
+  std::size_t n = text.size();
+  std::uint64_t lanes[8] = {};
+  for (; n >= 64; p += 64, n -= 64) {
+    for (std::size_t i = 0; i < 8; ++i) {
+      std::uint64_t w;
+      std::memcpy(&w, p + 8 * i, 8);
+      lanes[i] |= w;
+    }
+  }
+  std::uint64_t seen = 0;
+  for (const std::uint64_t lane : lanes) seen |= lane;
+  for (; n > 0; --n, ++p) seen |= static_cast<unsigned char>(*p);
+  return (seen & highBits) == 0;
+}
+
+}  // namespace
+
+void Hasher::unit(std::string_view form) noexcept {
+  if (form.size() <= longUnit) {
+    append(form.data(), form.size());
+    marker(stringDelimiter);
+    return;
+  }
+  // A long unit is fed as its own XXH3 digest, so that it is read once rather than copied.
+  const std::uint64_t digest = XXH3_64bits(form.data(), form.size());
+  marker(longUnitMark);
+  word(digest);
+  marker(stringDelimiter);
+}
+
 void Hasher::string(std::string_view text) {
   const std::size_t size = text.size();
-  if (size < bufferSize - used_) {
-    // Copied into the buffer while finding the largest byte, in one pass: text with no byte
-    // from 0xCC up is already in NFC (unicode::isTriviallyNormalized), which is nearly all.
-    const auto* from = reinterpret_cast<const unsigned char*>(text.data());
-    unsigned char* to = buffer_ + used_;
-    unsigned char largest = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-      to[i] = from[i];
-      largest = from[i] > largest ? from[i] : largest;
-    }
-    if (largest < 0xCC) {
+  // Short ASCII text (nearly all) is its own canonical decomposition: copied into the buffer
+  // while it is checked.
+  if (size <= longUnit && size < bufferSize - used_) {
+    if (copyAscii(buffer_ + used_, text.data(), size)) {
       used_ += size;
       buffer_[used_++] = stringDelimiter;
       return;
     }
-  } else if (unicode::isTriviallyNormalized(text)) {
-    append(text.data(), size);
-    marker(stringDelimiter);
+  } else if (size > longUnit && isAscii(text)) {
+    unit(text);
     return;
   }
-  const unicode::NfcText normalized(text);
-  append(normalized.view().data(), normalized.view().size());
-  marker(stringDelimiter);
+  // Otherwise the canonical decomposition, written into the buffer when it has room for the
+  // largest one; text that is not UTF-8 feeds its bytes.
+  const std::size_t room = unicode::maxDecomposedSize(size);
+  if (room < bufferSize - used_) {
+    auto* at = reinterpret_cast<char*>(buffer_ + used_);
+    const std::size_t length = unicode::decompose(text, at);
+    if (length == unicode::notUtf8) return unit(text);
+    if (length <= longUnit) {
+      used_ += length;
+      buffer_[used_++] = stringDelimiter;
+      return;
+    }
+    return unit({at, length});
+  }
+  const std::unique_ptr<char[]> decomposed(new char[room]);
+  const std::size_t length = unicode::decompose(text, decomposed.get());
+  if (length == unicode::notUtf8) return unit(text);
+  unit({decomposed.get(), length});
 }
 
 std::uint64_t Hasher::finish() const noexcept {

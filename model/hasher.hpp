@@ -18,6 +18,9 @@ class Hasher {
  public:
   // The byte that ends every string unit; it never occurs in UTF-8.
   static constexpr std::uint8_t stringDelimiter = 0xFF;
+  // The byte that starts a long unit's digest; it never occurs in UTF-8 either.
+  static constexpr std::uint8_t longUnitMark = 0xFE;
+  static constexpr std::size_t longUnit = 256;
 
   explicit Hasher(std::uint64_t seed = 0) noexcept : seed_(seed) {}
 
@@ -31,8 +34,9 @@ class Hasher {
   }
   // A word: 64 bits, in the machine's byte order.
   void word(std::uint64_t value) noexcept { append(&value, sizeof value); }
-  // A string unit: the text's NFC bytes followed by stringDelimiter. Canonically equivalent
-  // texts feed the same unit (text that is not valid UTF-8 feeds its own bytes).
+  // A string unit: the text's canonical decomposition (NFD) followed by stringDelimiter.
+  // Canonically equivalent texts feed the same unit (text that is not valid UTF-8 feeds its own
+  // bytes).
   void string(std::string_view text);
   // Raw bytes, fed as they are.
   void bytes(const void* data, std::size_t size) noexcept { append(data, size); }
@@ -51,6 +55,8 @@ class Hasher {
       spill(data, size);
     }
   }
+  // Feeds one string unit's bytes (its decomposition, or the text that is not UTF-8).
+  void unit(std::string_view form) noexcept;
   // Hands the buffer and then `data` to the XXH3 state, starting it on first use.
   void spill(const void* data, std::size_t size) noexcept;
 

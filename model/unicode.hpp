@@ -1,9 +1,8 @@
-// Canonical equivalence of UTF-8 text: normalization to NFC only where it can matter.
+// Canonical equivalence of UTF-8 text: the canonical decomposition, computed only where it can
+// change anything.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <memory>
 #include <string_view>
 
 namespace corvlin::unicode {
@@ -13,26 +12,21 @@ namespace corvlin::unicode {
 // neighbour, or has a nonzero combining class. ASCII is the common case of it.
 bool isTriviallyNormalized(std::string_view text) noexcept;
 
-// True when the two texts are the same under Unicode canonical equivalence (NFC bytes equal).
-// Byte-equal texts are equal without normalizing; two trivially normalized texts that differ in
-// bytes are unequal without normalizing. Text that is not valid UTF-8 compares by bytes only.
+// The most bytes the canonical decomposition of `size` bytes of UTF-8 can take: NFD grows UTF-8
+// text at most threefold.
+constexpr std::size_t maxDecomposedSize(std::size_t size) noexcept { return 3 * size; }
+
+// Writes the canonical decomposition (NFD) of `text` to `out`, which has room for
+// maxDecomposedSize(text.size()) bytes, and returns its size; returns notUtf8, with `out`
+// unspecified, when `text` is not valid UTF-8. Code points that neither decompose nor combine
+// are copied as they are; only marks out of canonical order are ever re-encoded.
+inline constexpr std::size_t notUtf8 = static_cast<std::size_t>(-1);
+std::size_t decompose(std::string_view text, char* out) noexcept;
+
+// True when the two texts are the same under Unicode canonical equivalence (equal canonical
+// decompositions). Byte-equal texts are equal without decomposing; two trivially normalized
+// texts that differ in bytes are unequal without decomposing. Text that is not valid UTF-8
+// compares by its bytes.
 bool canonicallyEquivalent(std::string_view a, std::string_view b);
-
-// The NFC form of a text, or the text itself where it is already normalized (no copy) or not
-// valid UTF-8 (compared and hashed by bytes). Owns the normalized copy when it made one.
-class NfcText {
- public:
-  explicit NfcText(std::string_view text);
-
-  std::string_view view() const noexcept { return view_; }
-  bool normalized() const noexcept { return owned_ != nullptr; }  // a copy was made
-
- private:
-  struct Free {
-    void operator()(std::uint8_t* p) const noexcept;
-  };
-  std::unique_ptr<std::uint8_t, Free> owned_;
-  std::string_view view_;
-};
 
 }  // namespace corvlin::unicode

@@ -23,14 +23,40 @@ std::uint64_t xxh3(const std::string& bytes, std::uint64_t seed = 0) {
 
 // What each record feeds is checked through the equality tables (equal records hash alike,
 // unequal ones apart); these check the hasher's own units and forms.
-TEST(HashingFeed, StringUnitIsNfcBytesAndDelimiter) {
-  Hasher decomposed;
-  decomposed.string("e\xCC\x81");
-  EXPECT_EQ(decomposed.finish(), xxh3("\xC3\xA9\xFF"));
-  // A NUL inside the text is part of the unit, and normalization goes past it.
+TEST(HashingFeed, StringUnitIsTheCanonicalDecompositionAndDelimiter) {
+  Hasher precomposed;
+  precomposed.string("\xC3\xA9");
+  EXPECT_EQ(precomposed.finish(), xxh3("e\xCC\x81\xFF"));
+  // A NUL inside the text is part of the unit, and decomposition goes past it.
   Hasher withNul;
-  withNul.string(std::string("\0e\xCC\x81", 4));
-  EXPECT_EQ(withNul.finish(), xxh3(std::string("\0\xC3\xA9\xFF", 4)));
+  withNul.string(std::string("\0\xC3\xA9", 3));
+  EXPECT_EQ(withNul.finish(), xxh3(std::string("\0e\xCC\x81\xFF", 5)));
+  // A long unit (here also too long for the buffer) feeds its mark and its digest instead,
+  // whether it is ASCII or decomposed.
+  for (const std::string& tail : {std::string("a"), std::string("\xC3\xA9")}) {
+    SCOPED_TRACE(tail);
+    const std::string text = std::string(5000, 'a') + tail;
+    const std::string form = std::string(5000, 'a') + (tail == "a" ? "a" : "e\xCC\x81");
+    const std::uint64_t digest = xxh3(form);
+    std::string unit = "\xFE";
+    unit.append(reinterpret_cast<const char*>(&digest), sizeof digest);
+    unit += "\xFF";
+    Hasher longOne;
+    longOne.string(text);
+    EXPECT_EQ(longOne.finish(), xxh3(unit));
+  }
+  // Equivalent texts whose own lengths fall on either side of the long-unit length, while
+  // their decompositions do not, still feed the same unit.
+  for (std::size_t n = Hasher::longUnit - 4; n <= Hasher::longUnit + 1; ++n) {
+    SCOPED_TRACE(n);
+    const ContentState precomposedTitle = titled(std::string(n, 'a') + "\xC3\xA9");
+    const ContentState decomposedTitle = titled(std::string(n, 'a') + "e\xCC\x81");
+    EXPECT_EQ(precomposedTitle, decomposedTitle);
+    EXPECT_EQ(hashValue(precomposedTitle), hashValue(decomposedTitle));
+  }
+  Hasher invalid;
+  invalid.string("\xC3(");
+  EXPECT_EQ(invalid.finish(), xxh3("\xC3(\xFF"));
 }
 
 TEST(HashingForms, CallersHasherSeedsAndSeveralValues) {
@@ -86,11 +112,13 @@ TEST(HasherBuffering, FinishMidwayThenGoOnAndEmptyAndLongInput) {
   EXPECT_EQ(hasher.seed(), 5u);
   EXPECT_EQ(Hasher().finish(), xxh3(""));
   EXPECT_EQ(Hasher(9).finish(), xxh3("", 9));
+  // More than the buffer holds goes on in XXH3's streaming state, with the same result.
   const std::string longText(10000, 'x');
   Hasher longHasher;
   longHasher.marker(1);
-  longHasher.string(longText);
-  EXPECT_EQ(longHasher.finish(), xxh3("\x01" + longText + "\xFF"));
+  longHasher.bytes(longText.data(), longText.size());
+  longHasher.string("abc");
+  EXPECT_EQ(longHasher.finish(), xxh3("\x01" + longText + "abc\xFF"));
 }
 
 }  // namespace

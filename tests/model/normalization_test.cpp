@@ -1,5 +1,6 @@
-// Canonical equivalence against Unicode's own conformance data (NormalizationTest.txt), and the
-// claim behind the fast path: text whose code points are all below U+0300 is already NFC.
+// Canonical equivalence against Unicode's own conformance data (NormalizationTest.txt), the
+// claim behind the fast path (text whose code points are all below U+0300 is already NFC), and
+// the decomposition against the library's.
 #include <gtest/gtest.h>
 #include <utf8proc.h>
 
@@ -116,18 +117,70 @@ TEST(NormalizationFastPath, CodePointsBelowU0300AreAlreadyNfcAloneAndInPairs) {
   EXPECT_TRUE(unicode::isTriviallyNormalized("plain ASCII text, longer than a word"));
 }
 
-TEST(NormalizationFastPath, NfcTextCopiesOnlyWhenItMustAndKeepsInvalidBytes) {
-  EXPECT_FALSE(unicode::NfcText("K").normalized());
-  EXPECT_FALSE(unicode::NfcText("Caf\xC3\xA9").normalized());  // below U+0300
-  const unicode::NfcText kelvin("\xE2\x84\xAA");
-  EXPECT_TRUE(kelvin.normalized());
-  EXPECT_EQ(kelvin.view(), "K");
-  const unicode::NfcText invalid("\xE2\x84");
-  EXPECT_FALSE(invalid.normalized());
-  EXPECT_EQ(invalid.view(), "\xE2\x84");
-  EXPECT_TRUE(unicode::canonicallyEquivalent("\xE2\x84\xAA", "K"));
+std::string nfdByUtf8proc(const std::string& text) {
+  utf8proc_uint8_t* out = nullptr;
+  const auto n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                              static_cast<utf8proc_ssize_t>(text.size()), &out,
+                              static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE));
+  EXPECT_GE(n, 0);
+  std::string result(reinterpret_cast<const char*>(out), n < 0 ? 0 : static_cast<std::size_t>(n));
+  std::free(out);
+  return result;
+}
+
+std::string decomposed(const std::string& text) {
+  std::string out(unicode::maxDecomposedSize(text.size()), '\0');
+  const std::size_t n = unicode::decompose(text, out.data());
+  if (n == unicode::notUtf8) return "<not UTF-8>";
+  out.resize(n);
+  return out;
+}
+
+// The decomposition copies what stays and re-encodes only what moves; utf8proc's whole-text
+// mapping is the plain version it must agree with.
+TEST(Decomposition, AgreesWithTheLibraryForEveryCodePointAndForMarksOutOfOrder) {
+  std::size_t failures = 0;
+  const auto check = [&](const std::string& text) {
+    if (decomposed(text) != nfdByUtf8proc(text) && ++failures <= 10) {
+      ADD_FAILURE() << "text " << text;
+    }
+  };
+  std::string acute;
+  appendUtf8(acute, 0x301);
+  for (std::uint32_t cp = 1; cp <= 0x10FFFF; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    std::string one;
+    appendUtf8(one, cp);
+    check(one);
+    // Before a mark of class 230 and after a starter: moves marks of a higher class.
+    check("a" + one + acute);
+  }
+  // Runs of marks of several classes in every order of a few, with precomposed letters.
+  const std::uint32_t pieces[] = {0x301, 0x327,  0x323,  0x345,  0x1DCE, 0x5B0,
+                                  0xE9,  0x1F82, 0xAC01, 0x212B, 'e'};
+  for (std::uint32_t a : pieces) {
+    for (std::uint32_t b : pieces) {
+      for (std::uint32_t c : pieces) {
+        std::string text = "x";
+        for (std::uint32_t cp : {a, b, c, a}) appendUtf8(text, cp);
+        check(text);
+      }
+    }
+  }
+  EXPECT_EQ(failures, 0u);
+}
+
+TEST(Decomposition, RefusesTextThatIsNotUtf8AndSuchTextComparesByItsBytes) {
+  for (const char* bad : {"\xE2\x84", "a\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(decomposed(bad), "<not UTF-8>");
+    EXPECT_TRUE(unicode::canonicallyEquivalent(bad, bad));
+    EXPECT_FALSE(unicode::canonicallyEquivalent(bad, "\xE2\x84\xAA"));
+  }
+  EXPECT_TRUE(unicode::canonicallyEquivalent("\xE2\x84\xAA", "K"));  // KELVIN SIGN
   EXPECT_TRUE(unicode::canonicallyEquivalent("K", "\xE2\x84\xAA"));
   EXPECT_FALSE(unicode::canonicallyEquivalent("K", "k"));
+  EXPECT_TRUE(unicode::canonicallyEquivalent("Caf\xC3\xA9", "Cafe\xCC\x81"));
 }
 
 }  // namespace
