@@ -25,34 +25,55 @@ namespace {
 template <CodingKey Key>
 using Container = json::KeyedDecodingContainer<Key>;
 
-Result<ActionSpec, DecodingError> readActionSpec(element value, const PathNode* at) {
+// The records are read in place, field by field, so that no text is built twice or moved
+// through a result; the first failure ends the reading, the record then left unspecified.
+std::optional<DecodingError> readActionSpecInto(element value, const PathNode* at,
+                                                ActionSpec& out) {
   using K = ActionSpecCodingKeys;
-  CORVLIN_TRY(container, Container<K>::make(value, at));
-  CORVLIN_TRY(actionId, container.decode<std::string>(K::actionId));
-  CORVLIN_TRY(label, container.decode<std::string>(K::label));
-  CORVLIN_TRY(requiresAuth, container.decodeIfPresent<bool>(K::requiresAuth));
-  return ActionSpec{std::move(actionId), std::move(label), requiresAuth};
+  auto made = Container<K>::make(value, at);
+  if (!made) return std::move(made).error();
+  const auto& container = made.value();
+  if (auto failure = container.decodeInto(K::actionId, out.actionId)) return failure;
+  if (auto failure = container.decodeInto(K::label, out.label)) return failure;
+  return container.decodeIfPresentInto(K::requiresAuth, out.requiresAuth);
 }
 
-Result<std::vector<ActionSpec>, DecodingError> readActions(element value, const PathNode* at) {
-  return json::decodeArray(value, at, readActionSpec);
+std::optional<DecodingError> readContentStateInto(element value, const PathNode* at,
+                                                  ContentState& out) {
+  using K = ContentStateCodingKeys;
+  auto made = Container<K>::make(value, at);
+  if (!made) return std::move(made).error();
+  const auto& container = made.value();
+  const auto readActions = [](element list, const PathNode* path,
+                              std::vector<ActionSpec>& actions) {
+    return json::decodeArrayInto(list, path, actions, readActionSpecInto);
+  };
+  if (auto failure = container.decodeInto(K::title, out.title)) return failure;
+  if (auto failure = container.decodeIfPresentInto(K::body, out.body)) return failure;
+  if (auto failure = container.decodeIfPresentInto(K::detail, out.detail)) return failure;
+  if (auto failure = container.decodeIfPresentInto(K::tone, out.tone)) return failure;
+  if (auto failure = container.decodeIfPresentInto(K::progress, out.progress)) return failure;
+  if (auto failure = container.decodeIfPresentInto(K::timerStart, out.timerStart)) return failure;
+  if (auto failure = container.decodeIfPresentInto(K::timerEnd, out.timerEnd)) return failure;
+  if (auto failure = container.decodeIfPresentInto(K::timerDirection, out.timerDirection)) {
+    return failure;
+  }
+  return container.decodeIfPresentInto(K::actions, out.actions, readActions);
+}
+
+template <class Record, auto ReadInto>
+Result<Record, DecodingError> readRecord(element value, const PathNode* at) {
+  Record record;
+  if (auto failure = ReadInto(value, at, record)) return Failure{std::move(*failure)};
+  return record;
+}
+
+Result<ActionSpec, DecodingError> readActionSpec(element value, const PathNode* at) {
+  return readRecord<ActionSpec, readActionSpecInto>(value, at);
 }
 
 Result<ContentState, DecodingError> readContentState(element value, const PathNode* at) {
-  using K = ContentStateCodingKeys;
-  CORVLIN_TRY(container, Container<K>::make(value, at));
-  CORVLIN_TRY(title, container.decode<std::string>(K::title));
-  CORVLIN_TRY(body, container.decodeIfPresent<std::string>(K::body));
-  CORVLIN_TRY(detail, container.decodeIfPresent<std::string>(K::detail));
-  CORVLIN_TRY(tone, container.decodeIfPresent<std::string>(K::tone));
-  CORVLIN_TRY(progress, container.decodeIfPresent<double>(K::progress));
-  CORVLIN_TRY(timerStart, container.decodeIfPresent<double>(K::timerStart));
-  CORVLIN_TRY(timerEnd, container.decodeIfPresent<double>(K::timerEnd));
-  CORVLIN_TRY(timerDirection, container.decodeIfPresent<std::string>(K::timerDirection));
-  CORVLIN_TRY(actions, container.decodeIfPresent(K::actions, readActions));
-  return ContentState{
-      std::move(title), std::move(body), std::move(detail),         std::move(tone),   progress,
-      timerStart,       timerEnd,        std::move(timerDirection), std::move(actions)};
+  return readRecord<ContentState, readContentStateInto>(value, at);
 }
 
 Result<CorvlinLiveActivityAttributes, DecodingError> readAttributes(element value,

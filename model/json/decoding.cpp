@@ -78,14 +78,25 @@ Result<std::string, DecodingError> ValueCoder<std::string>::read(element value,
   return std::string(value.get_string().value_unsafe());
 }
 
-Result<double, DecodingError> ValueCoder<double>::read(element value, const PathNode* at) {
+std::optional<DecodingError> ValueCoder<std::string>::readInto(element value, const PathNode* at,
+                                                               std::string& out) {
+  if (value.type() != element_type::STRING) return typeMismatch(at, typeName, value.type());
+  out.assign(value.get_string().value_unsafe());
+  return std::nullopt;
+}
+
+std::optional<DecodingError> ValueCoder<double>::readInto(element value, const PathNode* at,
+                                                          double& out) {
   switch (value.type()) {
     case element_type::DOUBLE:
-      return value.get_double().value_unsafe();
+      out = value.get_double().value_unsafe();
+      return std::nullopt;
     case element_type::INT64:
-      return static_cast<double>(value.get_int64().value_unsafe());
+      out = static_cast<double>(value.get_int64().value_unsafe());
+      return std::nullopt;
     case element_type::UINT64:
-      return static_cast<double>(value.get_uint64().value_unsafe());
+      out = static_cast<double>(value.get_uint64().value_unsafe());
+      return std::nullopt;
     case element_type::STRING:
     case element_type::BOOL:
     case element_type::NULL_VALUE:
@@ -93,14 +104,26 @@ Result<double, DecodingError> ValueCoder<double>::read(element value, const Path
     case element_type::ARRAY:
       break;
   }
-  return Failure{typeMismatch(at, typeName, value.type())};
+  return typeMismatch(at, typeName, value.type());
+}
+
+std::optional<DecodingError> ValueCoder<bool>::readInto(element value, const PathNode* at,
+                                                        bool& out) {
+  if (value.type() != element_type::BOOL) return typeMismatch(at, typeName, value.type());
+  out = value.get_bool().value_unsafe();
+  return std::nullopt;
+}
+
+Result<double, DecodingError> ValueCoder<double>::read(element value, const PathNode* at) {
+  double out = 0;
+  if (auto failure = readInto(value, at, out)) return Failure{std::move(*failure)};
+  return out;
 }
 
 Result<bool, DecodingError> ValueCoder<bool>::read(element value, const PathNode* at) {
-  if (value.type() != element_type::BOOL) {
-    return Failure{typeMismatch(at, typeName, value.type())};
-  }
-  return value.get_bool().value_unsafe();
+  bool out = false;
+  if (auto failure = readInto(value, at, out)) return Failure{std::move(*failure)};
+  return out;
 }
 
 Result<std::uint64_t, DecodingError> ValueCoder<std::uint64_t>::read(element value,

@@ -61,18 +61,21 @@ template <>
 struct ValueCoder<std::string> {
   static constexpr std::string_view typeName = "String";
   static Result<std::string, DecodingError> read(element value, const PathNode* at);
+  static std::optional<DecodingError> readInto(element value, const PathNode* at, std::string& out);
 };
 
 template <>
 struct ValueCoder<double> {
   static constexpr std::string_view typeName = "Double";
   static Result<double, DecodingError> read(element value, const PathNode* at);
+  static std::optional<DecodingError> readInto(element value, const PathNode* at, double& out);
 };
 
 template <>
 struct ValueCoder<bool> {
   static constexpr std::string_view typeName = "Bool";
   static Result<bool, DecodingError> read(element value, const PathNode* at);
+  static std::optional<DecodingError> readInto(element value, const PathNode* at, bool& out);
 };
 
 // A non-negative whole number that fits 64 bits (an index, a count).
@@ -110,6 +113,37 @@ struct ValueCoder<std::vector<T>> {
     return decodeArray(value, at, &ValueCoder<T>::read);
   }
 };
+
+// Reads one value of type T into `out`: the failure, or nothing. Where the value coder offers
+// `static std::optional<DecodingError> readInto(element, const PathNode*, T&)`, the value is
+// built in place (a string reuses `out`'s room), with no result to move.
+template <class T>
+std::optional<DecodingError> readInto(element value, const PathNode* at, T& out) {
+  if constexpr (requires { ValueCoder<T>::readInto(value, at, out); }) {
+    return ValueCoder<T>::readInto(value, at, out);
+  } else {
+    auto read = ValueCoder<T>::read(value, at);
+    if (!read) return std::move(read).error();
+    out = std::move(read).value();
+    return std::nullopt;
+  }
+}
+
+// A list read into `out`, every item in place by `readItem(element, const PathNode*, T&)`.
+template <class T, class ReadItem>
+std::optional<DecodingError> decodeArrayInto(element value, const PathNode* at, std::vector<T>& out,
+                                             ReadItem readItem) {
+  if (value.type() != element_type::ARRAY) return typeMismatch(at, arrayTypeName, value.type());
+  const simdjson::dom::array array = value.get_array().value_unsafe();
+  out.resize(array.size());
+  std::size_t index = 0;
+  for (element item : array) {
+    const PathNode node = PathNode::item(at, index);
+    if (auto failure = readItem(item, &node, out[index])) return failure;
+    ++index;
+  }
+  return std::nullopt;
+}
 
 // A keyed container over one key set: one pass over the object's members finds the entry of
 // every key (names matched exactly); members outside the key set are ignored.
@@ -171,6 +205,44 @@ class KeyedDecodingContainer {
     auto value = read(entries_[position(key)], &node);
     if (!value) return Failure{std::move(value).error()};
     return std::optional<T>(std::move(value).value());
+  }
+
+  // The same, read into `out` in place: the failure, or nothing. Without a reader, T's own
+  // readInto; with one, `readItem(element, const PathNode*, T&)`.
+  template <class T>
+  std::optional<DecodingError> decodeInto(Key key, T& out) const {
+    return decodeInto(
+        key, out,
+        [](element value, const PathNode* at, T& into) { return readInto(value, at, into); },
+        ValueCoder<T>::typeName);
+  }
+  template <class T, class ReadItem>
+  std::optional<DecodingError> decodeInto(Key key, T& out, ReadItem readItem,
+                                          std::string_view typeName = objectTypeName) const {
+    const PathNode node = PathNode::member(at_, stringValue(key));
+    const std::size_t slot = position(key);
+    if (!present_[slot]) return keyNotFound(&node, stringValue(key));
+    if (entries_[slot].is_null()) return valueNotFound(&node, typeName);
+    return readItem(entries_[slot], &node, out);
+  }
+
+  // An optional value read in place: `out` is left absent when the key is missing or null.
+  template <class T>
+  std::optional<DecodingError> decodeIfPresentInto(Key key, std::optional<T>& out) const {
+    return decodeIfPresentInto(key, out, [](element value, const PathNode* at, T& into) {
+      return readInto(value, at, into);
+    });
+  }
+  template <class T, class ReadItem>
+  std::optional<DecodingError> decodeIfPresentInto(Key key, std::optional<T>& out,
+                                                   ReadItem readItem) const {
+    if (!contains(key)) {
+      out.reset();
+      return std::nullopt;
+    }
+    const PathNode node = PathNode::member(at_, stringValue(key));
+    if (!out) out.emplace();
+    return readItem(entries_[position(key)], &node, *out);
   }
 
   // The path of this container's object.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -88,6 +90,22 @@ std::optional<std::string> rewriteIntegers(std::string_view bytes) {
 
 // Checks what simdjson does not: nesting at most maxDepth, and no object that repeats a
 // member name anywhere in the document.
+// Equal names give equal words; most different names give different ones.
+std::uint64_t fingerprint(std::string_view name) noexcept {
+  const std::size_t n = name.size();
+  std::uint64_t word = n;
+  if (n >= 4) {
+    std::uint32_t first;
+    std::uint32_t last;
+    std::memcpy(&first, name.data(), 4);
+    std::memcpy(&last, name.data() + n - 4, 4);
+    return word ^ (std::uint64_t{first} << 8) ^ (std::uint64_t{last} << 32);
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    word ^= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * (i + 1));
+  return word;
+}
+
 class StructureCheck {
  public:
   std::optional<DecodingError> check(element value, std::size_t depth) {
@@ -117,14 +135,25 @@ class StructureCheck {
     const std::size_t size = object.size();
     if (size < 2) return std::nullopt;
     if (size <= 16) {
-      // Small objects (nearly all) compare each name with those before it, on the stack.
-      std::array<std::string_view, 16> names;
+      // Small objects (nearly all) compare each name with those before it, on the stack: by a
+      // word made of its length and its first and last bytes, and in full only when those match.
+      // (Trivial element types: the arrays are left uninitialised, not cleared on every call.)
+      std::array<const char*, 16> names;     // NOLINT(*-member-init)
+      std::array<std::size_t, 16> sizes;     // NOLINT(*-member-init)
+      std::array<std::uint64_t, 16> prints;  // NOLINT(*-member-init)
       std::size_t count = 0;
       for (auto field : object) {
+        const std::string_view name = field.key;
+        const std::uint64_t print = fingerprint(name);
         for (std::size_t j = 0; j < count; ++j) {
-          if (field.key == names[j]) return repeatedMember(field.key);
+          if (prints[j] == print && sizes[j] == name.size() &&
+              std::memcmp(name.data(), names[j], name.size()) == 0) {
+            return repeatedMember(name);
+          }
         }
-        names[count++] = field.key;
+        prints[count] = print;
+        sizes[count] = name.size();
+        names[count++] = name.data();
       }
       return std::nullopt;
     }

@@ -151,6 +151,8 @@ TEST(ContentStateReading, ReportsTheFirstFailure) {
       {R"({"title":"a","actions":[{"actionId":"a","label":"b","label":"c"}]})", d, {}},
       {many + R"(,"m9":9})", d, {}, repeated + R"("m9".)"},
       {R"({"title":"a","":1,"":2})", d, {}, repeated + R"("".)"},
+      {R"({"title":"a","abcdXwxyz":1,"abcdYwxyz":2,"abcdXwxyz":3})", d, {},
+       repeated + R"("abcdXwxyz".)"},
       {R"({"x":1,"x":2})", d, {}},
   };
   const std::string notJsonInputs[] = {
@@ -172,6 +174,9 @@ TEST(ContentStateReading, ReportsTheFirstFailure) {
     ASSERT_FALSE(result.ok()) << result.value();
     expectFailure(c, result.error());
   }
+  // Names alike in length and in their first and last bytes are still different names.
+  EXPECT_TRUE(
+      decodeContentState(R"({"title":"a","abcdXwxyz":1,"abcdYwxyz":2,"ab":3,"ba":4})").ok());
 }
 
 TEST(ContentStateReading, AcceptedFormsAndWhatIsWrittenBack) {
