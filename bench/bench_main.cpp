@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "bench/before_after.hpp"
 #include "bench/benchmarks.hpp"
 #include "bench/table.hpp"
 
@@ -96,9 +99,9 @@ class Table {
     printRow(stdout, row);
   }
 
-  // The full update: an absolute target on this machine, and the ratio beside it.
+  // The full update: its ratio to a bare parse of the request, with the answer's size.
   void updateRow(const std::string& measurement, const std::string& name,
-                 const std::string& floorName, const std::string& floorLabel, double limitNs) {
+                 const std::string& floorName, const std::string& floorLabel, double limit) {
     const Measured* m = find(name);
     const Measured* f = find(floorName);
     Row row = started("presentations", measurement);
@@ -106,9 +109,10 @@ class Table {
     row.result = formatNanoseconds(m->ns) + ", " + formatBytes(m->counters.at("answerBytes")) +
                  " per answer";
     row.floor = formatNanoseconds(f->ns) + " (" + floorLabel + ")";
-    row.ratio = formatRatio(m->ns / f->ns);
-    row.target = "< " + formatNanoseconds(limitNs);
-    row.verdict = verdict(m->ns < limitNs);
+    const double ratio = m->ns / f->ns;
+    row.ratio = formatRatio(ratio);
+    row.target = "≤ " + formatRatio(limit);
+    row.verdict = verdict(ratio <= limit);
     printRow(stdout, row);
   }
 
@@ -227,20 +231,20 @@ void printTable(const std::map<std::string, Measured>& results) {
   table.plainRow("presentations", "write the seven trees' JSON form", "write/default");
   table.updateRow("full update of the default activity: decode, build seven, write answer",
                   "update/default", "simdjson/default-request", "simdjson parse of the request",
-                  10'000);
+                  30.0);
   table.ratioRow("hashing",
                  "hash a content state, ASCII texts (" + bytesOf(results, "hash/ascii") + ")",
                  "hash/ascii", "xxh3/ascii", "XXH3, same bytes", 2.0);
   table.ratioRow("hashing",
                  "hash a content state, ASCII texts near the budget (" +
                      bytesOf(results, "hash/ascii-near-budget") + ")",
-                 "hash/ascii-near-budget", "xxh3/ascii-near-budget", "XXH3, same bytes", 2.0);
+                 "hash/ascii-near-budget", "xxh3/ascii-near-budget", "XXH3, same bytes", 1.5);
   table.ratioRow("hashing",
                  "hash a content state, texts with combining marks (" +
                      bytesOf(results, "hash/combining") + ")",
-                 "hash/combining", "xxh3/combining", "XXH3, same bytes", 0);
+                 "hash/combining", "xxh3/combining", "XXH3, same bytes", 20.0);
   table.ratioRow("equality", "two equal content states, ASCII texts", "equal/ascii", "xxh3/ascii",
-                 "XXH3, one side's bytes", 0);
+                 "XXH3, one side's bytes", 2.0);
   table.ratioRow("equality", "combining marks against the precomposed texts", "equal/combining",
                  "xxh3/combining", "XXH3, one side's bytes", 0);
   table.growthRow("full update against body length, per body byte", "growth/body", 4096,
@@ -256,8 +260,47 @@ void printTable(const std::map<std::string, Measured>& results) {
 
 }  // namespace corvlin::bench
 
+namespace corvlin::bench {
+namespace {
+
+// `--before FILE ... --after FILE ...`: the before-and-after table from earlier runs' JSON
+// output, with no benchmark run. Nothing when the arguments ask for benchmarks instead.
+std::optional<int> compareRuns(int argc, char** argv) {
+  std::vector<std::string> before;
+  std::vector<std::string> after;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string flag = argv[i];
+    if (flag == "--before") {
+      before.emplace_back(argv[i + 1]);
+    } else if (flag == "--after") {
+      after.emplace_back(argv[i + 1]);
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (before.empty() || after.empty() || argc % 2 == 0) return std::nullopt;
+  std::vector<Figures> beforeRuns;
+  std::vector<Figures> afterRuns;
+  for (auto [paths, runs] : {std::pair{&before, &beforeRuns}, std::pair{&after, &afterRuns}}) {
+    for (const std::string& path : *paths) {
+      auto figures = readFigures(path);
+      if (!figures) {
+        std::fprintf(stderr, "corvlin-bench: %s\n", figures.error().c_str());
+        return 66;
+      }
+      runs->push_back(std::move(figures).value());
+    }
+  }
+  printBeforeAfter(beforeRuns, afterRuns);
+  return 0;
+}
+
+}  // namespace
+}  // namespace corvlin::bench
+
 int main(int argc, char** argv) {
   using namespace corvlin::bench;
+  if (const auto compared = compareRuns(argc, argv)) return *compared;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 64;
   registerDecoding();

@@ -1,0 +1,155 @@
+#include "bench/before_after.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <utility>
+
+#include "bench/table.hpp"
+#include "model/json/coding_key.hpp"
+#include "model/json/decoding.hpp"
+#include "model/json/parse.hpp"
+
+namespace corvlin::bench {
+
+enum class ReportKeys { benchmarks };
+enum class EntryKeys { runName, runType, aggregateName, cpuTime, timeUnit };
+
+}  // namespace corvlin::bench
+
+template <>
+struct corvlin::json::CodingKeyStrings<corvlin::bench::ReportKeys> {
+  static constexpr std::array<std::string_view, 1> values{"benchmarks"};
+};
+template <>
+struct corvlin::json::CodingKeyStrings<corvlin::bench::EntryKeys> {
+  static constexpr std::array<std::string_view, 5> values{"run_name", "run_type", "aggregate_name",
+                                                          "cpu_time", "time_unit"};
+};
+
+namespace corvlin::bench {
+
+namespace {
+
+struct Entry {
+  std::string runName;
+  bool median = false;     // the median aggregate
+  bool aggregate = false;  // any aggregate
+  double ns = 0;
+};
+
+double nanosecondsPer(const std::string& unit) {
+  if (unit == "us") return 1e3;
+  if (unit == "ms") return 1e6;
+  if (unit == "s") return 1e9;
+  return 1;
+}
+
+Result<Entry, DecodingError> readEntry(json::element value, const json::PathNode* at) {
+  using K = EntryKeys;
+  auto made = json::KeyedDecodingContainer<K>::make(value, at);
+  if (!made) return Failure{std::move(made).error()};
+  const auto& container = made.value();
+  Entry entry;
+  std::string runType;
+  std::optional<std::string> aggregateName;
+  std::string unit;
+  for (auto failure :
+       {container.decodeInto(K::runName, entry.runName), container.decodeInto(K::runType, runType),
+        container.decodeIfPresentInto(K::aggregateName, aggregateName),
+        container.decodeInto(K::cpuTime, entry.ns), container.decodeInto(K::timeUnit, unit)}) {
+    if (failure) return Failure{std::move(*failure)};
+  }
+  entry.aggregate = runType == "aggregate";
+  entry.median = entry.aggregate && aggregateName == "median";
+  entry.ns *= nanosecondsPer(unit);
+  return entry;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The median over the runs that measured `name`, or nothing.
+std::optional<double> figure(const std::vector<Figures>& runs, const std::string& name) {
+  std::vector<double> values;
+  for (const Figures& run : runs) {
+    const auto it = run.find(name);
+    if (it != run.end()) values.push_back(it->second);
+  }
+  if (values.empty()) return std::nullopt;
+  return median(std::move(values));
+}
+
+struct Goal {
+  std::string measurement;
+  std::string name;
+  std::string floorName;
+  double limit;
+};
+
+}  // namespace
+
+Result<Figures, std::string> readFigures(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Failure{path + ": cannot be read"};
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  simdjson::dom::parser parser;
+  auto root = json::parse(parser, bytes);
+  if (!root) return Failure{path + ": " + root.error().description};
+  auto made = json::KeyedDecodingContainer<ReportKeys>::make(root.value(), nullptr);
+  if (!made) return Failure{path + ": " + made.error().description};
+  auto entries =
+      made.value().decode(ReportKeys::benchmarks, [](json::element list, const json::PathNode* at) {
+        return json::decodeArray(list, at, readEntry);
+      });
+  if (!entries) return Failure{path + ": " + entries.error().description};
+  Figures figures;
+  for (const Entry& entry : entries.value()) {
+    // The median where there are repetitions, else the one run.
+    if (entry.median || (!entry.aggregate && figures.count(entry.runName) == 0)) {
+      figures[entry.runName] = entry.ns;
+    }
+  }
+  return figures;
+}
+
+void printBeforeAfter(const std::vector<Figures>& before, const std::vector<Figures>& after) {
+  const Goal goals[] = {
+      {"decode, default payload", "decode/default", "simdjson/default", 1.5},
+      {"decode, near the 4 KB budget", "decode/near-budget", "simdjson/near-budget", 1.5},
+      {"hash, ASCII, small", "hash/ascii", "xxh3/ascii", 2.0},
+      {"hash, ASCII, near the budget", "hash/ascii-near-budget", "xxh3/ascii-near-budget", 1.5},
+      {"hash, texts with combining marks", "hash/combining", "xxh3/combining", 20.0},
+      {"equality, ASCII", "equal/ascii", "xxh3/ascii", 2.0},
+      {"full update, default activity", "update/default", "simdjson/default-request", 30.0},
+  };
+  std::printf(
+      "\n| measurement | before | after | floor | ratio before | ratio after | goal | verdict |\n");
+  std::printf("|---|---|---|---|---|---|---|---|\n");
+  for (const Goal& goal : goals) {
+    const auto was = figure(before, goal.name);
+    const auto wasFloor = figure(before, goal.floorName);
+    const auto is = figure(after, goal.name);
+    const auto isFloor = figure(after, goal.floorName);
+    if (!was || !wasFloor || !is || !isFloor) {
+      std::printf("| %s | missing | missing | – | – | – | ≤ %s | missed |\n",
+                  goal.measurement.c_str(), formatRatio(goal.limit).c_str());
+      continue;
+    }
+    const double ratioBefore = *was / *wasFloor;
+    const double ratioAfter = *is / *isFloor;
+    std::printf("| %s | %s | %s | %s | %s | %s | ≤ %s | %s |\n", goal.measurement.c_str(),
+                formatNanoseconds(*was).c_str(), formatNanoseconds(*is).c_str(),
+                formatNanoseconds(*isFloor).c_str(), formatRatio(ratioBefore).c_str(),
+                formatRatio(ratioAfter).c_str(), formatRatio(goal.limit).c_str(),
+                verdict(ratioAfter <= goal.limit).c_str());
+  }
+}
+
+}  // namespace corvlin::bench
