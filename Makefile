@@ -58,8 +58,16 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Before and after: BASELINE is the commit the figures are compared with (empty: none).
+BASELINE       ?= 9278ab1
+BASELINE_BUILD ?= build-baseline
 bench: build
+ifeq ($(strip $(BASELINE)),)
 	scripts/bench.sh $(BUILD)
+else
+	scripts/build-baseline.sh $(BASELINE) $(BASELINE_BUILD)
+	scripts/bench.sh $(BUILD) $(BASELINE_BUILD)/build
+endif
 
 # Loads corvlin-host serve on loopback with h2load and times each push to its event.
 bench-serve: build

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Runs every benchmark (`make bench`) against the build in $1 and prints one Markdown table:
 # each measurement beside its floor, the ratio, the target and whether it is met.
+# With a second build directory $2 (an earlier commit's, from scripts/build-baseline.sh), it
+# also prints before and after from the same run: the micro-benchmarks of both builds in
+# turns, and the steady state of both extensions in turns.
 # Raw results (Google Benchmark JSON and console output) land in $1/bench/.
 set -euo pipefail
 
 build=${1:-build}
+baseline=${2:-}
 bin=$build/bin
 for program in corvlin-bench corvlin-bench-cold-start corvlin-bench-steady-state \
                corvlin-bench-trivial corvlin-live-activity-extension; do
@@ -29,7 +33,29 @@ echo "bench: running the benchmarks (about a minute); console output in $raw/ben
   --benchmark_out="$raw/benchmarks.json" --benchmark_out_format=json \
   2>"$raw/benchmarks.txt"
 "$bin/corvlin-bench-cold-start" "$bin/corvlin-live-activity-extension" "$bin/corvlin-bench-trivial"
-"$bin/corvlin-bench-steady-state" "$bin/corvlin-live-activity-extension"
+if [ -z "$baseline" ]; then
+  "$bin/corvlin-bench-steady-state" "$bin/corvlin-live-activity-extension"
+else
+  "$bin/corvlin-bench-steady-state" --baseline "$baseline/bin/corvlin-live-activity-extension" \
+    "$bin/corvlin-live-activity-extension"
+  # The measurements with goals and their floors, each build three times, in turns.
+  goals='^(decode/(default|near-budget)|simdjson/(default|near-budget|default-request)|hash/.*|xxh3/.*|equal/ascii|update/default)$'
+  compare=()
+  for round in 1 2 3; do
+    for side in before after; do
+      program=$bin/corvlin-bench
+      [ "$side" = before ] && program=$baseline/bin/corvlin-bench
+      "$program" --benchmark_filter="$goals" --benchmark_repetitions=3 --benchmark_min_time=0.1 \
+        --benchmark_report_aggregates_only=true \
+        --benchmark_out="$raw/$side-$round.json" --benchmark_out_format=json \
+        >/dev/null 2>>"$raw/before-after.txt"
+      compare+=("--$side" "$raw/$side-$round.json")
+    done
+  done
+  "$bin/corvlin-bench" "${compare[@]}"
+  echo
+  echo "Before: $(cat "$baseline/../commit" 2>/dev/null || echo "$baseline"); after: this build."
+fi
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//' || true)
 echo
