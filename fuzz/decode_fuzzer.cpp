@@ -1,15 +1,21 @@
 // Arbitrary bytes as a coded content state and as coded attributes: decoding either gives a
 // record or a coder error, never a crash; a decoded record writes back to JSON that decodes to
-// an equal record, and writing that again gives the same bytes.
+// an equal record, and writing that again gives the same bytes. A decoded state's texts
+// decompose as utf8proc decomposes them, and the state with its texts in NFC or in NFD is equal
+// to it and hashes alike.
+#include <utf8proc.h>
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "fuzz_check.hpp"
 #include "model/coding.hpp"
+#include "model/unicode.hpp"
 
 namespace {
 
@@ -47,6 +53,37 @@ bool sameSigns(const corvlin::ContentState& a, const corvlin::ContentState& b) {
          sameSign(a.timerEnd, b.timerEnd);
 }
 
+// The text in a normalization form by utf8proc's whole-text mapping (the plain version).
+std::string mapped(const std::string& text, int options) {
+  utf8proc_uint8_t* out = nullptr;
+  const auto n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                              static_cast<utf8proc_ssize_t>(text.size()), &out,
+                              static_cast<utf8proc_option_t>(UTF8PROC_STABLE | options));
+  require(n >= 0, "decoded text is valid UTF-8", text);
+  std::string result(reinterpret_cast<const char*>(out), static_cast<std::size_t>(n));
+  std::free(out);
+  return result;
+}
+
+void checkCanonicalForms(const corvlin::ContentState& state) {
+  for (const std::string* text : {&state.title, state.body ? &*state.body : nullptr}) {
+    if (text == nullptr) continue;
+    std::string decomposed(corvlin::unicode::maxDecomposedSize(text->size()), '\0');
+    const std::size_t n = corvlin::unicode::decompose(*text, decomposed.data());
+    require(n != corvlin::unicode::notUtf8, "a decoded text decomposes", *text);
+    decomposed.resize(n);
+    require(decomposed == mapped(*text, UTF8PROC_DECOMPOSE), "the decomposition is utf8proc's",
+            *text);
+  }
+  for (const int form : {UTF8PROC_COMPOSE, UTF8PROC_DECOMPOSE}) {
+    corvlin::ContentState other = state;
+    other.title = mapped(state.title, form);
+    if (other.body) other.body = mapped(*other.body, form);
+    require(other == state && corvlin::hashValue(other) == corvlin::hashValue(state),
+            "a state in another normalization form is equal and hashes alike", state.title);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -57,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       [](const corvlin::ContentState& a, const corvlin::ContentState& b) {
         return a == b && sameSigns(a, b);
       });
+  if (const auto state = corvlin::decodeContentState(bytes)) checkCanonicalForms(state.value());
   checkRoundTrip(
       bytes, [](std::string_view json) { return corvlin::decodeAttributes(json); },
       [](const corvlin::CorvlinLiveActivityAttributes& attributes) {
