@@ -160,7 +160,12 @@ Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configurati
     if (!written) return "cannot write an answer: " + written.error();
     answered += ready;
     ready = 0;
-    pending.truncate(0);
+    // The room of an unusually large answer (up to a few MiB) is given back, not kept.
+    if (pending.size() > flushBytes * 16) {
+      pending = json::Writer();
+    } else {
+      pending.truncate(0);
+    }
     return std::nullopt;
   };
   const auto respond = [&](std::string_view line, bool tooLong) -> std::optional<std::string> {
