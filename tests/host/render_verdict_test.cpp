@@ -31,49 +31,23 @@ TEST(RenderVerdict, DecidesStatusOutputAndLines) {
     bool writesOutput;
     std::vector<std::string> diagnostics;
   };
+  const std::string refusedLine =
+      R"({"error":{"kind":"keyNotFound","codingPath":["title"],"description":"No title.")";
+  // clang-format off
   const Case cases[] = {
       {"one shown", {shown}, false, false, 0, true, {}},
       {"a warning never changes the status", {warned}, false, false, 0, true, {warningLine}},
-      {"with --strict a warning fails, and the output is still written",
-       {warned},
-       false,
-       true,
-       65,
-       true,
+      {"with --strict a warning fails, and the output is still written", {warned}, false, true, 65, true,
        {warningLine}},
-      {"one refused shows nothing",
-       {refused},
-       false,
-       false,
-       65,
-       false,
-       {R"({"error":{"kind":"keyNotFound","codingPath":["title"],"description":"No title."}})"}},
-      {"one crashed shows nothing",
-       {crashed},
-       false,
-       false,
-       69,
-       false,
-       {"corvlin-host: it crashed"}},
-      {"a list shows every activity and names the failed one",
-       {shown, refused, shown},
-       true,
-       false,
-       65,
-       true,
-       {R"({"error":{"kind":"keyNotFound","codingPath":["title"],"description":"No title.",)"
-        R"("activity":1}})"}},
-      {"in a list the extension's failure decides the status",
-       {refused, crashed, warned},
-       true,
-       true,
-       69,
-       true,
-       {R"({"error":{"kind":"keyNotFound","codingPath":["title"],"description":"No title.",)"
-        R"("activity":0}})",
-        R"({"extensionFailure":{"kind":"crashed","description":"it crashed","activity":1}})",
-        warningLine}},
+      {"one refused shows nothing", {refused}, false, false, 65, false, {refusedLine + "}}"}},
+      {"one crashed shows nothing", {crashed}, false, false, 69, false, {"corvlin-host: it crashed"}},
+      {"a list shows every activity and names the failed one", {shown, refused, shown}, true, false, 65, true,
+       {refusedLine + R"(,"activity":1}})"}},
+      {"in a list the extension's failure decides the status", {refused, crashed, warned}, true, true, 69, true,
+       {refusedLine + R"(,"activity":0}})",
+        R"({"extensionFailure":{"kind":"crashed","description":"it crashed","activity":1}})", warningLine}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const RenderVerdict verdict = decideRender(c.rendered, c.isList, c.strict);

@@ -60,19 +60,6 @@ TEST(WorkedExample, RoundTripsInKeyOrderWithoutAbsentFieldsOrUnknownMembers) {
   EXPECT_EQ(printed.str(), workedExampleWritten);
 }
 
-TEST(WorkedExample, SecondElementWithoutLabelFailsAsAWhole) {
-  std::string json = readTestData("sample-content-state.json");
-  const std::string label = R"("label": "Cancel order",)";
-  ASSERT_NE(json.find(label), std::string::npos);
-  json.erase(json.find(label), label.size());
-  const auto result = decodeContentState(json);
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(describePath(result.error().codingPath), "actions[1].label");
-  EXPECT_EQ(errorJson(result.error()),
-            R"({"error":{"kind":"keyNotFound","codingPath":["actions",1,"label"],)"
-            R"("description":"No value associated with key \"label\"."}})");
-}
-
 // ---------------------------------------------------------------------------------------------
 // Reading failures: kind, coding path and description (a prefix when it ends with "..."), the
 // first failure in reading order.
@@ -118,7 +105,6 @@ TEST(ContentStateReading, ReportsTheFirstFailure) {
       {R"({"title":"t","actions":[{"label":"b"}]})", k, {"actions", n0, "actionId"}},
       {R"({"title":"t","actions":[)" + a + R"(,{"actionId":"x","label":null}]})", v,
        {"actions", n1, "label"}},
-      {R"({"title":"t","actions":[{"label":3}]})", k, {"actions", n0, "actionId"}},
       {R"({"title":3})", t, {"title"}, str + "a number instead."},
       {R"({"title":true})", t, {"title"}, str + "a boolean instead."},
       {R"({"title":"t","body":[]})", t, {"body"}, str + "an array instead."},
@@ -126,21 +112,18 @@ TEST(ContentStateReading, ReportsTheFirstFailure) {
       {R"({"title":"t","tone":1})", t, {"tone"}},
       {R"({"title":"t","progress":"0.4"})", t, {"progress"},
        "Expected to decode Double but found a string instead."},
-      {R"({"title":"t","timerStart":[1]})", t, {"timerStart"}},
       {R"({"title":"t","timerEnd":"soon"})", t, {"timerEnd"}},
       {R"({"title":"t","timerDirection":false})", t, {"timerDirection"}},
       {R"({"title":"t","timerEnd":"x","body":1})", t, {"body"}},
       {R"({"title":"t","actions":{}})", t, {"actions"},
        "Expected to decode Array<Any> but found a dictionary instead."},
       {R"({"title":"t","actions":[)" + a + ",3]}", t, {"actions", n1}, dict + "a number instead."},
-      {R"({"title":"t","actions":[[]]})", t, {"actions", n0}},
       {R"({"title":"t","actions":[null]})", t, {"actions", n0}, dict + "null instead."},
       {R"({"title":"t","actions":[{"actionId":"a","label":"b","requiresAuth":1}]})", t,
        {"actions", n0, "requiresAuth"}, "Expected to decode Bool but found a number instead."},
       {R"({"title":"t","actions":[)" + a + "," + a + R"(,{"actionId":"a","label":7}]})", t,
        {"actions", n2, "label"}},
       {"[]", t, {}, dict + "an array instead."},
-      {"42", t, {}},
       {"null", t, {}, dict + "null instead."},
       {"\xEF\xBB\xBF{\"title\":\"t\"}", d, {}, notJson + "it begins with a byte order mark."},
       {nested(json::maxDepth + 1), d, {}, notJson + "it is nested deeper than 64 levels."},
@@ -157,11 +140,11 @@ TEST(ContentStateReading, ReportsTheFirstFailure) {
   };
   const std::string notJsonInputs[] = {
       "", " \n\t", R"({"title":})", R"({"title":"t",})", R"({'title':'t'})", R"({"title":"t)",
-      R"({"title":"t"} x)", R"({"title":"t"}{})", std::string(R"({"title":"t"})") + '\0',
+      R"({"title":"t"} x)", std::string(R"({"title":"t"})") + '\0',
       "{\"title\":\"\xFF\"}", "{\"title\":\"t\",\"\xC3\":1}", "{\"title\":\"\xC0\xAF\"}",
-      "{\"title\":\"\xED\xA0\x80\"}", R"({"title":"\ud800"})", R"({"title":"\udc00"})",
-      R"({"title":"\udc00\ud800"})", R"({"title":"\ud800\u0041"})", "{\"title\":\"a\x01z\"}",
-      R"({"title":"t","progress":1e400})", R"({"title":"t","progress":-1e400})",
+      "{\"title\":\"\xED\xA0\x80\"}", R"({"title":"\ud800"})", R"({"title":"\udc00\ud800"})",
+      R"({"title":"\ud800\u0041"})", "{\"title\":\"a\x01z\"}",
+      R"({"title":"t","progress":-1e400})",
       R"({"title":"t","progress":1)" + std::string(400, '0') + "}", R"({"title":"t","x":[1e999]})",
       R"({"title":"t","progress":NaN})", R"({"title":"t","progress":01})",
       R"({"title":"t","progress":0)" + std::string(25, '1') + "}",
@@ -208,6 +191,12 @@ TEST(ContentStateReading, AcceptedFormsAndWhatIsWrittenBack) {
       // Member names match exactly: these two are different names.
       {R"({"title":"t","\u00e9":1,"e\u0301":2})", R"({"title":"t"})"},
       {nested(json::maxDepth), R"({"title":"t"})"},
+      // Every field, read in reverse, written in key order.
+      {R"({"actions":[{"requiresAuth":false,"label":"L","actionId":"id"}],"timerDirection":"up",)"
+       R"("timerEnd":2,"timerStart":1.5,"progress":1,"tone":"positive","detail":"d","body":"b",)"
+       R"("title":"t"})",
+       R"({"title":"t","body":"b","detail":"d","tone":"positive","progress":1,"timerStart":1.5,)"
+       R"("timerEnd":2,"timerDirection":"up","actions":[{"actionId":"id","label":"L","requiresAuth":false}]})"},
       // "-0" and long digit runs inside strings are text, not numbers.
       {R"({"title":"-0 )" + digits + R"(","body":"\"-0","progress":-0,"timerEnd":)" + digits + "}",
        R"({"title":"-0 )" + digits + R"(","body":"\"-0","progress":-0,"timerEnd":1e+25})"},
@@ -221,17 +210,22 @@ TEST(ContentStateReading, AcceptedFormsAndWhatIsWrittenBack) {
   }
 }
 
-TEST(ContentStateReading, NumbersGiveTheDouble) {
+// Each literal reads as the nearest double, and written back reads as the same double again.
+TEST(ContentStateReading, NumbersGiveTheDoubleAndWriteBackToIt) {
   const struct {
     std::string literal;
     double expected;
   } cases[] = {// clang-format off
       {"0.4", 0.4}, {"1767225600", 1767225600.0}, {"-3", -3.0}, {"0", 0.0}, {"-0", -0.0},
       {"-0.0", -0.0}, {"-0e5", -0.0}, {"1E+2", 100.0}, {"25e-2", 0.25}, {"1e-400", 0.0},
+      {"-4.9e-324", -std::numeric_limits<double>::denorm_min()},
+      {"9223372036854775807", 9223372036854775807.0},
       {"18446744073709551615", 18446744073709551615.0},
       {"18446744073709551616", 18446744073709551616.0},
       {"-9223372036854775808", -9223372036854775808.0},
       {"-9223372036854775809", -9223372036854775808.0},
+      {"-9.223372036854777856e18", -9.223372036854777856e18},
+      {"-9767225510767225700.5", -9767225510767225700.5},
       {"-9999999999999999999", -1e19}, {"-1234567890123456789", -1234567890123456789.0},
       {"1" + std::string(30, '0'), 1e30}, {"-1" + std::string(30, '0'), -1e30},
       {"1.7976931348623157e308", std::numeric_limits<double>::max()},
@@ -242,20 +236,7 @@ TEST(ContentStateReading, NumbersGiveTheDouble) {
     const ContentState state = decodeOk(R"({"title":"t","progress":)" + c.literal + "}");
     ASSERT_TRUE(state.progress.has_value());
     EXPECT_EQ(bits(*state.progress), bits(c.expected)) << *state.progress;
-  }
-}
-
-// Whatever decodes must decode again, to the same double, once written back.
-TEST(ContentStateReading, WrittenNumbersDecodeToTheSameDouble) {
-  for (const std::string literal :
-       {"-9.223372036854777856e18", "-9767225510767225700.5", "9223372036854775807",
-        "9223372036854775808", "-9223372036854775807", "-9223372036854775808",
-        "-9223372036854775809", "18446744073709551615", "18446744073709551616", "1e-400",
-        "-4.9e-324"}) {
-    SCOPED_TRACE(literal);
-    const ContentState state = decodeOk(R"({"title":"n","timerStart":)" + literal + "}");
-    const ContentState again = decodeOk(*encodeContentState(state));
-    EXPECT_EQ(bits(*again.timerStart), bits(*state.timerStart));
+    EXPECT_EQ(bits(decodeOk(encodeOk(state)).progress.value_or(nan)), bits(c.expected));
   }
 }
 
@@ -315,23 +296,6 @@ TEST(JsonParse, ElementDecodesLikeTheTextAndOutlivesIt) {
 
 // ---------------------------------------------------------------------------------------------
 // Writing.
-
-TEST(ContentStateWriting, EveryFieldInKeyOrder) {
-  ContentState state;
-  state.actions = std::vector<ActionSpec>{{"id", "Label", false}};
-  state.timerDirection = "up";
-  state.timerEnd = 2;
-  state.timerStart = 1.5;
-  state.progress = 1;
-  state.tone = "positive";
-  state.detail = "d";
-  state.body = "b";
-  state.title = "t";
-  EXPECT_EQ(encodeOk(state),
-            R"({"title":"t","body":"b","detail":"d","tone":"positive","progress":1,)"
-            R"("timerStart":1.5,"timerEnd":2,"timerDirection":"up",)"
-            R"("actions":[{"actionId":"id","label":"Label","requiresAuth":false}]})");
-}
 
 TEST(ContentStateWriting, DoublesInShortestRoundTripForm) {
   const struct {
@@ -481,26 +445,6 @@ TEST(JsonWriter, NeverEmitsInvalidJson) {
   out.clear();
   json::appendNumber(out, nan);
   EXPECT_EQ(out, "null");
-}
-
-TEST(JsonWriter, PlacesCommasAndColons) {
-  json::Writer w;
-  w.beginObject();
-  w.key("a");
-  w.beginArray();
-  w.number(1);
-  w.boolean(true);
-  w.null();
-  w.beginObject();
-  w.endObject();
-  w.beginArray();
-  w.endArray();
-  w.string("s");
-  w.endArray();
-  w.key("b");
-  w.boolean(false);
-  w.endObject();
-  EXPECT_EQ(w.str(), R"({"a":[1,true,null,{},[],"s"],"b":false})");
 }
 
 // ---------------------------------------------------------------------------------------------

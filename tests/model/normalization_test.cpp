@@ -39,16 +39,19 @@ std::string fromHexField(const std::string& field) {
   return out;
 }
 
-std::string nfcByUtf8proc(const std::string& text) {
+// NFC or NFD of `text` by utf8proc's whole-text mapping.
+std::string byUtf8proc(const std::string& text, int form) {
   utf8proc_uint8_t* out = nullptr;
   const auto n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
                               static_cast<utf8proc_ssize_t>(text.size()), &out,
-                              static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+                              static_cast<utf8proc_option_t>(UTF8PROC_STABLE | form));
   EXPECT_GE(n, 0);
   std::string result(reinterpret_cast<const char*>(out), n < 0 ? 0 : static_cast<std::size_t>(n));
   std::free(out);
   return result;
 }
+std::string nfcByUtf8proc(const std::string& text) { return byUtf8proc(text, UTF8PROC_COMPOSE); }
+std::string nfdByUtf8proc(const std::string& text) { return byUtf8proc(text, UTF8PROC_DECOMPOSE); }
 
 struct PipeClose {
   void operator()(FILE* f) const { pclose(f); }
@@ -115,17 +118,6 @@ TEST(NormalizationFastPath, CodePointsBelowU0300AreAlreadyNfcAloneAndInPairs) {
   EXPECT_FALSE(unicode::isTriviallyNormalized(u0300));
   EXPECT_FALSE(unicode::isTriviallyNormalized("abcdefgh\xE2\x84\xAA"));  // KELVIN SIGN
   EXPECT_TRUE(unicode::isTriviallyNormalized("plain ASCII text, longer than a word"));
-}
-
-std::string nfdByUtf8proc(const std::string& text) {
-  utf8proc_uint8_t* out = nullptr;
-  const auto n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
-                              static_cast<utf8proc_ssize_t>(text.size()), &out,
-                              static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE));
-  EXPECT_GE(n, 0);
-  std::string result(reinterpret_cast<const char*>(out), n < 0 ? 0 : static_cast<std::size_t>(n));
-  std::free(out);
-  return result;
 }
 
 std::string decomposed(const std::string& text) {

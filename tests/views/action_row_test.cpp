@@ -119,54 +119,17 @@ TEST(ActionRow, ElapsedCountdownAloneHidesTheRow) {
   }
 }
 
-TEST(ActionRow, LaysLinksOutByPositionWithTheirURLs) {
-  const auto state = withActions({action(" a b "), action(""), action("a b"), action("c")});
-  const ui::View body = ActionRow{state}.body(fixedNow(T0));
-  const auto& row = test::as<ui::HStack>(body);
-  EXPECT_EQ(row.alignment, ui::VerticalAlignment::center);
-  EXPECT_EQ(row.spacing, 8);
-  ASSERT_EQ(row.children.size(), 1u);
-  std::vector<std::string> destinations;
-  for (const auto& link : linksOf(body)) destinations.push_back(link.destination);
-  EXPECT_EQ(destinations,
-            (std::vector<std::string>{prefix + "a%20b", prefix + "a%20b", prefix + "c"}));
-}
-
+// The button's whole tree is pinned by the golden files; here the lock and nothing else.
 TEST(ActionButton, ShowsLockOnlyWhenAuthIsRequired) {
-  const ui::Color red{1.0, 0.3, 0.37, 1.0};
-  const ui::View lock =
-      ui::image("lock.fill").with(ui::FontModifier{ui::font(ui::TextStyle::caption2)});
-  const ui::View label =
-      ui::text(" Cancel ")
-          .with(ui::FontModifier{
-              ui::font(ui::TextStyle::footnote).withWeight(ui::FontWeight::semibold)});
-  const auto button = [&](std::vector<ui::View> content) {
-    return ui::hstack(ui::VerticalAlignment::center, 5, std::move(content))
-        .with(ui::Padding{ui::leading | ui::trailing, 14})
-        .with(ui::Padding{ui::top | ui::bottom, 7})
-        .with(ui::Background{ui::capsule(ui::RoundedCornerStyle::continuous).with(ui::Fill{red}),
-                             ui::centered})
-        .with(ui::ForegroundColor{ui::white});
-  };
-  struct Case {
-    std::optional<bool> requiresAuth;
-    ui::View expected;
-  };
-  const Case cases[] = {
-      {std::nullopt, button({label})},
-      {false, button({label})},
-      {true, button({lock, label})},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.requiresAuth ? (*c.requiresAuth ? "true" : "false") : "absent");
-    const auto state = stateWith([&](ContentState& s) {
-      s.tone = "danger";
-      s.actions = {action("x", " Cancel ", c.requiresAuth)};
-    });
+  for (const std::optional<bool> requiresAuth :
+       {std::optional<bool>(), std::optional(false), std::optional(true)}) {
+    SCOPED_TRACE(requiresAuth ? (*requiresAuth ? "true" : "false") : "absent");
+    const auto state = withActions({action("x", " Cancel ", requiresAuth)});
     const auto links = linksOf(ActionRow{state}.body(fixedNow(T0)));
     ASSERT_EQ(links.size(), 1u);
-    EXPECT_EQ(links[0].destination, prefix + "x");
-    EXPECT_EQ(*links[0].label, c.expected);
+    const auto& content = test::childrenOf(*links[0].label);
+    ASSERT_EQ(content.size(), requiresAuth.value_or(false) ? 2u : 1u);
+    EXPECT_EQ(test::as<ui::Text>(content.back()).text, " Cancel ");
   }
 }
 

@@ -29,7 +29,6 @@ TEST(RingProgress, FullRingForUnusableProgressOtherwiseClamped) {
                         {-0.0, 0},
                         {-0.5, 0},
                         {0.25, 0.25},
-                        {0.4, 0.4},
                         {1, 1},
                         {1.7, 1}};
   for (const auto& c : cases) {

@@ -95,6 +95,10 @@ TEST(ViewJson, ReaderGivesTheKindAndPathOfTheFault) {
            empty + "}}";
   };
   auto at = [](std::size_t index) { return CodingPathElement(index); };
+  // A circle with the one modifier given.
+  auto circleWith = [](const std::string& modifier) {
+    return R"({"type":"Circle","modifiers":[)" + modifier + "]}";
+  };
   struct Case {
     std::string json;
     Kind kind;
@@ -102,75 +106,33 @@ TEST(ViewJson, ReaderGivesTheKindAndPathOfTheFault) {
     const char* description = "";
     bool presentations = false;
   };
+  // clang-format off
   const Case cases[] = {
       {"[]", Kind::typeMismatch, {}, "Dictionary"},
       {R"({"type":"Foo","modifiers":[]})", Kind::dataCorrupted, {"type"}, R"("Foo")"},
       {R"({"modifiers":[]})", Kind::keyNotFound, {"type"}},
       {R"({"type":"Text","text":"a"})", Kind::keyNotFound, {"modifiers"}},
       {R"({"type":"Text","text":null,"modifiers":[]})", Kind::valueNotFound, {"text"}},
-      {R"({"type":"HStack","alignment":"top","spacing":"8","children":[],"modifiers":[]})",
-       Kind::typeMismatch,
-       {"spacing"},
-       "Double"},
-      {R"({"type":"HStack","alignment":"leading","spacing":0,"children":[],"modifiers":[]})",
-       Kind::dataCorrupted,
-       {"alignment"},
-       "vertical alignment"},
-      {R"({"type":"TimerText","lower":0,"upper":1,"countsDown":1,"showsHours":true,"modifiers":[]})",
-       Kind::typeMismatch,
-       {"countsDown"},
-       "Bool"},
-      {R"({"type":"ZStack","alignment":"center","children":[{"type":"Circle","modifiers":[]},{"type":"Foo"}],"modifiers":[]})",
-       Kind::dataCorrupted,
-       {"children", at(1), "type"}},
-      {R"({"type":"Link","destination":"u","children":[],"modifiers":[]})",
-       Kind::dataCorrupted,
-       {"children"},
-       "exactly one child"},
-      {R"({"type":"Circle","modifiers":[{"type":"padding","edges":["top","left"],"length":1}]})",
-       Kind::dataCorrupted,
-       {"modifiers", at(0), "edges", at(1)},
-       R"("left")"},
-      {R"({"type":"Circle","modifiers":[{"type":"flexFrame","maxWidth":"wide","alignment":"center"}]})",
-       Kind::dataCorrupted,
-       {"modifiers", at(0), "maxWidth"},
-       "infinity"},
-      {R"({"type":"Circle","modifiers":[{"type":"font","style":"caption","monospacedDigit":false,"weight":"bold"}]})",
-       Kind::dataCorrupted,
-       {"modifiers", at(0), "weight"},
-       "font weight"},
-      {R"({"type":"Circle","modifiers":[{"type":"fill","color":{"red":1,"green":1,"opacity":1}}]})",
-       Kind::keyNotFound,
-       {"modifiers", at(0), "color", "blue"}},
-      {R"({"type":"Circle","modifiers":[{"type":"stroke","color":{"red":1,"green":1,"blue":1,"opacity":1},"lineWidth":1,"lineCap":"butt","lineJoin":"miter","miterLimit":1,"dash":[1,null],"dashPhase":0}]})",
-       Kind::typeMismatch,
-       {"modifiers", at(0), "dash", at(1)}},
-      {R"({"type":"Circle","modifiers":[{"type":"glow"}]})",
-       Kind::dataCorrupted,
-       {"modifiers", at(0), "type"},
-       "modifier type"},
-      {R"({"type":"Circle","modifiers":[{"type":"background","content":{"type":"Circle","modifiers":[{}]},"alignment":"center"}]})",
-       Kind::keyNotFound,
-       {"modifiers", at(0), "content", "modifiers", at(0), "type"}},
-      {island(R"({"position":"top","priority":0,"content":)" + empty + "}"),
-       Kind::dataCorrupted,
-       {"dynamicIsland", "expanded", at(2), "position"},
-       "region position",
-       true},
+      {R"({"type":"HStack","alignment":"top","spacing":"8","children":[],"modifiers":[]})", Kind::typeMismatch, {"spacing"}, "Double"},
+      {R"({"type":"HStack","alignment":"leading","spacing":0,"children":[],"modifiers":[]})", Kind::dataCorrupted, {"alignment"}, "vertical alignment"},
+      {R"({"type":"TimerText","lower":0,"upper":1,"countsDown":1,"showsHours":true,"modifiers":[]})", Kind::typeMismatch, {"countsDown"}, "Bool"},
+      {R"({"type":"ZStack","alignment":"center","children":[{"type":"Circle","modifiers":[]},{"type":"Foo"}],"modifiers":[]})", Kind::dataCorrupted, {"children", at(1), "type"}},
+      {R"({"type":"Link","destination":"u","children":[],"modifiers":[]})", Kind::dataCorrupted, {"children"}, "exactly one child"},
+      {circleWith(R"({"type":"padding","edges":["top","left"],"length":1})"), Kind::dataCorrupted, {"modifiers", at(0), "edges", at(1)}, R"("left")"},
+      {circleWith(R"({"type":"flexFrame","maxWidth":"wide","alignment":"center"})"), Kind::dataCorrupted, {"modifiers", at(0), "maxWidth"}, "infinity"},
+      {circleWith(R"({"type":"font","style":"caption","monospacedDigit":false,"weight":"bold"})"), Kind::dataCorrupted, {"modifiers", at(0), "weight"}, "font weight"},
+      {circleWith(R"({"type":"fill","color":{"red":1,"green":1,"opacity":1}})"), Kind::keyNotFound, {"modifiers", at(0), "color", "blue"}},
+      {circleWith(R"({"type":"stroke","color":{"red":1,"green":1,"blue":1,"opacity":1},"lineWidth":1,"lineCap":"butt","lineJoin":"miter","miterLimit":1,"dash":[1,null],"dashPhase":0})"), Kind::typeMismatch, {"modifiers", at(0), "dash", at(1)}},
+      {circleWith(R"({"type":"glow"})"), Kind::dataCorrupted, {"modifiers", at(0), "type"}, "modifier type"},
+      {circleWith(R"({"type":"background","content":{"type":"Circle","modifiers":[{}]},"alignment":"center"})"), Kind::keyNotFound, {"modifiers", at(0), "content", "modifiers", at(0), "type"}},
+      {island(R"({"position":"top","priority":0,"content":)" + empty + "}"), Kind::dataCorrupted, {"dynamicIsland", "expanded", at(2), "position"}, "region position", true},
       {island(
            R"({"position":"bottom","priority":0,"content":{"type":"HStack","alignment":"center","spacing":0,"children":[)" +
-           empty + R"(,7],"modifiers":[]}})"),
-       Kind::typeMismatch,
-       {"dynamicIsland", "expanded", at(2), "content", "children", at(1)},
-       "",
-       true},
-      {R"({"lockScreen":{"type":"Circle","modifiers":[7]}})",
-       Kind::typeMismatch,
-       {"lockScreen", "modifiers", at(0)},
-       "",
-       true},
+           empty + R"(,7],"modifiers":[]}})"), Kind::typeMismatch, {"dynamicIsland", "expanded", at(2), "content", "children", at(1)}, "", true},
+      {R"({"lockScreen":{"type":"Circle","modifiers":[7]}})", Kind::typeMismatch, {"lockScreen", "modifiers", at(0)}, "", true},
       {R"({"lockScreen":)" + empty + "}", Kind::keyNotFound, {"dynamicIsland"}, "", true},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.json);
     const DecodingError error = errorOf(c.json, c.presentations);
