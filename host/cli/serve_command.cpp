@@ -88,7 +88,7 @@ int runServe(const ServeOptions& options, Environment& env) {
   namespace asio = boost::asio;
   asio::io_context io;
   const std::string extension = options.extension.value_or(env.defaultExtension);
-  server::ActivityBoard board(server::realPhoneSide(extension, ExtensionLimits{}));
+  server::ActivityBoard board(server::realPhoneSide(io, extension, ExtensionLimits{}));
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
@@ -104,7 +104,7 @@ int runServe(const ServeOptions& options, Environment& env) {
   if (options.watch) {
     auto started = server::FileWatch::start(io, *options.watch, [&board](std::string contents) {
       const double now = realNow();
-      (void)board.push("0", server::watchedPushBody(contents, now), now);
+      board.push("0", server::watchedPushBody(contents, now), now, nullptr);
     });
     if (!started) {
       env.err << "corvlin-host: " << started.error() << "\n";

@@ -146,11 +146,19 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     if (std::holds_alternative<OpenEvents>(routed)) return openStream(version);
     const auto& push = std::get<Push>(routed);
-    const PushResult result = shared_->board.push(push.token, push.body, shared_->now());
-    if (std::holds_alternative<TooManyActivities>(result)) {
-      return answer(refusalResponse({429, "TooManyRequests", push.apnsId}), version, keepAlive);
-    }
-    answer(accepted(push.apnsId, verdictJson(std::get<PhoneStep>(result))), version, keepAlive);
+    // The answer waits for the push to be drawn and told to the listeners; meanwhile this
+    // thread serves the other clients.
+    shared_->board.push(
+        push.token, push.body, shared_->now(),
+        [self = shared_from_this(), apnsId = push.apnsId, version, keepAlive](PushResult result) {
+          if (!self->stream_.socket().is_open()) return;
+          if (std::holds_alternative<TooManyActivities>(result)) {
+            return self->answer(refusalResponse({429, "TooManyRequests", apnsId}), version,
+                                keepAlive);
+          }
+          self->answer(accepted(apnsId, verdictJson(std::get<PhoneStep>(result))), version,
+                       keepAlive);
+        });
   }
 
   void answer(Response response, unsigned version, bool keepAlive) {

@@ -52,16 +52,25 @@ struct Seats {
   }
   struct Seat final : ExtensionSeat {
     explicit Seat(Seats* s) : seats(s) {}
-    Result<std::string, ExtensionFailure> ask(const std::string& line) override {
+    void ask(std::string line, Answered answered) override {
       ++seats->asked;
       if (line.find("\"title\":\"crash\"") != std::string::npos) {
-        return Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}};
+        return answered(Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}});
       }
-      return validAnswer;
+      answered(validAnswer);
     }
     Seats* seats;
   };
 };
+
+// A push to a board whose seats answer at once: it is finished within the call.
+PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_view body,
+                   double now) {
+  std::optional<PushResult> result;
+  board.push(token, body, now, [&](PushResult r) { result = std::move(r); });
+  EXPECT_TRUE(result.has_value());
+  return result.value_or(TooManyActivities{});
+}
 
 std::string outcomeOf(const PushResult& result) {
   if (std::holds_alternative<TooManyActivities>(result)) return "too many";
@@ -73,10 +82,10 @@ TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
   ActivityBoard board(seats.side(), {3, 200});
   for (const char* token : {"01", "02", "0A"}) {
     SCOPED_TRACE(token);
-    EXPECT_EQ(outcomeOf(board.push(token, "title", 10)), "applied");
+    EXPECT_EQ(outcomeOf(pushNow(board, token, "title", 10)), "applied");
   }
-  EXPECT_EQ(outcomeOf(board.push("0a", "again", 11)), "applied") << "tokens ignore case";
-  EXPECT_EQ(outcomeOf(board.push("04", "title", 12)), "too many");
+  EXPECT_EQ(outcomeOf(pushNow(board, "0a", "again", 11)), "applied") << "tokens ignore case";
+  EXPECT_EQ(outcomeOf(pushNow(board, "04", "title", 12)), "too many");
   ASSERT_EQ(board.activities().size(), 3u);
   EXPECT_EQ(board.activities()[2].token, "0a");
   EXPECT_EQ(board.log().back(), (LogEntry{12, "04", "", "refused", "TooManyRequests"}));
@@ -105,7 +114,7 @@ TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace)
   double now = 100;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
-    EXPECT_EQ(outcomeOf(board.push("ff", c.body, ++now)), c.outcome);
+    EXPECT_EQ(outcomeOf(pushNow(board, "ff", c.body, ++now)), c.outcome);
     EXPECT_EQ(seats.asked, c.asked);
     const ActivityView& view = board.activities().front();
     EXPECT_EQ(std::holds_alternative<ui::Presentations>(view.rendered.outcome), c.presentations);
@@ -120,10 +129,10 @@ TEST(ActivityBoard, TellsItsListenersEveryChange) {
   ActivityBoard board(seats.side());
   std::vector<std::string> heard;
   const auto id = board.listen([&](const auto& event) { heard.push_back(*event); });
-  (void)board.push("0A", "Hello", 5);
+  pushNow(board, "0A", "Hello", 5);
   board.noteRefusal("0b", "BadPriority", 6);
   board.stopListening(id);
-  (void)board.push("0a", "unheard", 7);
+  pushNow(board, "0a", "unheard", 7);
   ASSERT_EQ(heard.size(), 2u);
 
   simdjson::dom::parser parser;
@@ -144,7 +153,7 @@ TEST(ActivityBoard, TellsItsListenersEveryChange) {
 TEST(ActivityBoard, KeepsTheNewestLogEntries) {
   Seats seats;
   ActivityBoard board(seats.side(), {64, 2});
-  for (int i = 0; i < 5; ++i) (void)board.push("0a", "ignore", i);
+  for (int i = 0; i < 5; ++i) pushNow(board, "0a", "ignore", i);
   ASSERT_EQ(board.log().size(), 2u);
   EXPECT_EQ(board.log().front().at, 3);
 }
@@ -152,9 +161,9 @@ TEST(ActivityBoard, KeepsTheNewestLogEntries) {
 TEST(ActivityBoard, DrawsEachRedrawWithStyleNamesOfItsOwn) {
   Seats seats;
   ActivityBoard board(seats.side());
-  (void)board.push("0a", "one", 1);
+  pushNow(board, "0a", "one", 1);
   const std::string first = board.page(1).html;
-  (void)board.push("0a", "two", 2);
+  pushNow(board, "0a", "two", 2);
   const auto page = board.page(2);
   EXPECT_EQ(first.find("a2g0"), std::string::npos);
   EXPECT_NE(page.html.find("a2g0"), std::string::npos);
