@@ -218,8 +218,9 @@ class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
   std::array<char, 65536> buffer_{};
 };
 
-AsyncExtension::AsyncExtension(asio::io_context& io, std::string executable, ExtensionLimits limits)
-    : io_(io), executable_(std::move(executable)), limits_(limits) {}
+AsyncExtension::AsyncExtension(asio::io_context& io, ExtensionOptions options,
+                               ExtensionLimits limits)
+    : io_(io), options_(std::move(options)), limits_(limits) {}
 
 AsyncExtension::~AsyncExtension() {
   if (process_) process_->abandon();
@@ -229,7 +230,7 @@ void AsyncExtension::ask(std::string requestLine, Answered answered) {
   if (!process_ || !process_->running()) {
     if (process_) process_->abandon();
     process_.reset();
-    auto started = startExtension(ExtensionOptions{{executable_}, std::nullopt, -1});
+    auto started = startExtension(options_);
     if (!started) {
       asio::post(io_, [answered = std::move(answered), why = std::move(started).error()]() {
         answered(Failure{why});

@@ -22,7 +22,7 @@ class AsyncExtension {
  public:
   using Answered = std::function<void(Result<std::string, ExtensionFailure>)>;
 
-  AsyncExtension(boost::asio::io_context& io, std::string executable, ExtensionLimits limits);
+  AsyncExtension(boost::asio::io_context& io, ExtensionOptions options, ExtensionLimits limits);
   ~AsyncExtension();
   AsyncExtension(const AsyncExtension&) = delete;
   AsyncExtension& operator=(const AsyncExtension&) = delete;
@@ -36,7 +36,7 @@ class AsyncExtension {
 
  private:
   boost::asio::io_context& io_;
-  std::string executable_;
+  ExtensionOptions options_;
   ExtensionLimits limits_;
   std::shared_ptr<Process> process_;
 };

@@ -88,7 +88,7 @@ class UpdateRules final : public ActivityRules {
 class WarmSeat final : public ExtensionSeat {
  public:
   WarmSeat(boost::asio::io_context& io, std::string executable, ExtensionLimits limits)
-      : extension_(io, std::move(executable), limits) {}
+      : extension_(io, ExtensionOptions{{std::move(executable)}, std::nullopt, -1}, limits) {}
   void ask(std::string requestLine, Answered answered) override {
     extension_.ask(std::move(requestLine), std::move(answered));
   }

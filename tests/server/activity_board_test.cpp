@@ -170,5 +170,90 @@ TEST(ActivityBoard, DrawsEachRedrawWithStyleNamesOfItsOwn) {
   EXPECT_NE(page.contentSecurityPolicy.find("connect-src 'self'"), std::string::npos);
 }
 
+// Holds every question until the test answers it, as the event loop's extensions do.
+struct LaterSeats {
+  struct Question {
+    std::string line;
+    ExtensionSeat::Answered answered;
+  };
+  std::vector<Question> open;
+  PhoneSide side() {
+    return {[] { return std::make_unique<ScriptedRules>(); },
+            [this] { return std::make_unique<Seat>(this); }};
+  }
+  struct Seat final : ExtensionSeat {
+    explicit Seat(LaterSeats* s) : seats(s) {}
+    void ask(std::string line, Answered answered) override {
+      seats->open.push_back({std::move(line), std::move(answered)});
+    }
+    LaterSeats* seats;
+  };
+  // Answers the open question whose request names `title`.
+  void answer(const std::string& title) {
+    for (auto it = open.begin(); it != open.end(); ++it) {
+      if (it->line.find("\"title\":\"" + title + "\"") == std::string::npos) continue;
+      auto answered = std::move(it->answered);
+      open.erase(it);
+      return answered(validAnswer);
+    }
+    ADD_FAILURE() << "no open question for " << title;
+  }
+};
+
+TEST(ActivityBoard, KeepsEachActivitysPushOrderWhileOthersDrawAtOnce) {
+  LaterSeats seats;
+  ActivityBoard board(seats.side());
+  std::vector<std::string> heard;  // "token step-outcome", in the order told
+  board.listen([&](const auto& event) {
+    simdjson::dom::parser parser;
+    simdjson::dom::element e = parser.parse(*event);
+    heard.push_back(std::string(std::string_view(e["token"])) + " " +
+                    std::string(std::string_view(e["log"]["detail"])) +
+                    std::string(std::string_view(e["step"]["outcome"])));
+  });
+  std::vector<std::string> answered;  // the push each answer went to, by its outcome
+  const auto push = [&](const char* token, const char* body, double now) {
+    board.push(token, body, now, [&, token, body](PushResult result) {
+      answered.push_back(std::string(token) + " " + body + " " + outcomeOf(result));
+    });
+  };
+  push("0a", "a1", 1);
+  push("0b", "b1", 2);
+  push("0a", "ignore", 3);
+  push("0a", "a2", 4);
+  ASSERT_EQ(seats.open.size(), 2u) << "one question per activity at a time";
+  seats.answer("b1");  // the second activity's drawing ends first
+  seats.answer("a1");
+  ASSERT_EQ(seats.open.size(), 1u) << "the next drawing of 0a is asked once the last is done";
+  push("0b", "reject", 5);
+  seats.answer("a2");
+  EXPECT_TRUE(seats.open.empty());
+  EXPECT_EQ(answered,
+            (std::vector<std::string>{"0b b1 applied", "0a a1 applied", "0a ignore ignored",
+                                      "0b reject rejected", "0a a2 applied"}));
+  EXPECT_EQ(heard, (std::vector<std::string>{"0b applied", "0a applied",
+                                             "0a older than the last updateignored",
+                                             "0b keyNotFound at aps.event: No value associated "
+                                             "with key \"event\".rejected",
+                                             "0a applied"}));
+  ASSERT_EQ(board.log().size(), 5u);
+  EXPECT_EQ(board.log().back().at, 4) << "each push is logged at its own instant";
+  EXPECT_EQ(board.activities()[0].renderedAt, 4);
+  EXPECT_EQ(board.activities()[1].renderedAt, 2);
+}
+
+TEST(ActivityBoard, DropsTheWaitingPushesWhenItsExtensionsEnd) {
+  LaterSeats seats;
+  ActivityBoard board(seats.side());
+  int answered = 0;
+  board.push("0a", "a1", 1, [&](PushResult) { ++answered; });
+  board.push("0a", "a2", 2, [&](PushResult) { ++answered; });
+  ASSERT_EQ(seats.open.size(), 1u);
+  board.endExtensions();
+  seats.answer("a1");  // an answer already on its way when the extensions were ended
+  EXPECT_EQ(answered, 0);
+  EXPECT_EQ(board.log().size(), 0u);
+}
+
 }  // namespace
 }  // namespace corvlin::host::server
