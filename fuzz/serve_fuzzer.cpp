@@ -6,6 +6,7 @@
 #include <boost/beast/http.hpp>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -26,9 +27,7 @@ const std::string standInAnswer =
     R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
 
 struct StandIn final : ExtensionSeat {
-  corvlin::Result<std::string, ExtensionFailure> ask(const std::string&) override {
-    return standInAnswer;
-  }
+  void ask(std::string, Answered answered) override { answered(standInAnswer); }
 };
 
 bool isHex(char c) {
@@ -76,12 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          "an accepted body is 1 to 4096 bytes");
   corvlin::fuzz::require(!push->apnsId.empty(), "an accepted push has an apns-id");
 
-  ActivityBoard board(PhoneSide{realPhoneSide("/nonexistent", {}).rules,
+  boost::asio::io_context io;
+  ActivityBoard board(PhoneSide{realPhoneSide(io, "/nonexistent", {}).rules,
                                 [] { return std::make_unique<StandIn>(); }});
   std::string heard;
   board.listen([&](const auto& event) { heard = *event; });
-  const PushResult result = board.push(push->token, push->body, 1767225510);
-  const auto* step = std::get_if<PhoneStep>(&result);
+  // The stand-in answers at once, so the push is finished within the call.
+  std::optional<PushResult> result;
+  board.push(push->token, push->body, 1767225510, [&](PushResult r) { result = std::move(r); });
+  corvlin::fuzz::require(result.has_value(), "a push is finished");
+  const auto* step = std::get_if<PhoneStep>(&*result);
   corvlin::fuzz::require(step != nullptr, "one activity is never too many");
   corvlin::fuzz::require(step->outcome != Outcome::rejected || step->error.has_value(),
                          "a rejected push names its error");

@@ -1,5 +1,6 @@
 #include "host/cli/serve_command.hpp"
 
+#include <malloc.h>
 #include <sys/random.h>
 
 #include <boost/asio/io_context.hpp>
@@ -86,9 +87,13 @@ Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::str
 
 int runServe(const ServeOptions& options, Environment& env) {
   namespace asio = boost::asio;
+  // Every push builds and frees drawings of some tens of kilobytes; without this, the
+  // allocator gives the top of the heap back to the kernel and takes it again on each push.
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  mallopt(M_TOP_PAD, 4 << 20);
   asio::io_context io;
   const std::string extension = options.extension.value_or(env.defaultExtension);
-  server::ActivityBoard board(server::realPhoneSide(extension, ExtensionLimits{}));
+  server::ActivityBoard board(server::realPhoneSide(io, extension, ExtensionLimits{}));
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
@@ -104,7 +109,7 @@ int runServe(const ServeOptions& options, Environment& env) {
   if (options.watch) {
     auto started = server::FileWatch::start(io, *options.watch, [&board](std::string contents) {
       const double now = realNow();
-      (void)board.push("0", server::watchedPushBody(contents, now), now);
+      board.push("0", server::watchedPushBody(contents, now), now, nullptr);
     });
     if (!started) {
       env.err << "corvlin-host: " << started.error() << "\n";

@@ -39,7 +39,7 @@ Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const std::st
   return start(Options{{executable}, std::nullopt, -1});
 }
 
-Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const Options& options) {
+Result<StartedExtension, ExtensionFailure> startExtension(const ExtensionOptions& options) {
   const std::string name = options.arguments.empty() ? "" : options.arguments.front();
   const auto cannotStart = [&](const std::string& why) {
     return Failure{failure(Kind::cannotStart, "cannot start the extension " + name + ": " + why)};
@@ -65,7 +65,14 @@ Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const Options
     ::close(output[0]);
     return cannotStart(child.error());
   }
-  return ExtensionProcess(std::move(child).value(), input[0], output[0]);
+  return StartedExtension{std::move(child).value(), input[0], output[0]};
+}
+
+Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const Options& options) {
+  auto started = startExtension(options);
+  if (!started) return Failure{std::move(started).error()};
+  StartedExtension& parts = started.value();
+  return ExtensionProcess(std::move(parts.child), parts.input, parts.output);
 }
 
 ExtensionProcess::ExtensionProcess(ChildGroup child, int input, int output)

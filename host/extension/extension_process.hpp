@@ -31,6 +31,15 @@ struct ExtensionFailure {
   std::string message;  // says which, for people
 };
 
+// A started extension and this side's ends of its standard input (a socket, to be written with
+// MSG_NOSIGNAL) and output (a pipe), both close-on-exec, for a caller that drives the exchange
+// itself, as the server's event loop does. The caller owns and closes the two descriptors.
+struct StartedExtension {
+  ChildGroup child;
+  int input = -1;
+  int output = -1;
+};
+
 // One running extension process that answers requests one after another, for as long as it
 // lives. It starts in a process group of its own, with default signal dispositions and an empty
 // signal mask (see ChildGroup). Its standard input is a socket written with MSG_NOSIGNAL, so a
@@ -40,13 +49,18 @@ struct ExtensionFailure {
 // returned, and `running()` is false from then on; a caller that wants to go on starts a new
 // one. The destructor ends the group and reaps the child. Movable, not copyable; one thread at
 // a time.
+struct ExtensionOptions {
+  std::vector<std::string> arguments;                   // argv; the first is the program's path
+  std::optional<std::vector<std::string>> environment;  // nothing: this process's
+  int standardError = -1;  // a descriptor for the child's standard error; -1: this process's
+};
+
+// Starts the extension as ExtensionProcess does; the failure is `cannotStart`.
+Result<StartedExtension, ExtensionFailure> startExtension(const ExtensionOptions& options);
+
 class ExtensionProcess {
  public:
-  struct Options {
-    std::vector<std::string> arguments;                   // argv; the first is the program's path
-    std::optional<std::vector<std::string>> environment;  // nothing: this process's
-    int standardError = -1;  // a descriptor for the child's standard error; -1: this process's
-  };
+  using Options = ExtensionOptions;
 
   static Result<ExtensionProcess, ExtensionFailure> start(const std::string& executable);
   static Result<ExtensionProcess, ExtensionFailure> start(const Options& options);

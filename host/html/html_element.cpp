@@ -63,53 +63,91 @@ const std::string& GeneratedStyles::classFor(const std::string& block) {
   return classByBlock.emplace(block, std::move(name)).first->second;
 }
 
+namespace {
+
+// Appends `text` escaped, copying the runs that need no escape whole.
+void appendEscaped(std::string& out, std::string_view text) {
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::string_view replacement;
+    switch (text[i]) {
+      case '&':
+        replacement = "&amp;";
+        break;
+      case '<':
+        replacement = "&lt;";
+        break;
+      case '>':
+        replacement = "&gt;";
+        break;
+      case '"':
+        replacement = "&quot;";
+        break;
+      case '\'':
+        replacement = "&#39;";
+        break;
+      case '\0':
+        replacement = "\xEF\xBF\xBD";
+        break;
+      default:
+        continue;
+    }
+    out.append(text.substr(run, i - run));
+    out.append(replacement);
+    run = i + 1;
+  }
+  out.append(text.substr(run));
+}
+
+}  // namespace
+
 std::string escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      case '\0':
-        out += "\xEF\xBF\xBD";
-        break;
-      default:
-        out += c;
-    }
-  }
+  appendEscaped(out, text);
   return out;
 }
 
+// Appends in place: this runs for every element of every drawing the server sends.
 void write(const Element& e, GeneratedStyles& styles, std::string& out) {
-  out += "<" + e.tag;
+  out += '<';
+  out += e.tag;
   std::string classes;
-  for (const auto& c : e.classes) classes += (classes.empty() ? "" : " ") + c;
+  for (const auto& c : e.classes) {
+    if (!classes.empty()) classes += ' ';
+    classes += c;
+  }
   if (!e.style.empty()) {
     std::string block;
-    for (const auto& [property, value] : e.style) block += property + ":" + value + ";";
-    classes += (classes.empty() ? "" : " ") + styles.classFor(block);
+    for (const auto& [property, value] : e.style) {
+      block += property;
+      block += ':';
+      block += value;
+      block += ';';
+    }
+    if (!classes.empty()) classes += ' ';
+    classes += styles.classFor(block);
   }
-  if (!classes.empty()) out += " class=\"" + escape(classes) + "\"";
-  for (const auto& [name, value] : e.attributes) out += " " + name + "=\"" + escape(value) + "\"";
-  out += ">";
+  if (!classes.empty()) {
+    out += " class=\"";
+    appendEscaped(out, classes);
+    out += '"';
+  }
+  for (const auto& [name, value] : e.attributes) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    appendEscaped(out, value);
+    out += '"';
+  }
+  out += '>';
   // A void element has no content and no end tag.
   if (e.tag == "input" || e.tag == "br" || e.tag == "meta") return;
-  out += escape(e.text);
+  appendEscaped(out, e.text);
   for (const auto& child : e.children) write(child, styles, out);
-  out += "</" + e.tag + ">";
+  out += "</";
+  out += e.tag;
+  out += '>';
 }
 
 std::string number(double value) {

@@ -93,6 +93,13 @@ bool anyFillsWidth(const std::vector<Element>& elements) {
                      [](const Element& e) { return e.hasClass(fillsWidth); });
 }
 
+// A vector of one element, moved in: a braced list would copy the element's whole subtree.
+std::vector<Element> single(Element e) {
+  std::vector<Element> out;
+  out.push_back(std::move(e));
+  return out;
+}
+
 void append(std::vector<Element>& to, std::vector<Element> more) {
   for (auto& e : more) to.push_back(std::move(e));
 }
@@ -232,28 +239,28 @@ std::vector<Element> renderKind(const View& view, const ViewContext& context, st
           Element e = stackElement("hstack", renderChildren(k.children, withoutSize(context)));
           e.setStyle("align-items", std::string(flexPosition(k.alignment)));
           if (k.spacing > 0) e.setStyle("gap", px(k.spacing));
-          return {std::move(e)};
+          return single(std::move(e));
         } else if constexpr (std::is_same_v<K, VStack>) {
           Element e = stackElement("vstack", renderChildren(k.children, withoutSize(context)));
           e.setStyle("align-items", std::string(flexPosition(k.alignment)));
           if (k.spacing > 0) e.setStyle("gap", px(k.spacing));
-          return {std::move(e)};
+          return single(std::move(e));
         } else if constexpr (std::is_same_v<K, ZStack>) {
           // Every layer gets the size the stack is offered.
           Element e = stackElement("zstack", renderChildren(k.children, context));
           e.setStyle("justify-items", std::string(gridPosition(k.alignment.horizontal)));
           e.setStyle("align-items", std::string(gridPosition(k.alignment.vertical)));
-          return {std::move(e)};
+          return single(std::move(e));
         } else if constexpr (std::is_same_v<K, Text>) {
-          return {textElement(k.text, context)};
+          return single(textElement(k.text, context));
         } else if constexpr (std::is_same_v<K, TimerText>) {
-          return {timerElement(k, context)};
+          return single(timerElement(k, context));
         } else if constexpr (std::is_same_v<K, Image>) {
-          return {symbolElement(k)};
+          return single(symbolElement(k));
         } else if constexpr (std::is_same_v<K, Circle>) {
-          return {circleElement(view, context, next)};
+          return single(circleElement(view, context, next));
         } else if constexpr (std::is_same_v<K, Capsule>) {
-          return {capsuleElement(view, context, next)};
+          return single(capsuleElement(view, context, next));
         } else if constexpr (std::is_same_v<K, EmptyView>) {
           return {};
         } else if constexpr (std::is_same_v<K, ForEach>) {
@@ -265,7 +272,7 @@ std::vector<Element> renderKind(const View& view, const ViewContext& context, st
           a.setAttribute("data-testid", "action-link");
           a.children = renderView(*k.label, withoutSize(context));
           if (anyFillsWidth(a.children)) a.classes.emplace_back(fillsWidth);
-          return {std::move(a)};
+          return single(std::move(a));
         }
       },
       view.kind);

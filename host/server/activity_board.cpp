@@ -17,81 +17,125 @@ std::string canonicalToken(std::string_view token) {
 ActivityBoard::ActivityBoard(PhoneSide phone, BoardLimits limits)
     : phone_(std::move(phone)), limits_(limits) {}
 
-PushResult ActivityBoard::push(std::string_view rawToken, std::string_view body, double now) {
+void ActivityBoard::push(std::string_view rawToken, std::string_view body, double now,
+                         PushDone done) {
   const std::string token = canonicalToken(rawToken);
   std::size_t index = 0;
   while (index < views_.size() && views_[index].token != token) ++index;
   if (index == views_.size()) {
     if (views_.size() >= limits_.maxActivities) {
       noteRefusal(token, "TooManyRequests", now);
-      return TooManyActivities{};
+      if (done) done(TooManyActivities{});
+      return;
     }
     ActivityView view;
     view.token = token;
     view.state = "not started";
     views_.push_back(std::move(view));
-    seats_.push_back({phone_.rules(), phone_.extension()});
+    seats_.push_back({phone_.rules(), phone_.extension(), {}, false});
   }
+  Seat& seat = seats_[index];
+  seat.waiting.push_back({seat.rules->apply(body, now), now, std::move(done)});
+  if (!seat.drawing) drawNext(index);
+}
 
-  std::vector<PhoneStep> steps = seats_[index].rules->apply(body, now);
-  ActivityView& view = views_[index];
-  bool applied = false;
+namespace {
+
+bool anyApplied(const std::vector<PhoneStep>& steps) {
   for (const auto& step : steps) {
-    if (!step.state.empty()) view.state = step.state;
-    applied = applied || step.outcome == Outcome::applied;
+    if (step.outcome == Outcome::applied) return true;
   }
-  if (applied && !steps.empty()) {
-    if (const auto& shown = steps.back().shown) {
-      redraw(index, *shown, now);
-    } else {
-      view.rendered = {};
-      view.renderedAt = now;
-      view.serial = ++drawings_;
+  return false;
+}
+
+}  // namespace
+
+// Takes the waiting pushes of one activity in order: those that need no drawing are finished
+// at once; one that does asks the extension and the rest wait for its answer.
+void ActivityBoard::drawNext(std::size_t index) {
+  while (!seats_[index].drawing && !seats_[index].waiting.empty()) {
+    Seat& seat = seats_[index];
+    const Job& job = seat.waiting.front();
+    ActivityView& view = views_[index];
+    if (!anyApplied(job.steps)) {
+      finish(index);
+      continue;
     }
+    const auto& shown = job.steps.back().shown;
+    if (!shown) {
+      view.rendered = {};
+      view.renderedAt = job.now;
+      view.serial = ++drawings_;
+      finish(index);
+      continue;
+    }
+    auto coded = encodeActivity(*shown);
+    if (!seat.extension || !coded) {
+      // A state decoded from JSON holds nothing JSON cannot carry; the second is never reached.
+      settle(
+          index,
+          renderedAs(seat.extension
+                         ? ActivityOutcome{DecodingError{
+                               DecodingError::Kind::dataCorrupted, {}, coded.error().description}}
+                         : ActivityOutcome{ExtensionFailure{ExtensionFailure::Kind::cannotStart,
+                                                            "the server is stopping"}}));
+      continue;
+    }
+    seat.drawing = true;
+    // The answer may come within this call (then this activity's next push has been taken
+    // already) or later from the event loop: either way, nothing more to do here.
+    seat.extension->ask(requestLine(coded.value(), job.now),
+                        [this, index](Result<std::string, ExtensionFailure> answer) {
+                          // Unless the extensions were ended meanwhile.
+                          if (!seats_[index].drawing) return;
+                          seats_[index].drawing = false;
+                          settle(index, renderedAs(answer ? readAnswer(answer.value())
+                                                          : ActivityOutcome{answer.error()}));
+                          drawNext(index);
+                        });
+    return;
   }
-  std::size_t own = steps.size();
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    const PhoneStep& step = steps[i];
-    if (step.ofThePush && own == steps.size()) own = i;
-    LogEntry entry{step.at, token, step.event, std::string(outcomeName(step.outcome)),
+}
+
+void ActivityBoard::settle(std::size_t index, RenderedActivity rendered) {
+  ActivityView& view = views_[index];
+  if (const auto* p = std::get_if<ui::Presentations>(&rendered.outcome)) view.lastGood = *p;
+  view.rendered = std::move(rendered);
+  view.renderedAt = seats_[index].waiting.front().now;
+  view.serial = ++drawings_;
+  finish(index);
+}
+
+// The first waiting push of an activity, drawn: its steps go to the view, the log and the
+// listeners, and its own step to whoever pushed it.
+void ActivityBoard::finish(std::size_t index) {
+  Job job = std::move(seats_[index].waiting.front());
+  seats_[index].waiting.pop_front();
+  ActivityView& view = views_[index];
+  for (const auto& step : job.steps) {
+    if (!step.state.empty()) view.state = step.state;
+  }
+  std::size_t own = job.steps.size();
+  for (std::size_t i = 0; i < job.steps.size(); ++i) {
+    const PhoneStep& step = job.steps[i];
+    if (step.ofThePush && own == job.steps.size()) own = i;
+    LogEntry entry{step.at, view.token, step.event, std::string(outcomeName(step.outcome)),
                    stepDetail(step)};
-    remember(entry);
     if (!listeners_.empty()) broadcast(pushEventJson(view, step, entry));
+    remember(std::move(entry));
   }
-  if (own == steps.size()) {
+  if (!job.done) return;
+  if (own == job.steps.size()) {
     // The rules always give the push a step of its own; this would be a fault of theirs.
     PhoneStep missing;
-    missing.at = now;
+    missing.at = job.now;
     missing.outcome = Outcome::rejected;
     missing.error = DecodingError{
         DecodingError::Kind::dataCorrupted, {}, "The update rules gave this push no step."};
     missing.state = view.state;
-    return missing;
+    return job.done(missing);
   }
-  return std::move(steps[own]);
-}
-
-void ActivityBoard::redraw(std::size_t index, const Activity& shown, double now) {
-  ActivityView& view = views_[index];
-  auto& extension = seats_[index].extension;
-  RenderedActivity rendered;
-  auto coded = encodeActivity(shown);
-  if (!extension) {
-    rendered.outcome =
-        ExtensionFailure{ExtensionFailure::Kind::cannotStart, "the server is stopping"};
-  } else if (!coded) {
-    // A state decoded from JSON holds nothing JSON cannot carry; this is never reached.
-    rendered.outcome =
-        DecodingError{DecodingError::Kind::dataCorrupted, {}, coded.error().description};
-  } else if (auto answer = extension->ask(requestLine(coded.value(), now)); !answer) {
-    rendered.outcome = std::move(answer).error();
-  } else {
-    rendered.outcome = readAnswer(answer.value());
-  }
-  if (const auto* p = std::get_if<ui::Presentations>(&rendered.outcome)) view.lastGood = *p;
-  view.rendered = std::move(rendered);
-  view.renderedAt = now;
-  view.serial = ++drawings_;
+  job.done(std::move(job.steps[own]));
 }
 
 void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason, double now) {
@@ -128,7 +172,11 @@ std::uint64_t ActivityBoard::listen(Listener listener) {
 void ActivityBoard::stopListening(std::uint64_t id) { listeners_.erase(id); }
 
 void ActivityBoard::endExtensions() {
-  for (auto& seat : seats_) seat.extension.reset();
+  for (auto& seat : seats_) {
+    seat.extension.reset();
+    seat.waiting.clear();
+    seat.drawing = false;
+  }
 }
 
 }  // namespace corvlin::host::server

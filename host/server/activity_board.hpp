@@ -55,9 +55,16 @@ class ActivityBoard {
 
   explicit ActivityBoard(PhoneSide phone, BoardLimits limits = {});
 
+  using PushDone = std::function<void(PushResult)>;
+
   // Applies a push body to the activity of `token`, starting one for a new token, redraws it
-  // through its extension when what it shows changed, logs the push and tells the listeners.
-  PushResult push(std::string_view token, std::string_view body, double now);
+  // through its extension when what it shows changed, logs the push, tells the listeners, and
+  // then calls `done` (when given) with the push's own step. The rules take each push at once;
+  // its drawing waits for the pushes before it to the same activity, so that each activity's
+  // steps, log entries and events keep the order of its pushes, while the extensions of
+  // different activities draw at the same time. With a seat that answers within ask(), all of
+  // this happens within the call.
+  void push(std::string_view token, std::string_view body, double now, PushDone done);
   // Logs a push the service refused, and tells the listeners.
   void noteRefusal(std::string_view token, std::string_view reason, double now);
 
@@ -75,15 +82,27 @@ class ActivityBoard {
   const std::vector<ActivityView>& activities() const { return views_; }
   const std::deque<LogEntry>& log() const { return log_; }
 
-  // Ends every activity's extension process (they are reaped before this returns).
+  // Ends every activity's extension process (they are reaped before this returns), and drops
+  // the pushes still waiting for a drawing, unanswered.
   void endExtensions();
 
  private:
+  // A push the rules have taken, waiting for its activity's drawing.
+  struct Job {
+    std::vector<PhoneStep> steps;
+    double now = 0;
+    PushDone done;
+  };
   struct Seat {
     std::unique_ptr<ActivityRules> rules;
     std::unique_ptr<ExtensionSeat> extension;
+    std::deque<Job> waiting;  // the first is being drawn while `drawing`
+    bool drawing = false;
   };
-  void redraw(std::size_t index, const Activity& shown, double now);
+  void drawNext(std::size_t index);
+  // The first waiting push's drawing is this: the view takes it, then the push is finished.
+  void settle(std::size_t index, RenderedActivity rendered);
+  void finish(std::size_t index);
   void remember(LogEntry entry);
   void broadcast(std::string event);
 

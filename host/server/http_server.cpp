@@ -146,11 +146,19 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     if (std::holds_alternative<OpenEvents>(routed)) return openStream(version);
     const auto& push = std::get<Push>(routed);
-    const PushResult result = shared_->board.push(push.token, push.body, shared_->now());
-    if (std::holds_alternative<TooManyActivities>(result)) {
-      return answer(refusalResponse({429, "TooManyRequests", push.apnsId}), version, keepAlive);
-    }
-    answer(accepted(push.apnsId, verdictJson(std::get<PhoneStep>(result))), version, keepAlive);
+    // The answer waits for the push to be drawn and told to the listeners; meanwhile this
+    // thread serves the other clients.
+    shared_->board.push(
+        push.token, push.body, shared_->now(),
+        [self = shared_from_this(), apnsId = push.apnsId, version, keepAlive](PushResult result) {
+          if (!self->stream_.socket().is_open()) return;
+          if (std::holds_alternative<TooManyActivities>(result)) {
+            return self->answer(refusalResponse({429, "TooManyRequests", apnsId}), version,
+                                keepAlive);
+          }
+          self->answer(accepted(apnsId, verdictJson(std::get<PhoneStep>(result))), version,
+                       keepAlive);
+        });
   }
 
   void answer(Response response, unsigned version, bool keepAlive) {
@@ -182,7 +190,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     listener_ = shared_->board.listen([weak](const std::shared_ptr<const std::string>& event) {
       if (auto self = weak.lock()) self->enqueue(event);
     });
-    queue_.push_back(std::make_shared<const std::string>("retry: 1000\n\n"));
+    queue_.push_back({std::make_shared<const std::string>("retry: 1000\n\n"), false});
     writing_ = true;
     stream_.expires_after(limits().clientTimeout);
     http::async_write_header(
@@ -198,18 +206,27 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void enqueue(const std::shared_ptr<const std::string>& event) {
     if (queue_.size() >= limits().maxQueuedEvents) return close();  // the reader fell behind
-    queue_.push_back(std::make_shared<const std::string>("data: " + *event + "\n\n"));
+    queue_.push_back({event, true});
     if (!writing_) writeEvents();
   }
 
+  // Everything queued goes out in one write, each event framed as a "data:" line without
+  // copying it: the board's text is shared by every stream it is sent to.
   void writeEvents() {
     if (writing_ || queue_.empty() || !stream_.socket().is_open()) return;
-    batch_.clear();
-    for (const auto& block : queue_) batch_ += *block;
-    queue_.clear();
+    static constexpr std::string_view dataPrefix = "data: ";
+    static constexpr std::string_view blockEnd = "\n\n";
+    sending_.clear();
+    std::swap(sending_, queue_);
+    buffers_.clear();
+    for (const auto& block : sending_) {
+      if (block.isEvent) buffers_.emplace_back(dataPrefix.data(), dataPrefix.size());
+      buffers_.emplace_back(block.text->data(), block.text->size());
+      if (block.isEvent) buffers_.emplace_back(blockEnd.data(), blockEnd.size());
+    }
     writing_ = true;
     stream_.expires_after(limits().clientTimeout);
-    asio::async_write(stream_, asio::buffer(batch_),
+    asio::async_write(stream_, buffers_,
                       [self = shared_from_this()](beast::error_code ec, std::size_t) {
                         self->writing_ = false;
                         if (ec) return self->close();
@@ -229,7 +246,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     heartbeat_.async_wait([self = shared_from_this()](beast::error_code ec) {
       if (ec || !self->stream_.socket().is_open()) return;
       if (!self->writing_ && self->queue_.empty()) {
-        self->queue_.push_back(std::make_shared<const std::string>(":\n\n"));
+        self->queue_.push_back({std::make_shared<const std::string>(":\n\n"), false});
         self->writeEvents();
       }
       self->armHeartbeat();
@@ -241,8 +258,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   std::optional<std::uint64_t> listener_;
-  std::deque<std::shared_ptr<const std::string>> queue_;
-  std::string batch_;
+  // A block of the stream: an event's JSON, framed when written, or a line written as it is.
+  struct Block {
+    std::shared_ptr<const std::string> text;
+    bool isEvent = false;
+  };
+  std::vector<Block> queue_;
+  std::vector<Block> sending_;  // held while their write is under way
+  std::vector<asio::const_buffer> buffers_;
   bool writing_ = false;
   asio::steady_timer heartbeat_;
   std::array<char, 64> probe_{};

@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include "host/server/async_extension.hpp"
 #include "model/json/writer.hpp"
 #include "updates/envelope_coding.hpp"
 #include "updates/update_rules.hpp"
@@ -86,22 +87,14 @@ class UpdateRules final : public ActivityRules {
 // question once it has failed or died.
 class WarmSeat final : public ExtensionSeat {
  public:
-  WarmSeat(std::string executable, ExtensionLimits limits)
-      : executable_(std::move(executable)), limits_(limits) {}
-  Result<std::string, ExtensionFailure> ask(const std::string& requestLine) override {
-    if (!process_ || !process_->running()) {
-      process_.reset();
-      auto started = ExtensionProcess::start(executable_);
-      if (!started) return Failure{std::move(started).error()};
-      process_.emplace(std::move(started).value());
-    }
-    return process_->ask(requestLine, limits_);
+  WarmSeat(boost::asio::io_context& io, std::string executable, ExtensionLimits limits)
+      : extension_(io, ExtensionOptions{{std::move(executable)}, std::nullopt, -1}, limits) {}
+  void ask(std::string requestLine, Answered answered) override {
+    extension_.ask(std::move(requestLine), std::move(answered));
   }
 
  private:
-  std::string executable_;
-  ExtensionLimits limits_;
-  std::optional<ExtensionProcess> process_;
+  AsyncExtension extension_;
 };
 
 }  // namespace
@@ -140,9 +133,10 @@ std::string verdictJson(const PhoneStep& step) {
   return w.take();
 }
 
-PhoneSide realPhoneSide(const std::string& executable, const ExtensionLimits& limits) {
+PhoneSide realPhoneSide(boost::asio::io_context& io, const std::string& executable,
+                        const ExtensionLimits& limits) {
   return {[] { return std::make_unique<UpdateRules>(); },
-          [executable, limits] { return std::make_unique<WarmSeat>(executable, limits); }};
+          [&io, executable, limits] { return std::make_unique<WarmSeat>(io, executable, limits); }};
 }
 
 }  // namespace corvlin::host::server

@@ -3,6 +3,7 @@
 // can be tested with stand-ins and the real rules and process plug in unchanged.
 #pragma once
 
+#include <boost/asio/io_context.hpp>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,8 +53,12 @@ class ActivityRules {
 // It is kept warm between pushes, and started again when it has died.
 class ExtensionSeat {
  public:
+  using Answered = std::function<void(Result<std::string, ExtensionFailure>)>;
   virtual ~ExtensionSeat() = default;
-  virtual Result<std::string, ExtensionFailure> ask(const std::string& requestLine) = 0;
+  // `answered` is called once with the answer line or the failure: within this call, or later
+  // from the event loop. One question at a time; one not yet answered when the seat is
+  // destroyed is dropped.
+  virtual void ask(std::string requestLine, Answered answered) = 0;
 };
 
 // Makes the rules and the extension of each new activity.
@@ -62,7 +67,9 @@ struct PhoneSide {
   std::function<std::unique_ptr<ExtensionSeat>()> extension;
 };
 
-// The phone side corvlin-host serves with: the update rules, and `executable` as the extension.
-PhoneSide realPhoneSide(const std::string& executable, const ExtensionLimits& limits);
+// The phone side corvlin-host serves with: the update rules, and `executable` as the extension,
+// each activity's own process driven by the event loop of `io`.
+PhoneSide realPhoneSide(boost::asio::io_context& io, const std::string& executable,
+                        const ExtensionLimits& limits);
 
 }  // namespace corvlin::host::server

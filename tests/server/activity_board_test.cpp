@@ -52,16 +52,25 @@ struct Seats {
   }
   struct Seat final : ExtensionSeat {
     explicit Seat(Seats* s) : seats(s) {}
-    Result<std::string, ExtensionFailure> ask(const std::string& line) override {
+    void ask(std::string line, Answered answered) override {
       ++seats->asked;
       if (line.find("\"title\":\"crash\"") != std::string::npos) {
-        return Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}};
+        return answered(Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}});
       }
-      return validAnswer;
+      answered(validAnswer);
     }
     Seats* seats;
   };
 };
+
+// A push to a board whose seats answer at once: it is finished within the call.
+PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_view body,
+                   double now) {
+  std::optional<PushResult> result;
+  board.push(token, body, now, [&](PushResult r) { result = std::move(r); });
+  EXPECT_TRUE(result.has_value());
+  return result.value_or(TooManyActivities{});
+}
 
 std::string outcomeOf(const PushResult& result) {
   if (std::holds_alternative<TooManyActivities>(result)) return "too many";
@@ -73,10 +82,10 @@ TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
   ActivityBoard board(seats.side(), {3, 200});
   for (const char* token : {"01", "02", "0A"}) {
     SCOPED_TRACE(token);
-    EXPECT_EQ(outcomeOf(board.push(token, "title", 10)), "applied");
+    EXPECT_EQ(outcomeOf(pushNow(board, token, "title", 10)), "applied");
   }
-  EXPECT_EQ(outcomeOf(board.push("0a", "again", 11)), "applied") << "tokens ignore case";
-  EXPECT_EQ(outcomeOf(board.push("04", "title", 12)), "too many");
+  EXPECT_EQ(outcomeOf(pushNow(board, "0a", "again", 11)), "applied") << "tokens ignore case";
+  EXPECT_EQ(outcomeOf(pushNow(board, "04", "title", 12)), "too many");
   ASSERT_EQ(board.activities().size(), 3u);
   EXPECT_EQ(board.activities()[2].token, "0a");
   EXPECT_EQ(board.log().back(), (LogEntry{12, "04", "", "refused", "TooManyRequests"}));
@@ -105,7 +114,7 @@ TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace)
   double now = 100;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
-    EXPECT_EQ(outcomeOf(board.push("ff", c.body, ++now)), c.outcome);
+    EXPECT_EQ(outcomeOf(pushNow(board, "ff", c.body, ++now)), c.outcome);
     EXPECT_EQ(seats.asked, c.asked);
     const ActivityView& view = board.activities().front();
     EXPECT_EQ(std::holds_alternative<ui::Presentations>(view.rendered.outcome), c.presentations);
@@ -120,10 +129,10 @@ TEST(ActivityBoard, TellsItsListenersEveryChange) {
   ActivityBoard board(seats.side());
   std::vector<std::string> heard;
   const auto id = board.listen([&](const auto& event) { heard.push_back(*event); });
-  (void)board.push("0A", "Hello", 5);
+  pushNow(board, "0A", "Hello", 5);
   board.noteRefusal("0b", "BadPriority", 6);
   board.stopListening(id);
-  (void)board.push("0a", "unheard", 7);
+  pushNow(board, "0a", "unheard", 7);
   ASSERT_EQ(heard.size(), 2u);
 
   simdjson::dom::parser parser;
@@ -144,7 +153,7 @@ TEST(ActivityBoard, TellsItsListenersEveryChange) {
 TEST(ActivityBoard, KeepsTheNewestLogEntries) {
   Seats seats;
   ActivityBoard board(seats.side(), {64, 2});
-  for (int i = 0; i < 5; ++i) (void)board.push("0a", "ignore", i);
+  for (int i = 0; i < 5; ++i) pushNow(board, "0a", "ignore", i);
   ASSERT_EQ(board.log().size(), 2u);
   EXPECT_EQ(board.log().front().at, 3);
 }
@@ -152,13 +161,98 @@ TEST(ActivityBoard, KeepsTheNewestLogEntries) {
 TEST(ActivityBoard, DrawsEachRedrawWithStyleNamesOfItsOwn) {
   Seats seats;
   ActivityBoard board(seats.side());
-  (void)board.push("0a", "one", 1);
+  pushNow(board, "0a", "one", 1);
   const std::string first = board.page(1).html;
-  (void)board.push("0a", "two", 2);
+  pushNow(board, "0a", "two", 2);
   const auto page = board.page(2);
   EXPECT_EQ(first.find("a2g0"), std::string::npos);
   EXPECT_NE(page.html.find("a2g0"), std::string::npos);
   EXPECT_NE(page.contentSecurityPolicy.find("connect-src 'self'"), std::string::npos);
+}
+
+// Holds every question until the test answers it, as the event loop's extensions do.
+struct LaterSeats {
+  struct Question {
+    std::string line;
+    ExtensionSeat::Answered answered;
+  };
+  std::vector<Question> open;
+  PhoneSide side() {
+    return {[] { return std::make_unique<ScriptedRules>(); },
+            [this] { return std::make_unique<Seat>(this); }};
+  }
+  struct Seat final : ExtensionSeat {
+    explicit Seat(LaterSeats* s) : seats(s) {}
+    void ask(std::string line, Answered answered) override {
+      seats->open.push_back({std::move(line), std::move(answered)});
+    }
+    LaterSeats* seats;
+  };
+  // Answers the open question whose request names `title`.
+  void answer(const std::string& title) {
+    for (auto it = open.begin(); it != open.end(); ++it) {
+      if (it->line.find("\"title\":\"" + title + "\"") == std::string::npos) continue;
+      auto answered = std::move(it->answered);
+      open.erase(it);
+      return answered(validAnswer);
+    }
+    ADD_FAILURE() << "no open question for " << title;
+  }
+};
+
+TEST(ActivityBoard, KeepsEachActivitysPushOrderWhileOthersDrawAtOnce) {
+  LaterSeats seats;
+  ActivityBoard board(seats.side());
+  std::vector<std::string> heard;  // "token step-outcome", in the order told
+  board.listen([&](const auto& event) {
+    simdjson::dom::parser parser;
+    simdjson::dom::element e = parser.parse(*event);
+    heard.push_back(std::string(std::string_view(e["token"])) + " " +
+                    std::string(std::string_view(e["log"]["detail"])) +
+                    std::string(std::string_view(e["step"]["outcome"])));
+  });
+  std::vector<std::string> answered;  // the push each answer went to, by its outcome
+  const auto push = [&](const char* token, const char* body, double now) {
+    board.push(token, body, now, [&, token, body](PushResult result) {
+      answered.push_back(std::string(token) + " " + body + " " + outcomeOf(result));
+    });
+  };
+  push("0a", "a1", 1);
+  push("0b", "b1", 2);
+  push("0a", "ignore", 3);
+  push("0a", "a2", 4);
+  ASSERT_EQ(seats.open.size(), 2u) << "one question per activity at a time";
+  seats.answer("b1");  // the second activity's drawing ends first
+  seats.answer("a1");
+  ASSERT_EQ(seats.open.size(), 1u) << "the next drawing of 0a is asked once the last is done";
+  push("0b", "reject", 5);
+  seats.answer("a2");
+  EXPECT_TRUE(seats.open.empty());
+  EXPECT_EQ(answered,
+            (std::vector<std::string>{"0b b1 applied", "0a a1 applied", "0a ignore ignored",
+                                      "0b reject rejected", "0a a2 applied"}));
+  EXPECT_EQ(heard, (std::vector<std::string>{"0b applied", "0a applied",
+                                             "0a older than the last updateignored",
+                                             "0b keyNotFound at aps.event: No value associated "
+                                             "with key \"event\".rejected",
+                                             "0a applied"}));
+  ASSERT_EQ(board.log().size(), 5u);
+  EXPECT_EQ(board.log().back().at, 4) << "each push is logged at its own instant";
+  EXPECT_EQ(board.activities()[0].renderedAt, 4);
+  EXPECT_EQ(board.activities()[1].renderedAt, 2);
+}
+
+TEST(ActivityBoard, DropsTheWaitingPushesWhenItsExtensionsEnd) {
+  LaterSeats seats;
+  ActivityBoard board(seats.side());
+  int answered = 0;
+  board.push("0a", "a1", 1, [&](PushResult) { ++answered; });
+  board.push("0a", "a2", 2, [&](PushResult) { ++answered; });
+  ASSERT_EQ(seats.open.size(), 1u);
+  board.endExtensions();
+  seats.answer("a1");  // an answer already on its way when the extensions were ended
+  EXPECT_EQ(answered, 0);
+  EXPECT_EQ(board.log().size(), 0u);
 }
 
 }  // namespace
