@@ -69,21 +69,15 @@ Result<Entry, DecodingError> readEntry(json::element value, const json::PathNode
   return entry;
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// The median over the runs that measured `name`, or nothing.
+// The least over the runs that measured `name`, or nothing: interference on a shared machine
+// only ever adds time, so the least is the figure that carries the least of it.
 std::optional<double> figure(const std::vector<Figures>& runs, const std::string& name) {
-  std::vector<double> values;
+  std::optional<double> least;
   for (const Figures& run : runs) {
     const auto it = run.find(name);
-    if (it != run.end()) values.push_back(it->second);
+    if (it != run.end() && (!least || it->second < *least)) least = it->second;
   }
-  if (values.empty()) return std::nullopt;
-  return median(std::move(values));
+  return least;
 }
 
 struct Goal {

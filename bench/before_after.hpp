@@ -18,7 +18,7 @@ using Figures = std::map<std::string, double>;
 Result<Figures, std::string> readFigures(const std::string& path);
 
 // Prints the before-and-after table of the measurements that have ratio targets. Each figure
-// is the median over the runs given for its build.
+// is the least over the runs given for its build.
 void printBeforeAfter(const std::vector<Figures>& before, const std::vector<Figures>& after);
 
 }  // namespace corvlin::bench
