@@ -136,7 +136,7 @@ void printBeforeAfter(const std::vector<Figures>& before, const std::vector<Figu
        "against one pass over contiguous bytes."},
       {"full update, default activity", "update/default", "simdjson/default-request", 30.0,
        "building the seven trees (a few hundred small heap allocations) and writing their 7 KB "
-       "of JSON (about 420 keys) each cost over twenty parses; an arena per answer for the "
+       "of JSON (about 420 keys) each cost over fifteen parses; an arena per answer for the "
        "trees is the next step."},
   };
   std::vector<std::string> missed;
