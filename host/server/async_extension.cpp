@@ -223,7 +223,12 @@ AsyncExtension::AsyncExtension(asio::io_context& io, ExtensionOptions options,
     : io_(io), options_(std::move(options)), limits_(limits) {}
 
 AsyncExtension::~AsyncExtension() {
-  if (process_) process_->abandon();
+  // Asio's cancel and close may throw; a destructor must not, and the child group is ended and
+  // reaped by its own destructor whatever happens here.
+  try {
+    if (process_) process_->abandon();
+  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing is left to do on this path
+  }
 }
 
 void AsyncExtension::ask(std::string requestLine, Answered answered) {
