@@ -418,32 +418,6 @@ std::string cssColor(const Color& color) {
   return out + ")";
 }
 
-FontMetrics fontMetrics(const Font& font) {
-  FontMetrics metrics;
-  switch (font.style) {
-    case TextStyle::title2:
-      metrics = {22, 28, 400};
-      break;
-    case TextStyle::headline:
-      metrics = {17, 22, 600};
-      break;
-    case TextStyle::subheadline:
-      metrics = {15, 20, 400};
-      break;
-    case TextStyle::footnote:
-      metrics = {13, 18, 400};
-      break;
-    case TextStyle::caption:
-      metrics = {12, 16, 400};
-      break;
-    case TextStyle::caption2:
-      metrics = {11, 13, 400};
-      break;
-  }
-  if (font.weight == FontWeight::semibold) metrics.weight = 600;
-  return metrics;
-}
-
 bool isDeepLink(const std::string& destination) { return destination.starts_with("corvlin://"); }
 
 std::optional<Color> activityBackgroundTint(const View& view) {
