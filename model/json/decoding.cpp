@@ -72,10 +72,9 @@ DecodingError dataCorrupted(const PathNode* at, std::string description) {
 
 Result<std::string, DecodingError> ValueCoder<std::string>::read(element value,
                                                                  const PathNode* at) {
-  if (value.type() != element_type::STRING) {
-    return Failure{typeMismatch(at, typeName, value.type())};
-  }
-  return std::string(value.get_string().value_unsafe());
+  std::string out;
+  if (auto failure = readInto(value, at, out)) return Failure{std::move(*failure)};
+  return out;
 }
 
 std::optional<DecodingError> ValueCoder<std::string>::readInto(element value, const PathNode* at,
