@@ -6,8 +6,7 @@
 namespace corvlin {
 
 ui::View lockScreenPresentation(const ActivityViewContext& context, const Now& now) {
-  return LockScreenView{context.state}
-      .body(now)
+  return lockScreenBody(context.state, now)
       .with(ui::Padding{ui::allEdges, 16})
       .with(ui::ActivityBackgroundTint{ui::black.withOpacity(0.85)})
       .with(ui::ActivitySystemActionForegroundColor{ui::white})

@@ -21,9 +21,8 @@ bool isUnreserved(unsigned char c) {
          c == '.' || c == '_' || c == '~';
 }
 
-}  // namespace
-
-std::string trimmedActionId(std::string_view id) {
+// The span of `id` that `trimmedActionId` keeps.
+std::string_view trimmedSpan(std::string_view id) {
   const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(id.data());
   const auto size = static_cast<utf8proc_ssize_t>(id.size());
   // The kept span runs from the first code point that is not trimmed to the end of the last
@@ -45,14 +44,11 @@ std::string trimmedActionId(std::string_view id) {
     at += length;
   }
   if (begin < 0) return {};
-  return std::string(
-      id.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+  return id.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
 }
 
-std::string percentEscaped(std::string_view value) {
+void appendPercentEscaped(std::string& out, std::string_view value) {
   static constexpr char hex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(value.size());
   for (char ch : value) {
     const auto c = static_cast<unsigned char>(ch);
     if (isUnreserved(c)) {
@@ -63,13 +59,27 @@ std::string percentEscaped(std::string_view value) {
       out.push_back(hex[c & 0x0F]);
     }
   }
+}
+
+}  // namespace
+
+std::string trimmedActionId(std::string_view id) { return std::string(trimmedSpan(id)); }
+
+std::string percentEscaped(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  appendPercentEscaped(out, value);
   return out;
 }
 
 std::optional<std::string> actionURL(const ActionSpec& action) {
-  const std::string id = trimmedActionId(action.actionId);
+  const std::string_view id = trimmedSpan(action.actionId);
   if (id.empty()) return std::nullopt;
-  return std::string(actionURLPrefix) + percentEscaped(id);
+  std::string url;
+  url.reserve(actionURLPrefix.size() + id.size());
+  url += actionURLPrefix;
+  appendPercentEscaped(url, id);
+  return url;
 }
 
 std::vector<ActionSpec> visibleActions(const ContentState& state) {
@@ -102,19 +112,23 @@ ui::View actionButton(const ActionSpec& action, const ContentState& state) {
       .with(ui::ForegroundColor{ui::white});
 }
 
-ui::View ActionRow::body(const Now& now) const {
+ui::View actionRowBody(const ContentState& state, const Now& now) {
   if (std::holds_alternative<Clock::Elapsed>(state.clock(now()).value)) return ui::emptyView();
-  const auto actions = visibleActions(state);
-  if (actions.empty()) return ui::emptyView();
+  if (!state.actions) return ui::emptyView();
+  // The visible actions, each with the link made once, and nothing copied.
   std::vector<ui::View> buttons;
-  buttons.reserve(actions.size());
-  for (const auto& action : actions) {
+  for (const auto& action : *state.actions) {
+    if (buttons.size() == maxVisibleActions) break;
     auto url = actionURL(action);
-    buttons.push_back(url ? ui::link(std::move(*url), actionButton(action, state))
-                          : ui::emptyView());
+    if (!url) continue;
+    if (buttons.empty()) buttons.reserve(maxVisibleActions);
+    buttons.push_back(ui::link(std::move(*url), actionButton(action, state)));
   }
+  if (buttons.empty()) return ui::emptyView();
   return ui::hstack(ui::VerticalAlignment::center, 8,
                     ui::viewList(ui::forEach(std::move(buttons))));
 }
+
+ui::View ActionRow::body(const Now& now) const { return actionRowBody(state, now); }
 
 }  // namespace corvlin

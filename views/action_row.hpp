@@ -41,4 +41,7 @@ struct ActionRow {
   ui::View body(const Now& now) const;
 };
 
+// The body of an `ActionRow` of `state`, for the views that place one without copying the state.
+ui::View actionRowBody(const ContentState& state, const Now& now);
+
 }  // namespace corvlin

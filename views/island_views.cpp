@@ -15,13 +15,11 @@ ui::View toneDot(const ContentState& state, double diameter) {
 }
 
 ui::View expandedTimer(const ContentState& state, const Now& now) {
-  return TimerView{state}.body(now).with(
-      ui::FontModifier{ui::font(ui::TextStyle::title2).monospaced()});
+  return timerBody(state, now).with(ui::FontModifier{ui::font(ui::TextStyle::title2).monospaced()});
 }
 
 ui::View compactTimer(const ContentState& state, const Now& now) {
-  return TimerView{state}
-      .body(now)
+  return timerBody(state, now)
       .with(ui::FontModifier{ui::font(ui::TextStyle::caption2).monospaced()})
       .with(ui::FlexFrame{compactTimerMaxWidth, ui::centered});
 }
@@ -41,7 +39,7 @@ ui::View detailsStack(const ContentState& state, const Now& now) {
                            .with(ui::FontModifier{ui::font(ui::TextStyle::caption)})
                            .with(ui::Opacity{0.8}));
   }
-  children.push_back(ActionRow{state}.body(now));
+  children.push_back(actionRowBody(state, now));
   return ui::vstack(ui::HorizontalAlignment::trailing, 2, std::move(children))
       .with(ui::FlexFrame{std::numeric_limits<double>::infinity(), ui::trailingCentered})
       .with(ui::LayoutDirectionModifier{ui::LayoutDirection::rightToLeft});

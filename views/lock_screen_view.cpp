@@ -28,7 +28,7 @@ ui::View textColumn(const ContentState& state, const Now& now) {
                            .with(ui::ForegroundColor{ui::white.withOpacity(0.6)}));
   }
   // The row is placed, padded, even when it draws nothing.
-  children.push_back(ActionRow{state}.body(now).with(ui::Padding{ui::top, 4}));
+  children.push_back(actionRowBody(state, now).with(ui::Padding{ui::top, 4}));
   return ui::vstack(ui::HorizontalAlignment::trailing, 4, std::move(children))
       .with(ui::FlexFrame{std::numeric_limits<double>::infinity(), ui::trailingCentered});
 }
@@ -54,8 +54,7 @@ ui::View progressRing(const ContentState& state, const Now& now) {
                                       0})
                      .with(ui::RotationEffect{-90, {0.5, 0.5}});
   ui::View timer =
-      TimerView{state}
-          .body(now)
+      timerBody(state, now)
           .with(ui::FontModifier{
               ui::font(ui::TextStyle::caption).monospaced().withWeight(ui::FontWeight::semibold)})
           .with(ui::ForegroundColor{ui::white});
@@ -71,10 +70,12 @@ double ringProgress(std::optional<double> progress) {
   return c > 1 ? 1 : c;
 }
 
-ui::View LockScreenView::body(const Now& now) const {
+ui::View lockScreenBody(const ContentState& state, const Now& now) {
   return ui::hstack(ui::VerticalAlignment::center, 14,
                     ui::viewList(textColumn(state, now), progressRing(state, now)))
       .with(ui::LayoutDirectionModifier{ui::LayoutDirection::rightToLeft});
 }
+
+ui::View LockScreenView::body(const Now& now) const { return lockScreenBody(state, now); }
 
 }  // namespace corvlin

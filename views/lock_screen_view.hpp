@@ -22,4 +22,7 @@ struct LockScreenView {
   ui::View body(const Now& now) const;
 };
 
+// The body of a `LockScreenView` of `state`, for the builder, which hands on the context's state.
+ui::View lockScreenBody(const ContentState& state, const Now& now);
+
 }  // namespace corvlin

@@ -10,7 +10,7 @@ constexpr ui::MultilineTextAlignment trailingLines{ui::TextAlignment::trailing};
 
 }  // namespace
 
-ui::View TimerView::body(const Now& now) const {
+ui::View timerBody(const ContentState& state, const Now& now) {
   const Clock clock = state.clock(now());
   if (const auto* running = std::get_if<Clock::Running>(&clock.value)) {
     ui::TimerText timer{running->lower.timeIntervalSince1970, running->upper.timeIntervalSince1970,
@@ -22,5 +22,7 @@ ui::View TimerView::body(const Now& now) const {
   }
   return ui::emptyView();
 }
+
+ui::View TimerView::body(const Now& now) const { return timerBody(state, now); }
 
 }  // namespace corvlin

@@ -15,4 +15,7 @@ struct TimerView {
   ui::View body(const Now& now) const;
 };
 
+// The body of a `TimerView` of `state`, for the views that place one without copying the state.
+ui::View timerBody(const ContentState& state, const Now& now);
+
 }  // namespace corvlin
