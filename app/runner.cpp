@@ -3,10 +3,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <memory>
+#include <memory_resource>
 #include <new>
 #include <optional>
 #include <variant>
@@ -111,9 +114,14 @@ std::optional<std::string> writePresentations(json::Writer& out,
   }
 
   const Now now = pinned ? fixedNow(*pinned) : realNow;
+  // The trees live in an arena for this answer: a typical activity's fit in `scratch`, a larger
+  // one's continue on the heap, and all of it is given back once the answer is written.
+  std::array<std::byte, 24 << 10>
+      scratch;  // NOLINT(*-member-init): memory, never read before written
+  std::pmr::monotonic_buffer_resource arena(scratch.data(), scratch.size());
   out.beginObject();
   out.key("presentations");
-  ui::writeJson(out, presentations(configuration, context, now));
+  ui::writeJson(out, presentations(configuration, context, now, &arena));
   out.endObject();
   return std::nullopt;
 }

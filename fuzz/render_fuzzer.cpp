@@ -30,7 +30,7 @@ constexpr double pinnedNow = 1767225510;
 // The links of a tree in drawing order; on the way, every timer text must run forwards.
 void collectLinks(const ui::View& view, std::vector<const ui::Link*>& links);
 
-void collectChildren(const std::vector<ui::View>& children, std::vector<const ui::Link*>& links) {
+void collectChildren(const ui::Views& children, std::vector<const ui::Link*>& links) {
   for (const auto& child : children) collectLinks(child, links);
 }
 

@@ -92,19 +92,20 @@ std::vector<ActionSpec> visibleActions(const ContentState& state) {
   return out;
 }
 
-ui::View actionButton(const ActionSpec& action, const ContentState& state) {
-  std::vector<ui::View> content;
+ui::View actionButton(const ActionSpec& action, const ContentState& state,
+                      ui::Allocator allocator) {
+  ui::Views content(allocator);
   content.reserve(2);
   if (action.requiresAuth.value_or(false)) {
-    content.push_back(
-        ui::image("lock.fill").with(ui::FontModifier{ui::font(ui::TextStyle::caption2)}));
+    content.push_back(ui::image("lock.fill", allocator)
+                          .with(ui::FontModifier{ui::font(ui::TextStyle::caption2)}));
   }
   content.push_back(
-      ui::text(action.label)
+      ui::text(action.label, allocator)
           .with(ui::FontModifier{
               ui::font(ui::TextStyle::footnote).withWeight(ui::FontWeight::semibold)}));
-  ui::View capsule =
-      ui::capsule(ui::RoundedCornerStyle::continuous).with(ui::Fill{toneColor(state.tone)});
+  ui::View capsule = ui::capsule(ui::RoundedCornerStyle::continuous, allocator)
+                         .with(ui::Fill{toneColor(state.tone)});
   return ui::hstack(ui::VerticalAlignment::center, 5, std::move(content))
       .with(ui::Padding{ui::horizontalEdges, 14})
       .with(ui::Padding{ui::verticalEdges, 7})
@@ -112,19 +113,20 @@ ui::View actionButton(const ActionSpec& action, const ContentState& state) {
       .with(ui::ForegroundColor{ui::white});
 }
 
-ui::View actionRowBody(const ContentState& state, const Now& now) {
-  if (std::holds_alternative<Clock::Elapsed>(state.clock(now()).value)) return ui::emptyView();
-  if (!state.actions) return ui::emptyView();
+ui::View actionRowBody(const ContentState& state, const Now& now, ui::Allocator allocator) {
+  if (std::holds_alternative<Clock::Elapsed>(state.clock(now()).value))
+    return ui::emptyView(allocator);
+  if (!state.actions) return ui::emptyView(allocator);
   // The visible actions, each with the link made once, and nothing copied.
-  std::vector<ui::View> buttons;
+  ui::Views buttons(allocator);
   for (const auto& action : *state.actions) {
     if (buttons.size() == maxVisibleActions) break;
     auto url = actionURL(action);
     if (!url) continue;
     if (buttons.empty()) buttons.reserve(maxVisibleActions);
-    buttons.push_back(ui::link(std::move(*url), actionButton(action, state)));
+    buttons.push_back(ui::link(std::move(*url), actionButton(action, state, allocator)));
   }
-  if (buttons.empty()) return ui::emptyView();
+  if (buttons.empty()) return ui::emptyView(allocator);
   return ui::hstack(ui::VerticalAlignment::center, 8,
                     ui::viewList(ui::forEach(std::move(buttons))));
 }

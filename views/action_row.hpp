@@ -31,7 +31,8 @@ std::optional<std::string> actionURL(const ActionSpec& action);
 std::vector<ActionSpec> visibleActions(const ContentState& state);
 
 // One button: optional lock symbol and the label, padded, on a capsule in the tone colour.
-ui::View actionButton(const ActionSpec& action, const ContentState& state);
+ui::View actionButton(const ActionSpec& action, const ContentState& state,
+                      ui::Allocator allocator = {});
 
 struct ActionRow {
   ContentState state;
@@ -42,6 +43,6 @@ struct ActionRow {
 };
 
 // The body of an `ActionRow` of `state`, for the views that place one without copying the state.
-ui::View actionRowBody(const ContentState& state, const Now& now);
+ui::View actionRowBody(const ContentState& state, const Now& now, ui::Allocator allocator = {});
 
 }  // namespace corvlin

@@ -12,15 +12,15 @@ inline constexpr double expandedDotDiameter = 10;
 inline constexpr double compactTimerMaxWidth = 44;
 
 // A filled circle in the tone colour, `diameter` points square.
-ui::View toneDot(const ContentState& state, double diameter);
+ui::View toneDot(const ContentState& state, double diameter, ui::Allocator allocator = {});
 
 // The timer in title2 with monospaced digits (expanded leading region).
-ui::View expandedTimer(const ContentState& state, const Now& now);
+ui::View expandedTimer(const ContentState& state, const Now& now, ui::Allocator allocator = {});
 
 // The timer in caption2 with monospaced digits, at most 44 points wide (compact trailing).
-ui::View compactTimer(const ContentState& state, const Now& now);
+ui::View compactTimer(const ContentState& state, const Now& now, ui::Allocator allocator = {});
 
 // Title, optional body and detail, and the action row; right to left (expanded bottom region).
-ui::View detailsStack(const ContentState& state, const Now& now);
+ui::View detailsStack(const ContentState& state, const Now& now, ui::Allocator allocator = {});
 
 }  // namespace corvlin

@@ -23,6 +23,6 @@ struct LockScreenView {
 };
 
 // The body of a `LockScreenView` of `state`, for the builder, which hands on the context's state.
-ui::View lockScreenBody(const ContentState& state, const Now& now);
+ui::View lockScreenBody(const ContentState& state, const Now& now, ui::Allocator allocator = {});
 
 }  // namespace corvlin

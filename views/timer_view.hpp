@@ -16,6 +16,6 @@ struct TimerView {
 };
 
 // The body of a `TimerView` of `state`, for the views that place one without copying the state.
-ui::View timerBody(const ContentState& state, const Now& now);
+ui::View timerBody(const ContentState& state, const Now& now, ui::Allocator allocator = {});
 
 }  // namespace corvlin

@@ -158,11 +158,11 @@ void checkIncompleteTimer(const ContentState& state, const Clock& clock, const C
 
 // The text the timer shows at `now`, as the extension draws it and the host writes it.
 std::string timerTextShown(const ContentState& state, Instant now) {
-  const ui::View view = TimerView{state}.body(fixedNow(now));
+  const ui::View view = timerBody(state, fixedNow(now));
   if (const auto* timer = std::get_if<ui::TimerText>(&view.kind)) {
     return timerTextAt(*timer, now.timeIntervalSince1970);
   }
-  if (const auto* text = std::get_if<ui::Text>(&view.kind)) return text->text;
+  if (const auto* text = std::get_if<ui::Text>(&view.kind)) return std::string(text->text);
   return "";
 }
 

@@ -177,8 +177,8 @@ Element timerElement(const TimerText& timer, const ViewContext& context) {
 Element symbolElement(const Image& image) {
   Element e = element("span", {"symbol"});
   e.setAttribute("role", "img");
-  e.setAttribute("aria-label", image.systemName);
-  e.setAttribute("data-symbol", image.systemName);
+  e.setAttribute("aria-label", std::string(image.systemName));
+  e.setAttribute("data-symbol", std::string(image.systemName));
   Element svg = element("svg");
   svg.setAttribute("viewBox", "0 0 14 18");
   svg.setAttribute("aria-hidden", "true");
@@ -225,7 +225,7 @@ Element stackElement(std::string_view kind, std::vector<Element> children) {
   return e;
 }
 
-std::vector<Element> renderChildren(const std::vector<View>& views, const ViewContext& context) {
+std::vector<Element> renderChildren(const Views& views, const ViewContext& context) {
   std::vector<Element> out;
   for (const auto& child : views) append(out, renderView(child, context));
   return out;
@@ -252,7 +252,7 @@ std::vector<Element> renderKind(const View& view, const ViewContext& context, st
           e.setStyle("align-items", std::string(gridPosition(k.alignment.vertical)));
           return single(std::move(e));
         } else if constexpr (std::is_same_v<K, Text>) {
-          return single(textElement(k.text, context));
+          return single(textElement(std::string(k.text), context));
         } else if constexpr (std::is_same_v<K, TimerText>) {
           return single(timerElement(k, context));
         } else if constexpr (std::is_same_v<K, Image>) {
@@ -268,7 +268,7 @@ std::vector<Element> renderKind(const View& view, const ViewContext& context, st
         } else {
           static_assert(std::is_same_v<K, Link>);
           Element a = element("a", {"link", "box"});
-          if (isDeepLink(k.destination)) a.setAttribute("href", k.destination);
+          if (isDeepLink(k.destination)) a.setAttribute("href", std::string(k.destination));
           a.setAttribute("data-testid", "action-link");
           a.children = renderView(*k.label, withoutSize(context));
           if (anyFillsWidth(a.children)) a.classes.emplace_back(fillsWidth);
@@ -418,7 +418,7 @@ std::string cssColor(const Color& color) {
   return out + ")";
 }
 
-bool isDeepLink(const std::string& destination) { return destination.starts_with("corvlin://"); }
+bool isDeepLink(std::string_view destination) { return destination.starts_with("corvlin://"); }
 
 std::optional<Color> activityBackgroundTint(const View& view) {
   return findColor<ActivityBackgroundTint>(view);

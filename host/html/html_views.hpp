@@ -39,7 +39,7 @@ struct FontMetrics {
 FontMetrics fontMetrics(const ui::Font& font);
 
 // Only the containing app's own scheme becomes a link target; anything else gets no href.
-bool isDeepLink(const std::string& destination);
+bool isDeepLink(std::string_view destination);
 
 // The colours the two activity modifiers hand the host, wherever in the tree they are set; the
 // first met from the root down (outermost modifier first) is taken.

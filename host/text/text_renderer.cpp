@@ -93,7 +93,7 @@ std::string modifierText(const Modifier& modifier, double now);
 
 void describe(const View& view, int depth, double now, std::string& out);
 
-std::string joinNotes(const std::vector<Modifier>& modifiers, double now) {
+std::string joinNotes(const Modifiers& modifiers, double now) {
   std::string out;
   for (const auto& m : modifiers) {
     auto text = modifierText(m, now);
@@ -230,7 +230,7 @@ void flattenLabel(const View& view, std::string& out) {
 
 void describe(const View& view, int depth, double now, std::string& out) {
   const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
-  const std::vector<View>* children = nullptr;
+  const Views* children = nullptr;
   std::string head = std::visit(
       [&](const auto& k) -> std::string {
         using K = std::decay_t<decltype(k)>;

@@ -85,16 +85,15 @@ struct ValueCoder<std::uint64_t> {
   static Result<std::uint64_t, DecodingError> read(element value, const PathNode* at);
 };
 
-// A list: every item read by `read(element, const PathNode*)`, its path ending in its index.
-template <class Read>
-auto decodeArray(element value, const PathNode* at, Read read)
-    -> Result<std::vector<typename decltype(read(value, at))::value_type>, DecodingError> {
-  using T = typename decltype(read(value, at))::value_type;
+// A list of type `List`: every item read by `read(element, const PathNode*)`, its path ending in
+// its index.
+template <class List, class Read>
+Result<List, DecodingError> decodeArrayAs(element value, const PathNode* at, Read read) {
   if (value.type() != element_type::ARRAY) {
     return Failure{typeMismatch(at, arrayTypeName, value.type())};
   }
   const simdjson::dom::array array = value.get_array().value_unsafe();
-  std::vector<T> items;
+  List items;
   items.reserve(array.size());
   std::size_t index = 0;
   for (element item : array) {
@@ -104,6 +103,14 @@ auto decodeArray(element value, const PathNode* at, Read read)
     items.push_back(std::move(read_).value());
   }
   return items;
+}
+
+// The same as a `std::vector`.
+template <class Read>
+auto decodeArray(element value, const PathNode* at, Read read)
+    -> Result<std::vector<typename decltype(read(value, at))::value_type>, DecodingError> {
+  return decodeArrayAs<std::vector<typename decltype(read(value, at))::value_type>>(value, at,
+                                                                                    read);
 }
 
 template <class T>

@@ -62,7 +62,7 @@ TEST(LockScreenView, ColumnLeavesOutOnlyAbsentTexts) {
     const auto& column = childrenOf(childrenOf(body).at(0));
     ASSERT_EQ(column.size(), c.texts.size() + 1);
     for (std::size_t i = 0; i < c.texts.size(); ++i) {
-      EXPECT_EQ(test::as<ui::Text>(column[i]).text, c.texts[i]);
+      EXPECT_EQ(std::string_view(test::as<ui::Text>(column[i]).text), c.texts[i]);
     }
     // The padded row is placed even when it draws nothing.
     EXPECT_EQ(column.back(), ui::emptyView().with(ui::Padding{ui::top, 4}));

@@ -32,7 +32,7 @@ DecodingError errorOf(const std::string& text, bool presentations = false) {
 View everything() {
   const Color c{0.1, 0.2, 0.3, 0.4};
   View label = text("tap \"me\"\n\u00E9").with(FontModifier{font(TextStyle::footnote)});
-  std::vector<View> all{
+  Views all{
       text("").with(FontModifier{Font{TextStyle::title2, true, FontWeight::semibold}}),
       View{TimerText{1.5, 64092211200, false, 12.25, false}, {}},
       View{TimerText{-3, 7, true, std::nullopt, true}, {}},

@@ -41,7 +41,7 @@ const Kind& as(const ui::View& view) {
   return std::get<Kind>(view.kind);
 }
 
-inline const std::vector<ui::View>& childrenOf(const ui::View& view) {
+inline const ui::Views& childrenOf(const ui::View& view) {
   if (const auto* h = std::get_if<ui::HStack>(&view.kind)) return h->children;
   if (const auto* v = std::get_if<ui::VStack>(&view.kind)) return v->children;
   if (const auto* z = std::get_if<ui::ZStack>(&view.kind)) return z->children;

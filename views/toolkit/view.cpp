@@ -2,14 +2,39 @@
 
 namespace corvlin::ui {
 
-Boxed::Boxed() : view_(std::make_unique<View>(View{EmptyView{}, {}})) {}
-Boxed::Boxed(View view) : view_(std::make_unique<View>(std::move(view))) {}
-Boxed::Boxed(const Boxed& other) : view_(std::make_unique<View>(*other.view_)) {}
+namespace {
+
+View* newView(std::pmr::memory_resource* memory, View view) {
+  return std::pmr::polymorphic_allocator<View>(memory).new_object<View>(std::move(view));
+}
+
+}  // namespace
+
+Boxed::Boxed()
+    : view_(newView(std::pmr::get_default_resource(), emptyView())),
+      memory_(std::pmr::get_default_resource()) {}
+Boxed::Boxed(View view) : memory_(allocatorOf(view).resource()) {
+  view_ = newView(memory_, std::move(view));
+}
+Boxed::Boxed(const Boxed& other) : memory_(std::pmr::get_default_resource()) {
+  view_ = newView(memory_, *other.view_);
+}
+Boxed::Boxed(Boxed&& other) noexcept
+    : view_(std::exchange(other.view_, nullptr)), memory_(other.memory_) {}
 Boxed& Boxed::operator=(const Boxed& other) {
-  if (this != &other) view_ = std::make_unique<View>(*other.view_);
+  if (this != &other) *this = Boxed(other);
   return *this;
 }
-Boxed::~Boxed() = default;
+Boxed& Boxed::operator=(Boxed&& other) noexcept {
+  if (this != &other) {
+    std::swap(view_, other.view_);
+    std::swap(memory_, other.memory_);
+  }
+  return *this;
+}
+Boxed::~Boxed() {
+  if (view_ != nullptr) std::pmr::polymorphic_allocator<View>(memory_).delete_object(view_);
+}
 
 bool operator==(const Boxed& a, const Boxed& b) { return *a.view_ == *b.view_; }
 
@@ -37,23 +62,37 @@ View View::with(Modifier modifier) const& {
   return copy;
 }
 
-View text(std::string content) { return {Text{std::move(content)}, {}}; }
-View hstack(VerticalAlignment alignment, double spacing, std::vector<View> children) {
-  return {HStack{alignment, spacing, std::move(children)}, {}};
+View text(std::string_view content, Allocator allocator) {
+  return {Text{std::pmr::string(content, allocator)}, Modifiers(allocator)};
 }
-View vstack(HorizontalAlignment alignment, double spacing, std::vector<View> children) {
-  return {VStack{alignment, spacing, std::move(children)}, {}};
+View timerText(TimerText timer, Allocator allocator) { return {timer, Modifiers(allocator)}; }
+View hstack(VerticalAlignment alignment, double spacing, Views children) {
+  Modifiers modifiers(children.get_allocator());
+  return {HStack{alignment, spacing, std::move(children)}, std::move(modifiers)};
 }
-View zstack(Alignment alignment, std::vector<View> children) {
-  return {ZStack{alignment, std::move(children)}, {}};
+View vstack(HorizontalAlignment alignment, double spacing, Views children) {
+  Modifiers modifiers(children.get_allocator());
+  return {VStack{alignment, spacing, std::move(children)}, std::move(modifiers)};
 }
-View image(std::string systemName) { return {Image{std::move(systemName)}, {}}; }
-View circle() { return {Circle{}, {}}; }
-View capsule(RoundedCornerStyle style) { return {Capsule{style}, {}}; }
-View emptyView() { return {EmptyView{}, {}}; }
-View forEach(std::vector<View> children) { return {ForEach{std::move(children)}, {}}; }
-View link(std::string destination, View label) {
-  return {Link{std::move(destination), std::move(label)}, {}};
+View zstack(Alignment alignment, Views children) {
+  Modifiers modifiers(children.get_allocator());
+  return {ZStack{alignment, std::move(children)}, std::move(modifiers)};
+}
+View image(std::string_view systemName, Allocator allocator) {
+  return {Image{std::pmr::string(systemName, allocator)}, Modifiers(allocator)};
+}
+View circle(Allocator allocator) { return {Circle{}, Modifiers(allocator)}; }
+View capsule(RoundedCornerStyle style, Allocator allocator) {
+  return {Capsule{style}, Modifiers(allocator)};
+}
+View emptyView(Allocator allocator) { return {EmptyView{}, Modifiers(allocator)}; }
+View forEach(Views children) {
+  Modifiers modifiers(children.get_allocator());
+  return {ForEach{std::move(children)}, std::move(modifiers)};
+}
+View link(std::string_view destination, View label) {
+  const Allocator allocator = allocatorOf(label);
+  return {Link{std::pmr::string(destination, allocator), std::move(label)}, Modifiers(allocator)};
 }
 
 }  // namespace corvlin::ui

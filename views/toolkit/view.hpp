@@ -2,10 +2,12 @@
 //
 // A view is a kind (stack, text, shape, ...) with its modifiers, innermost first: each modifier
 // applies to the view together with every modifier before it. Trees are plain values with ==.
+// A tree's lists and texts live on the heap, or in a memory resource that a builder is handed
+// (an arena per answer, so that building costs no heap allocation); a copy is always on the heap.
 #pragma once
 
 #include <iosfwd>
-#include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <utility>
@@ -79,23 +81,29 @@ struct UnitPoint {
 
 struct View;
 
+// Where a tree's nodes are allocated; the default is the heap.
+using Allocator = std::pmr::polymorphic_allocator<std::byte>;
+using Views = std::pmr::vector<View>;
+
 // Holds one view by value behind a pointer, so that a modifier can contain a view.
 class Boxed {
  public:
   Boxed();
+  // In the memory of the view's own modifier list.
   Boxed(View view);  // NOLINT: implicit, so modifiers read like their toolkit counterparts
   Boxed(const Boxed& other);
-  Boxed(Boxed&&) noexcept = default;
+  Boxed(Boxed&& other) noexcept;
   Boxed& operator=(const Boxed& other);
-  Boxed& operator=(Boxed&&) noexcept = default;
+  Boxed& operator=(Boxed&& other) noexcept;
   ~Boxed();
 
   const View& operator*() const { return *view_; }
-  const View* operator->() const { return view_.get(); }
+  const View* operator->() const { return view_; }
   friend bool operator==(const Boxed& a, const Boxed& b);
 
  private:
-  std::unique_ptr<View> view_;
+  View* view_ = nullptr;
+  std::pmr::memory_resource* memory_ = nullptr;
 };
 
 // --- Modifiers ---------------------------------------------------------------------------------
@@ -186,22 +194,22 @@ using Modifier = std::variant<Padding, Frame, FlexFrame, FontModifier, Foregroun
 struct HStack {
   VerticalAlignment alignment = VerticalAlignment::center;
   double spacing = 0;
-  std::vector<View> children;
+  Views children;
   friend bool operator==(const HStack&, const HStack&);
 };
 struct VStack {
   HorizontalAlignment alignment = HorizontalAlignment::center;
   double spacing = 0;
-  std::vector<View> children;
+  Views children;
   friend bool operator==(const VStack&, const VStack&);
 };
 struct ZStack {
   Alignment alignment = centered;
-  std::vector<View> children;  // back to front
+  Views children;  // back to front
   friend bool operator==(const ZStack&, const ZStack&);
 };
 struct Text {
-  std::string text;
+  std::pmr::string text;
   friend bool operator==(const Text&, const Text&) = default;
 };
 // A text that the host keeps current: time left until `upper` when counting down,
@@ -215,7 +223,7 @@ struct TimerText {
   friend bool operator==(const TimerText&, const TimerText&) = default;
 };
 struct Image {
-  std::string systemName;
+  std::pmr::string systemName;
   friend bool operator==(const Image&, const Image&) = default;
 };
 struct Circle {
@@ -230,11 +238,11 @@ struct EmptyView {
 };
 // One child per position of the list it was built from.
 struct ForEach {
-  std::vector<View> children;
+  Views children;
   friend bool operator==(const ForEach&, const ForEach&);
 };
 struct Link {
-  std::string destination;
+  std::pmr::string destination;
   Boxed label;
   friend bool operator==(const Link&, const Link&) = default;
 };
@@ -242,9 +250,11 @@ struct Link {
 using ViewKind = std::variant<HStack, VStack, ZStack, Text, TimerText, Image, Circle, Capsule,
                               EmptyView, ForEach, Link>;
 
+using Modifiers = std::pmr::vector<Modifier>;
+
 struct View {
   ViewKind kind;
-  std::vector<Modifier> modifiers;  // innermost first
+  Modifiers modifiers;  // innermost first; the view's nodes share its memory
 
   // Appends a modifier (it wraps everything before it) and returns the view, for chaining.
   View with(Modifier modifier) &&;
@@ -255,25 +265,33 @@ struct View {
 
 // --- Builders, so that trees read like the toolkit code they stand for ---------------------------
 
-// The given views moved into a list: a braced list would copy every tree in it.
-template <class... Views>
-std::vector<View> viewList(Views&&... views) {
-  std::vector<View> list;
-  list.reserve(sizeof...(views));
-  (list.push_back(std::forward<Views>(views)), ...);
+// The memory that a view's nodes live in.
+inline Allocator allocatorOf(const View& view) { return view.modifiers.get_allocator(); }
+
+// The given views moved into a list in the first one's memory: a braced list would copy every
+// tree in it.
+template <class... Rest>
+Views viewList(View first, Rest&&... rest) {
+  Views list(allocatorOf(first));
+  list.reserve(1 + sizeof...(rest));
+  list.push_back(std::move(first));
+  (list.push_back(std::forward<Rest>(rest)), ...);
   return list;
 }
 
-View text(std::string content);
-View hstack(VerticalAlignment alignment, double spacing, std::vector<View> children);
-View vstack(HorizontalAlignment alignment, double spacing, std::vector<View> children);
-View zstack(Alignment alignment, std::vector<View> children);
-View image(std::string systemName);
-View circle();
-View capsule(RoundedCornerStyle style);
-View emptyView();
-View forEach(std::vector<View> children);
-View link(std::string destination, View label);
+// Each builder puts its view in the given memory; a stack, a list or a link puts it in the
+// memory of its children or label.
+View text(std::string_view content, Allocator allocator = {});
+View timerText(TimerText timer, Allocator allocator = {});
+View hstack(VerticalAlignment alignment, double spacing, Views children);
+View vstack(HorizontalAlignment alignment, double spacing, Views children);
+View zstack(Alignment alignment, Views children);
+View image(std::string_view systemName, Allocator allocator = {});
+View circle(Allocator allocator = {});
+View capsule(RoundedCornerStyle style, Allocator allocator = {});
+View emptyView(Allocator allocator = {});
+View forEach(Views children);
+View link(std::string_view destination, View label);
 
 // --- The presentations handed to the host --------------------------------------------------------
 
@@ -287,7 +305,7 @@ struct ExpandedRegion {
 };
 
 struct DynamicIsland {
-  std::vector<ExpandedRegion> expanded;  // in order
+  std::pmr::vector<ExpandedRegion> expanded;  // in order
   View compactLeading;
   View compactTrailing;
   View minimal;

@@ -95,11 +95,11 @@ Result<double, DecodingError> readMaxWidth(element value, const PathNode* at) {
 
 Result<View, DecodingError> readView(element value, const PathNode* at);
 
-Result<std::vector<View>, DecodingError> readViews(element value, const PathNode* at) {
-  return json::decodeArray(value, at, readView);
+Result<Views, DecodingError> readViews(element value, const PathNode* at) {
+  return json::decodeArrayAs<Views>(value, at, readView);
 }
 
-Result<std::vector<View>, DecodingError> children(const ViewContainer& c) {
+Result<Views, DecodingError> children(const ViewContainer& c) {
   return c.decode(ViewKeys::children, readViews, json::arrayTypeName);
 }
 
@@ -131,7 +131,7 @@ Read<ZStack> read(std::type_identity<ZStack>, const ViewContainer& c) {
 
 Read<Text> read(std::type_identity<Text>, const ViewContainer& c) {
   CORVLIN_TRY(text, c.decode<std::string>(K::text));
-  return Text{std::move(text)};
+  return Text{std::pmr::string(text)};
 }
 
 Read<TimerText> read(std::type_identity<TimerText>, const ViewContainer& c) {
@@ -145,7 +145,7 @@ Read<TimerText> read(std::type_identity<TimerText>, const ViewContainer& c) {
 
 Read<Image> read(std::type_identity<Image>, const ViewContainer& c) {
   CORVLIN_TRY(systemName, c.decode<std::string>(K::systemName));
-  return Image{std::move(systemName)};
+  return Image{std::pmr::string(systemName)};
 }
 
 Read<Circle> read(std::type_identity<Circle>, const ViewContainer&) { return Circle{}; }
@@ -170,7 +170,7 @@ Read<Link> read(std::type_identity<Link>, const ViewContainer& c) {
     return Failure{json::dataCorrupted(&at, "A Link has exactly one child, its label; found " +
                                                 std::to_string(label.size()) + ".")};
   }
-  return Link{std::move(destination), std::move(label.front())};
+  return Link{std::pmr::string(destination), std::move(label.front())};
 }
 
 // --- The modifiers, one reader each ------------------------------------------------------------
@@ -309,8 +309,8 @@ Read<Modifier> readModifier(element value, const PathNode* at) {
   return readTyped<Modifier>(c, modifierTypeNames, "modifier type");
 }
 
-Read<std::vector<Modifier>> readModifiers(element value, const PathNode* at) {
-  return json::decodeArray(value, at, readModifier);
+Read<std::pmr::vector<Modifier>> readModifiers(element value, const PathNode* at) {
+  return json::decodeArrayAs<std::pmr::vector<Modifier>>(value, at, readModifier);
 }
 
 Read<View> readView(element value, const PathNode* at) {
@@ -331,8 +331,8 @@ Read<ExpandedRegion> readRegion(element value, const PathNode* at) {
   return ExpandedRegion{position, priority, std::move(content)};
 }
 
-Read<std::vector<ExpandedRegion>> readRegions(element value, const PathNode* at) {
-  return json::decodeArray(value, at, readRegion);
+Read<std::pmr::vector<ExpandedRegion>> readRegions(element value, const PathNode* at) {
+  return json::decodeArrayAs<std::pmr::vector<ExpandedRegion>>(value, at, readRegion);
 }
 
 Read<DynamicIsland> readIsland(element value, const PathNode* at) {

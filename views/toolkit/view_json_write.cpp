@@ -50,7 +50,7 @@ void colorMember(json::Writer& w, Key k, const Color& color) {
 
 void writeView(json::Writer& w, const View& view);
 
-void childrenMember(json::Writer& w, const std::vector<View>& children) {
+void childrenMember(json::Writer& w, const Views& children) {
   key(w, ViewKeys::children);
   w.beginArray();
   for (const auto& child : children) writeView(w, child);
