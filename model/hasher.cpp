@@ -31,31 +31,17 @@ constexpr std::uint64_t highBits = 0x8080808080808080ULL;
 // Copies `n` bytes and tells whether they were all ASCII, in one pass of word loads and stores
 // (overlapping at the end) rather than a copy and a second reading.
 bool copyAscii(unsigned char* to, const char* from, std::size_t n) noexcept {
+  if (n <= 16) return Hasher::copyShortAscii(to, from, n);
   std::uint64_t seen = 0;
-  if (n >= 8) {
-    std::uint64_t w;
-    for (std::size_t i = 0; i + 8 < n; i += 8) {
-      std::memcpy(&w, from + i, 8);
-      seen |= w;
-      std::memcpy(to + i, &w, 8);
-    }
-    std::memcpy(&w, from + n - 8, 8);
+  std::uint64_t w;
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    std::memcpy(&w, from + i, 8);
     seen |= w;
-    std::memcpy(to + n - 8, &w, 8);
-  } else if (n >= 4) {
-    std::uint32_t first;
-    std::uint32_t last;
-    std::memcpy(&first, from, 4);
-    std::memcpy(&last, from + n - 4, 4);
-    seen = first | last;
-    std::memcpy(to, &first, 4);
-    std::memcpy(to + n - 4, &last, 4);
-  } else {
-    for (std::size_t i = 0; i < n; ++i) {
-      seen |= static_cast<unsigned char>(from[i]);
-      to[i] = static_cast<unsigned char>(from[i]);
-    }
+    std::memcpy(to + i, &w, 8);
   }
+  std::memcpy(&w, from + n - 8, 8);
+  seen |= w;
+  std::memcpy(to + n - 8, &w, 8);
   return (seen & highBits) == 0;
 }
 
@@ -93,7 +79,7 @@ void Hasher::unit(std::string_view form) noexcept {
   marker(stringDelimiter);
 }
 
-void Hasher::string(std::string_view text) {
+void Hasher::longerString(std::string_view text) {
   const std::size_t size = text.size();
   // Short ASCII text (nearly all) is its own canonical decomposition: copied into the buffer
   // while it is checked.

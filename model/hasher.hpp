@@ -37,7 +37,45 @@ class Hasher {
   // A string unit: the text's canonical decomposition (NFD) followed by stringDelimiter.
   // Canonically equivalent texts feed the same unit (text that is not valid UTF-8 feeds its own
   // bytes).
-  void string(std::string_view text);
+  void string(std::string_view text) {
+    // Short ASCII text (most fields) inline: copied into the buffer while it is checked.
+    if (text.size() <= 16 && text.size() < bufferSize - used_ &&
+        copyShortAscii(buffer_ + used_, text.data(), text.size())) {
+      used_ += text.size();
+      buffer_[used_++] = stringDelimiter;
+      return;
+    }
+    longerString(text);
+  }
+
+  // Copies `n` (at most 16) bytes and tells whether they were all ASCII, in overlapping words.
+  static bool copyShortAscii(unsigned char* to, const char* from, std::size_t n) noexcept {
+    constexpr std::uint64_t highBits = 0x8080808080808080ULL;
+    std::uint64_t seen = 0;
+    if (n >= 8) {
+      std::uint64_t first;
+      std::uint64_t last;
+      std::memcpy(&first, from, 8);
+      std::memcpy(&last, from + n - 8, 8);
+      seen = first | last;
+      std::memcpy(to, &first, 8);
+      std::memcpy(to + n - 8, &last, 8);
+    } else if (n >= 4) {
+      std::uint32_t first;
+      std::uint32_t last;
+      std::memcpy(&first, from, 4);
+      std::memcpy(&last, from + n - 4, 4);
+      seen = first | last;
+      std::memcpy(to, &first, 4);
+      std::memcpy(to + n - 4, &last, 4);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) {
+        seen |= static_cast<unsigned char>(from[i]);
+        to[i] = static_cast<unsigned char>(from[i]);
+      }
+    }
+    return (seen & highBits) == 0;
+  }
   // Raw bytes, fed as they are.
   void bytes(const void* data, std::size_t size) noexcept { append(data, size); }
 
@@ -55,6 +93,8 @@ class Hasher {
       spill(data, size);
     }
   }
+  // The rest of `string`: longer text, and text that is not ASCII.
+  void longerString(std::string_view text);
   // Feeds one string unit's bytes (its decomposition, or the text that is not UTF-8).
   void unit(std::string_view form) noexcept;
   // Hands the buffer and then `data` to the XXH3 state, starting it on first use.
