@@ -220,8 +220,11 @@ char* writeCommonNumber(char* at, double value) {
   return nullptr;
 }
 
-// Writes a double's JSON form at `at` (at least 32 bytes of room); returns its end.
-char* writeNumber(char* at, double value) {
+}  // namespace
+
+namespace detail {
+
+char* writeNumber(char* at, double value) noexcept {
   if (!std::isfinite(value)) {
     // Not representable in JSON; callers check first. Never emit invalid JSON.
     std::memcpy(at, "null", 4);  // NOLINT(*-not-null-terminated-result): JSON, not a C string
@@ -231,7 +234,12 @@ char* writeNumber(char* at, double value) {
   return std::to_chars(at, at + 32, value).ptr;
 }
 
-constexpr std::size_t numberRoom = 32;
+}  // namespace detail
+
+namespace {
+
+using detail::numberRoom;
+using detail::writeNumber;
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +30,17 @@ class Writer {
   void endObject() { close('}'); }
   void beginArray() { open('['); }
   void endArray() { close(']'); }
+  // A member whose value is an object or a list, its name and the bracket written as one.
+  void beginObject(std::string_view name) { openMember(name, '{'); }
+  void beginArray(std::string_view name) { openMember(name, '['); }
+  // An object and its first member, plain as for plainMember, written as one.
+  void beginObjectWithMember(std::string_view name, std::string_view value);
+  // The end of a list that is the last member of its object, and of the object.
+  void endArrayAndObject() {
+    std::memcpy(room(2), "]}", 2);
+    length_ += 2;
+    needsComma_ = true;
+  }
   void key(std::string_view name);
   void string(std::string_view text);
   // The same for a text the program itself holds and knows to need no escaping (a key set's
@@ -36,6 +48,17 @@ class Writer {
   // copied unchecked. Debug builds check it.
   void plainKey(std::string_view name) { plainLiteral(name, ':', false); }
   void plainString(std::string_view text) { plainLiteral(text, '\0', true); }
+  // A whole member written as one, with one check for room and one comma: "name" and its value.
+  // The name, and a plain value, as for plainKey.
+  void plainMember(std::string_view name, std::string_view value);
+  void numberMember(std::string_view name, double value);  // finite only, as for number()
+  void booleanMember(std::string_view name, bool value);
+  // Number members one after another, written as one.
+  struct NumberMember {
+    std::string_view name;
+    double value;
+  };
+  void numberMembers(std::initializer_list<NumberMember> members);
   void number(double value);  // finite only
   void boolean(bool value);
   void null();
@@ -65,6 +88,7 @@ class Writer {
     length_ = static_cast<std::size_t>(at - out_.data());
     needsComma_ = false;
   }
+  void openMember(std::string_view name, char bracket);
   void close(char bracket) {
     *room(1) = bracket;
     ++length_;
@@ -87,16 +111,13 @@ class Writer {
   bool needsComma_ = false;
 };
 
-// Inline, so that a name whose length the compiler knows is copied in fixed-size moves.
-inline void Writer::plainLiteral(std::string_view text, char after, bool commaAfter) {
-  assert(isPlainText(text));
+namespace detail {
+
+// Copies `text` to `at` and returns its end: short texts (nearly all) in two overlapping words
+// rather than a call of memcpy. Inline, so that a length the compiler knows becomes fixed moves.
+inline char* copyText(char* at, std::string_view text) noexcept {
   const std::size_t n = text.size();
-  char* at = room(n + 4);
-  *at = ',';  // kept only where one is due: no branch to mispredict
-  at += needsComma_ ? 1 : 0;
-  *at++ = '"';
   const char* from = text.data();
-  // Short texts (nearly all) in two overlapping words rather than a call of memcpy.
   if (n >= 8 && n <= 16) {
     std::uint64_t first;
     std::uint64_t last;
@@ -114,12 +135,119 @@ inline void Writer::plainLiteral(std::string_view text, char after, bool commaAf
   } else if (n != 0) {
     std::memcpy(at, from, n);
   }
-  at += n;
+  return at + n;
+}
+
+// Writes a double's JSON form at `at` (at least numberRoom bytes of room) and returns its end.
+constexpr std::size_t numberRoom = 32;
+char* writeNumber(char* at, double value) noexcept;
+
+// Writes "name": at `at` and returns its end.
+inline char* copyKey(char* at, std::string_view name) noexcept {
+  *at++ = '"';
+  at = copyText(at, name);
+  *at++ = '"';
+  *at++ = ':';
+  return at;
+}
+
+}  // namespace detail
+
+inline void Writer::plainLiteral(std::string_view text, char after, bool commaAfter) {
+  assert(isPlainText(text));
+  char* at = room(text.size() + 4);
+  *at = ',';  // kept only where one is due: no branch to mispredict
+  at += needsComma_ ? 1 : 0;
+  *at++ = '"';
+  at = detail::copyText(at, text);
   *at++ = '"';
   *at = after;
   at += after != '\0' ? 1 : 0;
   length_ = static_cast<std::size_t>(at - out_.data());
   needsComma_ = commaAfter;
+}
+
+inline void Writer::openMember(std::string_view name, char bracket) {
+  assert(isPlainText(name));
+  char* at = room(name.size() + 5);
+  *at = ',';
+  at += needsComma_ ? 1 : 0;
+  at = detail::copyKey(at, name);
+  *at++ = bracket;
+  length_ = static_cast<std::size_t>(at - out_.data());
+  needsComma_ = false;
+}
+
+inline void Writer::plainMember(std::string_view name, std::string_view value) {
+  assert(isPlainText(name) && isPlainText(value));
+  char* at = room(name.size() + value.size() + 6);
+  *at = ',';
+  at += needsComma_ ? 1 : 0;
+  at = detail::copyKey(at, name);
+  *at++ = '"';
+  at = detail::copyText(at, value);
+  *at++ = '"';
+  length_ = static_cast<std::size_t>(at - out_.data());
+  needsComma_ = true;
+}
+
+inline void Writer::numberMember(std::string_view name, double value) {
+  assert(isPlainText(name));
+  char* at = room(name.size() + 4 + detail::numberRoom);
+  *at = ',';
+  at += needsComma_ ? 1 : 0;
+  at = detail::copyKey(at, name);
+  length_ = static_cast<std::size_t>(detail::writeNumber(at, value) - out_.data());
+  needsComma_ = true;
+}
+
+inline void Writer::beginObjectWithMember(std::string_view name, std::string_view value) {
+  assert(isPlainText(name) && isPlainText(value));
+  char* at = room(name.size() + value.size() + 7);
+  *at = ',';
+  at += needsComma_ ? 1 : 0;
+  *at++ = '{';
+  at = detail::copyKey(at, name);
+  *at++ = '"';
+  at = detail::copyText(at, value);
+  *at++ = '"';
+  length_ = static_cast<std::size_t>(at - out_.data());
+  needsComma_ = true;
+}
+
+inline void Writer::numberMembers(std::initializer_list<NumberMember> members) {
+  if (members.size() == 0) return;
+  std::size_t bytes = 0;
+  for (const NumberMember& member : members) {
+    assert(isPlainText(member.name));
+    bytes += member.name.size() + 4 + detail::numberRoom;
+  }
+  char* at = room(bytes);
+  *at = ',';
+  at += needsComma_ ? 1 : 0;
+  bool first = true;
+  for (const NumberMember& member : members) {
+    *at = ',';
+    at += first ? 0 : 1;
+    first = false;
+    at = detail::writeNumber(detail::copyKey(at, member.name), member.value);
+  }
+  length_ = static_cast<std::size_t>(at - out_.data());
+  needsComma_ = true;
+}
+
+inline void Writer::booleanMember(std::string_view name, bool value) {
+  assert(isPlainText(name));
+  char* at = room(name.size() + 9);
+  *at = ',';
+  at += needsComma_ ? 1 : 0;
+  at = detail::copyKey(at, name);
+  // "true" or "fals" in one word, then the "e" kept only for false.
+  std::memcpy(at, value ? "true" : "fals", 4);
+  at[4] = 'e';
+  at += value ? 4 : 5;
+  length_ = static_cast<std::size_t>(at - out_.data());
+  needsComma_ = true;
 }
 
 }  // namespace corvlin::json

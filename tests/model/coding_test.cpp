@@ -447,6 +447,107 @@ TEST(JsonWriter, NeverEmitsInvalidJson) {
   EXPECT_EQ(out, "null");
 }
 
+// A member written as one gives the bytes of its name and value written apart, first in its
+// object and after another member, where its comma is due.
+TEST(JsonWriter, MembersWrittenAsOneMatchTheirParts) {
+  struct Case {
+    const char* what;
+    void (*whole)(json::Writer&);
+    void (*parts)(json::Writer&);
+  };
+  const Case cases[] = {
+      {"plain", [](json::Writer& w) { w.plainMember("style", "headline"); },
+       [](json::Writer& w) {
+         w.plainKey("style");
+         w.plainString("headline");
+       }},
+      {"number", [](json::Writer& w) { w.numberMember("opacity", 0.85); },
+       [](json::Writer& w) {
+         w.key("opacity");
+         w.number(0.85);
+       }},
+      {"true", [](json::Writer& w) { w.booleanMember("countsDown", true); },
+       [](json::Writer& w) {
+         w.key("countsDown");
+         w.boolean(true);
+       }},
+      {"false", [](json::Writer& w) { w.booleanMember("showsHours", false); },
+       [](json::Writer& w) {
+         w.key("showsHours");
+         w.boolean(false);
+       }},
+      {"object",
+       [](json::Writer& w) {
+         w.beginObject("anchor");
+         w.numberMember("x", 0.5);
+         w.endObject();
+       },
+       [](json::Writer& w) {
+         w.key("anchor");
+         w.beginObject();
+         w.key("x");
+         w.number(0.5);
+         w.endObject();
+       }},
+      {"list",
+       [](json::Writer& w) {
+         w.beginArray("children");
+         w.endArray();
+       },
+       [](json::Writer& w) {
+         w.key("children");
+         w.beginArray();
+         w.endArray();
+       }},
+      {"numbers, a last one not finite",
+       [](json::Writer& w) {
+         w.numberMembers({});
+         w.numberMembers({{"red", 1}, {"green", 0.62}, {"blue", nan}});
+       },
+       [](json::Writer& w) {
+         w.key("red");
+         w.number(1);
+         w.key("green");
+         w.number(0.62);
+         w.key("blue");
+         w.null();
+       }},
+      {"an object opened with its first member, closed with its list",
+       [](json::Writer& w) {
+         w.key("content");
+         w.beginObjectWithMember("type", "Circle");
+         w.beginArray("modifiers");
+         w.endArrayAndObject();
+       },
+       [](json::Writer& w) {
+         w.key("content");
+         w.beginObject();
+         w.plainKey("type");
+         w.plainString("Circle");
+         w.key("modifiers");
+         w.beginArray();
+         w.endArray();
+         w.endObject();
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const bool afterAnother : {false, true}) {
+      json::Writer whole;
+      json::Writer parts;
+      for (json::Writer* w : {&whole, &parts}) {
+        w->beginObject();
+        if (afterAnother) w->plainMember("type", "font");
+      }
+      c.whole(whole);
+      c.parts(parts);
+      whole.endObject();
+      parts.endObject();
+      EXPECT_EQ(whole.str(), parts.str());
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Error forms.
 

@@ -27,46 +27,45 @@ void number(json::Writer& w, double value) {
 
 template <json::CodingKey Key>
 void numberMember(json::Writer& w, Key k, double value) {
-  key(w, k);
-  number(w, value);
+  if (std::isfinite(value)) {
+    w.numberMember(json::stringValue(k), value);
+  } else {
+    key(w, k);
+    w.null();
+  }
 }
 
 template <json::CodingKey Key, class E>
 void named(json::Writer& w, Key k, E value) {
-  key(w, k);
-  w.plainString(name(value));
+  w.plainMember(json::stringValue(k), name(value));
 }
 
 template <json::CodingKey Key>
 void colorMember(json::Writer& w, Key k, const Color& color) {
-  key(w, k);
-  w.beginObject();
-  numberMember(w, ColorKeys::red, color.red);
-  numberMember(w, ColorKeys::green, color.green);
-  numberMember(w, ColorKeys::blue, color.blue);
-  numberMember(w, ColorKeys::opacity, color.opacity);
+  w.beginObject(json::stringValue(k));
+  // A component that is not finite is written null, as number() writes it.
+  w.numberMembers({{json::stringValue(ColorKeys::red), color.red},
+                   {json::stringValue(ColorKeys::green), color.green},
+                   {json::stringValue(ColorKeys::blue), color.blue},
+                   {json::stringValue(ColorKeys::opacity), color.opacity}});
   w.endObject();
 }
 
 void writeView(json::Writer& w, const View& view);
 
 void childrenMember(json::Writer& w, const Views& children) {
-  key(w, ViewKeys::children);
-  w.beginArray();
+  w.beginArray(json::stringValue(ViewKeys::children));
   for (const auto& child : children) writeView(w, child);
   w.endArray();
 }
 
 void writeModifier(json::Writer& w, const Modifier& modifier) {
   using K = ModifierKeys;
-  w.beginObject();
-  key(w, K::type);
-  w.plainString(modifierTypeNames[modifier.index()]);
+  w.beginObjectWithMember(json::stringValue(K::type), modifierTypeNames[modifier.index()]);
   std::visit(
       Overloaded{
           [&](const Padding& m) {
-            key(w, K::edges);
-            w.beginArray();
+            w.beginArray(json::stringValue(K::edges));
             forEachValue<Edge>([&](Edge edge) {
               if ((m.edges & edge) != 0) w.plainString(name(edge));
             });
@@ -89,8 +88,7 @@ void writeModifier(json::Writer& w, const Modifier& modifier) {
           },
           [&](const FontModifier& m) {
             named(w, K::style, m.font.style);
-            key(w, K::monospacedDigit);
-            w.boolean(m.font.monospacedDigit);
+            w.booleanMember(json::stringValue(K::monospacedDigit), m.font.monospacedDigit);
             key(w, K::weight);
             if (m.font.weight) {
               w.plainString(name(*m.font.weight));
@@ -112,8 +110,7 @@ void writeModifier(json::Writer& w, const Modifier& modifier) {
             named(w, K::lineCap, m.lineCap);
             named(w, K::lineJoin, m.lineJoin);
             numberMember(w, K::miterLimit, m.miterLimit);
-            key(w, K::dash);
-            w.beginArray();
+            w.beginArray(json::stringValue(K::dash));
             for (double d : m.dash) number(w, d);
             w.endArray();
             numberMember(w, K::dashPhase, m.dashPhase);
@@ -124,8 +121,7 @@ void writeModifier(json::Writer& w, const Modifier& modifier) {
           },
           [&](const RotationEffect& m) {
             numberMember(w, K::degrees, m.degrees);
-            key(w, K::anchor);
-            w.beginObject();
+            w.beginObject(json::stringValue(K::anchor));
             numberMember(w, UnitPointKeys::x, m.anchor.x);
             numberMember(w, UnitPointKeys::y, m.anchor.y);
             w.endObject();
@@ -143,9 +139,7 @@ void writeModifier(json::Writer& w, const Modifier& modifier) {
 // they wrap everything before them.
 void writeView(json::Writer& w, const View& view) {
   using K = ViewKeys;
-  w.beginObject();
-  key(w, K::type);
-  w.plainString(viewTypeNames[view.kind.index()]);
+  w.beginObjectWithMember(json::stringValue(K::type), viewTypeNames[view.kind.index()]);
   std::visit(Overloaded{
                  [&](const HStack& v) {
                    named(w, K::alignment, v.alignment);
@@ -168,16 +162,14 @@ void writeView(json::Writer& w, const View& view) {
                  [&](const TimerText& v) {
                    numberMember(w, K::lower, v.lower);
                    numberMember(w, K::upper, v.upper);
-                   key(w, K::countsDown);
-                   w.boolean(v.countsDown);
+                   w.booleanMember(json::stringValue(K::countsDown), v.countsDown);
                    key(w, K::pauseTime);
                    if (v.pauseTime) {
                      number(w, *v.pauseTime);
                    } else {
                      w.null();
                    }
-                   key(w, K::showsHours);
-                   w.boolean(v.showsHours);
+                   w.booleanMember(json::stringValue(K::showsHours), v.showsHours);
                  },
                  [&](const Image& v) {
                    key(w, K::systemName);
@@ -190,28 +182,23 @@ void writeView(json::Writer& w, const View& view) {
                  [&](const Link& v) {
                    key(w, K::destination);
                    w.string(v.destination);
-                   key(w, K::children);
-                   w.beginArray();
+                   w.beginArray(json::stringValue(K::children));
                    writeView(w, *v.label);
                    w.endArray();
                  },
              },
              view.kind);
-  key(w, K::modifiers);
-  w.beginArray();
+  w.beginArray(json::stringValue(K::modifiers));
   for (const auto& modifier : view.modifiers) writeModifier(w, modifier);
-  w.endArray();
-  w.endObject();
+  w.endArrayAndObject();
 }
 
 void writePresentations(json::Writer& w, const Presentations& p) {
   w.beginObject();
   key(w, PresentationsKeys::lockScreen);
   writeView(w, p.lockScreen);
-  key(w, PresentationsKeys::dynamicIsland);
-  w.beginObject();
-  key(w, IslandKeys::expanded);
-  w.beginArray();
+  w.beginObject(json::stringValue(PresentationsKeys::dynamicIsland));
+  w.beginArray(json::stringValue(IslandKeys::expanded));
   for (const auto& region : p.dynamicIsland.expanded) {
     w.beginObject();
     named(w, RegionKeys::position, region.position);
