@@ -53,6 +53,7 @@ class Writer {
   void plainMember(std::string_view name, std::string_view value);
   void numberMember(std::string_view name, double value);  // finite only, as for number()
   void booleanMember(std::string_view name, bool value);
+  void nullMember(std::string_view name);
   // Number members one after another, written as one.
   struct NumberMember {
     std::string_view name;
@@ -233,6 +234,17 @@ inline void Writer::numberMembers(std::initializer_list<NumberMember> members) {
     at = detail::writeNumber(detail::copyKey(at, member.name), member.value);
   }
   length_ = static_cast<std::size_t>(at - out_.data());
+  needsComma_ = true;
+}
+
+inline void Writer::nullMember(std::string_view name) {
+  assert(isPlainText(name));
+  char* at = room(name.size() + 8);
+  *at = ',';
+  at += needsComma_ ? 1 : 0;
+  at = detail::copyKey(at, name);
+  std::memcpy(at, "null", 4);  // NOLINT(*-not-null-terminated-result): JSON, not a C string
+  length_ = static_cast<std::size_t>(at + 4 - out_.data());
   needsComma_ = true;
 }
 

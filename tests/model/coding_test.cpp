@@ -471,6 +471,11 @@ TEST(JsonWriter, MembersWrittenAsOneMatchTheirParts) {
          w.key("countsDown");
          w.boolean(true);
        }},
+      {"null", [](json::Writer& w) { w.nullMember("weight"); },
+       [](json::Writer& w) {
+         w.key("weight");
+         w.null();
+       }},
       {"false", [](json::Writer& w) { w.booleanMember("showsHours", false); },
        [](json::Writer& w) {
          w.key("showsHours");

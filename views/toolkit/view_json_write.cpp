@@ -30,8 +30,7 @@ void numberMember(json::Writer& w, Key k, double value) {
   if (std::isfinite(value)) {
     w.numberMember(json::stringValue(k), value);
   } else {
-    key(w, k);
-    w.null();
+    w.nullMember(json::stringValue(k));
   }
 }
 
@@ -78,22 +77,20 @@ void writeModifier(json::Writer& w, const Modifier& modifier) {
             named(w, K::alignment, m.alignment);
           },
           [&](const FlexFrame& m) {
-            key(w, K::maxWidth);
             if (std::isinf(m.maxWidth) && m.maxWidth > 0) {
-              w.plainString("infinity");
+              w.plainMember(json::stringValue(K::maxWidth), "infinity");
             } else {
-              number(w, m.maxWidth);
+              numberMember(w, K::maxWidth, m.maxWidth);
             }
             named(w, K::alignment, m.alignment);
           },
           [&](const FontModifier& m) {
             named(w, K::style, m.font.style);
             w.booleanMember(json::stringValue(K::monospacedDigit), m.font.monospacedDigit);
-            key(w, K::weight);
             if (m.font.weight) {
-              w.plainString(name(*m.font.weight));
+              w.plainMember(json::stringValue(K::weight), name(*m.font.weight));
             } else {
-              w.null();
+              w.nullMember(json::stringValue(K::weight));
             }
           },
           [&](const ForegroundColor& m) { colorMember(w, K::color, m.color); },
@@ -163,11 +160,10 @@ void writeView(json::Writer& w, const View& view) {
                    numberMember(w, K::lower, v.lower);
                    numberMember(w, K::upper, v.upper);
                    w.booleanMember(json::stringValue(K::countsDown), v.countsDown);
-                   key(w, K::pauseTime);
                    if (v.pauseTime) {
-                     number(w, *v.pauseTime);
+                     numberMember(w, K::pauseTime, *v.pauseTime);
                    } else {
-                     w.null();
+                     w.nullMember(json::stringValue(K::pauseTime));
                    }
                    w.booleanMember(json::stringValue(K::showsHours), v.showsHours);
                  },
