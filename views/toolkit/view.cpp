@@ -49,19 +49,6 @@ bool operator==(const ZStack& a, const ZStack& b) {
 }
 bool operator==(const ForEach& a, const ForEach& b) { return a.children == b.children; }
 
-View View::with(Modifier modifier) && {
-  // Views carry a handful of modifiers; one allocation instead of three as the list grows.
-  if (modifiers.empty()) modifiers.reserve(4);
-  modifiers.push_back(std::move(modifier));
-  return std::move(*this);
-}
-
-View View::with(Modifier modifier) const& {
-  View copy = *this;
-  copy.modifiers.push_back(std::move(modifier));
-  return copy;
-}
-
 View text(std::string_view content, Allocator allocator) {
   return {Text{std::pmr::string(content, allocator)}, Modifiers(allocator)};
 }

@@ -257,8 +257,20 @@ struct View {
   Modifiers modifiers;  // innermost first; the view's nodes share its memory
 
   // Appends a modifier (it wraps everything before it) and returns the view, for chaining.
-  View with(Modifier modifier) &&;
-  View with(Modifier modifier) const&;
+  // The modifier is built in its place in the list, with no move of a Modifier.
+  template <class M>
+  View with(M&& modifier) && {
+    // Views carry a handful of modifiers; one allocation instead of three as the list grows.
+    if (modifiers.empty()) modifiers.reserve(4);
+    modifiers.emplace_back(std::forward<M>(modifier));
+    return std::move(*this);
+  }
+  template <class M>
+  View with(M&& modifier) const& {
+    View copy = *this;
+    copy.modifiers.emplace_back(std::forward<M>(modifier));
+    return copy;
+  }
 
   friend bool operator==(const View&, const View&) = default;
 };
