@@ -192,8 +192,8 @@ struct FourDigits {
 FourDigits fourDigits(std::uint32_t n) noexcept {
   std::uint16_t high;
   std::uint16_t low;
-  std::memcpy(&high, &digitPairs[2 * (n / 100)], 2);
-  std::memcpy(&low, &digitPairs[2 * (n % 100)], 2);
+  std::memcpy(&high, &digitPairs[std::size_t{2} * (n / 100)], 2);
+  std::memcpy(&low, &digitPairs[std::size_t{2} * (n % 100)], 2);
   if constexpr (std::endian::native == std::endian::little) {
     const std::uint32_t bytes = high | std::uint32_t{low} << 16;
     return {bytes, std::countl_zero(bytes ^ 0x30303030U) / 8};  // a zero byte for each '0'
