@@ -106,7 +106,7 @@ void checkLinks(const ui::View& presentation, const std::vector<corvlin::ActionS
   }
   require(links.size() == chosen.size(), "one link per chosen action");
   for (std::size_t i = 0; i < links.size(); ++i) {
-    const std::string& url = links[i]->destination;
+    const std::string url(links[i]->destination);
     const auto value = onlyActionIdValue(url);
     require(value.has_value(), "a link is the action deep link with one query item", url);
     const std::string trimmed = corvlin::trimmedActionId(chosen[i].actionId);
