@@ -90,6 +90,11 @@ class Writer {
     needsComma_ = false;
   }
   void openMember(std::string_view name, char bracket);
+  // Room for a member named `name` whose value takes at most `valueBytes`, the comma where one
+  // is due and "name":; returns where the value goes.
+  char* startMember(std::string_view name, std::size_t valueBytes);
+  // Ends a write at `end`, a comma due after it or not.
+  void finish(char* end, bool commaAfter);
   void close(char bracket) {
     *room(1) = bracket;
     ++length_;
@@ -143,11 +148,17 @@ inline char* copyText(char* at, std::string_view text) noexcept {
 constexpr std::size_t numberRoom = 32;
 char* writeNumber(char* at, double value) noexcept;
 
+// Writes "text" at `at` and returns its end.
+inline char* copyQuoted(char* at, std::string_view text) noexcept {
+  *at++ = '"';
+  at = copyText(at, text);
+  *at++ = '"';
+  return at;
+}
+
 // Writes "name": at `at` and returns its end.
 inline char* copyKey(char* at, std::string_view name) noexcept {
-  *at++ = '"';
-  at = copyText(at, name);
-  *at++ = '"';
+  at = copyQuoted(at, name);
   *at++ = ':';
   return at;
 }
@@ -159,47 +170,51 @@ inline void Writer::plainLiteral(std::string_view text, char after, bool commaAf
   char* at = room(text.size() + 4);
   *at = ',';  // kept only where one is due: no branch to mispredict
   at += needsComma_ ? 1 : 0;
-  *at++ = '"';
-  at = detail::copyText(at, text);
-  *at++ = '"';
+  at = detail::copyQuoted(at, text);
   *at = after;
-  at += after != '\0' ? 1 : 0;
-  length_ = static_cast<std::size_t>(at - out_.data());
+  finish(at + (after != '\0' ? 1 : 0), commaAfter);
+}
+
+inline char* Writer::startMember(std::string_view name, std::size_t valueBytes) {
+  assert(isPlainText(name));
+  char* at = room(name.size() + 4 + valueBytes);
+  *at = ',';  // kept only where one is due: no branch to mispredict
+  at += needsComma_ ? 1 : 0;
+  return detail::copyKey(at, name);
+}
+
+inline void Writer::finish(char* end, bool commaAfter) {
+  length_ = static_cast<std::size_t>(end - out_.data());
   needsComma_ = commaAfter;
 }
 
 inline void Writer::openMember(std::string_view name, char bracket) {
-  assert(isPlainText(name));
-  char* at = room(name.size() + 5);
-  *at = ',';
-  at += needsComma_ ? 1 : 0;
-  at = detail::copyKey(at, name);
+  char* at = startMember(name, 1);
   *at++ = bracket;
-  length_ = static_cast<std::size_t>(at - out_.data());
-  needsComma_ = false;
+  finish(at, false);
 }
 
 inline void Writer::plainMember(std::string_view name, std::string_view value) {
-  assert(isPlainText(name) && isPlainText(value));
-  char* at = room(name.size() + value.size() + 6);
-  *at = ',';
-  at += needsComma_ ? 1 : 0;
-  at = detail::copyKey(at, name);
-  *at++ = '"';
-  at = detail::copyText(at, value);
-  *at++ = '"';
-  length_ = static_cast<std::size_t>(at - out_.data());
-  needsComma_ = true;
+  assert(isPlainText(value));
+  finish(detail::copyQuoted(startMember(name, value.size() + 2), value), true);
 }
 
 inline void Writer::numberMember(std::string_view name, double value) {
-  assert(isPlainText(name));
-  char* at = room(name.size() + 4 + detail::numberRoom);
-  *at = ',';
-  at += needsComma_ ? 1 : 0;
-  at = detail::copyKey(at, name);
-  length_ = static_cast<std::size_t>(detail::writeNumber(at, value) - out_.data());
-  needsComma_ = true;
+  finish(detail::writeNumber(startMember(name, detail::numberRoom), value), true);
+}
+
+inline void Writer::nullMember(std::string_view name) {
+  char* at = startMember(name, 4);
+  std::memcpy(at, "null", 4);  // NOLINT(*-not-null-terminated-result): JSON, not a C string
+  finish(at + 4, true);
+}
+
+inline void Writer::booleanMember(std::string_view name, bool value) {
+  char* at = startMember(name, 5);
+  // "true" or "fals" in one word, then the "e" kept only for false.
+  std::memcpy(at, value ? "true" : "fals", 4);
+  at[4] = 'e';
+  finish(at + (value ? 4 : 5), true);
 }
 
 inline void Writer::beginObjectWithMember(std::string_view name, std::string_view value) {
@@ -208,12 +223,7 @@ inline void Writer::beginObjectWithMember(std::string_view name, std::string_vie
   *at = ',';
   at += needsComma_ ? 1 : 0;
   *at++ = '{';
-  at = detail::copyKey(at, name);
-  *at++ = '"';
-  at = detail::copyText(at, value);
-  *at++ = '"';
-  length_ = static_cast<std::size_t>(at - out_.data());
-  needsComma_ = true;
+  finish(detail::copyQuoted(detail::copyKey(at, name), value), true);
 }
 
 inline void Writer::numberMembers(std::initializer_list<NumberMember> members) {
@@ -233,33 +243,7 @@ inline void Writer::numberMembers(std::initializer_list<NumberMember> members) {
     first = false;
     at = detail::writeNumber(detail::copyKey(at, member.name), member.value);
   }
-  length_ = static_cast<std::size_t>(at - out_.data());
-  needsComma_ = true;
-}
-
-inline void Writer::nullMember(std::string_view name) {
-  assert(isPlainText(name));
-  char* at = room(name.size() + 8);
-  *at = ',';
-  at += needsComma_ ? 1 : 0;
-  at = detail::copyKey(at, name);
-  std::memcpy(at, "null", 4);  // NOLINT(*-not-null-terminated-result): JSON, not a C string
-  length_ = static_cast<std::size_t>(at + 4 - out_.data());
-  needsComma_ = true;
-}
-
-inline void Writer::booleanMember(std::string_view name, bool value) {
-  assert(isPlainText(name));
-  char* at = room(name.size() + 9);
-  *at = ',';
-  at += needsComma_ ? 1 : 0;
-  at = detail::copyKey(at, name);
-  // "true" or "fals" in one word, then the "e" kept only for false.
-  std::memcpy(at, value ? "true" : "fals", 4);
-  at[4] = 'e';
-  at += value ? 4 : 5;
-  length_ = static_cast<std::size_t>(at - out_.data());
-  needsComma_ = true;
+  finish(at, true);
 }
 
 }  // namespace corvlin::json
