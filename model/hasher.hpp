@@ -12,6 +12,8 @@
 #endif
 #include <xxhash.h>
 
+#include "model/short_copy.hpp"
+
 namespace corvlin {
 
 class Hasher {
@@ -53,21 +55,13 @@ class Hasher {
     constexpr std::uint64_t highBits = 0x8080808080808080ULL;
     std::uint64_t seen = 0;
     if (n >= 8) {
-      std::uint64_t first;
-      std::uint64_t last;
-      std::memcpy(&first, from, 8);
-      std::memcpy(&last, from + n - 8, 8);
-      seen = first | last;
-      std::memcpy(to, &first, 8);
-      std::memcpy(to + n - 8, &last, 8);
+      const auto ends = words::loadEnds<std::uint64_t>(from, n);
+      seen = ends.first | ends.last;
+      words::storeEnds(to, n, ends);
     } else if (n >= 4) {
-      std::uint32_t first;
-      std::uint32_t last;
-      std::memcpy(&first, from, 4);
-      std::memcpy(&last, from + n - 4, 4);
-      seen = first | last;
-      std::memcpy(to, &first, 4);
-      std::memcpy(to + n - 4, &last, 4);
+      const auto ends = words::loadEnds<std::uint32_t>(from, n);
+      seen = ends.first | ends.last;
+      words::storeEnds(to, n, ends);
     } else {
       for (std::size_t i = 0; i < n; ++i) {
         seen |= static_cast<unsigned char>(from[i]);

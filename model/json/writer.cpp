@@ -343,23 +343,15 @@ std::string Writer::take() {
 [[gnu::always_inline]] inline bool copyShortPlain(char* to, const char* from,
                                                   std::size_t n) noexcept {
   if (n >= 8) {
-    std::uint64_t first;
-    std::uint64_t last;
-    std::memcpy(&first, from, 8);
-    std::memcpy(&last, from + n - 8, 8);
-    if (!isPlainWord(first) || !isPlainWord(last)) return false;
-    std::memcpy(to, &first, 8);
-    std::memcpy(to + n - 8, &last, 8);
+    const auto ends = words::loadEnds<std::uint64_t>(from, n);
+    if (!isPlainWord(ends.first) || !isPlainWord(ends.last)) return false;
+    words::storeEnds(to, n, ends);
     return true;
   }
   if (n >= 4) {
-    std::uint32_t first;
-    std::uint32_t last;
-    std::memcpy(&first, from, 4);
-    std::memcpy(&last, from + n - 4, 4);
-    if (!isPlainWord(first | (std::uint64_t{last} << 32))) return false;
-    std::memcpy(to, &first, 4);
-    std::memcpy(to + n - 4, &last, 4);
+    const auto ends = words::loadEnds<std::uint32_t>(from, n);
+    if (!isPlainWord(ends.first | (std::uint64_t{ends.last} << 32))) return false;
+    words::storeEnds(to, n, ends);
     return true;
   }
   for (std::size_t i = 0; i < n; ++i) {

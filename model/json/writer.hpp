@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include "model/short_copy.hpp"
+
 namespace corvlin::json {
 
 // Appends `text` as a JSON string literal: quotes and backslashes escaped, control characters
@@ -125,19 +127,9 @@ inline char* copyText(char* at, std::string_view text) noexcept {
   const std::size_t n = text.size();
   const char* from = text.data();
   if (n >= 8 && n <= 16) {
-    std::uint64_t first;
-    std::uint64_t last;
-    std::memcpy(&first, from, 8);
-    std::memcpy(&last, from + n - 8, 8);
-    std::memcpy(at, &first, 8);
-    std::memcpy(at + n - 8, &last, 8);
+    words::storeEnds(at, n, words::loadEnds<std::uint64_t>(from, n));
   } else if (n >= 4 && n < 8) {
-    std::uint32_t first;
-    std::uint32_t last;
-    std::memcpy(&first, from, 4);
-    std::memcpy(&last, from + n - 4, 4);
-    std::memcpy(at, &first, 4);
-    std::memcpy(at + n - 4, &last, 4);
+    words::storeEnds(at, n, words::loadEnds<std::uint32_t>(from, n));
   } else if (n != 0) {
     std::memcpy(at, from, n);
   }
