@@ -47,7 +47,8 @@ std::string_view trimmedSpan(std::string_view id) {
   return id.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
 }
 
-void appendPercentEscaped(std::string& out, std::string_view value) {
+template <class String>
+void appendPercentEscaped(String& out, std::string_view value) {
   static constexpr char hex[] = "0123456789ABCDEF";
   for (char ch : value) {
     const auto c = static_cast<unsigned char>(ch);
@@ -59,6 +60,18 @@ void appendPercentEscaped(std::string& out, std::string_view value) {
       out.push_back(hex[c & 0x0F]);
     }
   }
+}
+
+// Writes the deep link for an action into `url`, in `url`'s own memory; false when the action's
+// trimmed id is empty.
+template <class String>
+bool writeActionURL(const ActionSpec& action, String& url) {
+  const std::string_view id = trimmedSpan(action.actionId);
+  if (id.empty()) return false;
+  url.reserve(actionURLPrefix.size() + id.size());
+  url += actionURLPrefix;
+  appendPercentEscaped(url, id);
+  return true;
 }
 
 }  // namespace
@@ -73,12 +86,8 @@ std::string percentEscaped(std::string_view value) {
 }
 
 std::optional<std::string> actionURL(const ActionSpec& action) {
-  const std::string_view id = trimmedSpan(action.actionId);
-  if (id.empty()) return std::nullopt;
   std::string url;
-  url.reserve(actionURLPrefix.size() + id.size());
-  url += actionURLPrefix;
-  appendPercentEscaped(url, id);
+  if (!writeActionURL(action, url)) return std::nullopt;
   return url;
 }
 
@@ -121,10 +130,10 @@ ui::View actionRowBody(const ContentState& state, const Now& now, ui::Allocator 
   ui::Views buttons(allocator);
   for (const auto& action : *state.actions) {
     if (buttons.size() == maxVisibleActions) break;
-    auto url = actionURL(action);
-    if (!url) continue;
+    std::pmr::string url(allocator);
+    if (!writeActionURL(action, url)) continue;
     if (buttons.empty()) buttons.reserve(maxVisibleActions);
-    buttons.push_back(ui::link(std::move(*url), actionButton(action, state, allocator)));
+    buttons.push_back(ui::link(url, actionButton(action, state, allocator)));
   }
   if (buttons.empty()) return ui::emptyView(allocator);
   return ui::hstack(ui::VerticalAlignment::center, 8,
