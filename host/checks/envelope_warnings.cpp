@@ -33,7 +33,14 @@ std::vector<Warning> envelopeWarnings(simdjson::dom::element root,
   if (root["aps"].get_object().get(aps) != simdjson::SUCCESS) return out;
   append(out, unknownKeyWarnings<updates::ApsCodingKeys>(aps, {std::string("aps")}, "envelope"));
 
+  const std::size_t before = out.size();
   checkMilliseconds(out, "timestamp", envelope.timestamp);
+  if (out.size() > before) {
+    // The phone compares timestamps as numbers: this one is newer than any in seconds.
+    out.back().description +=
+        " The phone applies it as newer than any update timestamped in seconds, and then ignores "
+        "every later update as older than this one.";
+  }
   checkMilliseconds(out, "stale-date", envelope.staleDate);
   checkMilliseconds(out, "dismissal-date", envelope.dismissalDate);
   if (envelope.dismissalDate && envelope.event != updates::Event::end) {

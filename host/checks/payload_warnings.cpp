@@ -3,8 +3,10 @@
 #include <simdjson.h>
 
 #include "host/checks/content_state_warnings.hpp"
+#include "host/checks/envelope_warnings.hpp"
 #include "host/checks/unknown_keys.hpp"
 #include "model/coding.hpp"
+#include "updates/envelope_coding.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -19,13 +21,26 @@ CodingPath extended(const CodingPath& path, std::string key) {
   return out;
 }
 
-// Mirrors how decodePayload reads one activity: the wrapped form when "contentState" is there.
+std::vector<Warning> prefixed(std::vector<Warning> warnings, const CodingPath& at) {
+  for (Warning& warning : warnings) {
+    warning.codingPath.insert(warning.codingPath.begin(), at.begin(), at.end());
+  }
+  return warnings;
+}
+
+// Mirrors how decodePayload reads one activity: the wrapped form when "contentState" is there,
+// else an envelope when "aps" is.
 std::vector<Warning> activityWarnings(simdjson::dom::element raw, const Activity& activity,
                                       std::optional<Instant> renderAt, const CodingPath& at) {
   simdjson::dom::object object;
   if (raw.get_object().get(object) != simdjson::SUCCESS) return {};
   simdjson::dom::element state;
   if (object["contentState"].get(state) != simdjson::SUCCESS) {
+    if (object["aps"].error() == simdjson::SUCCESS) {
+      auto envelope = updates::decodeEnvelope(raw);
+      if (!envelope) return {};
+      return prefixed(envelopeWarnings(raw, envelope.value(), renderAt), at);
+    }
     return contentStateWarnings(raw, activity.state, renderAt, at);
   }
   std::vector<Warning> out = unknownKeyWarnings(object, activityKeys, at, "activity");

@@ -1,5 +1,5 @@
 // The warnings of a whole payload as the commands read it: one content state or attributes
-// record, the {"attributes", "contentState"} form, or a list of these.
+// record, the {"attributes", "contentState"} form, a push envelope, or a list of these.
 #pragma once
 
 #include <array>
@@ -19,7 +19,7 @@ inline constexpr std::array<std::string_view, 3> activityKeys{"contentState", "a
 // One list of warnings per entry of `payload`, which decodePayload read from `bytes` (its records
 // may since have been adjusted, as the default activity's countdown is). Paths start as the
 // decoding errors' do: with the index in a list, with "contentState" or "attributes" in the
-// wrapped form. An entry that did not decode has none.
+// wrapped form; an envelope's start with "aps". An entry that did not decode has none.
 std::vector<std::vector<Warning>> payloadWarnings(std::string_view bytes, const Payload& payload,
                                                   std::optional<Instant> renderAt);
 

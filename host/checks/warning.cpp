@@ -33,8 +33,7 @@ std::string_view kindName(Warning::Kind kind) {
   return "unknown";
 }
 
-std::string warningJson(const Warning& warning) {
-  json::Writer writer;
+void writeWarning(json::Writer& writer, const Warning& warning) {
   writer.beginObject();
   writer.key("warning");
   writer.beginObject();
@@ -50,6 +49,30 @@ std::string warningJson(const Warning& warning) {
   }
   writer.endObject();
   writer.endObject();
+}
+
+void writeWarnings(json::Writer& writer, const std::vector<Warning>& warnings) {
+  writer.beginArray();
+  for (const Warning& warning : warnings) writeWarning(writer, warning);
+  writer.endArray();
+}
+
+std::string warningJson(const Warning& warning) {
+  json::Writer writer;
+  writeWarning(writer, warning);
+  return writer.take();
+}
+
+std::string warningText(const Warning& warning) {
+  std::string out = std::string(kindName(warning.kind)) + " at " +
+                    describePath(warning.codingPath) + ": " + warning.description;
+  if (!warning.hint.empty()) out += " (" + warning.hint + ")";
+  return out;
+}
+
+std::string warningsJson(const std::vector<Warning>& warnings) {
+  json::Writer writer;
+  writeWarnings(writer, warnings);
   return writer.take();
 }
 

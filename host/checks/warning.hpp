@@ -9,6 +9,10 @@
 
 #include "model/json/error.hpp"
 
+namespace corvlin::json {
+class Writer;
+}
+
 namespace corvlin::host {
 
 struct Warning {
@@ -37,7 +41,15 @@ struct Warning {
 std::string_view kindName(Warning::Kind kind);
 
 // The one-line form {"warning":{"kind":...,"codingPath":[...],"description":...,"hint":...}};
-// "hint" is left out when empty.
+// "hint" is left out when empty. Every warning written anywhere has this form.
 std::string warningJson(const Warning& warning);
+void writeWarning(json::Writer& writer, const Warning& warning);
+
+// "unknownKey at aps.tone: ... (did you mean ...?)": a warning for people.
+std::string warningText(const Warning& warning);
+
+// A list of warnings as a JSON array of their one-line forms.
+std::string warningsJson(const std::vector<Warning>& warnings);
+void writeWarnings(json::Writer& writer, const std::vector<Warning>& warnings);
 
 }  // namespace corvlin::host

@@ -38,7 +38,7 @@ int runDecode(const Options& options, Environment& env) {
                            options.attributes ? sampleAttributes() : sampleContentState(), env);
   if (!bytes) return bytes.error();
   if (!options.attributes && isEnvelope(bytes.value()))
-    return runDecodeEnvelope(bytes.value(), env);
+    return runDecodeEnvelope(bytes.value(), options.strict, env);
   std::vector<Warning> warnings;
   auto line = options.attributes ? attributesWrittenBack(bytes.value())
                                  : activityWrittenBack(bytes.value(), warnings);

@@ -15,7 +15,7 @@ bool isEnvelope(std::string_view bytes) {
   return root && root.value().is_object() && root.value()["aps"].error() == simdjson::SUCCESS;
 }
 
-int runDecodeEnvelope(std::string_view bytes, Environment& env) {
+int runDecodeEnvelope(std::string_view bytes, bool strict, Environment& env) {
   auto envelope = updates::decodeEnvelope(bytes);
   if (!envelope) {
     env.err << errorLine(envelope.error()) << "\n";
@@ -29,10 +29,11 @@ int runDecodeEnvelope(std::string_view bytes, Environment& env) {
   // The body decoded, so it parses again.
   simdjson::dom::parser parser;
   const auto root = json::parse(parser, bytes).value();
-  for (const Warning& warning : envelopeWarnings(root, envelope.value())) {
-    env.err << warningJson(warning) << "\n";
-  }
-  return emit(std::nullopt, written.value() + "\n", env);
+  const std::vector<Warning> warnings = envelopeWarnings(root, envelope.value());
+  for (const Warning& warning : warnings) env.err << warningJson(warning) << "\n";
+  const int status = emit(std::nullopt, written.value() + "\n", env);
+  if (status != exitOk) return status;
+  return strict && !warnings.empty() ? int(exitDataError) : int(exitOk);
 }
 
 }  // namespace corvlin::host

@@ -11,7 +11,8 @@ namespace corvlin::host {
 bool isEnvelope(std::string_view bytes);
 
 // Decodes an envelope and writes it back as one line, {"aps":{...}}, with its warnings on
-// standard error; or one error line and exitDataError.
-int runDecodeEnvelope(std::string_view bytes, Environment& env);
+// standard error; or one error line and exitDataError. With `strict`, a warning fails it with
+// exitDataError, after the line is written.
+int runDecodeEnvelope(std::string_view bytes, bool strict, Environment& env);
 
 }  // namespace corvlin::host

@@ -26,11 +26,7 @@ std::string json(const RenderedActivity& activity) {
       },
       activity.outcome);
   if (std::holds_alternative<DecodingError>(activity.outcome)) return out;
-  out += ",\"warnings\":[";
-  for (std::size_t i = 0; i < activity.warnings.size(); ++i) {
-    out += (i ? "," : "") + warningJson(activity.warnings[i]);
-  }
-  return out + "]}";
+  return out + ",\"warnings\":" + warningsJson(activity.warnings) + "}";
 }
 
 std::string json(const std::vector<RenderedActivity>& rendered, bool isList) {

@@ -32,8 +32,14 @@ int runReplay(const Options& options, Environment& env) {
     env.err << errorLine(timeline.error()) << "\n";
     return exitDataError;
   }
-  for (const Warning& warning : timeline.value().warnings) {
-    env.err << warningJson(warning) << "\n";
+  // On standard error, each warning's path starts with its record's index.
+  bool anyWarning = false;
+  for (std::size_t record = 0; record < timeline.value().warnings.size(); ++record) {
+    for (Warning warning : timeline.value().warnings[record]) {
+      anyWarning = true;
+      warning.codingPath.insert(warning.codingPath.begin(), record);
+      env.err << warningJson(warning) << "\n";
+    }
   }
   bool anyRejected = false;
   for (const updates::Record& record : timeline.value().records) {
@@ -46,8 +52,14 @@ int runReplay(const Options& options, Environment& env) {
   ExtensionLimits limits;
   if (options.timeoutMs) limits.timeout = std::chrono::milliseconds(*options.timeoutMs);
   const std::string extension = options.extension.value_or(env.defaultExtension);
-  const std::vector<ReplayedStep> steps =
+  std::vector<ReplayedStep> steps =
       renderSteps(extension, updates::replay(timeline.value().records), limits);
+  for (ReplayedStep& replayed : steps) {
+    const auto record = replayed.step.record;
+    if (record && *record < timeline.value().warnings.size()) {
+      replayed.warnings = timeline.value().warnings[*record];
+    }
+  }
 
   bool anyExtensionFailure = false;
   for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -75,7 +87,7 @@ int runReplay(const Options& options, Environment& env) {
   if (options.out) env.err << "corvlin-host: wrote " << *options.out << "\n";
   if (anyExtensionFailure) return exitUnavailable;
   if (anyRejected) return exitDataError;
-  return exitOk;
+  return options.strict && anyWarning ? int(exitDataError) : int(exitOk);
 }
 
 }  // namespace corvlin::host

@@ -6,6 +6,7 @@
 
 #include "model/coding.hpp"
 #include "model/json/writer.hpp"
+#include "updates/envelope_coding.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -17,13 +18,50 @@ DecodingError prefixed(DecodingError error, const CodingPath& prefix, const char
   return error;
 }
 
-// The one rule for both commands: an object with a "contentState" member is the wrapped form;
-// anything else is read as a content state, which names what is wrong with it.
+bool has(simdjson::dom::element value, std::string_view key) {
+  return value.is_object() && value[key].error() == simdjson::SUCCESS;
+}
+
+// A push envelope's members at the top level, where a content state was expected: the "aps"
+// wrapper was probably forgotten.
+bool looksLikeBareAps(simdjson::dom::element value) {
+  return has(value, "content-state") || has(value, "event") || has(value, "timestamp");
+}
+
+// An envelope draws its content state, and its attributes when it carries them.
+DecodedActivity envelopeActivity(simdjson::dom::element value, const CodingPath& prefix) {
+  auto envelope = updates::decodeEnvelope(value);
+  if (!envelope) return Failure{prefixed(std::move(envelope).error(), prefix)};
+  if (!envelope.value().contentState) {
+    return Failure{prefixed(
+        DecodingError{DecodingError::Kind::keyNotFound,
+                      {std::string("aps"), std::string("content-state")},
+                      "The envelope has no \"content-state\", so there is nothing to draw.",
+                      "an \"end\" may leave it out, and the activity keeps what it showed; give "
+                      "\"content-state\" to see the end's presentations"},
+        prefix)};
+  }
+  return Activity{std::move(envelope.value().attributes), std::move(*envelope.value().contentState),
+                  false};
+}
+
+// The one rule for both commands: an object with a "contentState" member is the wrapped form,
+// one with an "aps" member a push envelope; anything else is read as a content state, which
+// names what is wrong with it.
 DecodedActivity decodeActivity(simdjson::dom::element value, const CodingPath& prefix) {
+  if (has(value, "aps") && !has(value, "contentState")) return envelopeActivity(value, prefix);
   simdjson::dom::element wrapped;
   if (!value.is_object() || value["contentState"].get(wrapped) != simdjson::SUCCESS) {
     auto state = decodeContentState(value);
-    if (!state) return Failure{prefixed(std::move(state).error(), prefix)};
+    if (!state) {
+      DecodingError error = prefixed(std::move(state).error(), prefix);
+      if (looksLikeBareAps(value)) {
+        error.hint =
+            "this looks like a push envelope without its \"aps\" wrapper: send "
+            "{\"aps\":{\"event\":...,\"timestamp\":...,\"content-state\":{...}}}";
+      }
+      return Failure{std::move(error)};
+    }
     return Activity{std::nullopt, std::move(state).value(), false};
   }
   Activity activity;

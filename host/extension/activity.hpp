@@ -1,4 +1,5 @@
-// The activities a payload holds: a content state, {attributes, contentState}, or a list of these.
+// The activities a payload holds: a content state, {attributes, contentState}, a push envelope
+// {"aps":{...}}, or a list of these.
 #pragma once
 
 #include <cstddef>
@@ -33,8 +34,11 @@ struct Payload {
   std::vector<DecodedActivity> entries;  // one per activity, in order; never empty
 };
 
-// Reads one activity: a content state, or the wrapped form. An object with a "contentState"
-// member is the wrapped form, so {"title":"x","contentState":5} fails at ["contentState"].
+// Reads one activity: a content state, the wrapped form, or an envelope. An object with a
+// "contentState" member is the wrapped form, so {"title":"x","contentState":5} fails at
+// ["contentState"]; else one with an "aps" member is an envelope, which draws its content state
+// (and attributes when it has them) and fails at ["aps","content-state"] without one. A content
+// state that fails but has an envelope's members at its top level gets a hint saying so.
 DecodedActivity decodeActivity(std::string_view bytes);
 
 // Reads one activity or a non-empty list of them. A failure of the document itself (not JSON,

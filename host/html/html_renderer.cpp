@@ -160,7 +160,28 @@ Element presentationsRow(const ui::Presentations& p, double now) {
   return row;
 }
 
-// Each warning with its path and hint, under the activity it belongs to.
+Element activitySection(const RenderedActivity& activity, std::size_t index, std::size_t count,
+                        double now) {
+  Element section = element("section", {"activity"});
+  section.setAttribute("data-testid", "activity");
+  section.setAttribute("data-activity", std::to_string(index + 1));
+  const std::string name = "Activity " + std::to_string(index + 1) + " of " + std::to_string(count);
+  section.setAttribute("aria-label", name);
+  section.children.push_back(textElement("h2", name));
+  section.children.push_back(presentationsRow(activity, now));
+  if (activity.later) {
+    // The extension's answer from the instant it changes; the page's clock swaps it in then.
+    Element later = element("template", {"later-answer"});
+    later.setAttribute("data-at", html::number(activity.later->at));
+    later.children.push_back(presentationsRow(activity.later->presentations, activity.later->at));
+    section.children.push_back(std::move(later));
+  }
+  if (!activity.warnings.empty()) section.children.push_back(warningsPanel(activity.warnings));
+  return section;
+}
+
+}  // namespace
+
 Element warningsPanel(const std::vector<Warning>& warnings) {
   Element panel = element("div", {"warnings"});
   panel.setAttribute("data-testid", "warnings");
@@ -184,28 +205,6 @@ Element warningsPanel(const std::vector<Warning>& warnings) {
   panel.children.push_back(std::move(list));
   return panel;
 }
-
-Element activitySection(const RenderedActivity& activity, std::size_t index, std::size_t count,
-                        double now) {
-  Element section = element("section", {"activity"});
-  section.setAttribute("data-testid", "activity");
-  section.setAttribute("data-activity", std::to_string(index + 1));
-  const std::string name = "Activity " + std::to_string(index + 1) + " of " + std::to_string(count);
-  section.setAttribute("aria-label", name);
-  section.children.push_back(textElement("h2", name));
-  section.children.push_back(presentationsRow(activity, now));
-  if (activity.later) {
-    // The extension's answer from the instant it changes; the page's clock swaps it in then.
-    Element later = element("template", {"later-answer"});
-    later.setAttribute("data-at", html::number(activity.later->at));
-    later.children.push_back(presentationsRow(activity.later->presentations, activity.later->at));
-    section.children.push_back(std::move(later));
-  }
-  if (!activity.warnings.empty()) section.children.push_back(warningsPanel(activity.warnings));
-  return section;
-}
-
-}  // namespace
 
 Element presentationsRow(const RenderedActivity& activity, double now) {
   Element row = element("div", {"presentations"});

@@ -16,6 +16,9 @@ std::string renderHtml(const std::vector<RenderedActivity>& activities, double n
 // One activity's presentations drawn as the preview draws them, or its failure in their place.
 html::Element presentationsRow(const RenderedActivity& activity, double now);
 
+// Each warning with its path and hint, for under the activity or step it belongs to.
+html::Element warningsPanel(const std::vector<Warning>& warnings);
+
 // The page's other parts, for pages that arrange them otherwise: one activity's section (its
 // heading and its presentations row), and the panel standing in for the containing app.
 html::Element activityElement(const RenderedActivity& activity, std::size_t index,

@@ -88,6 +88,7 @@ Element stepSection(const ReplayedStep& replayed, std::size_t index, std::size_t
     p.setAttribute("data-testid", "step-note");
     section.children.push_back(std::move(p));
   }
+  if (!replayed.warnings.empty()) section.children.push_back(warningsPanel(replayed.warnings));
 
   if (replayed.rendered) {
     Element shown = element("div", {"replay-shown"});

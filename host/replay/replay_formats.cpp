@@ -24,20 +24,11 @@ std::optional<updates::Reason> reasonOf(const Step& step) {
 }
 
 void appendError(std::string& out, const DecodingError& error) {
-  out += "{\"kind\":";
-  json::appendString(out, kindName(error.kind));
-  out += ",\"codingPath\":[";
-  for (std::size_t i = 0; i < error.codingPath.size(); ++i) {
-    if (i) out += ',';
-    if (const auto* key = std::get_if<std::string>(&error.codingPath[i])) {
-      json::appendString(out, *key);
-    } else {
-      json::appendNumber(out, static_cast<double>(std::get<std::size_t>(error.codingPath[i])));
-    }
-  }
-  out += "],\"description\":";
-  json::appendString(out, error.description);
-  out += '}';
+  json::Writer writer;
+  writer.beginObject();
+  json::writeErrorMembers(writer, error);
+  writer.endObject();
+  out += writer.str();
 }
 
 std::string stepJson(const ReplayedStep& replayed) {
@@ -66,6 +57,7 @@ std::string stepJson(const ReplayedStep& replayed) {
     out += ",\"state\":";
     json::appendString(out, updates::stateName(*step.state));
   }
+  if (!replayed.warnings.empty()) out += ",\"warnings\":" + warningsJson(replayed.warnings);
   if (const auto& rendered = replayed.rendered) {
     if (const auto* presentations = std::get_if<ui::Presentations>(&rendered->outcome)) {
       out += ",\"presentations\":" + ui::toJson(*presentations);
@@ -103,8 +95,10 @@ std::string utcText(double seconds) {
 }
 
 std::string errorText(const DecodingError& error) {
-  return std::string(kindName(error.kind)) + " at " + describePath(error.codingPath) + ": " +
-         error.description;
+  std::string out = std::string(kindName(error.kind)) + " at " + describePath(error.codingPath) +
+                    ": " + error.description;
+  if (!error.hint.empty()) out += " (" + error.hint + ")";
+  return out;
 }
 
 std::string stepNote(const Step& step) {
@@ -137,6 +131,8 @@ std::string replayText(const std::vector<ReplayedStep>& steps) {
     if (const std::string note = stepNote(step); !note.empty()) out += " (" + note + ")";
     out += step.state ? " -> " + std::string(updates::stateName(*step.state)) : " -> no activity";
     out += '\n';
+    for (const Warning& warning : replayed.warnings)
+      out += "  warning: " + warningText(warning) + "\n";
     if (!replayed.rendered) {
       out += "  nothing shown\n";
     } else if (const auto* p = std::get_if<ui::Presentations>(&replayed.rendered->outcome)) {

@@ -44,7 +44,7 @@ std::vector<ReplayedStep> renderSteps(const std::string& executable,
   out.reserve(steps.size());
   std::vector<Pending> pending;
   for (updates::Step& step : steps) {
-    ReplayedStep replayed{std::move(step), std::nullopt};
+    ReplayedStep replayed{std::move(step), {}, std::nullopt};
     if (const auto& shown = replayed.step.shown) {
       // Decoded from JSON, so it holds nothing that JSON cannot carry.
       const CodedActivity coded =

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/checks/warning.hpp"
 #include "host/extension/extension_process.hpp"
 #include "host/extension/render.hpp"
 #include "updates/update_rules.hpp"
@@ -13,6 +14,8 @@ namespace corvlin::host {
 
 struct ReplayedStep {
   updates::Step step;
+  // The warnings of the step's own record, paths from the record's root; none for a time step.
+  std::vector<Warning> warnings;
   // The extension's answer for what is shown after the step, rendered with now = step.at;
   // absent when nothing is visible.
   std::optional<RenderedActivity> rendered;

@@ -6,9 +6,11 @@
 #include <string>
 #include <utility>
 
+#include "host/checks/content_state_warnings.hpp"
 #include "host/checks/envelope_warnings.hpp"
 #include "model/json/decoding.hpp"
 #include "model/json/parse.hpp"
+#include "model/json/writer.hpp"
 #include "updates/envelope_coding.hpp"
 
 namespace corvlin::host {
@@ -38,15 +40,26 @@ std::optional<double> numberAt(element value, std::string_view key) {
   return std::nullopt;
 }
 
-// The instant a broken record would have arrived at, when it can still be read.
+// An envelope's timestamp read as its arrival: only when it is plausible as seconds.
+std::optional<Instant> arrivalAtTimestamp(double timestamp) {
+  if (timestamp >= earliestArrival && timestamp <= millisecondsInstantThreshold) {
+    return Instant{timestamp};
+  }
+  return std::nullopt;
+}
+
+bool representable(double at) { return at >= earliestArrival && at <= latestArrival; }
+
+// The instant a broken record arrived at, when it can still be read; else it arrives right after
+// the record before it.
 std::optional<Instant> arrivalOf(element value, bool wrapped) {
   if (wrapped) {
-    if (auto at = numberAt(value, "at")) return Instant{*at};
+    if (auto at = numberAt(value, "at"); at && representable(*at)) return Instant{*at};
     return std::nullopt;
   }
   element aps;
   if (value["aps"].get(aps) != simdjson::SUCCESS) return std::nullopt;
-  if (auto at = numberAt(aps, "timestamp")) return Instant{*at};
+  if (auto at = numberAt(aps, "timestamp")) return arrivalAtTimestamp(*at);
   return std::nullopt;
 }
 
@@ -57,37 +70,50 @@ DecodingError tooLarge(std::size_t bytes, CodingPath path) {
                            std::to_string(updates::maxEnvelopeBytes) + " bytes."};
 }
 
-void prefixed(std::vector<Warning> warnings, std::size_t index, std::vector<Warning>& out) {
-  for (Warning& warning : warnings) {
-    warning.codingPath.insert(warning.codingPath.begin(), index);
-    out.push_back(std::move(warning));
-  }
+DecodingError outOfRange(double at) {
+  std::string written;
+  json::appendNumber(written, at);
+  return DecodingError{DecodingError::Kind::dataCorrupted,
+                       {std::string("at")},
+                       "The arrival instant " + written +
+                           " lies outside what a replay can show: seconds since 1970 from 0 to " +
+                           "253402300799 (the end of the year 9999).",
+                       "give \"at\" in seconds since 1970"};
 }
 
+// A record as read: its input to the rules, and whether it arrives right after the record
+// before it rather than at an instant of its own.
+struct ReadRecord {
+  updates::Record record;
+  bool follows = false;
+  std::vector<Warning> warnings;
+};
+
 // One record; `bytes` is its body's size on its own line, absent when it is to be measured.
-void readRecord(element value, std::optional<std::size_t> bytes, Timeline& timeline) {
-  const std::size_t index = timeline.records.size();
+ReadRecord readRecord(element value, std::optional<std::size_t> bytes, std::size_t index) {
   const bool wrapped = value.is_object() && (value["payload"].error() == simdjson::SUCCESS ||
                                              value["at"].error() == simdjson::SUCCESS);
   auto reject = [&](DecodingError error) {
-    timeline.records.push_back(
-        updates::Rejection{index, arrivalOf(value, wrapped), std::move(error)});
+    return ReadRecord{
+        updates::Rejection{index, arrivalOf(value, wrapped), std::move(error)}, false, {}};
   };
   if (!wrapped) {
     const std::size_t size = bytes ? *bytes : simdjson::minify(value).size();
     if (size > updates::maxEnvelopeBytes) return reject(tooLarge(size, {}));
     auto envelope = updates::decodeEnvelope(value, nullptr);
     if (!envelope) return reject(std::move(envelope).error());
-    prefixed(envelopeWarnings(value, envelope.value()), index, timeline.warnings);
-    const Instant at{envelope.value().timestamp};
-    timeline.records.push_back(updates::Arrival{index, at, std::move(envelope).value()});
-    return;
+    std::vector<Warning> warnings = envelopeWarnings(value, envelope.value());
+    const auto at = arrivalAtTimestamp(envelope.value().timestamp);
+    return ReadRecord{updates::Arrival{index, at.value_or(Instant{envelope.value().timestamp}),
+                                       std::move(envelope).value()},
+                      !at, std::move(warnings)};
   }
   using K = WrappedCodingKeys;
   auto container = json::KeyedDecodingContainer<K>::make(value, nullptr);
   if (!container) return reject(std::move(container).error());
   auto at = container.value().decode<double>(K::at);
   if (!at) return reject(std::move(at).error());
+  if (!representable(at.value())) return reject(outOfRange(at.value()));
   auto envelope = container.value().decode(
       K::payload,
       [&](element payload, const PathNode* node) -> Result<updates::Envelope, DecodingError> {
@@ -96,16 +122,46 @@ void readRecord(element value, std::optional<std::size_t> bytes, Timeline& timel
         return updates::decodeEnvelope(payload, node);
       });
   if (!envelope) return reject(std::move(envelope).error());
+  std::vector<Warning> warnings;
   element payload;
   if (value["payload"].get(payload) == simdjson::SUCCESS) {
-    std::vector<Warning> warnings = envelopeWarnings(payload, envelope.value());
+    warnings = envelopeWarnings(payload, envelope.value());
     for (Warning& warning : warnings) {
       warning.codingPath.insert(warning.codingPath.begin(), std::string("payload"));
     }
-    prefixed(std::move(warnings), index, timeline.warnings);
   }
-  timeline.records.push_back(
-      updates::Arrival{index, Instant{at.value()}, std::move(envelope).value()});
+  return ReadRecord{updates::Arrival{index, Instant{at.value()}, std::move(envelope).value()},
+                    false, std::move(warnings)};
+}
+
+// The instant of a record that has one of its own.
+std::optional<Instant> ownInstant(const ReadRecord& read) {
+  if (read.follows) return std::nullopt;
+  if (const auto* arrival = std::get_if<updates::Arrival>(&read.record)) return arrival->at;
+  return std::get<updates::Rejection>(read.record).at;
+}
+
+// Records without a plausible instant of their own arrive right after the record before them;
+// before the first instant of the timeline, at that instant.
+Timeline settled(std::vector<ReadRecord> read) {
+  std::optional<Instant> previous;
+  for (const ReadRecord& r : read) {
+    previous = ownInstant(r);
+    if (previous) break;
+  }
+  Timeline timeline;
+  timeline.records.reserve(read.size());
+  timeline.warnings.reserve(read.size());
+  for (ReadRecord& r : read) {
+    if (auto own = ownInstant(r)) {
+      previous = own;
+    } else if (auto* arrival = std::get_if<updates::Arrival>(&r.record); arrival && previous) {
+      arrival->at = *previous;
+    }
+    timeline.records.push_back(std::move(r.record));
+    timeline.warnings.push_back(std::move(r.warnings));
+  }
+  return timeline;
 }
 
 DecodingError timelineError(std::string description) {
@@ -119,19 +175,21 @@ bool blank(std::string_view line) {
 }  // namespace
 
 Result<Timeline, DecodingError> readTimeline(std::string_view bytes) {
-  Timeline timeline;
+  std::vector<ReadRecord> records;
   simdjson::dom::parser parser;
   const auto first = bytes.find_first_not_of(" \t\r\n");
   if (first != std::string_view::npos && bytes[first] == '[') {
     auto document = json::parse(parser, bytes);
     if (!document) return Failure{std::move(document).error()};
-    const simdjson::dom::array records = document.value().get_array().value_unsafe();
-    if (records.size() > maxTimelineRecords) {
-      return Failure{timelineError("The timeline holds " + std::to_string(records.size()) +
+    const simdjson::dom::array list = document.value().get_array().value_unsafe();
+    if (list.size() > maxTimelineRecords) {
+      return Failure{timelineError("The timeline holds " + std::to_string(list.size()) +
                                    " records; at most " + std::to_string(maxTimelineRecords) +
                                    " are replayed.")};
     }
-    for (element record : records) readRecord(record, std::nullopt, timeline);
+    for (element record : list) {
+      records.push_back(readRecord(record, std::nullopt, records.size()));
+    }
   } else {
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -141,22 +199,24 @@ Result<Timeline, DecodingError> readTimeline(std::string_view bytes) {
       start = end + 1;
       if (blank(line)) continue;
       if (line.back() == '\r') line.remove_suffix(1);
-      if (timeline.records.size() == maxTimelineRecords) {
+      if (records.size() == maxTimelineRecords) {
         return Failure{timelineError("The timeline holds more than " +
                                      std::to_string(maxTimelineRecords) +
                                      " records; at most that many are replayed.")};
       }
       auto document = json::parse(parser, line);
       if (!document) {
-        timeline.records.push_back(
-            updates::Rejection{timeline.records.size(), std::nullopt, std::move(document).error()});
+        records.push_back(ReadRecord{
+            updates::Rejection{records.size(), std::nullopt, std::move(document).error()},
+            false,
+            {}});
         continue;
       }
-      readRecord(document.value(), line.size(), timeline);
+      records.push_back(readRecord(document.value(), line.size(), records.size()));
     }
   }
-  if (timeline.records.empty()) return Failure{timelineError("The timeline holds no record.")};
-  return timeline;
+  if (records.empty()) return Failure{timelineError("The timeline holds no record.")};
+  return settled(std::move(records));
 }
 
 }  // namespace corvlin::host

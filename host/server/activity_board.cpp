@@ -3,6 +3,7 @@
 #include "host/server/server_page.hpp"
 #include "model/coding.hpp"
 #include "model/json/error.hpp"
+#include "model/json/writer.hpp"
 
 namespace corvlin::host::server {
 
@@ -14,8 +15,8 @@ std::string canonicalToken(std::string_view token) {
   return out;
 }
 
-ActivityBoard::ActivityBoard(PhoneSide phone, BoardLimits limits)
-    : phone_(std::move(phone)), limits_(limits) {}
+ActivityBoard::ActivityBoard(PhoneSide phone, BoardLimits limits, Notice notice)
+    : phone_(std::move(phone)), limits_(limits), notice_(std::move(notice)) {}
 
 void ActivityBoard::push(std::string_view rawToken, std::string_view body, double now,
                          PushDone done) {
@@ -119,8 +120,19 @@ void ActivityBoard::finish(std::size_t index) {
   for (std::size_t i = 0; i < job.steps.size(); ++i) {
     const PhoneStep& step = job.steps[i];
     if (step.ofThePush && own == job.steps.size()) own = i;
-    LogEntry entry{step.at, view.token, step.event, std::string(outcomeName(step.outcome)),
-                   stepDetail(step)};
+    LogEntry entry{step.at,          view.token,
+                   step.event,       std::string(outcomeName(step.outcome)),
+                   stepDetail(step), step.warnings};
+    if (notice_) {
+      for (const Warning& warning : step.warnings) {
+        // The token is the last member inside "warning", as a list's lines name their activity.
+        std::string token = ",\"token\":";
+        json::appendString(token, view.token);
+        std::string line = warningJson(warning);
+        line.insert(line.size() - 2, token);
+        notice_(std::move(line));
+      }
+    }
     if (!listeners_.empty()) broadcast(pushEventJson(view, step, entry));
     remember(std::move(entry));
   }
@@ -139,7 +151,7 @@ void ActivityBoard::finish(std::size_t index) {
 }
 
 void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason, double now) {
-  LogEntry entry{now, canonicalToken(token), "", "refused", std::string(reason)};
+  LogEntry entry{now, canonicalToken(token), "", "refused", std::string(reason), {}};
   remember(entry);
   if (!listeners_.empty()) broadcast(refusalEventJson(entry));
 }

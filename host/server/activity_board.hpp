@@ -28,9 +28,10 @@ struct BoardLimits {
 struct LogEntry {
   double at = 0;
   std::string token;
-  std::string event;    // the envelope's event; empty when unknown
-  std::string outcome;  // "applied", "ignored", "rejected", or "refused" by the service
-  std::string detail;   // the reason, the error with its path, or the refusal's reason
+  std::string event;              // the envelope's event; empty when unknown
+  std::string outcome;            // "applied", "ignored", "rejected", or "refused" by the service
+  std::string detail;             // the reason, the error with its path, or the refusal's reason
+  std::vector<Warning> warnings;  // the push's own, on the entry of its own step
 
   friend bool operator==(const LogEntry&, const LogEntry&) = default;
 };
@@ -53,7 +54,10 @@ class ActivityBoard {
   // An event's text, shared by every listener it is sent to.
   using Listener = std::function<void(const std::shared_ptr<const std::string>& event)>;
 
-  explicit ActivityBoard(PhoneSide phone, BoardLimits limits = {});
+  // A line for the server's standard error: each warning of a push, {"warning":{...,"token"}}.
+  using Notice = std::function<void(std::string line)>;
+
+  explicit ActivityBoard(PhoneSide phone, BoardLimits limits = {}, Notice notice = {});
 
   using PushDone = std::function<void(PushResult)>;
 
@@ -108,6 +112,7 @@ class ActivityBoard {
 
   PhoneSide phone_;
   BoardLimits limits_;
+  Notice notice_;
   std::vector<ActivityView> views_;  // in the order the tokens first came
   std::vector<Seat> seats_;          // beside views_
   std::deque<LogEntry> log_;

@@ -2,7 +2,9 @@
 
 #include <simdjson.h>
 
+#include "host/checks/envelope_warnings.hpp"
 #include "host/server/async_extension.hpp"
+#include "model/json/parse.hpp"
 #include "model/json/writer.hpp"
 #include "updates/envelope_coding.hpp"
 #include "updates/update_rules.hpp"
@@ -35,6 +37,10 @@ void writeVerdictMembers(json::Writer& w, const PhoneStep& step) {
     w.key("state");
     w.string(step.state);
   }
+  if (!step.warnings.empty()) {
+    w.key("warnings");
+    writeWarnings(w, step.warnings);
+  }
 }
 
 // The platform's update rules for one activity, each push a record arriving now.
@@ -43,7 +49,11 @@ class UpdateRules final : public ActivityRules {
   std::vector<PhoneStep> apply(std::string_view body, double now) override {
     const Instant at{now};
     updates::Input input;
+    std::vector<Warning> warnings;
     if (auto envelope = updates::decodeEnvelope(body)) {
+      // It decoded, so it parses again.
+      simdjson::dom::parser parser;
+      warnings = envelopeWarnings(json::parse(parser, body).value(), envelope.value(), at);
       input = updates::Arrival{records_, at, std::move(envelope).value()};
     } else {
       input = updates::Rejection{records_, at, std::move(envelope).error()};
@@ -52,7 +62,10 @@ class UpdateRules final : public ActivityRules {
     state_ = std::move(transition.state);
     std::vector<PhoneStep> steps;
     steps.reserve(transition.steps.size());
-    for (auto& step : transition.steps) steps.push_back(phoneStep(std::move(step), records_));
+    for (auto& step : transition.steps) {
+      steps.push_back(phoneStep(std::move(step), records_));
+      if (steps.back().ofThePush) steps.back().warnings = std::move(warnings);
+    }
     ++records_;
     return steps;
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/checks/warning.hpp"
 #include "host/extension/activity.hpp"
 #include "host/extension/extension_process.hpp"
 #include "model/json/error.hpp"
@@ -32,12 +33,14 @@ struct PhoneStep {
   std::optional<DecodingError> error;  // for rejected steps
   std::string state;  // "active", "stale", "ended" or "dismissed" after the step; "" if none
   std::optional<Activity> shown;  // the content drawn after the step; absent once gone
+  // The push's warnings, paths from the body's root, for the push's own step only.
+  std::vector<Warning> warnings;
 };
 
-// {"at","event","outcome","reason"|"error","state"}: the step as in a replay (a push has no
-// record index there: it is not part of a timeline).
+// {"at","event","outcome","reason"|"error","state","warnings"}: the step as in a replay (a push
+// has no record index there: it is not part of a timeline). "warnings" is left out when empty.
 std::string stepJson(const PhoneStep& step);
-// {"outcome","reason"|"error","state"}: the body of the push's 200 answer.
+// {"outcome","reason"|"error","state","warnings"}: the body of the push's 200 answer.
 std::string verdictJson(const PhoneStep& step);
 
 // The update rules for one activity, holding its state between pushes.
@@ -45,7 +48,8 @@ class ActivityRules {
  public:
   virtual ~ActivityRules() = default;
   // Applies one push body that arrived at `now`: the time steps due by then, the push's own
-  // step, then the time steps that fall due at once after it, in order.
+  // step (with the body's warnings, judged for drawing at `now`), then the time steps that fall
+  // due at once after it, in order.
   virtual std::vector<PhoneStep> apply(std::string_view body, double now) = 0;
 };
 

@@ -55,7 +55,19 @@ Element logRow(const LogEntry& entry) {
   row.children.push_back(textElement("td", entry.token, {"log-token"}));
   row.children.push_back(textElement("td", entry.event));
   row.children.push_back(textElement("td", entry.outcome, {"log-outcome"}));
-  row.children.push_back(textElement("td", entry.detail, {"log-detail"}));
+  Element detail = textElement("td", entry.detail, {"log-detail"});
+  if (!entry.warnings.empty()) {
+    Element list = element("ul", {"log-warnings"});
+    list.setAttribute("data-testid", "log-warnings");
+    for (const Warning& warning : entry.warnings) {
+      Element item = element("li", {"warning"});
+      item.setAttribute("data-kind", std::string(kindName(warning.kind)));
+      item.text = warningText(warning);
+      list.children.push_back(std::move(item));
+    }
+    detail.children.push_back(std::move(list));
+  }
+  row.children.push_back(std::move(detail));
   return row;
 }
 
@@ -94,6 +106,10 @@ void writeLogEntry(json::Writer& w, const LogEntry& entry) {
   w.string(entry.outcome);
   w.key("detail");
   w.string(entry.detail);
+  if (!entry.warnings.empty()) {
+    w.key("warnings");
+    writeWarnings(w, entry.warnings);
+  }
   w.endObject();
 }
 

@@ -69,22 +69,26 @@ void json::writeCodingPath(Writer& writer, const CodingPath& path) {
 namespace {
 
 void writeMembers(json::Writer& writer, std::string_view kind, const CodingPath& path,
-                  std::string_view description) {
+                  std::string_view description, std::string_view hint) {
   writer.key("kind");
   writer.string(kind);
   writer.key("codingPath");
   json::writeCodingPath(writer, path);
   writer.key("description");
   writer.string(description);
+  if (!hint.empty()) {
+    writer.key("hint");
+    writer.string(hint);
+  }
 }
 
 std::string errorLine(std::string_view kind, const CodingPath& path, std::string_view description,
-                      ErrorSource source) {
+                      std::string_view hint, ErrorSource source) {
   json::Writer writer;
   writer.beginObject();
   writer.key("error");
   writer.beginObject();
-  writeMembers(writer, kind, path, description);
+  writeMembers(writer, kind, path, description, hint);
   if (source == ErrorSource::request) {
     writer.key("request");
     writer.boolean(true);
@@ -94,7 +98,7 @@ std::string errorLine(std::string_view kind, const CodingPath& path, std::string
   return writer.take();
 }
 
-enum class ErrorKeys { kind, codingPath, description };
+enum class ErrorKeys { kind, codingPath, description, hint };
 
 Result<CodingPathElement, DecodingError> readPathElement(simdjson::dom::element value,
                                                          const json::PathNode* at) {
@@ -118,19 +122,20 @@ Result<DecodingError::Kind, DecodingError> readKind(simdjson::dom::element value
 
 template <>
 struct json::CodingKeyStrings<ErrorKeys> {
-  static constexpr std::array<std::string_view, 3> values{"kind", "codingPath", "description"};
+  static constexpr std::array<std::string_view, 4> values{"kind", "codingPath", "description",
+                                                          "hint"};
 };
 
 void json::writeErrorMembers(Writer& writer, const DecodingError& error) {
-  writeMembers(writer, kindName(error.kind), error.codingPath, error.description);
+  writeMembers(writer, kindName(error.kind), error.codingPath, error.description, error.hint);
 }
 
 std::string errorJson(const DecodingError& error, ErrorSource source) {
-  return errorLine(kindName(error.kind), error.codingPath, error.description, source);
+  return errorLine(kindName(error.kind), error.codingPath, error.description, error.hint, source);
 }
 
 std::string errorJson(const EncodingError& error) {
-  return errorLine("invalidValue", error.codingPath, error.description, ErrorSource::record);
+  return errorLine("invalidValue", error.codingPath, error.description, {}, ErrorSource::record);
 }
 
 Result<DecodingError, DecodingError> decodeErrorObject(simdjson::dom::element value) {
@@ -148,7 +153,10 @@ Result<DecodingError, DecodingError> decodeErrorObject(simdjson::dom::element va
   if (!path) return Failure{std::move(path).error()};
   auto description = container.value().decode<std::string>(K::description);
   if (!description) return Failure{std::move(description).error()};
-  return DecodingError{kind.value(), std::move(path).value(), std::move(description).value()};
+  auto hint = container.value().decodeIfPresent<std::string>(K::hint);
+  if (!hint) return Failure{std::move(hint).error()};
+  return DecodingError{kind.value(), std::move(path).value(), std::move(description).value(),
+                       std::move(hint).value().value_or(std::string())};
 }
 
 std::ostream& operator<<(std::ostream& out, const DecodingError& error) {

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -24,9 +25,17 @@ struct DecodingError {
   // payloadTooLarge: a push body over the push service's limit, refused before it is read.
   enum class Kind { keyNotFound, valueNotFound, typeMismatch, dataCorrupted, payloadTooLarge };
 
+  DecodingError() = default;
+  DecodingError(Kind kind_, CodingPath path, std::string description_, std::string hint_ = {})
+      : kind(kind_),
+        codingPath(std::move(path)),
+        description(std::move(description_)),
+        hint(std::move(hint_)) {}
+
   Kind kind = Kind::dataCorrupted;
   CodingPath codingPath;
   std::string description;
+  std::string hint;  // what the sender probably meant; empty when there is nothing to suggest
 
   friend bool operator==(const DecodingError&, const DecodingError&) = default;
 };
@@ -54,7 +63,8 @@ DecodingError repeatedMember(std::string_view name);
 // "actions[1].label", or "<top level>" for the empty path; for messages written to people.
 std::string describePath(const CodingPath& path);
 
-// The one-line form {"error":{"kind":...,"codingPath":[...],"description":...}}. An error of
+// The one-line form {"error":{"kind":...,"codingPath":[...],"description":...}}, with "hint"
+// after the description when there is one. An error of
 // the extension's request itself (rather than of the records it carries) is marked with
 // "request":true inside "error".
 enum class ErrorSource { record, request };
@@ -65,8 +75,8 @@ namespace json {
 class Writer;
 // Writes a coding path as a JSON array of member names and 0-based indices.
 void writeCodingPath(Writer& writer, const CodingPath& path);
-// Writes the members "kind", "codingPath" and "description" into the object being written, for
-// lines that carry more members than errorJson's.
+// Writes the members "kind", "codingPath", "description" (and "hint") into the object being
+// written, for lines that carry more members than errorJson's.
 void writeErrorMembers(Writer& writer, const DecodingError& error);
 }  // namespace json
 

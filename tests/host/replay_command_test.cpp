@@ -70,7 +70,8 @@ TEST(HostDecodeEnvelope, WarnsOnStandardErrorAndStillDecodes) {
        R"("hint":"send it with \"event\":\"end\""}})"},
       {"timestamp in milliseconds", state, 1767225510123,
        R"({"warning":{"kind":"millisecondsInstant","codingPath":["aps","timestamp"],)"
-       R"("description":"Read as seconds since 1970, the timestamp 1767225510123 falls in about the year 57969; it looks like milliseconds.",)"
+       R"("description":"Read as seconds since 1970, the timestamp 1767225510123 falls in about the year 57969; it looks like milliseconds. )"
+       R"(The phone applies it as newer than any update timestamped in seconds, and then ignores every later update as older than this one.",)"
        R"("hint":"did you mean 1767225510.123?"}})"},
       {"a misspelt member of aps", state + R"(,"stale_date":1767229110)", 1767225510,
        R"({"warning":{"kind":"unknownKey","codingPath":["aps","stale_date"],)"

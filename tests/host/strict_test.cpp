@@ -21,40 +21,74 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-TEST(HostWarnings, FailOnlyUnderStrict) {
+// Every input form, under each command that reads it: the same warning on standard error, with
+// its path from the document's root, and exit 65 only under --strict.
+TEST(HostWarnings, FailOnlyUnderStrictInEveryForm) {
   const std::string warned = R"({"title":"t","timer_end":1767225600})";
   const std::string clean = R"({"title":"t"})";
-  const std::string line =
-      R"({"warning":{"kind":"unknownKey","codingPath":["timer_end"],"description":"No content state reads the member \"timer_end\"; it is ignored.","hint":"did you mean \"timerEnd\"?"}})";
-  struct Case {
+  const auto envelope = [](const std::string& state) {
+    return R"({"aps":{"event":"update","timestamp":1767225510,"content-state":)" + state + "}}";
+  };
+  // The line for the misspelt timerEnd, behind `prefix` in its path.
+  const auto line = [](const std::string& prefix) {
+    return R"({"warning":{"kind":"unknownKey","codingPath":[)" + prefix +
+           R"("timer_end"],"description":"No content state reads the member \"timer_end\"; it is ignored.","hint":"did you mean \"timerEnd\"?"}})"
+           "\n";
+  };
+  struct Form {
     const char* name;
-    std::vector<std::string> arguments;
-    std::string input;
-    int status;
-    std::string err;  // exact
+    std::vector<std::string> command;
+    std::string warned;
+    std::string clean;
+    std::string prefix;
   };
-  const Case cases[] = {
-      {"decode", {"decode", "-"}, warned, 0, line + "\n"},
-      {"decode --strict", {"decode", "--strict", "-"}, warned, 65, line + "\n"},
-      {"decode --strict, clean", {"decode", "-", "--strict"}, clean, 0, ""},
-      {"attributes --strict",
-       {"decode", "--attributes", "--strict", "-"},
-       R"({"kind":"k","activityID":"a","activityId":"a"})",
-       65,
-       R"({"warning":{"kind":"unknownKey","codingPath":["activityID"],"description":"No attributes record reads the member \"activityID\"; it is ignored.","hint":"did you mean \"activityId\"?"}})"
-       "\n"},
-      {"render", {"render", "-", "--now", pinnedNow}, warned, 0, line + "\n"},
-      {"render --strict", {"render", "-", "--now", pinnedNow, "--strict"}, warned, 65, line + "\n"},
-      {"render --strict, clean", {"render", "-", "--now", pinnedNow, "--strict"}, clean, 0, ""},
-      {"render the default activity --strict", {"render", "--strict"}, "", 0, ""},
+  const std::vector<std::string> decode{"decode", "-"};
+  const std::vector<std::string> render{"render", "-", "--now", pinnedNow};
+  const std::vector<std::string> replay{"replay", "-"};
+  const Form forms[] = {
+      {"decode a content state", decode, warned, clean, ""},
+      {"decode the wrapped form", decode, R"({"contentState":)" + warned + "}",
+       R"({"contentState":)" + clean + "}", R"("contentState",)"},
+      {"decode an envelope", decode, envelope(warned), envelope(clean),
+       R"("aps","content-state",)"},
+      {"render a content state", render, warned, clean, ""},
+      {"render the wrapped form", render, R"({"contentState":)" + warned + "}",
+       R"({"contentState":)" + clean + "}", R"("contentState",)"},
+      {"render an envelope", render, envelope(warned), envelope(clean),
+       R"("aps","content-state",)"},
+      {"render a list", render, "[" + clean + "," + warned + "]", "[" + clean + "]", "1,"},
+      {"replay a timeline of envelopes", replay, envelope(clean) + "\n" + envelope(warned),
+       envelope(clean), R"(1,"aps","content-state",)"},
+      {"replay a timeline of timed records", replay,
+       R"({"at":1767225510,"payload":)" + envelope(warned) + "}",
+       R"({"at":1767225510,"payload":)" + envelope(clean) + "}",
+       R"(0,"payload","aps","content-state",)"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const HostRun run = runHost(c.arguments, c.input);
-    EXPECT_EQ(run.status, c.status) << run.err;
-    EXPECT_EQ(run.err, c.err);
-    EXPECT_FALSE(run.out.empty()) << "the output is written with or without warnings";
+  for (const Form& form : forms) {
+    for (const bool strict : {false, true}) {
+      SCOPED_TRACE(std::string(form.name) + (strict ? " --strict" : ""));
+      std::vector<std::string> arguments = form.command;
+      if (strict) arguments.emplace_back("--strict");
+      const HostRun run = runHost(arguments, form.warned);
+      EXPECT_EQ(run.status, strict ? 65 : 0) << run.err;
+      EXPECT_EQ(run.err, line(form.prefix));
+      EXPECT_FALSE(run.out.empty()) << "the output is written with or without warnings";
+      const HostRun quiet = runHost(arguments, form.clean);
+      EXPECT_EQ(quiet.status, 0) << quiet.err;
+      EXPECT_EQ(quiet.err, "");
+      if (strict) {
+        EXPECT_EQ(run.out, runHost(form.command, form.warned).out) << "--strict changes no output";
+      }
+    }
   }
+  const HostRun attributes = runHost({"decode", "--attributes", "--strict", "-"},
+                                     R"({"kind":"k","activityID":"a","activityId":"a"})");
+  EXPECT_EQ(attributes.status, 65);
+  EXPECT_EQ(
+      attributes.err,
+      R"({"warning":{"kind":"unknownKey","codingPath":["activityID"],"description":"No attributes record reads the member \"activityID\"; it is ignored.","hint":"did you mean \"activityId\"?"}})"
+      "\n");
+  EXPECT_EQ(runHost({"render", "--strict"}).status, 0) << "the default activity is clean";
 }
 
 TEST(HostWarnings, ChangeNeitherTheDecodedStateNorTheAnswer) {

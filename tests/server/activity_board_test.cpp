@@ -88,7 +88,7 @@ TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
   EXPECT_EQ(outcomeOf(pushNow(board, "04", "title", 12)), "too many");
   ASSERT_EQ(board.activities().size(), 3u);
   EXPECT_EQ(board.activities()[2].token, "0a");
-  EXPECT_EQ(board.log().back(), (LogEntry{12, "04", "", "refused", "TooManyRequests"}));
+  EXPECT_EQ(board.log().back(), (LogEntry{12, "04", "", "refused", "TooManyRequests", {}}));
 }
 
 TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace) {
