@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "host/checks/unknown_keys.hpp"
 #include "model/coding.hpp"
 
 namespace corvlin::host {
@@ -68,7 +69,25 @@ std::optional<double> parseNumber(const std::string& text) {
   return value;
 }
 
+constexpr std::string_view commandNames[] = {"decode", "render", "replay", "serve"};
+constexpr std::string_view optionNames[] = {"--attributes", "--strict",    "--format",
+                                            "--now",        "--out",       "--extension",
+                                            "--timeout",    "--help"};
+
 }  // namespace
+
+std::string unknownName(std::string_view what, const std::string& name,
+                        std::span<const std::string_view> known) {
+
+  std::string message = "unknown " + std::string(what) + " '" + name + "'";
+  if (auto nearest = nearestKey(name, known)) message += "; did you mean '" + std::string(*nearest) + "'?";
+  return message;
+}
+
+int usageError(std::ostream& err, std::string_view message) {
+  err << "corvlin-host: " << message << "\ntry 'corvlin-host --help'\n";
+  return exitUsage;
+}
 
 Result<Options, std::string> parseArguments(const std::vector<std::string>& arguments) {
   Options options;
@@ -89,7 +108,7 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     options.serve = std::move(serve).value();
     return options;
   } else {
-    return Failure{"unknown command '" + command + "'"};
+    return Failure{unknownName("command", command, commandNames)};
   }
   const bool replay = options.command == Options::Command::replay;
   // replay takes render's options, except --now: its instants come from the timeline.
@@ -149,12 +168,15 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
         options.timeoutMs = static_cast<long>(*ms);
       }
     } else if (arg.size() > 1 && arg[0] == '-') {
-      return Failure{"unknown option '" + arg + "'"};
+      return Failure{unknownName("option", arg, optionNames)};
     } else if (options.file) {
       return Failure{"more than one input file ('" + *options.file + "' and '" + arg + "')"};
     } else {
       options.file = arg;
     }
+  }
+  if (replay && !options.file) {
+    return Failure{std::string("replay needs a TIMELINE file (or - for standard input)")};
   }
   return options;
 }

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/cli/serve_command.hpp"
@@ -40,5 +43,12 @@ extern const char* const usageText;
 
 // The options, or a message saying what is wrong with the arguments.
 Result<Options, std::string> parseArguments(const std::vector<std::string>& arguments);
+
+// "unknown command 'decod'; did you mean 'decode'?": `name` is a WHAT none of `known`.
+std::string unknownName(std::string_view what, const std::string& name,
+                        std::span<const std::string_view> known);
+
+// Every usage error: "corvlin-host: MESSAGE", then "try 'corvlin-host --help'"; exitUsage.
+int usageError(std::ostream& err, std::string_view message);
 
 }  // namespace corvlin::host

@@ -49,10 +49,7 @@ int run(int argc, char** argv) {
 
   std::vector<std::string> arguments(argv + 1, argv + argc);
   auto options = parseArguments(arguments);
-  if (!options) {
-    std::cerr << "corvlin-host: " << options.error() << "\ntry 'corvlin-host --help'\n";
-    return exitUsage;
-  }
+  if (!options) return usageError(std::cerr, options.error());
   const double realNow =
       std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
   Environment env{std::cout, std::cerr, extensionNextToSelf(argv[0]), realNow};

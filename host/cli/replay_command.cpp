@@ -21,10 +21,6 @@ std::string placed(std::string line, std::string_view member, std::size_t index)
 }  // namespace
 
 int runReplay(const Options& options, Environment& env) {
-  if (!options.file) {
-    env.err << "corvlin-host: replay needs a TIMELINE file (or - for standard input)\n";
-    return exitUsage;
-  }
   auto bytes = loadPayload(options.file, {}, env);
   if (!bytes) return bytes.error();
   auto timeline = readTimeline(bytes.value());

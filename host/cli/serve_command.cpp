@@ -5,6 +5,7 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -53,9 +54,10 @@ Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::str
   ServeOptions options;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& arg = arguments[i];
-    if (arg != "--port" && arg != "--bind" && arg != "--watch" && arg != "--extension" &&
-        arg != "--client-timeout") {
-      return Failure{"unknown option '" + arg + "' of serve"};
+    static constexpr std::string_view known[] = {"--port", "--bind", "--watch", "--extension",
+                                                 "--client-timeout"};
+    if (std::find(std::begin(known), std::end(known), arg) == std::end(known)) {
+      return Failure{unknownName("option of serve", arg, known)};
     }
     if (i + 1 >= arguments.size()) return Failure{arg + " needs a value"};
     const std::string& text = arguments[++i];
@@ -93,16 +95,20 @@ int runServe(const ServeOptions& options, Environment& env) {
   mallopt(M_TOP_PAD, 4 << 20);
   asio::io_context io;
   const std::string extension = options.extension.value_or(env.defaultExtension);
-  server::ActivityBoard board(server::realPhoneSide(io, extension, ExtensionLimits{}));
+  // Each push's warnings go to standard error as well as to its answer, event and log entry.
+  server::ActivityBoard board(server::realPhoneSide(io, extension, ExtensionLimits{}), {},
+                              [&env](const std::string& line) { env.err << line << "\n"; });
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
 
   auto site = http.listen(options.bind, options.port);
   if (!site) {
+    if (site.error().find("not an IP address") != std::string::npos) {
+      return usageError(env.err, site.error());
+    }
     env.err << "corvlin-host: " << site.error() << "\n";
-    return site.error().find("not an IP address") != std::string::npos ? exitUsage
-                                                                       : exitUnavailable;
+    return exitUnavailable;
   }
 
   std::unique_ptr<server::FileWatch> watch;

@@ -99,7 +99,9 @@ Element expandedIsland(const ui::DynamicIsland& island, double now) {
     shape.children.push_back(std::move(e));
     names += (names.empty() ? "" : ", ") + name;
   }
-  Element f = figure("expanded", "Dynamic Island, expanded (" + names + ")");
+  // An activity that has not drawn yet has no regions to name.
+  Element f = figure("expanded", "Dynamic Island, expanded" +
+                                     (names.empty() ? std::string() : " (" + names + ")"));
   f.children.push_back(std::move(shape));
   return f;
 }

@@ -122,3 +122,22 @@ describe('a timeline with broken records', () => {
       'a rejected record changes nothing: the last content stays');
   });
 });
+
+describe('a timeline with a timestamp in milliseconds', () => {
+  test('shows the warning under its step, and the next update ignored because of it', async () => {
+    const { page, seen } = await openPage(browser, 'replay-milliseconds');
+    assert.deepEqual(seen.errors, []);
+    await page.getByTestId('timeline-step').nth(1).click();
+    const warned = page.locator('[data-testid="replay-step"][data-step="1"]');
+    const kinds = await warned.getByTestId('warnings').locator('li').evaluateAll(
+      (items) => items.map((i) => i.dataset.kind));
+    assert.deepEqual(kinds, ['millisecondsInstant', 'unknownKeyword']);
+    assert.ok(await warned.getByTestId('warnings').isVisible());
+    assert.match(await warned.getByTestId('warnings').textContent(),
+      /ignores every later update as older than this one/);
+    await page.getByTestId('timeline-step').nth(2).click();
+    const next = page.locator('[data-testid="replay-step"][data-step="2"]');
+    assert.match(await next.getByTestId('step-note').textContent(), /older than the last update/);
+    assert.equal(await next.getByTestId('warnings').count(), 0);
+  });
+});

@@ -67,6 +67,7 @@ replay() {
 }
 replay replay-delivery delivery.jsonl 0
 replay replay-broken broken-record.jsonl 65  # three of its records do not decode
+replay replay-milliseconds milliseconds.jsonl 0  # its second timestamp is in milliseconds
 
 cd "$here"
 CORVLIN_HOST="$host" CORVLIN_PREVIEW_PAGES="$pages" CORVLIN_PREVIEW_SCREENSHOT="$build/preview.png" \

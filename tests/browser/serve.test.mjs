@@ -133,6 +133,21 @@ describe('the push endpoint page', () => {
       'what was not applied leaves the activity as it was');
   });
 
+  test("shows a push's warnings under its log entry", async () => {
+    const { verdict } = await push(server.url, '0a1b', envelope({ title: 'Warned', tone: 'Warning' }));
+    assert.equal(verdict.warnings[0].warning.kind, 'unknownKeyword');
+    const row = page.getByTestId('push-log').locator('tr').first();
+    await row.getByTestId('log-warnings').waitFor({ timeout: 1000 });
+    assert.equal(await row.locator('li').getAttribute('data-kind'), 'unknownKeyword');
+    assert.match(await row.locator('li').textContent(),
+      /^unknownKeyword at aps\.content-state\.tone: The tone "Warning" .*\(did you mean "warning"\?\)$/);
+    const fresh = await browser.newPage();
+    await fresh.goto(server.url);
+    assert.equal(await fresh.getByTestId('push-log').locator('tr').first().locator('li').textContent(),
+      await row.locator('li').textContent(), 'the page the server draws says the same');
+    await fresh.close();
+  });
+
   test('shows texts that look like markup as text, and runs nothing from a payload', async () => {
     await push(server.url, 'ff', envelope({
       title: '<img src=x onerror=alert(1)>', body: '</section><script>alert(2)</script>',

@@ -46,6 +46,11 @@ TEST(Cli, RejectsBadUsageNamingTheProblem) {
       {{"render", "--attributes"}, "--attributes is an option of decode"},
       {{"decode", "--format", "json"}, "--format is an option of render"},
       {{"decode", "--verbose"}, "unknown option '--verbose'"},
+      {{"decod"}, "unknown command 'decod'; did you mean 'decode'?"},
+      {{"repaly", "t.jsonl"}, "unknown command 'repaly'; did you mean 'replay'?"},
+      {{"render", "--strcit"}, "unknown option '--strcit'; did you mean '--strict'?"},
+      {{"serve", "--prot", "1"}, "unknown option of serve '--prot'; did you mean '--port'?"},
+      {{"replay"}, "replay needs a TIMELINE file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

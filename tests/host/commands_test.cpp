@@ -93,6 +93,9 @@ TEST(HostCommands, BadUsageSaysWhatIsWrongAndWhereToLook) {
       {{"decode", "--bogus"}, "corvlin-host: unknown option '--bogus'"},
       {{"render", "--now", "1e400"}, "corvlin-host: --now needs a number of seconds"},
       {{"render", "--out"}, "corvlin-host: --out needs a value"},
+      {{"decod"}, "corvlin-host: unknown command 'decod'; did you mean 'decode'?"},
+      {{"replay"}, "corvlin-host: replay needs a TIMELINE file"},
+      {{"serve", "--bind", "example.org"}, "corvlin-host: "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.first);

@@ -124,16 +124,26 @@ TEST(Serve, AnswersThePhonesVerdict) {
     std::string body;
     const char* outcome;
     const char* reasonOrPath;  // the reason, or the error's coding path
+    std::string warnings;      // the "warnings" member, exact; empty when left out
   };
+  const std::string tone =
+      R"({"warning":{"kind":"unknownKeyword","codingPath":["aps","content-state","tone"],)"
+      R"("description":"The tone \"Warning\" is none of \"danger\", \"warning\", \"positive\" (compared exactly); the accent falls back to the default blue.","hint":"did you mean \"warning\"?"}})";
   const std::vector<Case> cases = {
       {"first update starts the activity", update(1767225510, "A"), "applied",
-       "started by the app"},
-      {"newer update", update(1767225520, "B"), "applied", ""},
-      {"older update", update(1767225500, "C"), "ignored", "older than the last update"},
-      {"not JSON", "{\"aps\":", "rejected", "[]"},
+       "started by the app", ""},
+      {"newer update", update(1767225520, "B"), "applied", "", ""},
+      {"older update", update(1767225500, "C"), "ignored", "older than the last update", ""},
+      {"not JSON", "{\"aps\":", "rejected", "[]", ""},
       {"missing label",
        R"({"aps":{"event":"update","timestamp":1767225530,"content-state":{"title":"D","actions":[{"actionId":"x"}]}}})",
-       "rejected", R"(["aps","content-state","actions",0,"label"])"},
+       "rejected", R"(["aps","content-state","actions",0,"label"])", ""},
+      {"a warned update is applied, with its warnings",
+       R"({"aps":{"event":"update","timestamp":1767225535,"content-state":{"title":"D","tone":"Warning"}}})",
+       "applied", "", "[" + tone + "]"},
+      {"an ignored update still says what is wrong with it",
+       R"({"aps":{"event":"update","timestamp":1767225500,"content-state":{"title":"D","tone":"Warning"}}})",
+       "ignored", "older than the last update", "[" + tone + "]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -148,6 +158,7 @@ TEST(Serve, AnswersThePhonesVerdict) {
     } else {
       EXPECT_EQ(member(answer.body, {"reason"}), c.reasonOrPath);
     }
+    EXPECT_EQ(member(answer.body, {"warnings"}), c.warnings);
   }
   const Answer fresh = push(serve.port(), "0a", update(1767225540, "E"));
   EXPECT_TRUE(std::regex_match(
@@ -178,6 +189,19 @@ TEST(Serve, SendsAnEventAfterEachPush) {
   ASSERT_EQ(push(serve.port(), "0a1b", update(1767225510, "x"), {{"apns-priority", "1"}}).status,
             400u);
   EXPECT_EQ(member(events.next(), {"refusal"}), "BadPriority");
+
+  // A timestamp in milliseconds is applied, and says why every later push will be ignored.
+  ASSERT_EQ(push(serve.port(), "0a1b",
+                 R"({"aps":{"event":"update","timestamp":1767225520000,"content-state":{"title":"m"}}})")
+                .status,
+            200u);
+  const std::string warned = events.next();
+  EXPECT_EQ(member(warned, {"step", "outcome"}), "applied");
+  EXPECT_NE(member(warned, {"step", "warnings"}).find(R"("kind":"millisecondsInstant")"),
+            std::string::npos)
+      << warned;
+  EXPECT_EQ(member(warned, {"log", "warnings"}), member(warned, {"step", "warnings"}));
+  EXPECT_NE(member(warned, {"html"}).find("m"), std::string::npos);
 }
 
 TEST(Serve, PostsEachSaveOfTheWatchedFile) {

@@ -55,6 +55,40 @@
     if (placeholder) placeholder.hidden = true;
   }
 
+  // "aps.content-state.tone", as the server writes a coding path for people.
+  function describePath(path) {
+    if (!Array.isArray(path) || path.length === 0) return '<top level>';
+    let out = '';
+    for (const element of path) {
+      if (typeof element === 'number') {
+        out += '[' + element + ']';
+      } else {
+        out += (out ? '.' : '') + String(element);
+      }
+    }
+    return out;
+  }
+
+  // The push's warnings under its reason, as the server draws them in the page it serves.
+  function warningList(warnings) {
+    const list = document.createElement('ul');
+    list.className = 'log-warnings';
+    list.dataset.testid = 'log-warnings';
+    for (const item of warnings) {
+      const warning = item && item.warning;
+      if (!warning || typeof warning !== 'object') continue;
+      const li = document.createElement('li');
+      li.className = 'warning';
+      li.dataset.kind = String(warning.kind);
+      let text = String(warning.kind) + ' at ' + describePath(warning.codingPath) + ': ' +
+        String(warning.description ?? '');
+      if (warning.hint) text += ' (' + String(warning.hint) + ')';
+      li.textContent = text;
+      list.append(li);
+    }
+    return list;
+  }
+
   function addLogRow(entry) {
     if (!log) return;
     const row = document.createElement('tr');
@@ -65,6 +99,9 @@
       const cell = document.createElement('td');
       if (className) cell.className = className;
       cell.textContent = String(text ?? '');
+      if (className === 'log-detail' && Array.isArray(entry.warnings) && entry.warnings.length) {
+        cell.append(warningList(entry.warnings));
+      }
       row.append(cell);
     }
     log.prepend(row);
