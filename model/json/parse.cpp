@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/json/location.hpp"
 #include "model/json/writer.hpp"
 
 namespace corvlin::json {
@@ -189,9 +190,16 @@ Result<element, DecodingError> parse(simdjson::dom::parser& parser, std::string_
   }
   if (error) {
     std::string description(invalidJson);
-    description += simdjson::error_message(error);
+    std::string_view message = simdjson::error_message(error);
+    // Some of simdjson's messages end with a full stop of their own ("..., etc.").
+    if (message.ends_with('.')) message.remove_suffix(1);
+    description += message;
     if (error == simdjson::NUMBER_ERROR) {
       description += " (malformed, or beyond the range of a double)";
+    }
+    if (auto at = errorLocation(bytes, error)) {
+      description += ", at line " + std::to_string(at->line) + ", column " +
+                     std::to_string(at->column);
     }
     description += '.';
     return Failure{corrupted(std::move(description))};

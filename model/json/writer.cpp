@@ -36,6 +36,24 @@ std::size_t validSequenceLength(const unsigned char* s, std::size_t n) noexcept 
   return 0;
 }
 
+}  // namespace
+
+std::optional<std::size_t> firstInvalidUtf8(std::string_view text) noexcept {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size();) {
+    if (bytes[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const std::size_t length = validSequenceLength(bytes + i, text.size() - i);
+    if (length == 0) return i;
+    i += length;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
 // The bytes that a string literal holds as they are: printable ASCII but the quote and the
 // backslash.
 constexpr std::array<bool, 256> plainBytes = [] {

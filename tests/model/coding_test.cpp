@@ -162,6 +162,33 @@ TEST(ContentStateReading, ReportsTheFirstFailure) {
       decodeContentState(R"({"title":"a","abcdXwxyz":1,"abcdYwxyz":2,"ab":3,"ba":4})").ok());
 }
 
+TEST(JsonParse, SaysWhereADocumentBreaks) {
+  struct Case {
+    std::string json;
+    std::string ending;  // the description's end: where, or only the full stop
+  };
+  const Case cases[] = {
+      {R"({"title":"t",})", "etc, at line 1, column 14."},
+      {"{\n  \"title\": \"x\",\n  \"body\": tru\n}", "'t', at line 3, column 11."},
+      {R"({"title":"t"} x)", "etc, at line 1, column 15."},
+      {R"({"title":"t")", "etc, at line 1, column 13."},
+      {"{\"title\":\n\"\xFF\"}", "not valid UTF-8, at line 2, column 2."},
+      {"{\"title\":\"\xC3\xA9\xC3\"}", "not valid UTF-8, at line 1, column 12."},
+      {R"({"title":"t","progress":01})", "a double), at line 1, column 25."},
+      {R"({"title":"t","x":[1,{"y":nul}]})", "'n', at line 1, column 26."},
+      {R"({"title":"t)", "opened, but never closed."},
+      {"", "Empty: no JSON found."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.json);
+    const auto result = decodeContentState(c.json);
+    ASSERT_FALSE(result.ok());
+    const std::string& description = result.error().description;
+    EXPECT_TRUE(description.ends_with(c.ending)) << description;
+    EXPECT_FALSE(description.ends_with("..")) << description;
+  }
+}
+
 TEST(ContentStateReading, AcceptedFormsAndWhatIsWrittenBack) {
   const std::string digits(25, '9');
   const struct {
