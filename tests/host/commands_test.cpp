@@ -68,18 +68,46 @@ TEST(HostDecode, WritesTheRecordBackOrOneErrorLine) {
   }
 }
 
-TEST(HostCommands, OneRuleForTheWrappedForm) {
-  // Any object with a "contentState" member is the wrapped form, for both commands.
-  const std::vector<std::string> commands[] = {{"decode", "-"},
-                                               {"render", "-", "--now", pinnedNow}};
-  for (const auto& command : commands) {
-    SCOPED_TRACE(command[0]);
-    const HostRun run = runHost(command, R"({"title":"x","contentState":5})");
+TEST(HostCommands, OneRuleForEachForm) {
+  // Any object with a "contentState" member is the wrapped form, for both commands; an
+  // envelope's members without "aps" are named as such.
+  const std::string bareAps = R"({"event":"update","timestamp":1,"content-state":{"title":"x"}})";
+  const std::string hint =
+      R"("hint":"this looks like a push envelope without its \"aps\" wrapper: send )";
+  struct Case {
+    const char* name;
+    std::vector<std::string> command;
+    std::string input;
+    std::string err;  // the start of the one error line
+    std::string hint;
+  };
+  const std::vector<std::string> decode{"decode", "-"};
+  const std::vector<std::string> render{"render", "-", "--now", pinnedNow};
+  const Case cases[] = {
+      {"decode, wrapped", decode, R"({"title":"x","contentState":5})",
+       R"({"error":{"kind":"typeMismatch","codingPath":["contentState"],)", ""},
+      {"render, wrapped", render, R"({"title":"x","contentState":5})",
+       R"({"error":{"kind":"typeMismatch","codingPath":["contentState"],)", ""},
+      {"decode, no aps", decode, bareAps, R"({"error":{"kind":"keyNotFound","codingPath":["title"],)",
+       hint},
+      {"render, no aps", render, bareAps, R"({"error":{"kind":"keyNotFound","codingPath":["title"],)",
+       hint},
+      {"render, no aps in a list", render, "[" + bareAps + "]",
+       R"({"error":{"kind":"keyNotFound","codingPath":[0,"title"],)", hint},
+      {"render, an end with nothing to draw", render, R"({"aps":{"event":"end","timestamp":1}})",
+       R"({"error":{"kind":"keyNotFound","codingPath":["aps","content-state"],)",
+       R"("hint":"an \"end\" may leave it out)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HostRun run = runHost(c.command, c.input);
     EXPECT_EQ(run.status, 65);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind(R"({"error":{"kind":"typeMismatch","codingPath":["contentState"],)", 0),
-              0u)
-        << run.err;
+    if (c.input.front() != '[') {
+      EXPECT_EQ(run.out, "") << "only a list shows the error in its place";
+    }
+    EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.hint), std::string::npos) << run.err;
+    EXPECT_EQ(lineCount(run.err), "1") << run.err;
   }
 }
 
@@ -142,6 +170,16 @@ TEST(HostRender, ReadsWrappedStatesAndListsFromStandardInput) {
   EXPECT_NE(many.out.find("\"Third\""), std::string::npos) << "later entries still render";
   EXPECT_NE(many.out.find(R"("codingPath":[1,"contentState","title"])"), std::string::npos)
       << many.out;
+  // An envelope draws its content state and attributes, as the wrapped form does.
+  const std::string envelope =
+      R"({"aps":{"event":"start","timestamp":1767225510,"attributes-type":"CorvlinLiveActivityAttributes",)"
+      R"("attributes":{"kind":"k","activityId":"a"},"content-state":{"title":"Wrapped"}}})";
+  const std::vector<std::string> json{"render", "-", "--now", pinnedNow, "--format", "json"};
+  const HostRun drawn = runHost(json, envelope);
+  EXPECT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_EQ(drawn.out, runHost(json, wrapped).out);
+  EXPECT_EQ(runHost(json, "[" + envelope + "]").out, runHost(json, "[" + wrapped + "]").out);
+
   // Standard error holds one JSON line for the failed activity, naming it from 0.
   EXPECT_EQ(many.err, R"({"error":{"kind":"keyNotFound","codingPath":[1,"contentState","title"],)"
                       R"("description":"No value associated with key \"title\".","activity":1}})"

@@ -167,6 +167,11 @@ TEST(HtmlPage, EachActivityOrItsErrorStandsInItsPlace) {
   EXPECT_LT(third, failure);
   EXPECT_NE(page.find("Activity 4 of 4"), std::string::npos);
   EXPECT_NE(page.find("data-now=\"1767225510\""), std::string::npos);
+
+  // An activity that has drawn nothing yet names no regions, and leaves no empty brackets.
+  const std::string undrawn = renderHtml({RenderedActivity{}}, now);
+  EXPECT_NE(undrawn.find("Dynamic Island, expanded<"), std::string::npos);
+  EXPECT_EQ(undrawn.find("expanded ()"), std::string::npos);
 }
 
 TEST(CspHashSource, IsTheBase64Sha256OfTheText) {
