@@ -70,17 +70,16 @@ std::optional<double> parseNumber(const std::string& text) {
 }
 
 constexpr std::string_view commandNames[] = {"decode", "render", "replay", "serve"};
-constexpr std::string_view optionNames[] = {"--attributes", "--strict",    "--format",
-                                            "--now",        "--out",       "--extension",
-                                            "--timeout",    "--help"};
+constexpr std::string_view optionNames[] = {"--attributes", "--strict",    "--format",  "--now",
+                                            "--out",        "--extension", "--timeout", "--help"};
 
 }  // namespace
 
 std::string unknownName(std::string_view what, const std::string& name,
                         std::span<const std::string_view> known) {
-
   std::string message = "unknown " + std::string(what) + " '" + name + "'";
-  if (auto nearest = nearestKey(name, known)) message += "; did you mean '" + std::string(*nearest) + "'?";
+  if (auto nearest = nearestKey(name, known))
+    message += "; did you mean '" + std::string(*nearest) + "'?";
   return message;
 }
 

@@ -62,9 +62,13 @@ class UpdateRules final : public ActivityRules {
     state_ = std::move(transition.state);
     std::vector<PhoneStep> steps;
     steps.reserve(transition.steps.size());
-    for (auto& step : transition.steps) {
-      steps.push_back(phoneStep(std::move(step), records_));
-      if (steps.back().ofThePush) steps.back().warnings = std::move(warnings);
+    for (auto& step : transition.steps) steps.push_back(phoneStep(std::move(step), records_));
+    // The push's own step, which the rules always give it, carries its warnings.
+    for (PhoneStep& step : steps) {
+      if (step.ofThePush) {
+        step.warnings = std::move(warnings);
+        break;
+      }
     }
     ++records_;
     return steps;
