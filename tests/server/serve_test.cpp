@@ -1,9 +1,11 @@
 // corvlin-host serve on a free port, over real connections: its refusals, its verdicts, the
 // events that follow, --watch, the site's guards, a crashing extension, timeouts and shutdown.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <simdjson.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
@@ -319,6 +321,62 @@ TEST(Serve, ShutsDownCleanlyWithNoChildLeft) {
     for (pid_t child : children) {
       EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(child))) << child;
     }
+  }
+}
+
+// The server with a warm extension that has drawn a push: the extension's id, -1 without one.
+pid_t startExtension(ServeProcess& serve) {
+  EventReader events(serve.port());
+  if (push(serve.port(), "0a", update(1767225510, "A")).status != 200) return -1;
+  events.next();
+  const std::vector<pid_t> children = serve.children();
+  return children.size() == 1 ? children[0] : -1;
+}
+
+TEST(Serve, NoExtensionOutlivesAServerKilledWithSIGKILL) {
+  ServeProcess serve({"--extension", binPath("faulty-extension")}, {"CORVLIN_FAULT=warm-by-title"});
+  const pid_t extension = startExtension(serve);
+  ASSERT_GT(extension, 0);
+  const int status = serve.stop(SIGKILL);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+  EXPECT_TRUE(endsWithin(extension, std::chrono::seconds(10)));
+  if (!endsWithin(extension, {})) ::kill(-extension, SIGKILL);
+}
+
+TEST(Serve, NoServerNorExtensionOutlivesATestKilledWithSIGKILL) {
+  // A stand-in for a test process that a timeout kills: it starts a server, has it start its
+  // extension, says both ids and waits to be killed.
+  int report[2];
+  ASSERT_EQ(::pipe(report), 0);
+  const pid_t test = ::fork();
+  ASSERT_GE(test, 0);
+  if (test == 0) {
+    ::close(report[0]);
+    try {
+      ServeProcess serve({"--extension", binPath("faulty-extension")},
+                         {"CORVLIN_FAULT=warm-by-title"});
+      const pid_t ids[] = {serve.pid(), startExtension(serve)};
+      if (::write(report[1], ids, sizeof ids) == sizeof ids) ::pause();
+    } catch (...) {
+    }
+    ::_exit(1);
+  }
+  ::close(report[1]);
+  pid_t ids[] = {-1, -1};
+  pollfd reported{report[0], POLLIN, 0};
+  if (::poll(&reported, 1, 20000) == 1) {
+    EXPECT_EQ(::read(report[0], ids, sizeof ids), static_cast<ssize_t>(sizeof ids));
+  }
+  ::close(report[0]);
+  ::kill(test, SIGKILL);
+  ::waitpid(test, nullptr, 0);
+  for (pid_t id : ids) {
+    if (id <= 0) {
+      ADD_FAILURE() << "the server or its extension did not start";
+      continue;
+    }
+    EXPECT_TRUE(endsWithin(id, std::chrono::seconds(10))) << id;
+    if (!endsWithin(id, {})) ::kill(-id, SIGKILL);
   }
 }
 
