@@ -262,8 +262,9 @@ TEST(ExtensionProcess, TheHostEndsEveryExtensionGroupWhenItIsStopped) {
 }
 
 TEST(ExtensionProcess, NoExtensionOutlivesAHostKilledWithSIGKILL) {
-  // SIGKILL leaves the host no chance to end anything: the kernel ends the extension.
-  auto host = renderWith("hang");
+  // SIGKILL leaves the host no chance to end anything: the kernel ends the extension. This one
+  // reads nothing, so the end of its input cannot end it instead.
+  auto host = renderWith("hang-at-start");
   ASSERT_TRUE(host.ok()) << host.error();
   const pid_t hostPid = host.value().pid();
   pid_t group = extensionGroupOf(hostPid);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "serve_test_support.hpp"
 
@@ -324,18 +325,32 @@ TEST(Serve, ShutsDownCleanlyWithNoChildLeft) {
   }
 }
 
-// The server with a warm extension that has drawn a push: the extension's id, -1 without one.
-pid_t startExtension(ServeProcess& serve) {
-  EventReader events(serve.port());
-  if (push(serve.port(), "0a", update(1767225510, "A")).status != 200) return -1;
-  events.next();
-  const std::vector<pid_t> children = serve.children();
-  return children.size() == 1 ? children[0] : -1;
+// Sends a push on `client` and leaves it open, its answer unread; the server then starts an
+// extension that hangs before reading anything, so that no end of its input ends it. The
+// extension's id, or -1 when none has started within ten seconds.
+pid_t startHangingExtension(ServeProcess& serve, boost::asio::ip::tcp::socket& client) {
+  client.connect({boost::asio::ip::make_address("127.0.0.1"), serve.port()});
+  boundWaits(client, 10);
+  const std::string body = update(1767225510, "A");
+  const std::string request =
+      "POST /3/device/0a HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(serve.port()) +
+      "\r\napns-push-type: liveactivity\r\n"
+      "apns-topic: com.corvlin.app.push-type.liveactivity\r\nContent-Length: " +
+      std::to_string(body.size()) + "\r\n\r\n" + body;
+  boost::asio::write(client, boost::asio::buffer(request));
+  for (int i = 0; i < 1000; ++i) {
+    const std::vector<pid_t> children = serve.children();
+    if (children.size() == 1) return children[0];
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return -1;
 }
 
 TEST(Serve, NoExtensionOutlivesAServerKilledWithSIGKILL) {
-  ServeProcess serve({"--extension", binPath("faulty-extension")}, {"CORVLIN_FAULT=warm-by-title"});
-  const pid_t extension = startExtension(serve);
+  ServeProcess serve({"--extension", binPath("faulty-extension")}, {"CORVLIN_FAULT=hang-at-start"});
+  boost::asio::io_context io;
+  boost::asio::ip::tcp::socket client(io);
+  const pid_t extension = startHangingExtension(serve, client);
   ASSERT_GT(extension, 0);
   const int status = serve.stop(SIGKILL);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
@@ -354,8 +369,10 @@ TEST(Serve, NoServerNorExtensionOutlivesATestKilledWithSIGKILL) {
     ::close(report[0]);
     try {
       ServeProcess serve({"--extension", binPath("faulty-extension")},
-                         {"CORVLIN_FAULT=warm-by-title"});
-      const pid_t ids[] = {serve.pid(), startExtension(serve)};
+                         {"CORVLIN_FAULT=hang-at-start"});
+      boost::asio::io_context io;
+      boost::asio::ip::tcp::socket client(io);
+      const pid_t ids[] = {serve.pid(), startHangingExtension(serve, client)};
       if (::write(report[1], ids, sizeof ids) == sizeof ids) ::pause();
     } catch (...) {
     }
