@@ -165,7 +165,7 @@ TEST(ExtensionProcess, StartsWithDefaultSignalDispositionsAndAnEmptyMask) {
             2)
       << answers.value().front();
   EXPECT_EQ(blockedSet, 0u);
-  // Signals 32 and 33 are the C library's own, which posix_spawn leaves ignored.
+  // The C library keeps signals 32 and 33 for itself: a program can neither set nor reset them.
   EXPECT_EQ(ignoredSet & ~(3ull << 31), 0u) << answers.value().front();
 }
 
