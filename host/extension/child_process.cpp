@@ -1,8 +1,9 @@
 #include "host/extension/child_process.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -62,11 +63,30 @@ void installTerminationHandlers() {
   });
 }
 
-sigset_t terminationSet() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int signal : terminationSignals) sigaddset(&set, signal);
-  return set;
+// `fd`, or a close-on-exec copy of it above 2 when it is a standard descriptor (closed here).
+int aboveStandardDescriptors(int fd) {
+  if (fd > STDERR_FILENO) return fd;
+  const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return copy;
+}
+
+// In the child after the fork: sends errno to the parent and ends.
+[[noreturn]] void childFailed(int report) {
+  const int error = errno;
+  [[maybe_unused]] const ssize_t written = ::write(report, &error, sizeof error);
+  ::_exit(127);
+}
+
+// The errno of a failed exec, or 0 once the exec closed the pipe.
+int readReport(int report) {
+  int error = 0;
+  ssize_t n = 0;
+  while ((n = ::read(report, &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  return n == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
 std::vector<char*> pointersTo(std::vector<std::string>& strings) {
@@ -111,42 +131,76 @@ Result<ChildGroup, std::string> ChildGroup::spawn(const SpawnOptions& options) {
   std::vector<char*> argv = pointersTo(arguments);
   std::vector<char*> envp = pointersTo(environment);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
   const int targets[] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
   const int sources[] = {options.input, options.output, options.error};
-  for (int i = 0; i < 3; ++i) {
-    if (sources[i] >= 0) posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i]);
-    if (sources[i] == SpawnOptions::closed) posix_spawn_file_actions_addclose(&actions, targets[i]);
+  // The child reports a failed exec through this pipe; a successful one closes it. Its ends lie
+  // above the standard descriptors, which the child replaces or closes.
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return Failure{std::string(strerror(errno))};
+  for (int& end : report) end = aboveStandardDescriptors(end);
+  if (report[0] < 0 || report[1] < 0) {
+    const int error = errno;
+    for (int end : report) {
+      if (end >= 0) ::close(end);
+    }
+    return Failure{std::string(strerror(error))};
   }
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  posix_spawnattr_setpgroup(&attributes, 0);
+
+  // Every signal is blocked from before the fork until the group is listed: no termination
+  // signal may come between the start and the listing (the handler would miss a child that
+  // then outlives this process), and no handler of this process may run in the child.
   sigset_t all;
   sigfillset(&all);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-
-  // No termination signal may come between the start and the listing of the group: the
-  // handler would miss a child that then outlives this process.
-  const sigset_t termination = terminationSet();
   sigset_t previous;
-  ::pthread_sigmask(SIG_BLOCK, &termination, &previous);
+  ::pthread_sigmask(SIG_BLOCK, &all, &previous);
+  const pid_t parent = ::getpid();
   ChildGroup child;
-  const int spawned = ::posix_spawn(&child.pid_, arguments.front().c_str(), &actions, &attributes,
-                                    argv.data(), envp.data());
-  if (spawned == 0) child.slot_ = listGroup(child.pid_);
+  child.pid_ = ::fork();
+  if (child.pid_ == 0) {
+    // The child: only async-signal-safe calls from here to the exec.
+    ::setpgid(0, 0);
+    // A child whose parent dies, however it dies, is killed with it, so that no extension
+    // outlives its host. The parent may already have gone before this took effect.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    for (int i = 0; i < 3; ++i) {
+      if (sources[i] == targets[i]) {
+        ::fcntl(targets[i], F_SETFD, 0);
+      } else if (sources[i] >= 0) {
+        if (::dup2(sources[i], targets[i]) < 0) childFailed(report[1]);
+      } else if (sources[i] == SpawnOptions::closed) {
+        ::close(targets[i]);
+      }
+    }
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (int signal = 1; signal < NSIG; ++signal) ::sigaction(signal, &byDefault, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
+    ::execve(argv.front(), argv.data(), envp.data());
+    childFailed(report[1]);
+  }
+  const int forkError = child.pid_ < 0 ? errno : 0;
+  ::close(report[1]);
+  int execError = 0;
+  if (child.pid_ > 0) {
+    // The group is the child's own before anything here signals it, exec or not.
+    ::setpgid(child.pid_, child.pid_);
+    execError = readReport(report[0]);
+    if (execError == 0) child.slot_ = listGroup(child.pid_);
+  }
+  ::close(report[0]);
   ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
 
-  if (spawned != 0) {
+  if (forkError != 0) {
     child.pid_ = -1;
-    return Failure{std::string(strerror(spawned))};
+    return Failure{std::string(strerror(forkError))};
+  }
+  if (execError != 0) {
+    child.reap();
+    return Failure{std::string(strerror(execError))};
   }
   if (child.slot_ < 0) {
     child.end();

@@ -39,6 +39,11 @@ struct ChildExit {
 // an empty signal mask. The destructor kills the whole group (the child and whatever it
 // started) and reaps the child. Movable, not copyable.
 //
+// Should this process die without ending it (SIGKILL, a crash), the kernel kills the child
+// (PR_SET_PDEATHSIG): no child outlives its parent. The kernel takes the thread that started
+// the child as its parent, so a child is started from a thread that lives as long as it does.
+// What the child itself starts is its own affair: only the group's end reaches that.
+//
 // While a child is running, its group is also listed where a signal handler can reach it: when
 // this process gets SIGINT, SIGTERM or SIGHUP and has no handler of its own for it, every
 // listed group is killed before this process ends with that signal. A program with its own

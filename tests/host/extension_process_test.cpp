@@ -165,7 +165,7 @@ TEST(ExtensionProcess, StartsWithDefaultSignalDispositionsAndAnEmptyMask) {
             2)
       << answers.value().front();
   EXPECT_EQ(blockedSet, 0u);
-  // Signals 32 and 33 are the C library's own, which posix_spawn leaves ignored.
+  // The C library keeps signals 32 and 33 for itself: a program can neither set nor reset them.
   EXPECT_EQ(ignoredSet & ~(3ull << 31), 0u) << answers.value().front();
 }
 
@@ -214,28 +214,38 @@ TEST(ExtensionProcess, AMissingExtensionCannotStart) {
   EXPECT_TRUE(noChildLeft());
 }
 
+// corvlin-host render with the stand-in extension doing `fault`, and a timeout far away.
+Result<ChildGroup, std::string> renderWith(const std::string& fault) {
+  SpawnOptions options;
+  options.arguments = {test::binPath("corvlin-host"),     "render",    "--extension",
+                       test::binPath("faulty-extension"), "--timeout", "60000"};
+  options.environment.emplace();
+  for (char** e = environ; *e; ++e) options.environment->emplace_back(*e);
+  options.environment->push_back("CORVLIN_FAULT=" + fault);
+  return ChildGroup::spawn(options);
+}
+
+// The extension's group: the one other group whose leader's parent is the host; -1 when the
+// host has started none within five seconds.
+pid_t extensionGroupOf(pid_t host) {
+  for (int i = 0; i < 500; ++i) {
+    std::this_thread::sleep_for(10ms);
+    std::ifstream children("/proc/" + std::to_string(host) + "/task/" + std::to_string(host) +
+                           "/children");
+    pid_t child = -1;
+    // Until it has its own group, the child is still in the host's.
+    if (children >> child && ::getpgid(child) != host) return ::getpgid(child);
+  }
+  return -1;
+}
+
 TEST(ExtensionProcess, TheHostEndsEveryExtensionGroupWhenItIsStopped) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(strsignal(signal));
-    SpawnOptions options;
-    options.arguments = {test::binPath("corvlin-host"),     "render",    "--extension",
-                         test::binPath("faulty-extension"), "--timeout", "60000"};
-    options.environment.emplace();
-    for (char** e = environ; *e; ++e) options.environment->emplace_back(*e);
-    options.environment->push_back("CORVLIN_FAULT=leave-child-and-hang");
-    auto host = ChildGroup::spawn(options);
+    auto host = renderWith("leave-child-and-hang");
     ASSERT_TRUE(host.ok()) << host.error();
     const pid_t hostPid = host.value().pid();
-    // The extension's group: the one other group whose leader's parent is the host.
-    pid_t group = -1;
-    for (int i = 0; i < 500 && group < 0; ++i) {
-      std::this_thread::sleep_for(10ms);
-      std::ifstream children("/proc/" + std::to_string(hostPid) + "/task/" +
-                             std::to_string(hostPid) + "/children");
-      pid_t child = -1;
-      // Until it has its own group, the child is still in the host's.
-      if (children >> child && ::getpgid(child) != hostPid) group = ::getpgid(child);
-    }
+    pid_t group = extensionGroupOf(hostPid);
     ASSERT_GT(group, 0);
     // Should a check fail, the group must not outlive the test either.
     const std::unique_ptr<void, std::function<void(void*)>> endGroup(
@@ -249,6 +259,23 @@ TEST(ExtensionProcess, TheHostEndsEveryExtensionGroupWhenItIsStopped) {
     EXPECT_TRUE(WIFSIGNALED(exit->status) && WTERMSIG(exit->status) == signal) << exit->describe();
     EXPECT_TRUE(groupEnds(group));
   }
+}
+
+TEST(ExtensionProcess, NoExtensionOutlivesAHostKilledWithSIGKILL) {
+  // SIGKILL leaves the host no chance to end anything: the kernel ends the extension. This one
+  // reads nothing, so the end of its input cannot end it instead.
+  auto host = renderWith("hang-at-start");
+  ASSERT_TRUE(host.ok()) << host.error();
+  const pid_t hostPid = host.value().pid();
+  pid_t group = extensionGroupOf(hostPid);
+  ASSERT_GT(group, 0);
+  const std::unique_ptr<void, std::function<void(void*)>> endGroup(
+      &group, [group](void*) { ::kill(-group, SIGKILL); });
+  ASSERT_EQ(liveMembersOf(group), 1);
+  ::kill(hostPid, SIGKILL);
+  const auto exit = host.value().waitUntil(std::chrono::steady_clock::now() + 10s);
+  ASSERT_TRUE(exit.has_value());
+  EXPECT_TRUE(groupEnds(group));
 }
 
 }  // namespace

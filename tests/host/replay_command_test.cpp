@@ -61,7 +61,7 @@ TEST(HostDecodeEnvelope, WarnsOnStandardErrorAndStillDecodes) {
     const char* name;
     std::string aps;  // the members after event and timestamp
     double timestamp;
-    std::string warning;  // the one warning line, exact
+    std::string warning;  // the warning lines, exact
   };
   const std::vector<Case> cases{
       {"dismissal date on an update", state + R"(,"dismissal-date":1767240000)", 1767225510,
@@ -73,6 +73,19 @@ TEST(HostDecodeEnvelope, WarnsOnStandardErrorAndStillDecodes) {
        R"("description":"Read as seconds since 1970, the timestamp 1767225510123 falls in about the year 57969; it looks like milliseconds. )"
        R"(The phone applies it as newer than any update timestamped in seconds, and then ignores every later update as older than this one.",)"
        R"("hint":"did you mean 1767225510.123?"}})"},
+      {"stale date in milliseconds", state + R"(,"stale-date":1767229110000)", 1767225510,
+       R"({"warning":{"kind":"millisecondsInstant","codingPath":["aps","stale-date"],)"
+       R"("description":"Read as seconds since 1970, the stale-date 1767229110000 falls in about the year 57970; it looks like milliseconds.",)"
+       R"("hint":"did you mean 1767229110?"}})"},
+      {"dismissal date in milliseconds, and on an update",
+       state + R"(,"dismissal-date":1767240000500)", 1767225510,
+       R"({"warning":{"kind":"millisecondsInstant","codingPath":["aps","dismissal-date"],)"
+       R"("description":"Read as seconds since 1970, the dismissal-date 1767240000500 falls in about the year 57970; it looks like milliseconds.",)"
+       R"("hint":"did you mean 1767240000.5?"}})"
+       "\n"
+       R"({"warning":{"kind":"dismissalDateNotEnd","codingPath":["aps","dismissal-date"],)"
+       R"("description":"A dismissal date is read only with the \"end\" event; with \"update\" it is ignored.",)"
+       R"("hint":"send it with \"event\":\"end\""}})"},
       {"a misspelt member of aps", state + R"(,"stale_date":1767229110)", 1767225510,
        R"({"warning":{"kind":"unknownKey","codingPath":["aps","stale_date"],)"
        R"("description":"No envelope reads the member \"stale_date\"; it is ignored.",)"

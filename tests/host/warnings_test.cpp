@@ -32,6 +32,7 @@ TEST(ContentStateWarnings, NameEachKindWithItsPathAndHint) {
     K kind;
     CodingPath path;
     std::string hint;
+    std::string description = "";  // checked when given
   };
   // The members after a title, as one content state.
   const auto st = [](const std::string& members) { return R"({"title":"t",)" + members + "}"; };
@@ -39,6 +40,8 @@ TEST(ContentStateWarnings, NameEachKindWithItsPathAndHint) {
   // clang-format off
   const Case cases[] = {
       {"misspelt key", st(R"("timer_end":1)"), K::unknownKey, {"timer_end"}, R"(did you mean "timerEnd"?)"},
+      {"misspelt key, two edits away", st(R"("timr_end":1)"), K::unknownKey, {"timr_end"},
+       R"(did you mean "timerEnd"?)"},
       {"key in the wrong case", st(R"("TIMERDIRECTION":"down")"), K::unknownKey, {"TIMERDIRECTION"},
        R"(did you mean "timerDirection"?)"},
       {"swapped letters", R"({"tilte":"x","title":"t"})", K::unknownKey, {"tilte"}, R"(did you mean "title"?)"},
@@ -69,12 +72,16 @@ TEST(ContentStateWarnings, NameEachKindWithItsPathAndHint) {
       {"end without a direction", st(R"("timerEnd":1767225600)"), K::timerIncomplete, {"timerEnd"},
        R"(add "timerDirection": "down" to count down to timerEnd)"},
       {"percent for a fraction", st(R"("progress":65)"), K::progressOutOfRange, {"progress"}, "did you mean 0.65?"},
+      {"percent for a full ring", st(R"("progress":100)"), K::progressOutOfRange, {"progress"}, "did you mean 1?"},
       {"negative progress", st(R"("progress":-0.2)"), K::progressOutOfRange, {"progress"}, ""},
       {"blank id", st(R"("actions":[{"actionId":" \n","label":"A"}])"), K::actionsDropped,
        {"actions", 0ul, "actionId"}, "actions[0] will not show"},
       {"a fourth and fifth action", st(R"("actions":[)" + action + R"(,{"actionId":"","label":"-"},)" + action +
        "," + action + "," + action + "," + action + "]"), K::actionsDropped, {"actions"},
        "actions[4] and actions[5] will not show"},
+      {"blank ids left out of the count", st(R"("actions":[)" + action + R"(,{"actionId":" ","label":"-"},)" +
+       action + "," + action + R"(,{"actionId":"","label":"-"},)" + action + "]"), K::actionsDropped, {"actions"},
+       "actions[5] will not show", "4 actions have a deep link; only the first 3 get a button."},
       {"label of white space", st(R"("actions":[{"actionId":"a","label":" \u3000"}])"), K::emptyLabel,
        {"actions", 0ul, "label"}, ""},
       {"ending at the render instant", st(R"("timerEnd":1767225510,"timerDirection":"down")"), K::alreadyEnded,
@@ -91,6 +98,9 @@ TEST(ContentStateWarnings, NameEachKindWithItsPathAndHint) {
     ASSERT_NE(found, warnings.end()) << "no " << kindName(c.kind) << " warning";
     EXPECT_EQ(found->hint, c.hint);
     EXPECT_FALSE(found->description.empty());
+    if (!c.description.empty()) {
+      EXPECT_EQ(found->description, c.description);
+    }
   }
 }
 

@@ -96,6 +96,8 @@ TEST(PushHandler, AcceptsAPushAndKeepsItsApnsId) {
       {"priority 5", with(push(), "apns-priority", "5"), fixedUuid},
       {"priority 10, header names in any case", with(push(), "APNS-PRIORITY", "10"), fixedUuid},
       {"4096 bytes", push("/3/device/0a1B", std::string(4096, ' ')), fixedUuid},
+      {"empty id: a fresh one", with(push(), "apns-id", ""), fixedUuid},
+      {"token of 200 digits", push("/3/device/" + std::string(200, 'a')), fixedUuid},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -131,6 +133,9 @@ TEST(PushHandler, GuardsHostAndOrigin) {
        {{"Host", "127.0.0.1:8443"}, {"Origin", "http://localhost:8443"}},
        403},
       {"opaque origin", {{"Host", "127.0.0.1:8443"}, {"Origin", "null"}}, 403},
+      {"wrong Host and another origin: Host first",
+       {{"Host", "attacker.example:8443"}, {"Origin", "http://attacker.example"}},
+       421},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,7 +1,7 @@
 #include "serve_test_support.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +12,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -30,37 +31,26 @@ std::string binPath(const std::string& name) { return std::string(CORVLIN_BIN_DI
 
 ServeProcess::ServeProcess(const std::vector<std::string>& arguments,
                            const std::vector<std::string>& env) {
+  // Whatever ends this process short of a kill: every server still running ends with it.
+  static const bool endAtExit = std::atexit(host::endEveryChildGroup) == 0;
+  (void)endAtExit;
   int out[2];
-  if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
-  std::vector<std::string> argv = {binPath("corvlin-host"), "serve", "--port", "0"};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  std::vector<char*> args;
-  for (auto& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
-  std::vector<std::string> environment = env;
-  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
-  std::vector<char*> envp;
-  for (auto& e : environment) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  posix_spawn_file_actions_addclose(&actions, out[1]);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  const int failed = posix_spawn(&pid_, args[0], &actions, &attributes, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  host::SpawnOptions options;
+  options.arguments = {binPath("corvlin-host"), "serve", "--port", "0"};
+  options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+  options.environment = env;
+  for (char** e = environ; *e != nullptr; ++e) options.environment->emplace_back(*e);
+  options.output = out[1];
+  // A group of its own, killed with this process should it die (a timeout's SIGKILL) and
+  // ended with it on SIGINT, SIGTERM or SIGHUP.
+  auto child = host::ChildGroup::spawn(options);
   ::close(out[1]);
-  if (failed != 0) {
+  if (!child) {
     ::close(out[0]);
-    pid_ = -1;
-    throw std::runtime_error("cannot start corvlin-host");
+    throw std::runtime_error("cannot start corvlin-host: " + child.error());
   }
+  child_.emplace(std::move(child).value());
   // The first line says where it serves; the pipe is then left to fill no further than a line.
   char c = 0;
   while (::read(out[0], &c, 1) == 1 && c != '\n') firstLine_ += c;
@@ -70,16 +60,11 @@ ServeProcess::ServeProcess(const std::vector<std::string>& arguments,
     port_ = static_cast<std::uint16_t>(std::stoi(firstLine_.substr(colon + 1)));
 }
 
-ServeProcess::~ServeProcess() {
-  if (pid_ > 0) {
-    ::kill(-pid_, SIGKILL);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-  }
-}
+pid_t ServeProcess::pid() const { return child_ ? child_->pid() : -1; }
 
 std::vector<pid_t> ServeProcess::children() const {
-  std::ifstream in("/proc/" + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children");
+  const std::string id = std::to_string(pid());
+  std::ifstream in("/proc/" + id + "/task/" + id + "/children");
   std::vector<pid_t> pids;
   pid_t child = 0;
   while (in >> child) pids.push_back(child);
@@ -87,21 +72,28 @@ std::vector<pid_t> ServeProcess::children() const {
 }
 
 int ServeProcess::stop(int signal) {
-  if (pid_ <= 0) return -1;
-  ::kill(pid_, signal);
-  int status = -1;
+  if (pid() <= 0) return -1;
+  ::kill(pid(), signal);
   // Bounded: a server that does not stop within 10 s is killed and the test sees the signal.
-  for (int i = 0; i < 1000; ++i) {
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return status;
+  auto exit = child_->waitUntil(host::ChildGroup::Clock::now() + std::chrono::seconds(10));
+  if (!exit) exit = child_->end();
+  return exit->status;
+}
+
+bool endsWithin(pid_t pid, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    // Gone, or a zombie that nothing here can reap: either way no longer running.
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const auto close = text.rfind(')');
+    if (close == std::string::npos || text.size() < close + 3 || text[close + 2] == 'Z' ||
+        text[close + 2] == 'X') {
+      return true;
     }
+    if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  ::kill(-pid_, SIGKILL);
-  ::waitpid(pid_, &status, 0);
-  pid_ = -1;
-  return status;
 }
 
 void boundWaits(tcp::socket& socket, int seconds) {

@@ -7,6 +7,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/streambuf.hpp>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -14,32 +15,39 @@
 #include <utility>
 #include <vector>
 
+#include "host/extension/child_process.hpp"
+
 namespace corvlin::test {
 
 std::string binPath(const std::string& name);
 
-// corvlin-host serve, started in its own process group; ended with SIGTERM when destroyed.
+// corvlin-host serve, started in a process group of its own (a host::ChildGroup): the group is
+// killed when this is destroyed, when this process ends on a signal or by exit(), and the
+// server is killed by the kernel should this process be killed.
 class ServeProcess {
  public:
   explicit ServeProcess(const std::vector<std::string>& arguments,
                         const std::vector<std::string>& env = {});
-  ~ServeProcess();
   ServeProcess(const ServeProcess&) = delete;
   ServeProcess& operator=(const ServeProcess&) = delete;
 
   const std::string& firstLine() const { return firstLine_; }
   std::uint16_t port() const { return port_; }
-  pid_t pid() const { return pid_; }
+  // -1 once it has stopped.
+  pid_t pid() const;
   // The server's children now, from /proc.
   std::vector<pid_t> children() const;
-  // Sends `signal` and waits for the exit; the wait status.
+  // Sends `signal` to the server alone and waits for the exit; the wait status.
   int stop(int signal);
 
  private:
-  pid_t pid_ = -1;
+  std::optional<host::ChildGroup> child_;
   std::string firstLine_;
   std::uint16_t port_ = 0;
 };
+
+// Waits up to `limit` for process `pid` to be gone or a zombie; false if it still runs then.
+bool endsWithin(pid_t pid, std::chrono::milliseconds limit);
 
 struct Answer {
   unsigned status = 0;

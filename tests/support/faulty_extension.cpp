@@ -5,7 +5,7 @@
 // exits with status N; answer-bytes-N answers one line of N bytes; leave-child starts a process
 // that holds the output open and sleeps, then exits without answering; leave-child-and-hang does
 // the same and hangs; signals answers its blocked and ignored signal sets as /proc/self/status
-// shows them.
+// shows them; hang-at-start hangs before reading anything, so no end of its input ends it.
 #include <unistd.h>
 
 #include <chrono>
@@ -69,6 +69,7 @@ int main() {
   std::string mode = fault ? fault : "";
   std::string line;
   if (mode == "exit-at-start") return 3;
+  if (mode == "hang-at-start") std::this_thread::sleep_for(std::chrono::hours(1));
   // by-title for every line, as the real extension serves one request after another.
   if (mode == "by-title-each") {
     while (std::getline(std::cin, line)) {

@@ -114,6 +114,9 @@ TEST(EnvelopeCoding, ErrorsNameTheirPlaceFromTheRoot) {
       {"second action without a label", aps(R"("timestamp":1,"event":"update","content-state":{"title":"t",)"
        R"("actions":[{"actionId":"a","label":"A"},{"actionId":"b"}]})"), Kind::keyNotFound,
        {"aps", "content-state", "actions", n1, "label"}},
+      {"start without content, all else there",
+       aps(R"("timestamp":1,"event":"start")" + type + R"(,"attributes":{"kind":"k","activityId":"a"})"),
+       Kind::keyNotFound, {"aps", "content-state"}},
       {"start without attributes type", start(""), Kind::keyNotFound, {"aps", "attributes-type"}},
       {"start with another attributes type", start(R"(,"attributes-type":"Other")"), Kind::dataCorrupted,
        {"aps", "attributes-type"}},

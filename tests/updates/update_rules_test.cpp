@@ -196,6 +196,10 @@ TEST(UpdateRules, DismissalDateMeetsTheFourHourLimit) {
        {rec(0, Event::start), rec(50, Event::end, {}, 9 * hour)},
        {"0 #0 start applied active [t]", "50 #1 end applied ended [t]",
         "14450 dismissal applied (four hours after it ended) dismissed"}},
+      {"exactly four hours: the limit is the reason, as the date changed nothing",
+       {rec(0, Event::start), rec(50, Event::end, {}, 50 + 4 * hour)},
+       {"0 #0 start applied active [t]", "50 #1 end applied ended [t]",
+        "14450 dismissal applied (four hours after it ended) dismissed"}},
   });
 }
 
@@ -212,6 +216,12 @@ TEST(UpdateRules, StaleAtTheStaleDateUntilTheNextUpdate) {
        {rec(0, Event::start), rec(200, Event::update, 150)},
        {"0 #0 start applied active [t]", "200 #1 update applied active [t]",
         "200 stale applied (the stale date was reached) stale [t]",
+        "28800 systemEnd applied (eight hours after it started) ended [t]",
+        "43200 dismissal applied (four hours after it ended) dismissed"}},
+      {"stale date exactly at the eight-hour limit: stale, then the system's end",
+       {rec(0, Event::start, 8 * hour)},
+       {"0 #0 start applied active [t]",
+        "28800 stale applied (the stale date was reached) stale [t]",
         "28800 systemEnd applied (eight hours after it started) ended [t]",
         "43200 dismissal applied (four hours after it ended) dismissed"}},
       {"stale date after the limit or after the end never comes",
