@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <variant>
 
@@ -32,7 +33,11 @@ std::string jsonQuoted(std::string_view text) {
   return out;
 }
 
+// For people: a whole number in its digits (1767240000000, not the shorter 1.76724e+12).
 std::string numberText(double value) {
+  if (std::floor(value) == value && std::fabs(value) < 1e15) {
+    return std::to_string(static_cast<std::int64_t>(value));
+  }
   std::string out;
   json::appendNumber(out, value);
   return out;

@@ -78,10 +78,10 @@ TEST(HostDecodeEnvelope, WarnsOnStandardErrorAndStillDecodes) {
        R"("description":"Read as seconds since 1970, the stale-date 1767229110000 falls in about the year 57970; it looks like milliseconds.",)"
        R"("hint":"did you mean 1767229110?"}})"},
       {"dismissal date in milliseconds, and on an update",
-       state + R"(,"dismissal-date":1767240000500)", 1767225510,
+       state + R"(,"dismissal-date":1767240000000)", 1767225510,
        R"({"warning":{"kind":"millisecondsInstant","codingPath":["aps","dismissal-date"],)"
-       R"("description":"Read as seconds since 1970, the dismissal-date 1767240000500 falls in about the year 57970; it looks like milliseconds.",)"
-       R"("hint":"did you mean 1767240000.5?"}})"
+       R"("description":"Read as seconds since 1970, the dismissal-date 1767240000000 falls in about the year 57970; it looks like milliseconds.",)"
+       R"("hint":"did you mean 1767240000?"}})"
        "\n"
        R"({"warning":{"kind":"dismissalDateNotEnd","codingPath":["aps","dismissal-date"],)"
        R"("description":"A dismissal date is read only with the \"end\" event; with \"update\" it is ignored.",)"
