@@ -16,7 +16,8 @@ namespace corvlin::json {
 
 // Appends `text` as a JSON string literal: quotes and backslashes escaped, control characters
 // as short escapes or \u00XX, non-ASCII written as raw UTF-8. A byte that is not part of valid
-// UTF-8 is written as U+FFFD, so that the output is always valid JSON.
+// UTF-8 is written as U+FFFD (as repairUtf8 in utf8.hpp does), so that the output is always
+// valid JSON.
 void appendString(std::string& out, std::string_view text);
 
 // Appends a finite double in its shortest round-trip form; integral values have no fraction.
