@@ -165,7 +165,8 @@ TEST(ServeHttp, ClosesOnFramingItCannotTrustAndAnswersHeadLikeGet) {
       const Reply reply = connection.read(expected.toHead);
       EXPECT_EQ(reply.status, expected.status);
       if (expected.status != 200 || expected.toHead) {
-        EXPECT_EQ(reply.body, expected.body);
+        // At most the start of a body, so that a page answered by mistake is not shown whole.
+        EXPECT_EQ(reply.body.substr(0, 200), expected.body);
       }
       EXPECT_EQ(reply.allow, expected.allow);
       if (expected.contentLength) {
