@@ -1,7 +1,9 @@
-// Feeds the push endpoint's request handling with arbitrary bytes, as a client would send them,
-// without a socket: Beast's parser with the server's bounds, then the handler, then the phone
-// side's rules with a stand-in extension. Checks that every answer is one the endpoint may
-// give and that nothing it accepts breaks the push service's bounds.
+// Feeds the push endpoint's request handling with arbitrary bytes, as a client would send them
+// on one connection, without a socket: Beast's parser with the server's bounds, the transport's
+// own check of each head before its body is read and its adapter to the handler's request, then
+// the handler, then the phone side's rules with a stand-in extension. Checks that every answer
+// is one the endpoint may give, that no body is read with a framing other than the one its head
+// declares, and that nothing it accepts breaks the push service's bounds.
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/http.hpp>
 #include <cstddef>
@@ -13,6 +15,7 @@
 #include "fuzz_check.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/push_handler.hpp"
+#include "host/server/request_adapter.hpp"
 
 namespace {
 
@@ -34,39 +37,42 @@ bool isHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::set<unsigned> statuses = {400, 403, 404, 405, 413, 421};
-  http::request_parser<http::string_body> parser;
-  parser.header_limit(8 * 1024);
-  parser.body_limit(64 * 1024);
-  parser.eager(true);
-  boost::beast::error_code ec;
-  parser.put(boost::asio::buffer(data, size), ec);
-  if (ec || !parser.is_done()) return 0;
-  const auto& message = parser.get();
-
-  Request request;
-  request.method = std::string(message.method_string());
-  request.target = std::string(message.target());
-  for (const auto& field : message) {
-    request.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
+// Feeds `bytes` to the parser until `done` holds or it needs more or fails; the bytes it took.
+template <class Done>
+std::size_t feed(http::request_parser<http::string_body>& parser, std::string_view bytes,
+                 boost::beast::error_code& ec, Done done) {
+  std::size_t used = 0;
+  while (!done() && !ec) {
+    const std::size_t n =
+        parser.put(boost::asio::buffer(bytes.data() + used, bytes.size() - used), ec);
+    if (n == 0 && !ec) break;  // a head cut short within the input, not an error
+    used += n;
   }
-  request.body = message.body();
+  return used;
+}
 
+void checkRefusal(const Refused& refused) {
+  static const std::set<unsigned> statuses = {400, 403, 404, 405, 413, 421, 501};
+  corvlin::fuzz::require(statuses.count(refused.status) == 1, "a refusal has a known status",
+                         std::to_string(refused.status));
+  corvlin::fuzz::require((refused.status == 405) == !refused.allow.empty(),
+                         "a 405, and only a 405, names what is allowed");
+  const Response response = refusalResponse(refused);
+  corvlin::fuzz::require(response.body.find(refused.reason) != std::string::npos,
+                         "a refusal names its reason");
+}
+
+// The handler's verdict on one request the transport let through, and the push it may be.
+void handleOne(const Request& request, ActivityBoard& board) {
   RandomId id{};
   const Route routed = route(request, Site{"127.0.0.1", 8443}, id);
-  if (const auto* refused = std::get_if<Refused>(&routed)) {
-    corvlin::fuzz::require(statuses.count(refused->status) == 1, "a refusal has a known status",
-                           std::to_string(refused->status));
-    const Response response = refusalResponse(*refused);
-    corvlin::fuzz::require(response.body.find(refused->reason) != std::string::npos,
-                           "a refusal names its reason");
-    return 0;
-  }
+  if (const auto* refused = std::get_if<Refused>(&routed)) return checkRefusal(*refused);
   const auto* push = std::get_if<Push>(&routed);
-  if (push == nullptr) return 0;
+  if (push == nullptr) {
+    corvlin::fuzz::require(request.method == "GET" || request.method == "HEAD",
+                           "the page and the events are read with GET or HEAD");
+    return;
+  }
   corvlin::fuzz::require(request.method == "POST", "only a POST is a push");
   corvlin::fuzz::require(!push->token.empty() && push->token.size() <= maxTokenDigits,
                          "a token has 1 to 200 digits");
@@ -75,20 +81,50 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          "an accepted body is 1 to 4096 bytes");
   corvlin::fuzz::require(!push->apnsId.empty(), "an accepted push has an apns-id");
 
-  boost::asio::io_context io;
-  ActivityBoard board(PhoneSide{realPhoneSide(io, "/nonexistent", {}).rules,
-                                [] { return std::make_unique<StandIn>(); }});
   std::string heard;
-  board.listen([&](const auto& event) { heard = *event; });
+  const auto listener = board.listen([&](const auto& event) { heard = *event; });
   // The stand-in answers at once, so the push is finished within the call.
   std::optional<PushResult> result;
   board.push(push->token, push->body, 1767225510, [&](PushResult r) { result = std::move(r); });
+  board.stopListening(listener);
   corvlin::fuzz::require(result.has_value(), "a push is finished");
   const auto* step = std::get_if<PhoneStep>(&*result);
-  corvlin::fuzz::require(step != nullptr, "one activity is never too many");
+  corvlin::fuzz::require(step != nullptr, "a few activities are never too many");
   corvlin::fuzz::require(step->outcome != Outcome::rejected || step->error.has_value(),
                          "a rejected push names its error");
   corvlin::fuzz::require(!heard.empty(), "every push is told to the listeners");
   corvlin::fuzz::require(board.log().back().outcome != "refused", "an accepted push is logged");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  boost::asio::io_context io;
+  ActivityBoard board(PhoneSide{realPhoneSide(io, "/nonexistent", {}).rules,
+                                [] { return std::make_unique<StandIn>(); }});
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  // As the transport reads a connection: one request after another while it keeps alive.
+  for (int requests = 0; requests < 4 && !rest.empty(); ++requests) {
+    http::request_parser<http::string_body> parser;
+    parser.header_limit(8 * 1024);
+    parser.body_limit(64 * 1024);
+    boost::beast::error_code ec;
+    std::size_t used = feed(parser, rest, ec, [&] { return parser.is_header_done(); });
+    if (ec || !parser.is_header_done()) return 0;
+    if (const auto refused = refuseHead(parser.get())) {
+      checkRefusal(*refused);
+      return 0;  // nothing after a refused head is read
+    }
+    // Whatever framing Beast reads the body with is the one the head declares.
+    corvlin::fuzz::require(
+        parser.get().count(http::field::transfer_encoding) == 0 || parser.chunked(),
+        "a body read with a Transfer-Encoding is read chunked");
+    used += feed(parser, rest.substr(used), ec, [&] { return parser.is_done(); });
+    if (ec || !parser.is_done()) return 0;
+    rest.remove_prefix(used);
+    const BeastRequest& message = parser.get();
+    handleOne(fromBeast(message), board);
+    if (!message.keep_alive()) return 0;
+  }
   return 0;
 }

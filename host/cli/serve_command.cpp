@@ -15,6 +15,7 @@
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
 #include "host/server/activity_board.hpp"
+#include "host/server/descriptors.hpp"
 #include "host/server/file_watch.hpp"
 #include "host/server/http_server.hpp"
 #include "host/server/watch_payload.hpp"
@@ -93,6 +94,11 @@ int runServe(const ServeOptions& options, Environment& env) {
   // allocator gives the top of the heap back to the kernel and takes it again on each push.
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   mallopt(M_TOP_PAD, 4 << 20);
+  // 256 connections and 64 activities' extensions can need more descriptors than the usual
+  // soft limit of 1024; a server that cannot raise it still runs, within the limit it has.
+  if (const auto raised = server::raiseDescriptorLimit(); !raised) {
+    env.err << "corvlin-host: warning: " << raised.error() << "\n";
+  }
   asio::io_context io;
   const std::string extension = options.extension.value_or(env.defaultExtension);
   // Each push's warnings go to standard error as well as to its answer, event and log entry.

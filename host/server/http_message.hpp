@@ -1,6 +1,7 @@
 // The server's requests and responses as plain values, apart from any socket or library.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,5 +30,14 @@ struct Response {
 
 // The first header of that name, compared without regard to ASCII case; null when absent.
 const std::string* findHeader(const Headers& headers, std::string_view name);
+
+// An absolute-form request target ("http://127.0.0.1:8443/3/device/0a") in its parts: the
+// authority, and the origin form that follows it ("/" when nothing does). Null for a target in
+// any other form ("/3/device/0a", "*").
+struct AbsoluteTarget {
+  std::string_view authority;
+  std::string_view originForm;
+};
+std::optional<AbsoluteTarget> absoluteForm(std::string_view target);
 
 }  // namespace corvlin::host::server

@@ -11,6 +11,9 @@
 #include <optional>
 #include <set>
 
+#include "host/server/descriptors.hpp"
+#include "host/server/request_adapter.hpp"
+
 namespace corvlin::host::server {
 
 namespace asio = boost::asio;
@@ -27,6 +30,7 @@ struct HttpServer::Shared {
   std::function<double()> now;
   std::function<RandomId()> randomId;
   tcp::acceptor acceptor;
+  asio::steady_timer acceptRetry;  // the pause after an accept failed for want of descriptors
   Site site;
   bool stopping = false;
   std::set<Connection*> connections;  // every live connection, to be closed on stop
@@ -38,7 +42,8 @@ struct HttpServer::Shared {
         limits(l),
         now(std::move(n)),
         randomId(std::move(r)),
-        acceptor(context) {}
+        acceptor(context),
+        acceptRetry(context) {}
 };
 
 namespace {
@@ -48,17 +53,6 @@ namespace {
 void closeOnExec(int descriptor) {
   const int flags = ::fcntl(descriptor, F_GETFD);
   if (flags >= 0) ::fcntl(descriptor, F_SETFD, flags | FD_CLOEXEC);
-}
-
-Request fromBeast(const http::request<http::string_body>& message) {
-  Request request;
-  request.method = std::string(message.method_string());
-  request.target = std::string(message.target());
-  for (const auto& field : message) {
-    request.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
-  }
-  request.body = message.body();
-  return request;
 }
 
 }  // namespace
@@ -102,36 +96,50 @@ class Connection : public std::enable_shared_from_this<Connection> {
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(limits().maxHeaderBytes));
     parser_->body_limit(limits().maxBodyBytes);
+    // One deadline for the head and the body: the request must arrive whole within it.
     stream_.expires_after(limits().clientTimeout);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            beast::bind_front_handler(&Connection::onHead, shared_from_this()));
+  }
+
+  // The head decides whether the body is read at all: after a framing or an authority that
+  // cannot be trusted, nothing more is read and the connection is closed.
+  void onHead(beast::error_code ec, std::size_t) {
+    if (ec) return onRead(ec, 0);
+    if (const auto refused = refuseHead(parser_->get())) {
+      return answer(refusalResponse(*refused), parser_->get().version(), false, false);
+    }
     http::async_read(stream_, buffer_, *parser_,
                      beast::bind_front_handler(&Connection::onRead, shared_from_this()));
   }
 
   void onRead(beast::error_code ec, std::size_t) {
     if (ec == http::error::body_limit) {
-      return answer(refusalResponse({413, "PayloadTooLarge", ""}), 11, false);
+      return answer(refusalResponse({413, "PayloadTooLarge", ""}), 11, false, false);
     }
     if (ec == http::error::header_limit) {
-      return answer(refusalResponse({431, "HeaderTooLarge", ""}), 11, false);
+      return answer(refusalResponse({431, "HeaderTooLarge", ""}), 11, false, false);
     }
     if (ec && ec.category() == http::make_error_code(http::error::bad_target).category() &&
         ec != http::error::end_of_stream && ec != http::error::partial_message) {
-      return answer(refusalResponse({400, "BadRequest", ""}), 11, false);
+      return answer(refusalResponse({400, "BadRequest", ""}), 11, false, false);
     }
     if (ec) return close();  // end of stream, timeout, reset: nothing more to say
     handle(parser_->release());
   }
 
-  void handle(http::request<http::string_body> message) {
+  void handle(const BeastRequest& message) {
     const Request request = fromBeast(message);
     const unsigned version = message.version();
     const bool keepAlive = message.keep_alive();
+    // HEAD is answered as GET is, with the same head and no body.
+    const bool headOnly = message.method() == http::verb::head;
     const Route routed = route(request, shared_->site, shared_->randomId());
     if (const auto* refused = std::get_if<Refused>(&routed)) {
       if (request.method == "POST" && refused->status != 421 && refused->status != 403) {
         shared_->board.noteRefusal(tokenOfTarget(request.target), refused->reason, shared_->now());
       }
-      return answer(refusalResponse(*refused), version, keepAlive);
+      return answer(refusalResponse(*refused), version, keepAlive, headOnly);
     }
     if (std::holds_alternative<ShowPage>(routed)) {
       auto page = shared_->board.page(shared_->now());
@@ -142,9 +150,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
                           {"X-Content-Type-Options", "nosniff"},
                           {"Referrer-Policy", "no-referrer"}};
       response.body = std::move(page.html);
-      return answer(std::move(response), version, keepAlive);
+      return answer(std::move(response), version, keepAlive, headOnly);
     }
-    if (std::holds_alternative<OpenEvents>(routed)) return openStream(version);
+    if (std::holds_alternative<OpenEvents>(routed)) return openStream(version, headOnly);
     const auto& push = std::get<Push>(routed);
     // The answer waits for the push to be drawn and told to the listeners; meanwhile this
     // thread serves the other clients.
@@ -154,14 +162,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
           if (!self->stream_.socket().is_open()) return;
           if (std::holds_alternative<TooManyActivities>(result)) {
             return self->answer(refusalResponse({429, "TooManyRequests", apnsId}), version,
-                                keepAlive);
+                                keepAlive, false);
           }
           self->answer(accepted(apnsId, verdictJson(std::get<PhoneStep>(result))), version,
-                       keepAlive);
+                       keepAlive, false);
         });
   }
 
-  void answer(Response response, unsigned version, bool keepAlive) {
+  // Writes the answer, and then reads the next request unless the connection is to close. The
+  // answer to a HEAD keeps its Content-Length and leaves out the body it counts.
+  void answer(Response response, unsigned version, bool keepAlive, bool headOnly) {
     auto message = std::make_shared<http::response<http::string_body>>();
     message->version(version);
     message->result(response.status);
@@ -170,6 +180,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
     message->body() = std::move(response.body);
     message->keep_alive(keepAlive);
     message->prepare_payload();
+    if (headOnly) {
+      return write(std::make_shared<http::response<http::empty_body>>(std::move(message->base())));
+    }
+    write(std::move(message));
+  }
+
+  template <class Message>
+  void write(std::shared_ptr<Message> message) {
     stream_.expires_after(limits().clientTimeout);
     http::async_write(stream_, *message,
                       [self = shared_from_this(), message](beast::error_code ec, std::size_t) {
@@ -178,13 +196,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
                       });
   }
 
-  // The event stream: its head, then one "data:" block per event, until the reader goes.
-  void openStream(unsigned version) {
+  // The event stream: its head, then one "data:" block per event, until the reader goes. A
+  // HEAD gets the head alone, and the connection is closed as the stream's would be.
+  void openStream(unsigned version, bool headOnly) {
     auto head = std::make_shared<http::response<http::empty_body>>(http::status::ok, version);
     head->set(http::field::server, "corvlin-host");
     head->set(http::field::content_type, "text/event-stream");
     head->set(http::field::cache_control, "no-store");
     head->keep_alive(false);
+    if (headOnly) return write(std::move(head));
     auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
     std::weak_ptr<Connection> weak = weak_from_this();
     listener_ = shared_->board.listen([weak](const std::shared_ptr<const std::string>& event) {
@@ -256,7 +276,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   beast::tcp_stream stream_;
   std::shared_ptr<HttpServer::Shared> shared_;
   beast::flat_buffer buffer_;
-  std::optional<http::request_parser<http::string_body>> parser_;
+  std::optional<http::request_parser<BeastRequest::body_type>> parser_;
   std::optional<std::uint64_t> listener_;
   // A block of the stream: an event's JSON, framed when written, or a line written as it is.
   struct Block {
@@ -276,6 +296,15 @@ namespace {
 void acceptNext(const std::shared_ptr<HttpServer::Shared>& shared) {
   shared->acceptor.async_accept([shared](beast::error_code ec, tcp::socket socket) {
     if (shared->stopping) return;
+    if (const auto pause = acceptRetryDelay(ec); pause.count() > 0) {
+      // Out of descriptors: the open connections are served meanwhile, and closing one of
+      // them frees what the next accept needs.
+      shared->acceptRetry.expires_after(pause);
+      shared->acceptRetry.async_wait([shared](beast::error_code waited) {
+        if (!waited && !shared->stopping) acceptNext(shared);
+      });
+      return;
+    }
     if (!ec) {
       closeOnExec(socket.native_handle());
       if (shared->connections.size() >= shared->limits.maxConnections) {
@@ -329,6 +358,7 @@ void HttpServer::stop() {
   shared_->stopping = true;
   beast::error_code ignored;
   shared_->acceptor.close(ignored);
+  shared_->acceptRetry.cancel();
   // Closing may end a connection's last operation and destroy it: close copies of the list.
   const std::set<Connection*> open = shared_->connections;
   for (Connection* connection : open) {

@@ -1,7 +1,9 @@
 #include "host/server/push_handler.hpp"
 
 #include <algorithm>
+#include <cctype>
 
+#include "model/json/utf8.hpp"
 #include "model/json/writer.hpp"
 
 namespace corvlin::host::server {
@@ -31,6 +33,17 @@ bool hostAllowed(const std::string* host, const Site& site) {
          name == "[::1]";
 }
 
+bool isSchemeCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+         c == '-' || c == '.';
+}
+
+// The target as the server routes it: the origin form of an absolute-form target.
+std::string_view originForm(std::string_view target) {
+  const auto absolute = absoluteForm(target);
+  return absolute ? absolute->originForm : target;
+}
+
 std::string_view pathOf(std::string_view target) {
   const auto query = target.find('?');
   return query == std::string_view::npos ? target : target.substr(0, query);
@@ -53,6 +66,24 @@ const std::string* findHeader(const Headers& headers, std::string_view name) {
   return nullptr;
 }
 
+std::optional<AbsoluteTarget> absoluteForm(std::string_view target) {
+  const auto colon = target.find("://");
+  if (colon == std::string_view::npos || colon == 0 ||
+      !std::isalpha(static_cast<unsigned char>(target[0]))) {
+    return std::nullopt;
+  }
+  if (!std::all_of(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon),
+                   isSchemeCharacter)) {
+    return std::nullopt;
+  }
+  const std::string_view rest = target.substr(colon + 3);
+  const auto end = rest.find_first_of("/?#");
+  const std::string_view after =
+      end == std::string_view::npos ? std::string_view() : rest.substr(end);
+  return AbsoluteTarget{rest.substr(0, end),
+                        after.starts_with('/') ? after : std::string_view("/")};
+}
+
 std::string uuidText(const RandomId& bytes) {
   RandomId b = bytes;
   b[6] = static_cast<std::uint8_t>((b[6] & 0x0f) | 0x40);
@@ -73,12 +104,15 @@ Response refusalResponse(const Refused& refused) {
   body += "}";
   Response response = json(refused.status, std::move(body));
   if (!refused.apnsId.empty()) response.headers.emplace_back("apns-id", refused.apnsId);
+  if (!refused.allow.empty()) response.headers.emplace_back("Allow", refused.allow);
   return response;
 }
 
-std::string_view tokenOfTarget(std::string_view target) {
-  if (target.compare(0, devicePrefix.size(), devicePrefix) != 0) return {};
-  return target.substr(devicePrefix.size());
+std::string tokenOfTarget(std::string_view target) {
+  const std::string_view routed = originForm(target);
+  if (!routed.starts_with(devicePrefix)) return {};
+  // The log is drawn into a page served as UTF-8.
+  return json::repairUtf8(routed.substr(devicePrefix.size()));
 }
 
 Response accepted(std::string_view apnsId, std::string verdictJson) {
@@ -96,19 +130,21 @@ Route route(const Request& request, const Site& site, const RandomId& freshId) {
     if (*origin != "http://" + *host) return Refused{403, "Forbidden", ""};
   }
 
-  const std::string_view path = pathOf(request.target);
-  if (request.method == "GET") {
+  const std::string_view target = originForm(request.target);
+  const std::string_view path = pathOf(target);
+  const bool pageOrEvents = path == "/" || path == "/events";
+  if (pageOrEvents && (request.method == "GET" || request.method == "HEAD")) {
     if (path == "/") return ShowPage{};
-    if (path == "/events") return OpenEvents{};
+    return OpenEvents{};
   }
 
   const std::string* sentId = findHeader(request.headers, "apns-id");
   const std::string apnsId = sentId != nullptr && !sentId->empty() ? *sentId : uuidText(freshId);
-  if (request.method != "POST") return Refused{405, "MethodNotAllowed", apnsId};
-  if (request.target.compare(0, devicePrefix.size(), devicePrefix) != 0) {
-    return Refused{404, "BadPath", apnsId};
+  if (request.method != "POST") {
+    return Refused{405, "MethodNotAllowed", apnsId, pageOrEvents ? "GET, HEAD" : "POST"};
   }
-  const std::string_view token = tokenOfTarget(request.target);
+  if (!target.starts_with(devicePrefix)) return Refused{404, "BadPath", apnsId};
+  const std::string_view token = target.substr(devicePrefix.size());
   if (token.empty() || token.size() > maxTokenDigits ||
       !std::all_of(token.begin(), token.end(), isHexDigit)) {
     return Refused{400, "BadDeviceToken", apnsId};

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "host/server/http_message.hpp"
@@ -29,11 +30,21 @@ inline constexpr std::size_t maxTokenDigits = 200;
 using RandomId = std::array<std::uint8_t, 16>;
 
 // A refusal: the status and the reason the body gives; the apns-id is empty for a request
-// refused before it counted as a push (a wrong Host or Origin).
+// refused before it counted as a push (a wrong Host or Origin). A 405 names the methods its
+// target allows, for the Allow header.
 struct Refused {
   unsigned status = 400;
   std::string reason;
   std::string apnsId;
+  std::string allow;
+
+  Refused() = default;
+  // The Allow header is given only with a 405, so the other refusals leave it out.
+  Refused(unsigned statusCode, std::string why, std::string id, std::string allowed = {})
+      : status(statusCode),
+        reason(std::move(why)),
+        apnsId(std::move(id)),
+        allow(std::move(allowed)) {}
 
   friend bool operator==(const Refused&, const Refused&) = default;
 };
@@ -53,17 +64,21 @@ struct Push {
 using Route = std::variant<Refused, ShowPage, OpenEvents, Push>;
 
 // Checks, in order: Host (421 unless the site's host, localhost or [::1], with the port), a
-// browser Origin other than the page's own (403), then the page and the event stream, then the
-// push service's checks from method to body size, each refusal `{"reason":"..."}`.
+// browser Origin other than the page's own (403), then the page and the event stream (GET, or
+// HEAD for the same answer without its body), then the push service's checks from method to
+// body size, each refusal `{"reason":"..."}`. An absolute-form target is taken by its path: the
+// transport has refused one whose authority is not the Host.
 Route route(const Request& request, const Site& site, const RandomId& freshId);
 
-// The token of a push path, for the log of refused pushes; empty when the path has none.
-std::string_view tokenOfTarget(std::string_view target);
+// The token of a push path, for the log of refused pushes, with each byte that is not UTF-8
+// replaced by U+FFFD; empty when the path has none.
+std::string tokenOfTarget(std::string_view target);
 
 // "8-4-4-4-12" upper-case hexadecimal, with the version (4) and variant bits set.
 std::string uuidText(const RandomId& bytes);
 
-// A refusal's answer: the status, an apns-id header when there is one, `{"reason":"REASON"}`.
+// A refusal's answer: the status, an apns-id header when there is one, an Allow header for a
+// 405, `{"reason":"REASON"}`.
 Response refusalResponse(const Refused& refused);
 
 // The 200 answer to an accepted push: its apns-id and the phone's verdict as the body.

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "model/json/writer.hpp"
+#include "model/json/utf8.hpp"
 
 namespace corvlin::json {
 namespace {

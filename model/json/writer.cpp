@@ -8,51 +8,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "model/json/utf8.hpp"
+
 namespace corvlin::json {
 
 namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
-
-// Length of the valid UTF-8 sequence at the start of `s` (s non-empty, s[0] >= 0x80),
-// or 0 when it is not a valid sequence (bad lead, bad continuation, overlong, surrogate,
-// beyond U+10FFFF, or cut short).
-std::size_t validSequenceLength(const unsigned char* s, std::size_t n) noexcept {
-  const unsigned char lead = s[0];
-  auto cont = [&](std::size_t i) { return i < n && (s[i] & 0xC0) == 0x80; };
-  if (lead >= 0xC2 && lead <= 0xDF) return cont(1) ? 2 : 0;
-  if (lead >= 0xE0 && lead <= 0xEF) {
-    if (!cont(1) || !cont(2)) return 0;
-    if (lead == 0xE0 && s[1] < 0xA0) return 0;  // overlong
-    if (lead == 0xED && s[1] > 0x9F) return 0;  // surrogate
-    return 3;
-  }
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    if (!cont(1) || !cont(2) || !cont(3)) return 0;
-    if (lead == 0xF0 && s[1] < 0x90) return 0;  // overlong
-    if (lead == 0xF4 && s[1] > 0x8F) return 0;  // beyond U+10FFFF
-    return 4;
-  }
-  return 0;
-}
-
-}  // namespace
-
-std::optional<std::size_t> firstInvalidUtf8(std::string_view text) noexcept {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  for (std::size_t i = 0; i < text.size();) {
-    if (bytes[i] < 0x80) {
-      ++i;
-      continue;
-    }
-    const std::size_t length = validSequenceLength(bytes + i, text.size() - i);
-    if (length == 0) return i;
-    i += length;
-  }
-  return std::nullopt;
-}
-
-namespace {
 
 // The bytes that a string literal holds as they are: printable ASCII but the quote and the
 // backslash.
@@ -131,7 +93,7 @@ void appendString(std::string& out, std::string_view text) {
       }
       // Not UTF-8: JSON text cannot hold it; write U+FFFD instead of the byte.
       flushRun(i);
-      out += "\xEF\xBF\xBD";
+      out += replacementCharacter;
       run = ++i;
       continue;
     }

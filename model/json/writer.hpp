@@ -7,7 +7,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
-#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -17,11 +16,9 @@ namespace corvlin::json {
 
 // Appends `text` as a JSON string literal: quotes and backslashes escaped, control characters
 // as short escapes or \u00XX, non-ASCII written as raw UTF-8. A byte that is not part of valid
-// UTF-8 is written as U+FFFD, so that the output is always valid JSON.
+// UTF-8 is written as U+FFFD (as repairUtf8 in utf8.hpp does), so that the output is always
+// valid JSON.
 void appendString(std::string& out, std::string_view text);
-
-// The offset of the first byte of `text` that is not part of valid UTF-8; absent when all are.
-std::optional<std::size_t> firstInvalidUtf8(std::string_view text) noexcept;
 
 // Appends a finite double in its shortest round-trip form; integral values have no fraction.
 // The caller checks finiteness: JSON has no form for infinities or NaN (as a last defence a

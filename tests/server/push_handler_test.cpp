@@ -164,6 +164,50 @@ TEST(PushHandler, RoutesThePageAndTheEvents) {
   EXPECT_EQ(std::get<Refused>(posted).status, 404u);
 }
 
+TEST(PushHandler, AnswersHeadAsGetAndNamesWhatEach405Allows) {
+  struct Case {
+    const char* name;
+    std::string method;
+    std::string target;
+    std::string allow;  // empty: the page or the events are routed
+  };
+  const std::vector<Case> cases = {
+      {"HEAD of the page", "HEAD", "/", ""},
+      {"HEAD of the events", "HEAD", "/events", ""},
+      {"the page by absolute form", "GET", "http://127.0.0.1:8443/?x", ""},
+      {"PUT of the page", "PUT", "/", "GET, HEAD"},
+      {"DELETE of the events", "DELETE", "/events", "GET, HEAD"},
+      {"HEAD of a push path", "HEAD", "/3/device/0a", "POST"},
+      {"GET of a push path", "GET", "/3/device/0a", "POST"},
+      {"OPTIONS of anything else", "OPTIONS", "*", "POST"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Route routed =
+        route({c.method, c.target, {{"Host", "127.0.0.1:8443"}}, ""}, site, fixedId);
+    if (c.allow.empty()) {
+      EXPECT_FALSE(std::holds_alternative<Refused>(routed));
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<Refused>(routed));
+    const Response response = refusalResponse(std::get<Refused>(routed));
+    EXPECT_EQ(response.status, 405u);
+    const std::string* allow = findHeader(response.headers, "Allow");
+    ASSERT_NE(allow, nullptr);
+    EXPECT_EQ(*allow, c.allow);
+  }
+  EXPECT_TRUE(std::holds_alternative<Push>(
+      route(push("http://127.0.0.1:8443/3/device/0a1B"), site, fixedId)))
+      << "a push by absolute form";
+}
+
+TEST(PushHandler, LogsARefusedTokenAsUtf8) {
+  EXPECT_EQ(tokenOfTarget("/3/device/\xff\xfe\xc3"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(tokenOfTarget("/3/device/0a\xC3\xA9"), "0a\xC3\xA9");
+  EXPECT_EQ(tokenOfTarget("http://127.0.0.1:8443/3/device/0g"), "0g");
+  EXPECT_EQ(tokenOfTarget("/elsewhere"), "");
+}
+
 TEST(PushHandler, WritesVersionFourUuids) {
   RandomId ones;
   ones.fill(0xff);
