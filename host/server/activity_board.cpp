@@ -144,6 +144,12 @@ void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason,
   if (!listeners_.empty()) broadcast(refusalEventJson(entry));
 }
 
+void ActivityBoard::noteWatch(std::string_view note, double now) {
+  LogEntry entry{now, "0", "", "watch", std::string(note)};
+  remember(entry);
+  if (!listeners_.empty()) broadcast(watchEventJson(entry));
+}
+
 void ActivityBoard::remember(LogEntry entry) {
   log_.push_back(std::move(entry));
   while (log_.size() > limits_.logEntries) log_.pop_front();

@@ -29,7 +29,7 @@ struct LogEntry {
   double at = 0;
   std::string token;
   std::string event;    // the envelope's event; empty when unknown
-  std::string outcome;  // "applied", "ignored", "rejected", or "refused" by the service
+  std::string outcome;  // "applied", "ignored", "rejected", "refused" by the service, or "watch"
   std::string detail;   // the reason, the error with its path, or the refusal's reason
 
   friend bool operator==(const LogEntry&, const LogEntry&) = default;
@@ -67,6 +67,8 @@ class ActivityBoard {
   void push(std::string_view token, std::string_view body, double now, PushDone done);
   // Logs a push the service refused, and tells the listeners.
   void noteRefusal(std::string_view token, std::string_view reason, double now);
+  // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.
+  void noteWatch(std::string_view note, double now);
 
   // The page: every activity, the log, and the script that follows the event stream.
   struct Page {

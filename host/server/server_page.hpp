@@ -28,6 +28,8 @@ std::string pushEventJson(const ActivityView& activity, const PhoneStep& step,
                           const LogEntry& entry);
 // An event after a push the service refused: {"token","refusal","now","log"}.
 std::string refusalEventJson(const LogEntry& entry);
+// An event after a note of the file watch: {"token","watch","now","log"}.
+std::string watchEventJson(const LogEntry& entry);
 
 // A log entry's detail: the reason, or "kind at path: description" for an error.
 std::string stepDetail(const PhoneStep& step);

@@ -1,5 +1,6 @@
 #include "serve_test_support.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -29,7 +30,7 @@ using tcp = asio::ip::tcp;
 std::string binPath(const std::string& name) { return std::string(CORVLIN_BIN_DIR) + "/" + name; }
 
 ServeProcess::ServeProcess(const std::vector<std::string>& arguments,
-                           const std::vector<std::string>& env) {
+                           const std::vector<std::string>& env, const std::string& errorFile) {
   int out[2];
   if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
   std::vector<std::string> argv = {binPath("corvlin-host"), "serve", "--port", "0"};
@@ -48,6 +49,10 @@ ServeProcess::ServeProcess(const std::vector<std::string>& arguments,
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addclose(&actions, out[1]);
+  if (!errorFile.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+  }
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);

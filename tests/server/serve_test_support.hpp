@@ -21,8 +21,10 @@ std::string binPath(const std::string& name);
 // corvlin-host serve, started in its own process group; ended with SIGTERM when destroyed.
 class ServeProcess {
  public:
+  // Standard error goes to `errorFile` when one is named, else where the test's goes.
   explicit ServeProcess(const std::vector<std::string>& arguments,
-                        const std::vector<std::string>& env = {});
+                        const std::vector<std::string>& env = {},
+                        const std::string& errorFile = "");
   ~ServeProcess();
   ServeProcess(const ServeProcess&) = delete;
   ServeProcess& operator=(const ServeProcess&) = delete;
