@@ -20,8 +20,10 @@
 namespace corvlin::host::server {
 
 struct BoardLimits {
-  std::size_t maxActivities = 64;  // a push for one more token is refused
-  std::size_t logEntries = 200;    // the oldest entries of the page's log are let go
+  // A push for one more token takes the slot of an activity gone from the phone (dismissed, or
+  // never started), else of the oldest ended one; with this many live ones, it is refused.
+  std::size_t maxActivities = 64;
+  std::size_t logEntries = 200;  // the oldest entries of the page's log are let go
 };
 
 // One line of the page's log: a push the phone took, or one the service refused.
@@ -100,7 +102,10 @@ class ActivityBoard {
     std::unique_ptr<ExtensionSeat> extension;
     std::deque<Job> waiting;  // the first is being drawn while `drawing`
     bool drawing = false;
+    std::uint64_t id = 0;  // its own number, which its extension's answer names it by
   };
+  // Frees the slot of an activity that can give it up, for a new token; false when none can.
+  bool reclaimSlot(double now);
   void drawNext(std::size_t index);
   // The first waiting push's drawing is this: the view takes it, then the push is finished.
   void settle(std::size_t index, RenderedActivity rendered);
@@ -112,6 +117,7 @@ class ActivityBoard {
   BoardLimits limits_;
   std::vector<ActivityView> views_;  // in the order the tokens first came
   std::vector<Seat> seats_;          // beside views_
+  std::uint64_t seatsMade_ = 0;
   std::deque<LogEntry> log_;
   std::uint64_t drawings_ = 0;
   std::map<std::uint64_t, Listener> listeners_;

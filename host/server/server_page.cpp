@@ -227,4 +227,13 @@ std::string refusalEventJson(const LogEntry& entry) { return noteEventJson(entry
 
 std::string watchEventJson(const LogEntry& entry) { return noteEventJson(entry, "watch"); }
 
+std::string reclaimedEventJson(std::string_view token, double now) {
+  std::string out = "{\"token\":";
+  json::appendString(out, token);
+  out += ",\"reclaimed\":true,\"now\":";
+  json::appendNumber(out, now);
+  out += "}";
+  return out;
+}
+
 }  // namespace corvlin::host::server
