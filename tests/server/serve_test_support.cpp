@@ -177,8 +177,22 @@ EventReader::EventReader(std::uint16_t port) : socket_(io_) {
 
 std::string EventReader::next() {
   for (;;) {
-    beast::error_code ec;
-    asio::read_until(socket_, buffer_, "\n\n", ec);
+    // Read through the event loop with a deadline: a blocking read that times out on its socket
+    // would only wait again, for ever, on a server that holds the connection open and stalls.
+    beast::error_code ec = asio::error::timed_out;
+    bool done = false;
+    asio::async_read_until(socket_, buffer_, "\n\n", [&](beast::error_code e, std::size_t) {
+      ec = e;
+      done = true;
+    });
+    io_.restart();
+    io_.run_for(std::chrono::seconds(10));
+    if (!done) {
+      socket_.cancel();
+      io_.restart();
+      io_.run();
+      return {};
+    }
     if (ec) return {};
     std::istream in(&buffer_);
     std::string block;
