@@ -91,8 +91,19 @@ bool anyApplied(const std::vector<PhoneStep>& steps) {
 
 // Takes the waiting pushes of one activity in order: those that need no drawing are finished
 // at once; one that does asks the extension and the rest wait for its answer.
+std::size_t ActivityBoard::seatIndex(std::uint64_t id) const {
+  std::size_t at = 0;
+  while (at < seats_.size() && seats_[at].id != id) ++at;
+  return at;
+}
+
 void ActivityBoard::drawNext(std::size_t index) {
-  while (!seats_[index].drawing && !seats_[index].waiting.empty()) {
+  // Found again by its seat's number after each finished push: whoever is told of the push may
+  // push for a new token, which may free a slot before this one and so move it.
+  const std::uint64_t id = seats_[index].id;
+  for (index = seatIndex(id);
+       index < seats_.size() && !seats_[index].drawing && !seats_[index].waiting.empty();
+       index = seatIndex(id)) {
     Seat& seat = seats_[index];
     const Job& job = seat.waiting.front();
     ActivityView& view = views_[index];
@@ -122,19 +133,19 @@ void ActivityBoard::drawNext(std::size_t index) {
     }
     seat.drawing = true;
     // The answer may come within this call (then this activity's next push has been taken
-    // already) or later from the event loop: either way, nothing more to do here.
-    // The answer finds its activity by the seat's own number: a slot given up meanwhile moves
-    // the activities after it.
+    // already) or later from the event loop: either way, nothing more to do here. It finds its
+    // activity by the seat's number, as a slot freed meanwhile moves the activities after it.
     seat.extension->ask(requestLine(coded.value(), job.now),
-                        [this, id = seat.id](Result<std::string, ExtensionFailure> answer) {
-                          std::size_t at = 0;
-                          while (at < seats_.size() && seats_[at].id != id) ++at;
+                        [this, id](Result<std::string, ExtensionFailure> answer) {
+                          const std::size_t at = seatIndex(id);
                           // Unless the extensions were ended meanwhile.
                           if (at == seats_.size() || !seats_[at].drawing) return;
                           seats_[at].drawing = false;
                           settle(at, renderedAs(answer ? readAnswer(answer.value())
                                                        : ActivityOutcome{answer.error()}));
-                          drawNext(at);
+                          if (const std::size_t now = seatIndex(id); now < seats_.size()) {
+                            drawNext(now);
+                          }
                         });
     return;
   }

@@ -107,6 +107,8 @@ class ActivityBoard {
   // Frees the slot of an activity that can give it up, for a new token; false when none can.
   bool reclaimSlot(double now);
   void drawNext(std::size_t index);
+  // Where the seat numbered `id` is now; seats_.size() once it has given up its slot.
+  std::size_t seatIndex(std::uint64_t id) const;
   // The first waiting push's drawing is this: the view takes it, then the push is finished.
   void settle(std::size_t index, RenderedActivity rendered);
   void finish(std::size_t index);

@@ -350,5 +350,22 @@ TEST(ActivityBoard, AnAnswerFindsItsOwnActivityAfterAnotherGaveUpItsSlot) {
   EXPECT_EQ(board.activities()[2].renderedAt, 5);
 }
 
+TEST(ActivityBoard, AWaitingPushIsStillDrawnWhenItsActivityMoves) {
+  LaterSeats seats;
+  PhoneSide side = seats.side();
+  side.rules = [] { return std::make_unique<StateRules>(); };
+  ActivityBoard board(std::move(side), {2, 200});
+  board.push("0a", "dismissed", 1, nullptr);
+  board.push("0b", "b1", 2, [&](PushResult) {
+    board.push("0c", "c1", 4, nullptr);  // told of b1, one pushes for a new token: 0b moves up
+  });
+  board.push("0b", "b2", 3, nullptr);
+  seats.answer("b1");
+  EXPECT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c"}));
+  ASSERT_EQ(seats.open.size(), 2u) << "b2 is asked for, as c1 is";
+  seats.answer("b2");
+  EXPECT_EQ(board.activities()[0].renderedAt, 3);
+}
+
 }  // namespace
 }  // namespace corvlin::host::server
