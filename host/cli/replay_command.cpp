@@ -1,5 +1,6 @@
 #include "host/cli/replay_command.hpp"
 
+#include <optional>
 #include <variant>
 
 #include "host/cli/diagnostics.hpp"
@@ -58,13 +59,28 @@ int runReplay(const Options& options, Environment& env) {
   }
 
   bool anyExtensionFailure = false;
+  std::optional<std::size_t> firstNotAsked;
+  std::size_t notAsked = 0;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const auto& rendered = steps[i].rendered;
     const auto* failure = rendered ? std::get_if<ExtensionFailure>(&rendered->outcome) : nullptr;
-    if (failure) {
-      anyExtensionFailure = true;
-      env.err << placed(extensionFailureLine(*failure), "step", i) << "\n";
+    if (!failure) continue;
+    anyExtensionFailure = true;
+    if (steps[i].notAsked) {
+      // One line for all of them, at the first.
+      if (!firstNotAsked) firstNotAsked = i;
+      ++notAsked;
+      continue;
     }
+    env.err << placed(extensionFailureLine(*failure), "step", i) << "\n";
+  }
+  if (firstNotAsked) {
+    ExtensionFailure failure = std::get<ExtensionFailure>(steps[*firstNotAsked].rendered->outcome);
+    if (notAsked > 1) {
+      failure.message += ", nor were the " + std::to_string(notAsked - 1) + " visible step" +
+                         (notAsked == 2 ? "" : "s") + " after it";
+    }
+    env.err << placed(extensionFailureLine(failure), "step", *firstNotAsked) << "\n";
   }
 
   std::string text;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
+#include <variant>
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
@@ -18,6 +19,7 @@
 #include "host/server/descriptors.hpp"
 #include "host/server/file_watch.hpp"
 #include "host/server/http_server.hpp"
+#include "host/server/push_handler.hpp"
 #include "host/server/watch_payload.hpp"
 
 namespace corvlin::host {
@@ -119,10 +121,20 @@ int runServe(const ServeOptions& options, Environment& env) {
 
   std::unique_ptr<server::FileWatch> watch;
   if (options.watch) {
-    auto started = server::FileWatch::start(io, *options.watch, [&board](std::string contents) {
-      const double now = realNow();
-      board.push("0", server::watchedPushBody(contents, now), now, nullptr);
-    });
+    // Posted as a push of its own would be; read no further than one byte past what a push
+    // may hold, so that a file that large is rejected as too large, as that push would be.
+    auto started = server::FileWatch::start(
+        io, *options.watch, server::maxPushBodyBytes, [&board, &env](server::WatchReport report) {
+          const double now = realNow();
+          if (auto* save = std::get_if<server::WatchedSave>(&report)) {
+            board.push("0", server::watchedPushBody(save->contents, now), now, nullptr);
+            return;
+          }
+          const std::string& note = std::get<server::WatchNote>(report).message;
+          env.err << "corvlin-host: --watch: " << note << "\n";
+          env.err.flush();
+          board.noteWatch(note, now);
+        });
     if (!started) {
       env.err << "corvlin-host: " << started.error() << "\n";
       return exitNoInput;

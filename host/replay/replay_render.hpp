@@ -1,6 +1,7 @@
 // The presentations of every visible step of a replay, from one extension process.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,10 +20,19 @@ struct ReplayedStep {
   // The extension's answer for what is shown after the step, rendered with now = step.at;
   // absent when nothing is visible.
   std::optional<RenderedActivity> rendered;
+  // The extension had been given up on before this visible step, which was not asked for: its
+  // failure says so.
+  bool notAsked = false;
 };
 
+// After this many failures in a row, the extension is given up on: each failure may have
+// taken the whole timeout, and a replay holds up to a thousand steps.
+inline constexpr std::size_t maxFailuresInARow = 3;
+
 // Sends the request of every visible step, one after another, to one extension process. When
-// the process fails, that step shows the failure and the next step's request goes to a new one.
+// the process fails, that step shows the failure and the next step's request goes to a new one;
+// after maxFailuresInARow failures in a row, no more is asked, and every visible step after them
+// shows a failure of the last failure's kind that says so.
 std::vector<ReplayedStep> renderSteps(const std::string& executable,
                                       std::vector<updates::Step> steps,
                                       const ExtensionLimits& limits);

@@ -1,5 +1,7 @@
 #include "host/server/activity_board.hpp"
 
+#include <optional>
+
 #include "host/server/server_page.hpp"
 #include "model/coding.hpp"
 #include "model/json/error.hpp"
@@ -24,7 +26,7 @@ void ActivityBoard::push(std::string_view rawToken, std::string_view body, doubl
   std::size_t index = 0;
   while (index < views_.size() && views_[index].token != token) ++index;
   if (index == views_.size()) {
-    if (views_.size() >= limits_.maxActivities) {
+    if (views_.size() >= limits_.maxActivities && !reclaimSlot(now)) {
       noteRefusal(token, "TooManyRequests", now);
       if (done) done(TooManyActivities{});
       return;
@@ -32,12 +34,49 @@ void ActivityBoard::push(std::string_view rawToken, std::string_view body, doubl
     ActivityView view;
     view.token = token;
     view.state = "not started";
+    index = views_.size();
     views_.push_back(std::move(view));
-    seats_.push_back({phone_.rules(), phone_.extension(), {}, false});
+    seats_.push_back({phone_.rules(), phone_.extension(), {}, false, ++seatsMade_});
   }
   Seat& seat = seats_[index];
   seat.waiting.push_back({seat.rules->apply(body, now), now, std::move(done)});
   if (!seat.drawing) drawNext(index);
+}
+
+namespace {
+
+// How readily an activity gives up its slot: 0 gone from the phone (dismissed, or never
+// started: its pushes were all rejected), 1 ended (it takes no more updates, and only waits to
+// be dismissed), 2 live (never).
+int giveUpRank(const std::string& state) {
+  if (state == "dismissed" || state == "not started") return 0;
+  return state == "ended" ? 1 : 2;
+}
+
+}  // namespace
+
+// The slot of the activity gone longest (the least recently drawn of those readiest to give
+// theirs up) is freed for a new token: its view and its seat go, with its extension process;
+// its steps stay in the log. One still drawing, or with pushes waiting, keeps its slot.
+bool ActivityBoard::reclaimSlot(double now) {
+  std::optional<std::size_t> chosen;
+  for (std::size_t i = 0; i < seats_.size(); ++i) {
+    const int rank = giveUpRank(views_[i].state);
+    if (rank == 2 || seats_[i].drawing || !seats_[i].waiting.empty()) continue;
+    if (!chosen) {
+      chosen = i;
+      continue;
+    }
+    const int best = giveUpRank(views_[*chosen].state);
+    if (rank < best || (rank == best && views_[i].serial < views_[*chosen].serial)) chosen = i;
+  }
+  if (!chosen) return false;
+  const std::string token = views_[*chosen].token;
+  const auto at = static_cast<std::ptrdiff_t>(*chosen);
+  views_.erase(views_.begin() + at);
+  seats_.erase(seats_.begin() + at);
+  if (!listeners_.empty()) broadcast(reclaimedEventJson(token, now));
+  return true;
 }
 
 namespace {
@@ -53,8 +92,19 @@ bool anyApplied(const std::vector<PhoneStep>& steps) {
 
 // Takes the waiting pushes of one activity in order: those that need no drawing are finished
 // at once; one that does asks the extension and the rest wait for its answer.
+std::size_t ActivityBoard::seatIndex(std::uint64_t id) const {
+  std::size_t at = 0;
+  while (at < seats_.size() && seats_[at].id != id) ++at;
+  return at;
+}
+
 void ActivityBoard::drawNext(std::size_t index) {
-  while (!seats_[index].drawing && !seats_[index].waiting.empty()) {
+  // Found again by its seat's number after each finished push: whoever is told of the push may
+  // push for a new token, which may free a slot before this one and so move it.
+  const std::uint64_t id = seats_[index].id;
+  for (index = seatIndex(id);
+       index < seats_.size() && !seats_[index].drawing && !seats_[index].waiting.empty();
+       index = seatIndex(id)) {
     Seat& seat = seats_[index];
     const Job& job = seat.waiting.front();
     ActivityView& view = views_[index];
@@ -84,15 +134,19 @@ void ActivityBoard::drawNext(std::size_t index) {
     }
     seat.drawing = true;
     // The answer may come within this call (then this activity's next push has been taken
-    // already) or later from the event loop: either way, nothing more to do here.
+    // already) or later from the event loop: either way, nothing more to do here. It finds its
+    // activity by the seat's number, as a slot freed meanwhile moves the activities after it.
     seat.extension->ask(requestLine(coded.value(), job.now),
-                        [this, index](Result<std::string, ExtensionFailure> answer) {
+                        [this, id](Result<std::string, ExtensionFailure> answer) {
+                          const std::size_t at = seatIndex(id);
                           // Unless the extensions were ended meanwhile.
-                          if (!seats_[index].drawing) return;
-                          seats_[index].drawing = false;
-                          settle(index, renderedAs(answer ? readAnswer(answer.value())
-                                                          : ActivityOutcome{answer.error()}));
-                          drawNext(index);
+                          if (at == seats_.size() || !seats_[at].drawing) return;
+                          seats_[at].drawing = false;
+                          settle(at, renderedAs(answer ? readAnswer(answer.value())
+                                                       : ActivityOutcome{answer.error()}));
+                          if (const std::size_t now = seatIndex(id); now < seats_.size()) {
+                            drawNext(now);
+                          }
                         });
     return;
   }
@@ -154,6 +208,12 @@ void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason,
   LogEntry entry{now, canonicalToken(token), "", "refused", std::string(reason), {}};
   remember(entry);
   if (!listeners_.empty()) broadcast(refusalEventJson(entry));
+}
+
+void ActivityBoard::noteWatch(std::string_view note, double now) {
+  LogEntry entry{now, "0", "", "watch", std::string(note), {}};
+  remember(entry);
+  if (!listeners_.empty()) broadcast(watchEventJson(entry));
 }
 
 void ActivityBoard::remember(LogEntry entry) {

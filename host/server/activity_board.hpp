@@ -20,17 +20,19 @@
 namespace corvlin::host::server {
 
 struct BoardLimits {
-  std::size_t maxActivities = 64;  // a push for one more token is refused
-  std::size_t logEntries = 200;    // the oldest entries of the page's log are let go
+  // A push for one more token takes the slot of an activity gone from the phone (dismissed, or
+  // never started), else of the oldest ended one; with this many live ones, it is refused.
+  std::size_t maxActivities = 64;
+  std::size_t logEntries = 200;  // the oldest entries of the page's log are let go
 };
 
 // One line of the page's log: a push the phone took, or one the service refused.
 struct LogEntry {
   double at = 0;
   std::string token;
-  std::string event;              // the envelope's event; empty when unknown
-  std::string outcome;            // "applied", "ignored", "rejected", or "refused" by the service
-  std::string detail;             // the reason, the error with its path, or the refusal's reason
+  std::string event;    // the envelope's event; empty when unknown
+  std::string outcome;  // "applied", "ignored", "rejected", "refused" by the service, or "watch"
+  std::string detail;   // the reason, the error with its path, or the refusal's reason
   std::vector<Warning> warnings;  // the push's own, on the entry of its own step
 
   friend bool operator==(const LogEntry&, const LogEntry&) = default;
@@ -71,6 +73,8 @@ class ActivityBoard {
   void push(std::string_view token, std::string_view body, double now, PushDone done);
   // Logs a push the service refused, and tells the listeners.
   void noteRefusal(std::string_view token, std::string_view reason, double now);
+  // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.
+  void noteWatch(std::string_view note, double now);
 
   // The page: every activity, the log, and the script that follows the event stream.
   struct Page {
@@ -102,8 +106,13 @@ class ActivityBoard {
     std::unique_ptr<ExtensionSeat> extension;
     std::deque<Job> waiting;  // the first is being drawn while `drawing`
     bool drawing = false;
+    std::uint64_t id = 0;  // its own number, which its extension's answer names it by
   };
+  // Frees the slot of an activity that can give it up, for a new token; false when none can.
+  bool reclaimSlot(double now);
   void drawNext(std::size_t index);
+  // Where the seat numbered `id` is now; seats_.size() once it has given up its slot.
+  std::size_t seatIndex(std::uint64_t id) const;
   // The first waiting push's drawing is this: the view takes it, then the push is finished.
   void settle(std::size_t index, RenderedActivity rendered);
   void finish(std::size_t index);
@@ -115,6 +124,7 @@ class ActivityBoard {
   Notice notice_;
   std::vector<ActivityView> views_;  // in the order the tokens first came
   std::vector<Seat> seats_;          // beside views_
+  std::uint64_t seatsMade_ = 0;
   std::deque<LogEntry> log_;
   std::uint64_t drawings_ = 0;
   std::map<std::uint64_t, Listener> listeners_;

@@ -219,10 +219,13 @@ std::string pushEventJson(const ActivityView& activity, const PhoneStep& step,
   return out;
 }
 
-std::string refusalEventJson(const LogEntry& entry) {
+namespace {
+
+// {"token",MEMBER,"now","log"}: a log entry that is no step of an activity.
+std::string noteEventJson(const LogEntry& entry, std::string_view member) {
   std::string out = "{\"token\":";
   json::appendString(out, entry.token);
-  out += ",\"refusal\":";
+  out += ",\"" + std::string(member) + "\":";
   json::appendString(out, entry.detail);
   out += ",\"now\":";
   json::appendNumber(out, entry.at);
@@ -230,6 +233,21 @@ std::string refusalEventJson(const LogEntry& entry) {
   json::Writer l;
   writeLogEntry(l, entry);
   out += l.str();
+  out += "}";
+  return out;
+}
+
+}  // namespace
+
+std::string refusalEventJson(const LogEntry& entry) { return noteEventJson(entry, "refusal"); }
+
+std::string watchEventJson(const LogEntry& entry) { return noteEventJson(entry, "watch"); }
+
+std::string reclaimedEventJson(std::string_view token, double now) {
+  std::string out = "{\"token\":";
+  json::appendString(out, token);
+  out += ",\"reclaimed\":true,\"now\":";
+  json::appendNumber(out, now);
   out += "}";
   return out;
 }

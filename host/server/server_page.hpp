@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/server/activity_board.hpp"
@@ -28,6 +29,11 @@ std::string pushEventJson(const ActivityView& activity, const PhoneStep& step,
                           const LogEntry& entry);
 // An event after a push the service refused: {"token","refusal","now","log"}.
 std::string refusalEventJson(const LogEntry& entry);
+// An event after a note of the file watch: {"token","watch","now","log"}.
+std::string watchEventJson(const LogEntry& entry);
+// An event after an activity gave its slot to a new token, and left the page:
+// {"token","reclaimed":true,"now"}.
+std::string reclaimedEventJson(std::string_view token, double now);
 
 // A log entry's detail: the reason, or "kind at path: description" for an error.
 std::string stepDetail(const PhoneStep& step);

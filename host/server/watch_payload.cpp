@@ -4,12 +4,14 @@
 
 #include <cmath>
 
+#include "host/server/push_handler.hpp"
 #include "model/json/parse.hpp"
 #include "model/json/writer.hpp"
 
 namespace corvlin::host::server {
 
 std::string watchedPushBody(std::string_view contents, double now) {
+  if (contents.size() > maxPushBodyBytes) return std::string(contents);
   simdjson::dom::parser parser;
   auto document = json::parse(parser, contents);
   if (!document) return std::string(contents);

@@ -9,7 +9,9 @@ namespace corvlin::host::server {
 // An envelope (an object with "aps") is posted as it is. A content state, or
 // {"attributes","contentState"}, becomes an update envelope at `now` (whole seconds) carrying
 // that content state. Anything that does not parse is posted as it is, for the phone side to
-// reject with its error.
+// reject with its error; so are contents larger than a push may hold (the watch reads no more
+// than one byte past that), for the phone side to reject as payloadTooLarge, as it would the
+// push.
 std::string watchedPushBody(std::string_view contents, double now);
 
 }  // namespace corvlin::host::server

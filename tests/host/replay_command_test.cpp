@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -256,6 +257,94 @@ TEST(HostReplay, OneExtensionProcessFailingOnAStepLeavesTheOthers) {
   EXPECT_NE(run.err.find(R"({"extensionFailure":{"kind":"crashed",)"), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find(R"(,"step":1}})"), std::string::npos) << run.err;
+}
+
+// Each visible step: "drawn", "failed", or "not asked" once the replay gave the extension up.
+std::vector<std::string> drawings(const std::string& json) {
+  std::vector<std::string> out;
+  simdjson::dom::parser parser;
+  simdjson::dom::element document;
+  if (parser.parse(json).get(document)) {
+    ADD_FAILURE() << "not JSON: " << json.substr(0, 200);
+    return out;
+  }
+  for (simdjson::dom::element step : document["steps"].get_array()) {
+    std::string_view description;
+    if (step["presentations"].error() == simdjson::SUCCESS) {
+      out.emplace_back("drawn");
+    } else if (!step["extensionFailure"]["description"].get(description)) {
+      out.emplace_back(description.find("this step was not drawn") == std::string_view::npos
+                           ? "failed"
+                           : "not asked");
+    }
+  }
+  return out;
+}
+
+TEST(HostReplay, GivesTheExtensionUpAfterThreeFailuresInARow) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> titles;  // one update each; the last is shown again at its end
+    std::vector<std::string> extra;   // arguments
+    std::vector<std::string> steps;
+    const char* kind;  // of the failures
+  };
+  const std::vector<Case> cases{
+      {"a crash on every step",
+       {"crash", "crash", "crash", "crash", "crash"},
+       {},
+       {"failed", "failed", "failed", "not asked", "not asked", "not asked"},
+       "crashed"},
+      {"a hang on every step: three timeouts, not six",
+       {"hang", "hang", "hang", "hang", "hang"},
+       {"--timeout", "50"},
+       {"failed", "failed", "failed", "not asked", "not asked", "not asked"},
+       "timedOut"},
+      {"a success between failures starts the count again",
+       {"crash", "crash", "ok", "crash", "crash"},
+       {},
+       {"failed", "failed", "drawn", "failed", "failed", "failed"},
+       "crashed"},
+      {"once given up, a step it could draw is not asked either",
+       {"ok", "crash", "crash", "crash", "ok"},
+       {},
+       {"drawn", "failed", "failed", "failed", "not asked", "not asked"},
+       "crashed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string timeline;
+    for (std::size_t i = 0; i < c.titles.size(); ++i) {
+      timeline += R"({"aps":{"event":"update","timestamp":)" + std::to_string(100 * (i + 1)) +
+                  R"(,"content-state":{"title":")" + c.titles[i] + R"("}}})" + "\n";
+    }
+    std::vector<std::string> arguments{"replay", "-",           "--format",
+                                       "json",   "--extension", binPath("faulty-extension")};
+    arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+    const HostRun run = runHost(arguments, timeline, {"CORVLIN_FAULT=warm-by-title"});
+    EXPECT_EQ(run.status, 69) << run.err;
+    EXPECT_EQ(drawings(run.out), c.steps);
+    const std::string kind = std::string(R"({"extensionFailure":{"kind":")") + c.kind + "\"";
+    std::size_t lines = 0;
+    for (std::size_t at = run.err.find(kind); at != std::string::npos;
+         at = run.err.find(kind, at + 1)) {
+      ++lines;
+    }
+    const auto count = [&](const char* drawing) {
+      return static_cast<std::size_t>(std::count(c.steps.begin(), c.steps.end(), drawing));
+    };
+    const std::size_t notAsked = count("not asked");
+    EXPECT_EQ(lines, count("failed") + (notAsked > 0 ? 1 : 0))
+        << "one line for all the steps not asked:\n"
+        << run.err;
+    if (notAsked > 1) {
+      EXPECT_NE(run.err.find("in a row, so the replay stopped asking it; this step was not drawn, "
+                             "nor were the " +
+                             std::to_string(notAsked - 1) + " visible step"),
+                std::string::npos)
+          << run.err;
+    }
+  }
 }
 
 TEST(HostReplay, UsageAndOutputFaults) {

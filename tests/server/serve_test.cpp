@@ -118,6 +118,13 @@ TEST(Serve, RefusesA65thToken) {
   EXPECT_EQ(refused.body, R"({"reason":"TooManyRequests"})");
   EXPECT_EQ(push(serve.port(), "1000", update(1767225511, "B")).status, 200u)
       << "a known token is still served";
+  // Ended with a dismissal date already past, 1001 is gone from the phone: its slot is free.
+  const Answer ended =
+      push(serve.port(), "1001",
+           R"({"aps":{"event":"end","timestamp":1767225512,"dismissal-date":1767225512}})");
+  EXPECT_NE(ended.body.find(R"("outcome":"applied")"), std::string::npos) << ended.body;
+  EXPECT_EQ(push(serve.port(), "ffff", update(1767225513, "A")).status, 200u);
+  EXPECT_EQ(push(serve.port(), "fffe", update(1767225514, "A")).status, 429u);
 }
 
 TEST(Serve, AnswersThePhonesVerdict) {

@@ -30,7 +30,7 @@ using tcp = asio::ip::tcp;
 std::string binPath(const std::string& name) { return std::string(CORVLIN_BIN_DIR) + "/" + name; }
 
 ServeProcess::ServeProcess(const std::vector<std::string>& arguments,
-                           const std::vector<std::string>& env) {
+                           const std::vector<std::string>& env, const std::string& errorFile) {
   // Whatever ends this process short of a kill: every server still running ends with it.
   static const bool endAtExit = std::atexit(host::endEveryChildGroup) == 0;
   (void)endAtExit;
@@ -42,9 +42,20 @@ ServeProcess::ServeProcess(const std::vector<std::string>& arguments,
   options.environment = env;
   for (char** e = environ; *e != nullptr; ++e) options.environment->emplace_back(*e);
   options.output = out[1];
+  int error = -1;
+  if (!errorFile.empty()) {
+    error = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (error < 0) {
+      ::close(out[0]);
+      ::close(out[1]);
+      throw std::runtime_error("cannot open " + errorFile);
+    }
+    options.error = error;
+  }
   // A group of its own, killed with this process should it die (a timeout's SIGKILL) and
   // ended with it on SIGINT, SIGTERM or SIGHUP.
   auto child = host::ChildGroup::spawn(options);
+  if (error >= 0) ::close(error);
   ::close(out[1]);
   if (!child) {
     ::close(out[0]);
@@ -164,8 +175,22 @@ EventReader::EventReader(std::uint16_t port) : socket_(io_) {
 
 std::string EventReader::next() {
   for (;;) {
-    beast::error_code ec;
-    asio::read_until(socket_, buffer_, "\n\n", ec);
+    // Read through the event loop with a deadline: a blocking read that times out on its socket
+    // would only wait again, for ever, on a server that holds the connection open and stalls.
+    beast::error_code ec = asio::error::timed_out;
+    bool done = false;
+    asio::async_read_until(socket_, buffer_, "\n\n", [&](beast::error_code e, std::size_t) {
+      ec = e;
+      done = true;
+    });
+    io_.restart();
+    io_.run_for(std::chrono::seconds(10));
+    if (!done) {
+      socket_.cancel();
+      io_.restart();
+      io_.run();
+      return {};
+    }
     if (ec) return {};
     std::istream in(&buffer_);
     std::string block;

@@ -26,8 +26,10 @@ std::string binPath(const std::string& name);
 // server is killed by the kernel should this process be killed.
 class ServeProcess {
  public:
+  // Standard error goes to `errorFile` when one is named, else where the test's goes.
   explicit ServeProcess(const std::vector<std::string>& arguments,
-                        const std::vector<std::string>& env = {});
+                        const std::vector<std::string>& env = {},
+                        const std::string& errorFile = "");
   ServeProcess(const ServeProcess&) = delete;
   ServeProcess& operator=(const ServeProcess&) = delete;
 

@@ -22,6 +22,9 @@ TEST(WatchPayload, WrapsContentStatesAsAnUpdateNow) {
        R"({"aps":{"event":"update","timestamp":1767225510,"content-state":{"title":"B"}}})"},
       {"not JSON", "{\"title\":", "{\"title\":"},
       {"not an object", "[1,2]", "[1,2]"},
+      {"over what a push may hold, though its content state would fit: as it is, to be "
+       "rejected as too large",
+       R"({"title":"A"})" + std::string(4084, ' '), R"({"title":"A"})" + std::string(4084, ' ')},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

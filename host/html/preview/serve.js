@@ -89,6 +89,20 @@
     return list;
   }
 
+  // An activity that gave its slot to a new token is gone from the phone: its section and its
+  // stylesheet go too; its pushes stay in the log.
+  function removeSection(token) {
+    for (const existing of canvas.querySelectorAll('section[data-token]')) {
+      if (existing.dataset.token === token) existing.remove();
+    }
+    const sheet = sheets.get(token);
+    if (sheet) {
+      document.adoptedStyleSheets = document.adoptedStyleSheets.filter((s) => s !== sheet);
+      sheets.delete(token);
+    }
+    if (placeholder && !canvas.querySelector('section[data-token]')) placeholder.hidden = false;
+  }
+
   function addLogRow(entry) {
     if (!log) return;
     const row = document.createElement('tr');
@@ -123,6 +137,7 @@
     if (typeof event.now === 'number' && Number.isFinite(event.now)) {
       offset = event.now - Date.now() / 1000;
     }
+    if (event.reclaimed === true) removeSection(event.token);
     if (typeof event.html === 'string' && typeof event.css === 'string') {
       setStyles(event.token, event.css);
       placeSection(event.token, event.html);

@@ -1,0 +1,162 @@
+// corvlin-host serve --watch over a real folder: the file as it stands at the start, and files
+// and folders put in its way, which must neither end nor stall the server and are each said on
+// the page's log and on standard error.
+#include <gtest/gtest.h>
+#include <simdjson.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "serve_test_support.hpp"
+
+namespace corvlin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A string member of a JSON document, by path of member names; empty when absent.
+std::string textAt(const std::string& json, std::initializer_list<const char*> path) {
+  simdjson::dom::parser parser;
+  simdjson::dom::element at;
+  if (parser.parse(json).get(at) != simdjson::SUCCESS) return "<not JSON>";
+  for (const char* key : path) {
+    if (at[key].get(at) != simdjson::SUCCESS) return "";
+  }
+  std::string_view text;
+  return at.get(text) == simdjson::SUCCESS ? std::string(text) : "";
+}
+
+std::string readAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A folder of the test's own, removed at the end.
+struct Scratch {
+  fs::path root;
+  explicit Scratch(const std::string& name)
+      : root(fs::temp_directory_path() / ("corvlin-" + name + "-" + std::to_string(::getpid()))) {
+    fs::remove_all(root);
+    fs::create_directories(root);
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+};
+
+// An editor's save: the contents written beside the file, then renamed onto it.
+void saveByRename(const fs::path& file, const std::string& contents) {
+  const fs::path temporary = file.parent_path() / ("." + file.filename().string() + ".swp");
+  std::ofstream(temporary, std::ios::binary) << contents;
+  fs::rename(temporary, file);
+}
+
+TEST(ServeWatch, PostsTheFileAsItStandsAtTheStart) {
+  Scratch scratch("watch-start");
+  const fs::path file = scratch.root / "activity.json";
+  std::ofstream(file) << R"({"title":"As it stood"})";
+  ServeProcess serve({"--watch", file.string()});
+  // The file is posted before any request is taken, so this older update finds the activity
+  // it started: ignored. Were the file not posted, the update would start the activity.
+  const Answer answer =
+      push(serve.port(), "0",
+           R"({"aps":{"event":"update","timestamp":1000,"content-state":{"title":"Older"}}})");
+  EXPECT_EQ(answer.status, 200u);
+  EXPECT_EQ(textAt(answer.body, {"outcome"}), "ignored") << answer.body;
+  EXPECT_EQ(textAt(answer.body, {"reason"}), "older than the last update");
+  EXPECT_NE(send(serve.port(), "GET", "/").body.find("As it stood"), std::string::npos);
+}
+
+// Each case puts something in the file's way, and is then followed by a good save (into the
+// folder made again where it was removed), which must be posted: the server neither died nor
+// stalled, and the watch goes on.
+TEST(ServeWatch, NoFileOrFolderInTheWayEndsOrStallsTheServerAndEachIsSaid) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path& folder, const fs::path& file)> act;
+    std::vector<std::string> said;       // log details, in part and in order, after `act`
+    std::vector<std::string> saidAfter;  // and after the good save
+  };
+  const std::vector<Case> cases = {
+      {"a link to /dev/zero renamed onto the file (once read whole until memory ran out)",
+       [](const fs::path& folder, const fs::path& file) {
+         fs::create_symlink("/dev/zero", folder / "zero");
+         fs::rename(folder / "zero", file);
+       },
+       {"activity.json' is a character device, not a regular file; it was not read"},
+       {}},
+      {"a FIFO renamed onto the file (once opened, blocking the event loop)",
+       [](const fs::path& folder, const fs::path& file) {
+         ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+         fs::rename(folder / "fifo", file);
+       },
+       {"activity.json' is a FIFO, not a regular file; it was not read"},
+       {}},
+      {"a file larger than a push may hold, though what it holds would fit (once posted whole)",
+       [](const fs::path&, const fs::path& file) {
+         saveByRename(file, R"({"title":"Padded"})" + std::string(5000, ' '));
+       },
+       {"payloadTooLarge at <top level>: The body is 4097 bytes; the push service refuses "
+        "bodies over 4096 bytes."},
+       {}},
+      {"the folder removed, then made again (once the silent end of the watch)",
+       [](const fs::path& folder, const fs::path&) { fs::remove_all(folder); },
+       {"/watched' was removed or moved away; its saves are posted again once it is back"},
+       {"/watched' is back; watching it again"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scratch scratch("watch-faults");
+    const fs::path folder = scratch.root / "watched";
+    const fs::path file = folder / "activity.json";
+    const fs::path errors = scratch.root / "stderr";
+    fs::create_directories(folder);
+    ServeProcess serve({"--watch", file.string()}, {}, errors.string());
+    EventReader events(serve.port());
+    std::vector<std::string> notes;  // what the watch said of itself, from the events
+    // Reads events until one whose log detail holds `part`, or one applied with `title`.
+    const auto waitFor = [&](const std::string& part, const std::string& title) {
+      for (std::string event = events.next(); !event.empty(); event = events.next()) {
+        const std::string detail = textAt(event, {"log", "detail"});
+        if (textAt(event, {"log", "outcome"}) == "watch") notes.push_back(detail);
+        if (!part.empty() && detail.find(part) != std::string::npos) return true;
+        if (!title.empty() && textAt(event, {"step", "outcome"}) == "applied" &&
+            textAt(event, {"html"}).find(title) != std::string::npos) {
+          return true;
+        }
+      }
+      return false;
+    };
+    c.act(folder, file);
+    bool heard = true;
+    for (const std::string& part : c.said) {
+      heard = heard && waitFor(part, "");
+      EXPECT_TRUE(heard) << "never said: " << part;
+    }
+    if (!heard) continue;
+    fs::create_directories(folder);
+    saveByRename(file, R"({"title":"Saved after"})");
+    for (const std::string& part : c.saidAfter) {
+      EXPECT_TRUE(waitFor(part, "")) << "never said: " << part;
+    }
+    EXPECT_TRUE(waitFor("", "Saved after")) << "the save after it was not posted";
+    const std::string standardError = readAll(errors);
+    for (const std::string& note : notes) {
+      EXPECT_NE(standardError.find("corvlin-host: --watch: " + note + "\n"), std::string::npos)
+          << note << " is not on standard error:\n"
+          << standardError;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace corvlin::test
