@@ -192,6 +192,12 @@ TEST(HostReplay, EachTimelineGivesItsStepsAndStatus) {
         "update applied active +", "systemEnd applied (eight hours after it started) ended +",
         "update ignored (the activity has ended) ended +",
         "dismissal applied (four hours after it ended) dismissed"}},
+      {"milliseconds.jsonl",
+       0,
+       {"update applied (started by the app) active +", "update applied active +",
+        "update ignored (older than the last update) active +",
+        "systemEnd applied (eight hours after it started) ended +",
+        "dismissal applied (four hours after it ended) dismissed"}},
       {"stale-refreshed.jsonl",
        0,
        {"start applied active +", "stale applied (the stale date was reached) stale +",
@@ -205,6 +211,36 @@ TEST(HostReplay, EachTimelineGivesItsStepsAndStatus) {
     EXPECT_EQ(run.status, c.status) << run.err;
     EXPECT_EQ(stepSummaries(run.out), c.steps);
   }
+}
+
+// Each record's warnings stand in its own step, with their paths from the record's root; the
+// same warnings go to standard error with the record's index first.
+TEST(HostReplay, AStepCarriesItsRecordsWarnings) {
+  const HostRun run =
+      runHost({"replay", dataPath("timelines/milliseconds.jsonl"), "--format", "json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  simdjson::dom::parser parser;
+  simdjson::dom::array steps;
+  ASSERT_EQ(parser.parse(run.out)["steps"].get_array().get(steps), simdjson::SUCCESS);
+  std::vector<std::string> paths;  // "STEP: PATH" for each warning of each step
+  std::size_t index = 0;
+  for (simdjson::dom::element step : steps) {
+    simdjson::dom::array warnings;
+    if (step["warnings"].get_array().get(warnings) == simdjson::SUCCESS) {
+      for (simdjson::dom::element w : warnings) {
+        paths.push_back(std::to_string(index) + ": " +
+                        std::string(simdjson::minify(w["warning"]["codingPath"])));
+      }
+    }
+    ++index;
+  }
+  EXPECT_EQ(paths, (std::vector<std::string>{R"(1: ["aps","timestamp"])",
+                                             R"(1: ["aps","content-state","tone"])"}));
+  EXPECT_NE(run.err.find(
+                R"({"warning":{"kind":"millisecondsInstant","codingPath":[1,"aps","timestamp"])"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(runHost({"replay", dataPath("timelines/milliseconds.jsonl"), "--strict"}).status, 65);
 }
 
 TEST(HostReplay, ReadsAnArrayWithWrappedRecordsAndRejectsBrokenOnes) {
