@@ -14,12 +14,7 @@ namespace {
 
 void writeError(json::Writer& w, const DecodingError& error) {
   w.beginObject();
-  w.key("kind");
-  w.string(kindName(error.kind));
-  w.key("codingPath");
-  json::writeCodingPath(w, error.codingPath);
-  w.key("description");
-  w.string(error.description);
+  json::writeErrorMembers(w, error);
   w.endObject();
 }
 
