@@ -11,11 +11,15 @@ namespace {
 namespace od = simdjson::ondemand;
 using simdjson::error_code;
 
+// Deeper than this, the reading gives up: well below the on-demand parser's own bound, which
+// it asserts rather than reports.
+constexpr std::size_t maxWalkDepth = 512;
+
 // Reads every value below `value`, so that the on-demand parser stops where the document
-// breaks. Nesting is bounded by what the document checks allow, and then some.
+// breaks.
 template <class Value>
 error_code walk(Value& value, std::size_t depth) {
-  if (depth > 1024) return simdjson::DEPTH_ERROR;
+  if (depth > maxWalkDepth) return simdjson::DEPTH_ERROR;
   od::json_type type{};
   if (auto e = value.type().get(type)) return e;
   switch (type) {
@@ -77,6 +81,7 @@ std::optional<std::size_t> faultOffset(std::string_view bytes) {
   od::document document;
   if (parser.iterate(padded).get(document)) return std::nullopt;
   const error_code fault = walk(document, 0);
+  if (fault == simdjson::DEPTH_ERROR) return std::nullopt;  // given up before the fault
   const char* at = nullptr;
   // Past the last token, the fault is where the document ends; a document read whole with a
   // token left after it has content trailing there.
@@ -105,6 +110,8 @@ TextLocation locationOf(std::string_view bytes, std::size_t offset) {
 }
 
 std::optional<TextLocation> errorLocation(std::string_view bytes, error_code error) {
+  // Too deep is a fault of the whole document, not of a place in it.
+  if (error == simdjson::DEPTH_ERROR) return std::nullopt;
   const std::optional<std::size_t> offset =
       error == simdjson::UTF8_ERROR ? firstInvalidUtf8(bytes) : faultOffset(bytes);
   if (!offset) return std::nullopt;

@@ -178,9 +178,12 @@ TEST(JsonParse, SaysWhereADocumentBreaks) {
       {R"({"title":"t","x":[1,{"y":nul}]})", "'n', at line 1, column 26."},
       {R"({"title":"t)", "opened, but never closed."},
       {"", "Empty: no JSON found."},
+      // Deeper than the place-finding reads, and than the parser reads: no place, no crash.
+      {std::string(700, '[') + "x" + std::string(700, ']'), "keys, etc."},
+      {std::string(2000, '[') + std::string(2000, ']'), "nested objects and arrays)."},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.json);
+    SCOPED_TRACE(c.json.substr(0, 80));
     const auto result = decodeContentState(c.json);
     ASSERT_FALSE(result.ok());
     const std::string& description = result.error().description;
