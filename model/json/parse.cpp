@@ -198,8 +198,8 @@ Result<element, DecodingError> parse(simdjson::dom::parser& parser, std::string_
       description += " (malformed, or beyond the range of a double)";
     }
     if (auto at = errorLocation(bytes, error)) {
-      description += ", at line " + std::to_string(at->line) + ", column " +
-                     std::to_string(at->column);
+      description +=
+          ", at line " + std::to_string(at->line) + ", column " + std::to_string(at->column);
     }
     description += '.';
     return Failure{corrupted(std::move(description))};

@@ -1,19 +1,20 @@
 // Reading a timeline: when each record arrives, which records are refused, and the warnings
 // each record carries into its step.
+#include "host/replay/timeline.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "host/replay/timeline.hpp"
 #include "updates/replay.hpp"
 
 namespace corvlin::host {
 namespace {
 
 std::string update(const std::string& timestamp, const std::string& title) {
-  return R"({"aps":{"event":"update","timestamp":)" + timestamp +
-         R"(,"content-state":{"title":")" + title + R"("}}})";
+  return R"({"aps":{"event":"update","timestamp":)" + timestamp + R"(,"content-state":{"title":")" +
+         title + R"("}}})";
 }
 
 std::string timed(const std::string& at, const std::string& envelope) {
@@ -88,8 +89,8 @@ TEST(Timeline, RefusesAnArrivalItCannotShowByName) {
 TEST(Timeline, KeepsEachRecordsWarningsWithPathsFromItsRoot) {
   const std::string misspelt =
       R"({"aps":{"event":"update","timestamp":1767225530,"stale_date":1,"content-state":{"title":"c"}}})";
-  const std::string text = update("1767225510", "a") + "\n" + update("1767225520000", "b") +
-                           "\n" + timed("1767225530", misspelt) + "\n";
+  const std::string text = update("1767225510", "a") + "\n" + update("1767225520000", "b") + "\n" +
+                           timed("1767225530", misspelt) + "\n";
   auto timeline = readTimeline(text);
   ASSERT_TRUE(timeline);
   const auto& warnings = timeline.value().warnings;

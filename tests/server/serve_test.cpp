@@ -25,19 +25,6 @@ std::string update(double timestamp, const std::string& title) {
          R"(,"content-state":{"title":")" + title + R"("}}})";
 }
 
-// A member of a JSON document, by path of member names; empty when absent or not a string.
-std::string member(const std::string& json, std::initializer_list<const char*> path) {
-  simdjson::dom::parser parser;
-  simdjson::dom::element at;
-  if (parser.parse(json).get(at) != simdjson::SUCCESS) return "<not JSON>";
-  for (const char* key : path) {
-    if (at[key].get(at) != simdjson::SUCCESS) return "";
-  }
-  std::string_view text;
-  if (at.get(text) == simdjson::SUCCESS) return std::string(text);
-  return simdjson::minify(at);
-}
-
 TEST(Serve, SaysWhereItServes) {
   ServeProcess serve({});
   EXPECT_TRUE(
@@ -140,8 +127,8 @@ TEST(Serve, AnswersThePhonesVerdict) {
       R"({"warning":{"kind":"unknownKeyword","codingPath":["aps","content-state","tone"],)"
       R"("description":"The tone \"Warning\" is none of \"danger\", \"warning\", \"positive\" (compared exactly); the accent falls back to the default blue.","hint":"did you mean \"warning\"?"}})";
   const std::vector<Case> cases = {
-      {"first update starts the activity", update(1767225510, "A"), "applied",
-       "started by the app", ""},
+      {"first update starts the activity", update(1767225510, "A"), "applied", "started by the app",
+       ""},
       {"newer update", update(1767225520, "B"), "applied", "", ""},
       {"older update", update(1767225500, "C"), "ignored", "older than the last update", ""},
       {"not JSON", "{\"aps\":", "rejected", "[]", ""},
@@ -201,10 +188,11 @@ TEST(Serve, SendsAnEventAfterEachPush) {
   EXPECT_EQ(member(events.next(), {"refusal"}), "BadPriority");
 
   // A timestamp in milliseconds is applied, and says why every later push will be ignored.
-  ASSERT_EQ(push(serve.port(), "0a1b",
-                 R"({"aps":{"event":"update","timestamp":1767225520000,"content-state":{"title":"m"}}})")
-                .status,
-            200u);
+  ASSERT_EQ(
+      push(serve.port(), "0a1b",
+           R"({"aps":{"event":"update","timestamp":1767225520000,"content-state":{"title":"m"}}})")
+          .status,
+      200u);
   const std::string warned = events.next();
   EXPECT_EQ(member(warned, {"step", "outcome"}), "applied");
   EXPECT_NE(member(warned, {"step", "warnings"}).find(R"("kind":"millisecondsInstant")"),

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <simdjson.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,6 +29,18 @@ namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
 std::string binPath(const std::string& name) { return std::string(CORVLIN_BIN_DIR) + "/" + name; }
+
+std::string member(const std::string& json, std::initializer_list<const char*> path) {
+  simdjson::dom::parser parser;
+  simdjson::dom::element at;
+  if (parser.parse(json).get(at) != simdjson::SUCCESS) return "<not JSON>";
+  for (const char* key : path) {
+    if (at[key].get(at) != simdjson::SUCCESS) return "";
+  }
+  std::string_view text;
+  if (at.get(text) == simdjson::SUCCESS) return std::string(text);
+  return simdjson::minify(at);
+}
 
 ServeProcess::ServeProcess(const std::vector<std::string>& arguments,
                            const std::vector<std::string>& env, const std::string& errorFile) {

@@ -9,6 +9,7 @@
 #include <boost/asio/streambuf.hpp>
 #include <chrono>
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -66,6 +67,10 @@ Answer send(std::uint16_t port, const std::string& method, const std::string& ta
 // A push with the headers the push service wants.
 Answer push(std::uint16_t port, const std::string& token, const std::string& body,
             const HeaderList& extra = {});
+
+// A member of a JSON document, by path of member names: a string's text, any other value as
+// compact JSON, "" when absent, "<not JSON>" when the document is not JSON.
+std::string member(const std::string& json, std::initializer_list<const char*> path);
 
 // A connection to GET /events, reading one event at a time.
 class EventReader {

@@ -18,18 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A string member of a JSON document, by path of member names; empty when absent.
-std::string textAt(const std::string& json, std::initializer_list<const char*> path) {
-  simdjson::dom::parser parser;
-  simdjson::dom::element at;
-  if (parser.parse(json).get(at) != simdjson::SUCCESS) return "<not JSON>";
-  for (const char* key : path) {
-    if (at[key].get(at) != simdjson::SUCCESS) return "";
-  }
-  std::string_view text;
-  return at.get(text) == simdjson::SUCCESS ? std::string(text) : "";
-}
-
 std::string readAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -71,8 +59,8 @@ TEST(ServeWatch, PostsTheFileAsItStandsAtTheStart) {
       push(serve.port(), "0",
            R"({"aps":{"event":"update","timestamp":1000,"content-state":{"title":"Older"}}})");
   EXPECT_EQ(answer.status, 200u);
-  EXPECT_EQ(textAt(answer.body, {"outcome"}), "ignored") << answer.body;
-  EXPECT_EQ(textAt(answer.body, {"reason"}), "older than the last update");
+  EXPECT_EQ(member(answer.body, {"outcome"}), "ignored") << answer.body;
+  EXPECT_EQ(member(answer.body, {"reason"}), "older than the last update");
   EXPECT_NE(send(serve.port(), "GET", "/").body.find("As it stood"), std::string::npos);
 }
 
@@ -126,11 +114,11 @@ TEST(ServeWatch, NoFileOrFolderInTheWayEndsOrStallsTheServerAndEachIsSaid) {
     // Reads events until one whose log detail holds `part`, or one applied with `title`.
     const auto waitFor = [&](const std::string& part, const std::string& title) {
       for (std::string event = events.next(); !event.empty(); event = events.next()) {
-        const std::string detail = textAt(event, {"log", "detail"});
-        if (textAt(event, {"log", "outcome"}) == "watch") notes.push_back(detail);
+        const std::string detail = member(event, {"log", "detail"});
+        if (member(event, {"log", "outcome"}) == "watch") notes.push_back(detail);
         if (!part.empty() && detail.find(part) != std::string::npos) return true;
-        if (!title.empty() && textAt(event, {"step", "outcome"}) == "applied" &&
-            textAt(event, {"html"}).find(title) != std::string::npos) {
+        if (!title.empty() && member(event, {"step", "outcome"}) == "applied" &&
+            member(event, {"html"}).find(title) != std::string::npos) {
           return true;
         }
       }
