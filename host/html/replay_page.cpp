@@ -41,7 +41,8 @@ void markStep(Element& e, const Step& step, std::size_t index) {
   e.setAttribute("data-event", eventText(step));
 }
 
-Element timelineItem(const Step& step, std::size_t index) {
+Element timelineItem(const ReplayedStep& replayed, std::size_t index) {
+  const Step& step = replayed.step;
   Element item = element("li", {"timeline-step"});
   markStep(item, step, index);
   Element button = element("button", {"timeline-button"});
@@ -57,6 +58,14 @@ Element timelineItem(const Step& step, std::size_t index) {
   const std::string note = stepNote(step);
   Element reason = textElement("span", note, {"timeline-reason"});
   if (!note.empty()) reason.setAttribute("data-testid", "step-reason");
+  if (const std::size_t n = replayed.warnings.size(); n > 0) {
+    // Where a record went wrong without being refused, the timeline says so at a glance.
+    Element mark =
+        textElement("span", "⚠ " + std::to_string(n) + (n == 1 ? " warning" : " warnings"),
+                    {"timeline-warnings"});
+    mark.setAttribute("data-testid", "step-warnings");
+    reason.children.push_back(std::move(mark));
+  }
   button.children.push_back(std::move(reason));
   button.children.push_back(textElement("span", stateText(step), {"timeline-state"}));
   item.children.push_back(std::move(button));
@@ -152,7 +161,7 @@ std::string renderReplayHtml(const std::vector<ReplayedStep>& steps, std::string
   timeline.setAttribute("data-testid", "timeline");
   timeline.setAttribute("aria-label", "Steps");
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    timeline.children.push_back(timelineItem(steps[i].step, i));
+    timeline.children.push_back(timelineItem(steps[i], i));
   }
   page.children.push_back(std::move(timeline));
 

@@ -127,6 +127,9 @@ describe('a timeline with a timestamp in milliseconds', () => {
   test('shows the warning under its step, and the next update ignored because of it', async () => {
     const { page, seen } = await openPage(browser, 'replay-milliseconds');
     assert.deepEqual(seen.errors, []);
+    const marks = await page.locator('.timeline-step').evaluateAll((items) =>
+      items.map((i) => i.querySelector('[data-testid="step-warnings"]')?.textContent ?? ''));
+    assert.deepEqual(marks, ['', '⚠ 2 warnings', '', '', ''], 'the timeline marks the warned step');
     await page.getByTestId('timeline-step').nth(1).click();
     const warned = page.locator('[data-testid="replay-step"][data-step="1"]');
     const kinds = await warned.getByTestId('warnings').locator('li').evaluateAll(
