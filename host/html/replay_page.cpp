@@ -62,7 +62,8 @@ Element timelineItem(const ReplayedStep& replayed, std::size_t index) {
     // Where a record went wrong without being refused, the timeline says so at a glance.
     Element mark =
         textElement("span", "⚠ " + std::to_string(n) + (n == 1 ? " warning" : " warnings"),
-                    {"timeline-warnings"});
+                    note.empty() ? std::vector<std::string>{"timeline-warnings"}
+                                 : std::vector<std::string>{"timeline-warnings", "after-note"});
     mark.setAttribute("data-testid", "step-warnings");
     reason.children.push_back(std::move(mark));
   }
