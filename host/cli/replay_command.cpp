@@ -76,6 +76,7 @@ int runReplay(const Options& options, Environment& env) {
       text = replayJson(steps);
       break;
     case Format::html:
+    case Format::png:  // refused for replay when the arguments are read
       text = renderReplayHtml(steps, *options.file == "-" ? "standard input" : *options.file);
       break;
   }
