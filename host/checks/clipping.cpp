@@ -1,5 +1,6 @@
 #include "host/checks/clipping.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -31,6 +32,33 @@ void findLongest(const Node& node, LongestText& longest) {
     }
   }
   for (const auto& child : node.children) findLongest(child, longest);
+}
+
+// The box holding every layer of the tree that has a size, as the page measures what is inside a
+// frame: a timer wider than the flexible frame around it reaches past the frame.
+void extend(const Node& node, layout::Rect& box, bool& any) {
+  const layout::Rect& f = node.frame;
+  if (f.width > 0 || f.height > 0) {
+    if (!any) {
+      box = f;
+      any = true;
+    } else {
+      const double right = std::max(box.right(), f.right());
+      const double bottom = std::max(box.bottom(), f.bottom());
+      box.x = std::min(box.x, f.x);
+      box.y = std::min(box.y, f.y);
+      box.width = right - box.x;
+      box.height = bottom - box.y;
+    }
+  }
+  for (const auto& child : node.children) extend(child, box, any);
+}
+
+layout::Rect bounds(const Node& node) {
+  layout::Rect box = node.frame;
+  bool any = false;
+  extend(node, box, any);
+  return box;
 }
 
 std::string quoted(std::string_view text) {
@@ -82,7 +110,7 @@ std::vector<Warning> clippingWarnings(const drawing::ActivityLayout& activity,
        {&activity.lockScreen, &activity.expanded, &activity.compact, &activity.minimal}) {
     for (const auto& region : p->regions) {
       const layout::Rect& frame = region.frame;
-      const layout::Rect& content = region.content.frame;
+      const layout::Rect content = bounds(region.content);
       const bool wide = content.width > frame.width + slack;
       const bool high = p != &activity.lockScreen && p != &activity.expanded &&
                         content.height > frame.height + slack;
