@@ -57,14 +57,21 @@ StackPlan plan(Engine& engine, const std::vector<Item>& items, Axis axis, double
     for (std::size_t i = 0; i < n; ++i) out.sizes[i] = engine.size(items[i], proposal, environment);
   } else {
     std::vector<double> flexibility(n);
+    std::vector<double> least(n);
+    std::vector<double> ideal(n);
     for (std::size_t i = 0; i < n; ++i) {
-      Proposal least = proposal;
-      along(least, axis) = 0.0;
+      Proposal zero = proposal;
+      along(zero, axis) = 0.0;
       Proposal most = proposal;
       along(most, axis) = infinity;
-      Size small = engine.size(items[i], least, environment);
+      Proposal none = proposal;
+      along(none, axis) = std::nullopt;
+      Size small = engine.size(items[i], zero, environment);
       Size large = engine.size(items[i], most, environment);
-      const double f = along(large, axis) - along(small, axis);
+      Size natural = engine.size(items[i], none, environment);
+      least[i] = along(small, axis);
+      ideal[i] = along(natural, axis);
+      const double f = along(large, axis) - least[i];
       flexibility[i] = std::isnan(f) ? infinity : f;
     }
     std::vector<std::size_t> order(n);
@@ -72,10 +79,18 @@ StackPlan plan(Engine& engine, const std::vector<Item>& items, Axis axis, double
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return flexibility[a] < flexibility[b]; });
     double remaining = std::max(0.0, *offered - gaps);
+    double leastAfter = 0;  // the least the children not yet offered anything take
+    for (std::size_t i = 0; i < n; ++i) leastAfter += least[i];
     std::size_t left = n;
     for (std::size_t i : order) {
-      along(out.proposals[i], axis) =
-          std::isinf(remaining) ? remaining : remaining / static_cast<double>(left);
+      leastAfter -= least[i];
+      double offer = std::isinf(remaining) ? remaining : remaining / static_cast<double>(left);
+      // A child whose ideal size is more than its share still gets it while the others can
+      // have their least.
+      if (!std::isinf(remaining) && ideal[i] > offer) {
+        offer = std::max(offer, std::min(ideal[i], remaining - leastAfter));
+      }
+      along(out.proposals[i], axis) = offer;
       out.sizes[i] = engine.size(items[i], out.proposals[i], environment);
       if (!std::isinf(remaining)) remaining = std::max(0.0, remaining - along(out.sizes[i], axis));
       --left;

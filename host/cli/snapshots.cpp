@@ -1,9 +1,6 @@
 #include "host/cli/snapshots.hpp"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
+#include <filesystem>
 
 #include "host/checks/clipping.hpp"
 #include "host/cli/output.hpp"
@@ -13,16 +10,13 @@
 namespace corvlin::host {
 namespace {
 
-// Makes the folder unless it is one already; the message says why not.
+// Makes the folder, and those above it, unless it is one already; the message says why not.
 std::optional<std::string> makeFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return std::nullopt;
-  const int error = errno;
-  struct stat st {};
-  if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    return std::nullopt;
-  }
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (!error && std::filesystem::is_directory(path, error)) return std::nullopt;
   return "cannot create the folder " + path + ": " +
-         (error == EEXIST ? std::string("it is not a folder") : std::strerror(error));
+         (error ? error.message() : std::string("it is not a folder"));
 }
 
 }  // namespace

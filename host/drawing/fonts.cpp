@@ -12,6 +12,37 @@
 #endif
 
 namespace corvlin::host::drawing {
+namespace {
+
+// The configuration's one rule: a colour emoji font holds bitmaps of one size, which are scaled
+// to the size asked for (without it an emoji is drawn at its bitmaps' 109 pixels).
+constexpr const char* scaleBitmaps = R"(<?xml version="1.0"?>
+<fontconfig>
+  <match target="font">
+    <test name="outline" compare="eq"><bool>false</bool></test>
+    <edit name="pixelsizefixupfactor" mode="assign">
+      <divide><name target="pattern">pixelsize</name><name target="font">pixelsize</name></divide>
+    </edit>
+  </match>
+  <match target="font">
+    <test name="outline" compare="eq"><bool>false</bool></test>
+    <edit name="matrix" mode="assign">
+      <times>
+        <name>matrix</name>
+        <matrix>
+          <name>pixelsizefixupfactor</name><double>0</double>
+          <double>0</double><name>pixelsizefixupfactor</name>
+        </matrix>
+      </times>
+    </edit>
+    <edit name="size" mode="assign">
+      <divide><name>size</name><name>pixelsizefixupfactor</name></divide>
+    </edit>
+  </match>
+</fontconfig>
+)";
+
+}  // namespace
 
 struct Fonts::Handles {
   FcConfig* config = nullptr;
@@ -32,7 +63,11 @@ Result<std::unique_ptr<Fonts>, std::string> Fonts::open(const std::vector<std::s
   // A configuration built here, with no configuration file, no font folder and no cache of the
   // system's: it knows the listed files and nothing else.
   handles->config = FcConfigCreate();
-  if (!handles->config) return Failure{std::string("cannot create a font configuration")};
+  if (!handles->config ||
+      !FcConfigParseAndLoadFromMemory(handles->config,
+                                      reinterpret_cast<const FcChar8*>(scaleBitmaps), FcTrue)) {
+    return Failure{std::string("cannot create a font configuration")};
+  }
   for (const auto& file : files) {
     if (!FcConfigAppFontAddFile(handles->config, reinterpret_cast<const FcChar8*>(file.c_str()))) {
       return Failure{"cannot load the font " + file +
