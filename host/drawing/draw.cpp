@@ -92,20 +92,30 @@ Result<Picture, std::string> draw(const Presentation& p, Shape shape, std::strin
 
 }  // namespace
 
+Result<Picture, std::string> drawPresentation(const Presentation& presentation, Which which,
+                                              double scale, Fonts& fonts) {
+  switch (which) {
+    case Which::lockScreen:
+      return draw(presentation, Shape::card, "lock-screen.png", scale, fonts);
+    case Which::expanded:
+      return draw(presentation, Shape::expanded, "island-expanded.png", scale, fonts);
+    case Which::compact:
+      return draw(presentation, Shape::pill, "island-compact.png", scale, fonts);
+    case Which::minimal:
+      return draw(presentation, Shape::circle, "island-minimal.png", scale, fonts);
+  }
+  return Failure{std::string("no such presentation")};
+}
+
 Result<std::vector<Picture>, std::string> drawActivity(const ActivityLayout& activity, double scale,
                                                        Fonts& fonts) {
-  struct Job {
-    const Presentation* presentation;
-    Shape shape;
-    const char* file;
-  };
-  const Job jobs[] = {{&activity.lockScreen, Shape::card, "lock-screen.png"},
-                      {&activity.expanded, Shape::expanded, "island-expanded.png"},
-                      {&activity.compact, Shape::pill, "island-compact.png"},
-                      {&activity.minimal, Shape::circle, "island-minimal.png"}};
+  const std::pair<const Presentation*, Which> jobs[] = {{&activity.lockScreen, Which::lockScreen},
+                                                        {&activity.expanded, Which::expanded},
+                                                        {&activity.compact, Which::compact},
+                                                        {&activity.minimal, Which::minimal}};
   std::vector<Picture> pictures;
-  for (const auto& job : jobs) {
-    auto picture = draw(*job.presentation, job.shape, job.file, scale, fonts);
+  for (const auto& [presentation, which] : jobs) {
+    auto picture = drawPresentation(*presentation, which, scale, fonts);
     if (!picture) return Failure{picture.error()};
     pictures.push_back(std::move(picture).value());
   }

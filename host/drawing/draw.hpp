@@ -16,6 +16,11 @@ struct Picture {
   std::string png;
 };
 
+// One snapshot of a laid-out presentation: the card, the expanded island, the compact pill or
+// the minimal circle, as `which` says.
+Result<Picture, std::string> drawPresentation(const Presentation& presentation, Which which,
+                                              double scale, Fonts& fonts);
+
 // The four snapshots of a laid-out activity, `scale` pixels to the point. The same layout
 // always gives the same bytes: the files carry no time and no text chunk.
 Result<std::vector<Picture>, std::string> drawActivity(const ActivityLayout& activity, double scale,

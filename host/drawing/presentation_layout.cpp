@@ -94,31 +94,51 @@ Presentation expanded(const ui::DynamicIsland& island, layout::TextMeasurer& mea
   return p;
 }
 
+Presentation compact(const ui::DynamicIsland& island, layout::TextMeasurer& measurer,
+                     const layout::Options& options) {
+  const double pill = 2 * compactPieceWidth + cameraWidth;
+  Presentation p{"compact", {pill, compactHeight}, {pill, compactHeight}, {}};
+  const Proposal piece{compactPieceWidth, compactHeight};
+  p.regions.push_back(place("compactLeading", island.compactLeading, piece,
+                            {0, 0, compactPieceWidth, compactHeight}, 0.5, 0.5, measurer, options));
+  p.regions.push_back(place("compactTrailing", island.compactTrailing, piece,
+                            {pill - compactPieceWidth, 0, compactPieceWidth, compactHeight}, 0.5,
+                            0.5, measurer, options));
+  return p;
+}
+
+Presentation minimal(const ui::DynamicIsland& island, layout::TextMeasurer& measurer,
+                     const layout::Options& options) {
+  Presentation p{
+      "minimal", {minimalDiameter, minimalDiameter}, {minimalDiameter, minimalDiameter}, {}};
+  p.regions.push_back(place("minimal", island.minimal, {minimalDiameter, minimalDiameter},
+                            {0, 0, minimalDiameter, minimalDiameter}, 0.5, 0.5, measurer, options));
+  return p;
+}
+
 }  // namespace
+
+Presentation layoutPresentation(const ui::Presentations& views, Which which, double lockScreenWidth,
+                                layout::TextMeasurer& measurer, const layout::Options& options) {
+  switch (which) {
+    case Which::lockScreen:
+      return lockScreen(views.lockScreen, lockScreenWidth, measurer, options);
+    case Which::expanded:
+      return expanded(views.dynamicIsland, measurer, options);
+    case Which::compact:
+      return compact(views.dynamicIsland, measurer, options);
+    case Which::minimal:
+      return minimal(views.dynamicIsland, measurer, options);
+  }
+  return {};
+}
 
 ActivityLayout layoutActivity(const ui::Presentations& views, double lockScreenWidth,
                               layout::TextMeasurer& measurer, const layout::Options& options) {
-  ActivityLayout out;
-  out.lockScreen = lockScreen(views.lockScreen, lockScreenWidth, measurer, options);
-  out.expanded = expanded(views.dynamicIsland, measurer, options);
-
-  const double pill = 2 * compactPieceWidth + cameraWidth;
-  out.compact = {"compact", {pill, compactHeight}, {pill, compactHeight}, {}};
-  const Proposal piece{compactPieceWidth, compactHeight};
-  out.compact.regions.push_back(place("compactLeading", views.dynamicIsland.compactLeading, piece,
-                                      {0, 0, compactPieceWidth, compactHeight}, 0.5, 0.5, measurer,
-                                      options));
-  out.compact.regions.push_back(
-      place("compactTrailing", views.dynamicIsland.compactTrailing, piece,
-            {pill - compactPieceWidth, 0, compactPieceWidth, compactHeight}, 0.5, 0.5, measurer,
-            options));
-
-  out.minimal = {
-      "minimal", {minimalDiameter, minimalDiameter}, {minimalDiameter, minimalDiameter}, {}};
-  out.minimal.regions.push_back(
-      place("minimal", views.dynamicIsland.minimal, {minimalDiameter, minimalDiameter},
-            {0, 0, minimalDiameter, minimalDiameter}, 0.5, 0.5, measurer, options));
-  return out;
+  return {layoutPresentation(views, Which::lockScreen, lockScreenWidth, measurer, options),
+          layoutPresentation(views, Which::expanded, lockScreenWidth, measurer, options),
+          layoutPresentation(views, Which::compact, lockScreenWidth, measurer, options),
+          layoutPresentation(views, Which::minimal, lockScreenWidth, measurer, options)};
 }
 
 }  // namespace corvlin::host::drawing

@@ -4,6 +4,7 @@
 // The same frames as the live page's (docs/preview.md).
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -42,6 +43,14 @@ struct ActivityLayout {
   Presentation compact;
   Presentation minimal;
 };
+
+// The four presentations, in the order of ActivityLayout.
+inline constexpr std::size_t presentationCount = 4;
+enum class Which { lockScreen, expanded, compact, minimal };
+
+// One presentation of `views` laid out (the lock screen `lockScreenWidth` wide).
+Presentation layoutPresentation(const ui::Presentations& views, Which which, double lockScreenWidth,
+                                layout::TextMeasurer& measurer, const layout::Options& options);
 
 // The four presentations of `views` laid out for a lock screen `lockScreenWidth` wide; the
 // trees must outlive the result.
