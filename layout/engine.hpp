@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "layout/layout.hpp"
@@ -60,6 +62,12 @@ class Engine {
   Size modifier(const Item& item, std::size_t level, Proposal proposal,
                 const Environment& environment, Node* out, Point origin);
 
+  // The sizes already worked out, by layer and proposal. A view stands in one place of its
+  // tree, so its layers always inherit the same environment; without this a stack's three
+  // measurements of each child would make nested stacks cost exponential time.
+  using Key = std::tuple<const ui::View*, std::size_t, bool, double, bool, double>;
+  std::map<Key, Size> sizes_;
+
   TextMeasurer& measurer_;
   const Options& options_;
 };
@@ -72,7 +80,9 @@ double physicalX(double parentX, double parentWidth, double logicalX, double wid
 double alignedOffset(ui::HorizontalAlignment alignment, double space, double size);
 double alignedOffset(ui::VerticalAlignment alignment, double space, double size);
 
-// A length a layout can use: finite and not negative (NaN and negatives are 0).
+// A length a layout can use: not negative (NaN and negatives are 0) and at most `maxLength`
+// (so that sums of lengths stay finite); infinity stays infinity.
+inline constexpr double maxLength = 1e9;
 double length(double value);
 
 }  // namespace corvlin::layout::detail

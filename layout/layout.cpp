@@ -11,7 +11,6 @@ namespace corvlin::layout {
 namespace detail {
 namespace {
 
-constexpr double infinity = std::numeric_limits<double>::infinity();
 
 // A symbol is drawn 1.05 times the font's size tall, on a 14 by 18 grid.
 constexpr double symbolHeightPerPoint = 1.05;
@@ -67,7 +66,10 @@ double lineOffset(ui::TextAlignment alignment, double space, double width) {
 
 }  // namespace
 
-double length(double value) { return std::isnan(value) || value < 0 ? 0 : value; }
+double length(double value) {
+  if (std::isnan(value) || value < 0) return 0;
+  return std::isinf(value) ? value : std::min(value, maxLength);
+}
 
 double physicalX(double parentX, double parentWidth, double logicalX, double width,
                  ui::LayoutDirection direction) {
@@ -108,8 +110,21 @@ Item itemOf(const ui::View& view) {
 
 Size Engine::run(const Item& item, std::size_t level, Proposal proposal,
                  const Environment& environment, Node* out, Point origin) {
-  if (level == 0) return kind(item, proposal, environment, out, origin);
-  return modifier(item, level, proposal, environment, out, origin);
+  if (out) {
+    if (level == 0) return kind(item, proposal, environment, out, origin);
+    return modifier(item, level, proposal, environment, out, origin);
+  }
+  const Key key{item.view,
+                level,
+                proposal.width.has_value(),
+                proposal.width.value_or(0),
+                proposal.height.has_value(),
+                proposal.height.value_or(0)};
+  if (auto found = sizes_.find(key); found != sizes_.end()) return found->second;
+  const Size size = level == 0 ? kind(item, proposal, environment, nullptr, origin)
+                               : modifier(item, level, proposal, environment, nullptr, origin);
+  sizes_.emplace(key, size);
+  return size;
 }
 
 Size Engine::modifier(const Item& item, std::size_t level, Proposal proposal,
@@ -168,7 +183,9 @@ Size Engine::modifier(const Item& item, std::size_t level, Proposal proposal,
             const Size b{behind.frame.width, behind.frame.height};
             const double lx = alignedOffset(mod.alignment.horizontal, s.width, b.width);
             const double x = physicalX(origin.x, s.width, lx, b.width, environment.direction);
-            shift(behind, x - origin.x, alignedOffset(mod.alignment.vertical, s.height, b.height));
+            const double y = alignedOffset(mod.alignment.vertical, s.height, b.height);
+            shift(behind, x - origin.x, y);
+            out->overflows = b.width > s.width + 1e-9 || b.height > s.height + 1e-9;
             out->children.push_back(std::move(behind));
           }
         } else {
