@@ -76,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& proposal : proposals) {
     const layout::Node root = layout::layout(view.value(), proposal, measurer, options);
     check(root);
-    const layout::Size size = layout::sizeThatFits(view.value(), proposal, measurer, options);
-    require(size.width == root.frame.width && size.height == root.frame.height,
+    const layout::Size measured = layout::sizeThatFits(view.value(), proposal, measurer, options);
+    require(measured.width == root.frame.width && measured.height == root.frame.height,
             "measuring and placing give the same size");
   }
   return 0;
