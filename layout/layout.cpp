@@ -11,7 +11,6 @@ namespace corvlin::layout {
 namespace detail {
 namespace {
 
-
 // A symbol is drawn 1.05 times the font's size tall, on a 14 by 18 grid.
 constexpr double symbolHeightPerPoint = 1.05;
 constexpr double symbolAspect = 14.0 / 18.0;

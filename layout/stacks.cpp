@@ -71,8 +71,9 @@ StackPlan plan(Engine& engine, const std::vector<Item>& items, Axis axis, double
       Size natural = engine.size(items[i], none, environment);
       least[i] = along(small, axis);
       ideal[i] = along(natural, axis);
-      const double f = along(large, axis) - least[i];
-      flexibility[i] = std::isnan(f) ? infinity : f;
+      // Infinity less infinity: as flexible as can be.
+      flexibility[i] = along(large, axis) - least[i];
+      if (std::isnan(flexibility[i])) flexibility[i] = infinity;
     }
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), std::size_t{0});
