@@ -80,17 +80,15 @@ StackPlan plan(Engine& engine, const std::vector<Item>& items, Axis axis, double
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return flexibility[a] < flexibility[b]; });
     double remaining = std::max(0.0, *offered - gaps);
-    double leastAfter = 0;  // the least the children not yet offered anything take
-    for (std::size_t i = 0; i < n; ++i) leastAfter += least[i];
+    // When every child's ideal size fits, a child whose ideal is more than its equal share is
+    // offered its ideal, so that views that fit side by side are never squeezed into equal parts.
+    double ideals = 0;
+    for (double d : ideal) ideals += d;
+    const bool idealsFit = ideals <= remaining;
     std::size_t left = n;
     for (std::size_t i : order) {
-      leastAfter -= least[i];
       double offer = std::isinf(remaining) ? remaining : remaining / static_cast<double>(left);
-      // A child whose ideal size is more than its share still gets it while the others can
-      // have their least.
-      if (!std::isinf(remaining) && ideal[i] > offer) {
-        offer = std::max(offer, std::min(ideal[i], remaining - leastAfter));
-      }
+      if (idealsFit) offer = std::max(offer, ideal[i]);
       along(out.proposals[i], axis) = offer;
       out.sizes[i] = engine.size(items[i], out.proposals[i], environment);
       if (!std::isinf(remaining)) remaining = std::max(0.0, remaining - along(out.sizes[i], axis));

@@ -3,6 +3,7 @@
 #include <variant>
 
 #include "host/cli/diagnostics.hpp"
+#include "host/cli/snapshots.hpp"
 #include "host/html/replay_page.hpp"
 #include "host/replay/replay_formats.hpp"
 #include "host/replay/replay_render.hpp"
@@ -54,6 +55,25 @@ int runReplay(const Options& options, Environment& env) {
     const auto record = replayed.step.record;
     if (record && *record < timeline.value().warnings.size()) {
       replayed.warnings = timeline.value().warnings[*record];
+    }
+  }
+  // What the phone would cut off after each record, from the host's own layout.
+  if (auto fonts = drawing::Fonts::open(drawing::defaultFontFiles()); !fonts) {
+    env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
+  } else {
+    for (ReplayedStep& replayed : steps) {
+      const auto* views = replayed.rendered && replayed.step.record
+                              ? std::get_if<ui::Presentations>(&replayed.rendered->outcome)
+                              : nullptr;
+      if (!views) continue;
+      for (Warning& warning : clippingWarningsAt(*views, replayed.step.at.timeIntervalSince1970,
+                                                 options.lockScreenWidth, *fonts.value())) {
+        anyWarning = true;
+        Warning line = warning;
+        line.codingPath.insert(line.codingPath.begin(), *replayed.step.record);
+        env.err << warningJson(line) << "\n";
+        replayed.warnings.push_back(std::move(warning));
+      }
     }
   }
 

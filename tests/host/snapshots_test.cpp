@@ -123,6 +123,26 @@ TEST(Snapshots, ATallLockScreenIsAClippedWarningWhereverWarningsGo) {
   EXPECT_EQ(runHost({"render", "--now", pinnedNow}).err, "");
 }
 
+TEST(Snapshots, AReplayedRecordThatIsCutOffWarnsWithItsIndex) {
+  const std::string timeline =
+      R"({"aps":{"timestamp":1767225600,"event":"start","content-state":{"title":"Order 42"},)"
+      R"("attributes-type":"CorvlinLiveActivityAttributes","attributes":{"kind":"d","activityId":"A"}}})"
+      "\n"
+      R"({"aps":{"timestamp":1767225660,"event":"update","content-state":{"title":"Order 42",)"
+      R"("body":"Your order from the Corner Bakery is being packed and will leave the shop )"
+      R"(shortly, with three sourdough loaves, a dozen cinnamon rolls and a birthday cake; the )"
+      R"(courier, Alexandra, rides a cargo bike and will ring twice at the back entrance"}}})"
+      "\n";
+  const HostRun run = runHost({"replay", "-", "--format", "json"}, timeline);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(
+      run.err.find(R"({"warning":{"kind":"clipped","codingPath":[1],"presentation":"expanded")"),
+      std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find(R"("codingPath":[],"presentation":"expanded")"), std::string::npos);
+  EXPECT_EQ(runHost({"replay", "-", "--strict"}, timeline).status, 65);
+}
+
 TEST(Compare, ExitStatusAndOneLinePerDifferingPicture) {
   const Scratch scratch;
   ASSERT_EQ(snapshot(scratch / "old").status, 0);
