@@ -196,8 +196,8 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
         } else if (text == "png" && !replay) {
           options.format = Format::png;
         } else {
-          return Failure{"unknown format '" + text + "' (expected text, json, html" +
-                         (replay ? ")" : " or png)")};
+          return Failure{"unknown format '" + text + "' (expected text, json" +
+                         (replay ? " or html)" : ", html or png)")};
         }
       } else if (arg == "--now") {
         options.now = parseNumber(text);
