@@ -8,7 +8,7 @@ WERROR     ?= ON
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-unit test-asan test-browser bench bench-serve fuzz install lint clean
+.PHONY: all deps build demo test test-unit test-asan test-browser bench bench-serve fuzz install lint clean snapshots
 
 all: build
 
@@ -29,10 +29,12 @@ DEMO_PUSH_URL = http://127.0.0.1:8443/3/device/0a1b
 demo: build
 	$(BUILD)/bin/corvlin-host render
 	$(BUILD)/bin/corvlin-host render --format html --out $(BUILD)/preview.html
+	$(BUILD)/bin/corvlin-host render --format png --out $(BUILD)/snapshots
 	$(BUILD)/bin/corvlin-host replay tests/data/timelines/delivery.jsonl --format html \
 	  --out $(BUILD)/replay.html
 	@echo "Open $(abspath $(BUILD)/preview.html) in a browser for the live preview."
 	@echo "Open $(abspath $(BUILD)/replay.html) for the replay of an example delivery."
+	@echo "The default activity's snapshots (PNG, 3x) are in $(abspath $(BUILD)/snapshots)/."
 	@echo
 	@echo "To see pushes land on a live page, start the push endpoint and open the address it prints:"
 	@echo "  $(BUILD)/bin/corvlin-host serve --port 8443"
@@ -42,6 +44,10 @@ demo: build
 	@echo "  curl -i $(DEMO_PUSH_HEADERS) --data-binary '{\"aps\":{\"event\":\"update\",\"timestamp\":'\$$(date +%s)',\"content-state\":{\"title\":\"Order 42 is on its way\",\"tone\":\"warning\"}}}' $(DEMO_PUSH_URL)"
 
 test: test-unit test-browser test-asan
+
+# Rewrites the golden snapshots in tests/data/snapshots/ after a change meant to alter them.
+snapshots: build
+	scripts/snapshots.sh $(BUILD) --update
 
 test-unit: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

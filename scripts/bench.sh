@@ -66,3 +66,10 @@ cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//' || true
 echo
 echo "Machine: $(nproc) cores (${cpu:-unknown CPU}); load average $load_before before the run," \
      "$(cut -d' ' -f1-3 /proc/loadavg) after."
+
+# The layout and drawing of the default activity's snapshots (render --format png).
+if [ -x "$bin/corvlin-bench-drawing" ]; then
+  echo
+  echo "Layout and drawing of the default activity (presentation 0 lock screen, 1 expanded, 2 compact, 3 minimal):"
+  "$bin/corvlin-bench-drawing" --benchmark_min_time=0.2 2>/dev/null
+fi

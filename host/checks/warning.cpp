@@ -29,6 +29,8 @@ std::string_view kindName(Warning::Kind kind) {
       return "overBudget";
     case K::dismissalDateNotEnd:
       return "dismissalDateNotEnd";
+    case K::clipped:
+      return "clipped";
   }
   return "unknown";
 }
@@ -41,6 +43,10 @@ void writeWarning(json::Writer& writer, const Warning& warning) {
   writer.string(kindName(warning.kind));
   writer.key("codingPath");
   json::writeCodingPath(writer, warning.codingPath);
+  if (!warning.presentation.empty()) {
+    writer.key("presentation");
+    writer.string(warning.presentation);
+  }
   writer.key("description");
   writer.string(warning.description);
   if (!warning.hint.empty()) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/json/error.hpp"
@@ -28,12 +29,25 @@ struct Warning {
     alreadyEnded,         // a countdown already over at the render instant: no buttons
     overBudget,           // a content state over the platform's budget for an activity's data
     dismissalDateNotEnd,  // a dismissal date on an event that does not end the activity
+    clipped,              // a presentation's content larger than the frame the phone gives it
   };
+
+  Warning() = default;
+  Warning(Kind kind_, CodingPath path, std::string description_, std::string hint_ = {},
+          std::string presentation_ = {})
+      : kind(kind_),
+        codingPath(std::move(path)),
+        description(std::move(description_)),
+        hint(std::move(hint_)),
+        presentation(std::move(presentation_)) {}
 
   Kind kind = Kind::unknownKey;
   CodingPath codingPath;
   std::string description;
   std::string hint;  // empty when there is nothing to suggest
+  // The presentation a layout warning is about ("lockScreen"); empty for the others. Written
+  // after the coding path.
+  std::string presentation;
 
   friend bool operator==(const Warning&, const Warning&) = default;
 };

@@ -15,6 +15,9 @@ const char* const usageText =
     "usage: corvlin-host decode [--attributes] [--strict] [FILE|-]\n"
     "       corvlin-host render [FILE|-] [--format text|json|html] [--now SECONDS] [--out PATH]\n"
     "                           [--extension PATH] [--timeout MS] [--strict]\n"
+    "       corvlin-host render [FILE|-] --format png --out DIR [--scale N] [--width 371|408]\n"
+    "                           [--now SECONDS] [--extension PATH] [--timeout MS] [--strict]\n"
+    "       corvlin-host compare OLD NEW [--out DIR] [--tolerance N]\n"
     "       corvlin-host replay TIMELINE [--format text|json|html] [--out PATH]\n"
     "                           [--extension PATH] [--timeout MS] [--strict]\n"
     "       corvlin-host serve [--port N] [--bind ADDRESS] [--watch FILE] [--extension PATH]\n"
@@ -26,7 +29,10 @@ const char* const usageText =
     "        attributes record. Without FILE it reads a built-in sample (of attributes, with\n"
     "        --attributes); with - it reads standard input.\n"
     "render  Starts the extension, hands it the activity and prints its seven presentations:\n"
-    "        a text sketch (default), the view description as JSON, or a live HTML page.\n"
+    "        a text sketch (default), the view description as JSON, or a live HTML page;\n"
+    "        --format png writes lock-screen.png and island-{expanded,compact,minimal}.png\n"
+    "        to DIR (a list: DIR/N/ for each activity, N from 0), --scale 1 to 4 (default 3).\n"
+    "        A presentation larger than the phone shows is a \"clipped\" warning.\n"
     "        FILE holds a content state, {\"attributes\":...,\"contentState\":...}, or a list of\n"
     "        these. Without FILE it renders the built-in default activity, whose countdown\n"
     "        ends 90 seconds after now.\n"
@@ -38,6 +44,10 @@ const char* const usageText =
     "        to the activity of TOKEN as the phone does, and draws every activity on a page\n"
     "        at / that updates live. --watch posts FILE to token 0 at the start and after\n"
     "        each save; --client-timeout MS (default 10000) closes a slower client.\n"
+    "compare Compares two snapshot folders: one line per differing image with its changed\n"
+    "        pixels and their bounding box; --out DIR writes a picture of each change,\n"
+    "        --tolerance N ignores per-channel differences up to N (0 to 255). Exit status 0\n"
+    "        all match, 1 any differs, 2 a folder or picture that cannot be compared.\n"
     "\n"
     "An object with a \"contentState\" member is always the wrapped form. Errors are one JSON\n"
     "line on standard error; in a list, each names its activity, counted from 0.\n"
@@ -69,9 +79,45 @@ std::optional<double> parseNumber(const std::string& text) {
   return value;
 }
 
-constexpr std::string_view commandNames[] = {"decode", "render", "replay", "serve"};
+constexpr std::string_view commandNames[] = {"decode", "render", "replay", "serve", "compare"};
 constexpr std::string_view optionNames[] = {"--attributes", "--strict",    "--format",  "--now",
-                                            "--out",        "--extension", "--timeout", "--help"};
+                                            "--out",        "--extension", "--timeout", "--help",
+                                            "--scale",      "--width"};
+
+// compare OLD NEW [--out DIR] [--tolerance N]
+Result<Options, std::string> parseCompareArguments(const std::vector<std::string>& arguments) {
+  Options options;
+  options.command = Options::Command::compare;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    if (arg == "--help" || arg == "-h") {
+      options.command = Options::Command::help;
+      return options;
+    }
+    if (arg == "--out" || arg == "--tolerance") {
+      if (i + 1 >= arguments.size()) return Failure{arg + " needs a value"};
+      const std::string& text = arguments[++i];
+      if (arg == "--out") {
+        options.out = text;
+        continue;
+      }
+      const auto n = parseNumber(text);
+      if (!n || *n < 0 || *n > 255 || std::floor(*n) != *n) {
+        return Failure{"--tolerance needs a whole number from 0 to 255, not '" + text + "'"};
+      }
+      options.tolerance = *n;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      constexpr std::string_view known[] = {"--out", "--tolerance", "--help"};
+      return Failure{unknownName("option", arg, known)};
+    } else {
+      options.folders.push_back(arg);
+    }
+  }
+  if (options.folders.size() != 2) {
+    return Failure{std::string("compare needs two snapshot folders, OLD and NEW")};
+  }
+  return options;
+}
 
 }  // namespace
 
@@ -99,6 +145,8 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     options.command = Options::Command::render;
   } else if (command == "replay") {
     options.command = Options::Command::replay;
+  } else if (command == "compare") {
+    return parseCompareArguments(arguments);
   } else if (command == "serve") {
     if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) return options;
     auto serve = parseServeArguments(arguments);
@@ -145,8 +193,11 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
           options.format = Format::json;
         } else if (text == "html") {
           options.format = Format::html;
+        } else if (text == "png" && !replay) {
+          options.format = Format::png;
         } else {
-          return Failure{"unknown format '" + text + "' (expected text, json or html)"};
+          return Failure{"unknown format '" + text + "' (expected text, json" +
+                         (replay ? " or html)" : ", html or png)")};
         }
       } else if (arg == "--now") {
         options.now = parseNumber(text);
@@ -166,6 +217,23 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
         }
         options.timeoutMs = static_cast<long>(*ms);
       }
+    } else if (arg == "--scale" || arg == "--width") {
+      if (options.command != Options::Command::render)
+        return Failure{arg + " is an option of render"};
+      auto v = value(arg.c_str());
+      if (!v) return Failure{v.error()};
+      const auto n = parseNumber(v.value());
+      if (arg == "--scale") {
+        if (!n || *n < 1 || *n > 4 || std::floor(*n) != *n) {
+          return Failure{"--scale needs a whole number from 1 to 4, not '" + v.value() + "'"};
+        }
+        options.scale = *n;
+      } else {
+        if (!n || (*n != 371 && *n != 408)) {
+          return Failure{"--width needs 371 or 408 (points), not '" + v.value() + "'"};
+        }
+        options.lockScreenWidth = *n;
+      }
     } else if (arg.size() > 1 && arg[0] == '-') {
       return Failure{unknownName("option", arg, optionNames)};
     } else if (options.file) {
@@ -173,6 +241,9 @@ Result<Options, std::string> parseArguments(const std::vector<std::string>& argu
     } else {
       options.file = arg;
     }
+  }
+  if (options.format == Format::png && !options.out) {
+    return Failure{std::string("--format png needs --out DIR, the folder for the pictures")};
   }
   if (replay && !options.file) {
     return Failure{std::string("replay needs a TIMELINE file (or - for standard input)")};

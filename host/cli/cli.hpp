@@ -24,10 +24,10 @@ enum ExitStatus : int {
   exitCannotCreate = 73,
 };
 
-enum class Format { text, json, html };
+enum class Format { text, json, html, png };
 
 struct Options {
-  enum class Command { help, decode, render, replay, serve } command = Command::help;
+  enum class Command { help, decode, render, replay, serve, compare } command = Command::help;
   std::optional<std::string> file;  // absent: the embedded payload; "-": standard input
   bool attributes = false;          // decode: read attributes instead of a content state
   bool strict = false;              // any warning fails the command (exit 65)
@@ -36,7 +36,11 @@ struct Options {
   std::optional<std::string> out;        // absent: standard output
   std::optional<std::string> extension;  // absent: the extension next to corvlin-host
   std::optional<long> timeoutMs;
-  ServeOptions serve;  // serve: its own options
+  double scale = 3;                  // render --format png: pixels to the point
+  double lockScreenWidth = 371;      // render: the lock screen's width in points (371 or 408)
+  ServeOptions serve;                // serve: its own options
+  std::vector<std::string> folders;  // compare: OLD and NEW
+  std::optional<double> tolerance;   // compare: per-channel differences ignored
 };
 
 extern const char* const usageText;

@@ -24,6 +24,8 @@ struct Environment {
 int runHelp(Environment& env);
 int runDecode(const Options& options, Environment& env);
 int runRender(const Options& options, Environment& env);
+// compare: 0 when every picture matches, 1 when any differs, 2 when they cannot be compared.
+int runCompare(const Options& options, Environment& env);
 
 // The payload in `file`, or `builtIn` without one; or the exit status after saying why not.
 Result<std::string, int> loadPayload(const std::optional<std::string>& file,

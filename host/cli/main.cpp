@@ -67,6 +67,9 @@ int run(int argc, char** argv) {
     case Options::Command::replay:
       status = runReplay(options.value(), env);
       break;
+    case Options::Command::compare:
+      status = runCompare(options.value(), env);
+      break;
     case Options::Command::serve:
       status = runServe(options.value().serve, env);
       break;

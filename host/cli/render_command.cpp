@@ -8,6 +8,7 @@
 #include "host/cli/render_output.hpp"
 #include "host/cli/render_verdict.hpp"
 #include "host/cli/samples.hpp"
+#include "host/cli/snapshots.hpp"
 #include "host/extension/activity.hpp"
 #include "host/extension/render.hpp"
 #include "model/coding.hpp"
@@ -64,10 +65,16 @@ int runRender(const Options& options, Environment& env) {
       renderActivities(extension, payload.entries, now, limits, options.format == Format::html);
   auto warnings = payloadWarnings(loaded.value().bytes, payload, Instant{now});
   for (std::size_t i = 0; i < rendered.size(); ++i) rendered[i].warnings = std::move(warnings[i]);
+  // The layout tells what the phone cuts off; the snapshots are drawn from it.
+  LaidOut laidOut = layOutActivities(rendered, payload.isList, options, now, env);
 
   const RenderVerdict verdict = decideRender(rendered, payload.isList, options.strict);
   for (const auto& line : verdict.diagnostics) env.err << line << "\n";
   if (!verdict.writesOutput) return verdict.status;
+  if (options.format == Format::png) {
+    const int drawn = writeSnapshots(laidOut, payload.isList, options, env);
+    return drawn != exitOk ? drawn : verdict.status;
+  }
   const int written =
       emit(options.out, presentRender(rendered, payload.isList, options.format, now), env);
   if (written != exitOk) return written;

@@ -65,6 +65,8 @@ std::string presentRender(const std::vector<RenderedActivity>& rendered, bool is
       return json(rendered, isList);
     case Format::html:
       return renderHtml(rendered, now);
+    case Format::png:  // drawn by writeSnapshots
+      return {};
   }
   return {};
 }

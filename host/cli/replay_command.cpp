@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "host/cli/diagnostics.hpp"
+#include "host/cli/snapshots.hpp"
 #include "host/html/replay_page.hpp"
 #include "host/replay/replay_formats.hpp"
 #include "host/replay/replay_render.hpp"
@@ -57,6 +58,25 @@ int runReplay(const Options& options, Environment& env) {
       replayed.warnings = timeline.value().warnings[*record];
     }
   }
+  // What the phone would cut off after each record, from the host's own layout.
+  if (auto fonts = drawing::Fonts::open(drawing::defaultFontFiles()); !fonts) {
+    env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
+  } else {
+    for (ReplayedStep& replayed : steps) {
+      const auto* views = replayed.rendered && replayed.step.record
+                              ? std::get_if<ui::Presentations>(&replayed.rendered->outcome)
+                              : nullptr;
+      if (!views) continue;
+      for (Warning& warning : clippingWarningsAt(*views, replayed.step.at.timeIntervalSince1970,
+                                                 options.lockScreenWidth, *fonts.value())) {
+        anyWarning = true;
+        Warning line = warning;
+        line.codingPath.insert(line.codingPath.begin(), *replayed.step.record);
+        env.err << warningJson(line) << "\n";
+        replayed.warnings.push_back(std::move(warning));
+      }
+    }
+  }
 
   bool anyExtensionFailure = false;
   std::optional<std::size_t> firstNotAsked;
@@ -92,6 +112,7 @@ int runReplay(const Options& options, Environment& env) {
       text = replayJson(steps);
       break;
     case Format::html:
+    case Format::png:  // refused for replay when the arguments are read
       text = renderReplayHtml(steps, *options.file == "-" ? "standard input" : *options.file);
       break;
   }

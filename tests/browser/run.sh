@@ -53,6 +53,10 @@ render timers 0 "$here/payloads/timers.json" --now "$now"
 render actions 0 "$here/payloads/actions.json" --now "$now"
 render several 65 "$here/payloads/several.json" --now "$now"  # its second activity does not decode
 render honest 0 "$here/payloads/honest.json" --now "$now"  # overflow, a long timer, a countdown ending
+# Fits, just over, far over: the page's badges against render's clipped warnings.
+render clipping 0 "$here/payloads/clipping.json" --now "$now"
+"$host" render "$here/payloads/clipping.json" --now "$now" --format json --out "$pages/clipping.json" \
+  2>>"$pages/render.log"
 
 # replay NAME TIMELINE EXPECTED_STATUS: the replay page of a timeline kept in tests/data.
 replay() {

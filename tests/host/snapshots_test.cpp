@@ -1,0 +1,210 @@
+// render --format png and compare, as a user runs them: the pictures' sizes, their bytes from run
+// to run, and compare's statuses and lines.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host_test_support.hpp"
+
+namespace corvlin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* pinnedNow = "1767225510";
+const char* const pictureNames[] = {"lock-screen.png", "island-expanded.png", "island-compact.png",
+                                    "island-minimal.png"};
+
+// A folder of its own under the system's temporary folder, removed with the test.
+struct Scratch {
+  fs::path root;
+  Scratch() {
+    root = fs::temp_directory_path() /
+           ("corvlin-snapshots-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root);
+    fs::create_directories(root);
+  }
+  ~Scratch() { fs::remove_all(root); }
+  std::string operator/(const std::string& name) const { return (root / name).string(); }
+};
+
+std::string bytesOf(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// The width and height in a PNG's header.
+std::pair<unsigned, unsigned> pngSize(const std::string& png) {
+  auto at = [&](std::size_t i) {
+    unsigned v = 0;
+    for (std::size_t k = 0; k < 4; ++k) v = (v << 8) | static_cast<unsigned char>(png.at(i + k));
+    return v;
+  };
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  return {at(16), at(20)};
+}
+
+HostRun snapshot(const std::string& dir, std::vector<std::string> extra = {},
+                 const std::string& input = "") {
+  // The default activity's file pins its countdown's end; without a file it moves with --now.
+  std::vector<std::string> args{"render", input.empty() ? dataPath("default-activity.json") : "-"};
+  for (auto& a : std::vector<std::string>{"--now", pinnedNow, "--format", "png", "--out", dir}) {
+    args.push_back(a);
+  }
+  args.insert(args.end(), extra.begin(), extra.end());
+  return runHost(args, input);
+}
+
+TEST(Snapshots, FourPicturesAtTheScaleAskedForAndTheSameBytesEveryRun) {
+  const Scratch scratch;
+  struct Case {
+    const char* name;
+    std::vector<std::string> extra;
+    unsigned lockWidth;
+    unsigned minimalWidth;
+  };
+  const Case cases[] = {{"3x by default", {}, 1113, 111},
+                        {"1x", {"--scale", "1"}, 371, 37},
+                        {"the larger phone at 2x", {"--width", "408", "--scale", "2"}, 816, 74}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string first = scratch / (std::string(c.name) + "-a");
+    const std::string second = scratch / (std::string(c.name) + "-b");
+    ASSERT_EQ(snapshot(first, c.extra).status, 0);
+    ASSERT_EQ(snapshot(second, c.extra).status, 0);
+    for (const char* name : pictureNames) {
+      SCOPED_TRACE(name);
+      const std::string png = bytesOf(fs::path(first) / name);
+      EXPECT_EQ(png, bytesOf(fs::path(second) / name));
+      EXPECT_EQ(png.find("tIME"), std::string::npos);
+    }
+    EXPECT_EQ(pngSize(bytesOf(fs::path(first) / "lock-screen.png")).first, c.lockWidth);
+    EXPECT_EQ(pngSize(bytesOf(fs::path(first) / "island-minimal.png")),
+              std::make_pair(c.minimalWidth, c.minimalWidth));
+  }
+}
+
+TEST(Snapshots, AListGivesEachActivityItsFolderAndAFailureNone) {
+  const Scratch scratch;
+  const std::string list = R"([{"title":"One"},{"nope":1},{"title":"Three"}])";
+  const HostRun run = snapshot(scratch / "list", {}, list);
+  EXPECT_EQ(run.status, 65) << run.err;
+  EXPECT_TRUE(fs::exists(fs::path(scratch / "list") / "0" / "lock-screen.png"));
+  EXPECT_FALSE(fs::exists(fs::path(scratch / "list") / "1"));
+  EXPECT_TRUE(fs::exists(fs::path(scratch / "list") / "2" / "island-minimal.png"));
+}
+
+TEST(Snapshots, ATallLockScreenIsAClippedWarningWhereverWarningsGo) {
+  const std::string tall =
+      R"({"title":"Your order from the Corner Bakery is being packed and will leave the shop shortly",)"
+      R"("body":"Three sourdough loaves, a dozen cinnamon rolls and a birthday cake with candles",)"
+      R"("detail":"Courier: Alexandra, on a cargo bike, arriving at the back entrance",)"
+      R"("actions":[{"actionId":"a","label":"Call the courier"},{"actionId":"b","label":"Change it"}]})";
+  const HostRun plain = runHost({"render", "-", "--now", pinnedNow}, tall);
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_NE(
+      plain.err.find(R"({"warning":{"kind":"clipped","codingPath":[],"presentation":"lockScreen",)"
+                     R"("description":"The lock screen's content is )"),
+      std::string::npos)
+      << plain.err;
+  EXPECT_NE(plain.err.find("pt tall; the phone shows 160 pt"), std::string::npos);
+  EXPECT_NE(plain.err.find(R"(the longest text, \"Your order from)"), std::string::npos);
+  EXPECT_EQ(runHost({"render", "-", "--now", pinnedNow, "--strict"}, tall).status, 65);
+  const HostRun json = runHost({"render", "-", "--now", pinnedNow, "--format", "json"},
+                               "[{\"title\":\"a\"}," + tall + "]");
+  EXPECT_NE(json.out.find(R"("codingPath":[1],"presentation":"lockScreen")"), std::string::npos);
+  // The default activity fits every frame.
+  EXPECT_EQ(runHost({"render", "--now", pinnedNow}).err, "");
+}
+
+TEST(Snapshots, AReplayedRecordThatIsCutOffWarnsWithItsIndex) {
+  const std::string timeline =
+      R"({"aps":{"timestamp":1767225600,"event":"start","content-state":{"title":"Order 42"},)"
+      R"("attributes-type":"CorvlinLiveActivityAttributes","attributes":{"kind":"d","activityId":"A"}}})"
+      "\n"
+      R"({"aps":{"timestamp":1767225660,"event":"update","content-state":{"title":"Order 42",)"
+      R"("body":"Your order from the Corner Bakery is being packed and will leave the shop )"
+      R"(shortly, with three sourdough loaves, a dozen cinnamon rolls and a birthday cake; the )"
+      R"(courier, Alexandra, rides a cargo bike and will ring twice at the back entrance"}}})"
+      "\n";
+  const HostRun run = runHost({"replay", "-", "--format", "json"}, timeline);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(
+      run.err.find(R"({"warning":{"kind":"clipped","codingPath":[1],"presentation":"expanded")"),
+      std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find(R"("codingPath":[],"presentation":"expanded")"), std::string::npos);
+  EXPECT_EQ(runHost({"replay", "-", "--strict"}, timeline).status, 65);
+}
+
+TEST(Compare, ExitStatusAndOneLinePerDifferingPicture) {
+  const Scratch scratch;
+  ASSERT_EQ(snapshot(scratch / "old").status, 0);
+  ASSERT_EQ(snapshot(scratch / "same").status, 0);
+  // Ten seconds on, the timer texts differ; the dots do not.
+  ASSERT_EQ(snapshot(scratch / "later", {"--now", "1767225520"}).status, 0);
+  ASSERT_EQ(snapshot(scratch / "wide", {"--width", "408"}).status, 0);
+  fs::create_directories(scratch / "broken");
+  std::ofstream(fs::path(scratch / "broken") / "lock-screen.png") << "not a picture";
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;  // a part of standard output
+    std::string err;  // a part of standard error
+  };
+  const std::string old = scratch / "old";
+  const Case cases[] = {
+      {"the same pictures", {"compare", old, scratch / "same"}, 0, "", ""},
+      {"a later timer", {"compare", old, scratch / "later"}, 1, "island-compact.png: ", ""},
+      {"within a tolerance of every channel",
+       {"compare", old, scratch / "later", "--tolerance", "255"},
+       0,
+       "",
+       ""},
+      {"another size",
+       {"compare", old, scratch / "wide"},
+       2,
+       "",
+       "lock-screen.png: the sizes differ: 1113 x"},
+      {"a missing folder", {"compare", old, scratch / "nowhere"}, 2, "", "nowhere is not a folder"},
+      {"an unreadable picture", {"compare", scratch / "broken", old}, 2, "", "not a readable PNG"},
+      {"one folder", {"compare", old}, 64, "", "two snapshot folders"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HostRun run = runHost(c.arguments);
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    if (c.out.empty()) {
+      EXPECT_EQ(run.out, "");
+    } else {
+      EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    }
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+  }
+  const HostRun later = runHost({"compare", old, scratch / "later"});
+  EXPECT_NE(later.out.find(" pixels changed, in the box from ("), std::string::npos);
+  EXPECT_EQ(later.out.find("island-minimal.png"), std::string::npos) << later.out;
+}
+
+TEST(Compare, OutWritesAPictureOfEachChangeOnly) {
+  const Scratch scratch;
+  ASSERT_EQ(snapshot(scratch / "old").status, 0);
+  ASSERT_EQ(snapshot(scratch / "new", {"--now", "1767225520"}).status, 0);
+  EXPECT_EQ(
+      runHost({"compare", scratch / "old", scratch / "new", "--out", scratch / "diff"}).status, 1);
+  const fs::path diff = scratch / "diff";
+  EXPECT_EQ(pngSize(bytesOf(diff / "island-compact.png")),
+            pngSize(bytesOf(fs::path(scratch / "new") / "island-compact.png")));
+  EXPECT_FALSE(fs::exists(diff / "island-minimal.png"));
+}
+
+}  // namespace
+}  // namespace corvlin::test
