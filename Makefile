@@ -62,6 +62,7 @@ $(ASAN_BUILD)/CMakeCache.txt:
 test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)
 
 # Before and after: BASELINE is the commit the figures are compared with (empty: none).

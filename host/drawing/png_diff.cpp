@@ -33,6 +33,23 @@ cairo_status_t appendTo(void* closure, const unsigned char* data, unsigned int l
   return CAIRO_STATUS_SUCCESS;
 }
 
+// A snapshot is far smaller; a picture larger than this is refused before it is decoded, so
+// that a small file cannot make the host allocate gigabytes.
+constexpr std::uint64_t maxPixels = 64u << 20;
+
+std::uint32_t bigEndian(std::string_view bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (std::size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return v;
+}
+
+// The pixels a PNG's header claims: its signature, the header chunk's length and name, then its
+// width and height. Zero when there is no such header.
+std::uint64_t claimedPixels(std::string_view bytes) {
+  if (bytes.size() < 24 || bytes.substr(12, 4) != "IHDR") return 0;
+  return std::uint64_t{bigEndian(bytes, 16)} * bigEndian(bytes, 20);
+}
+
 // The picture as 32-bit pixels, or null when the bytes are not a PNG Cairo can read.
 Surface decode(std::string_view bytes) {
   Reader reader{bytes};
@@ -63,16 +80,22 @@ bool differs(std::uint32_t a, std::uint32_t b, int tolerance) {
   return false;
 }
 
-const std::uint32_t* row(cairo_surface_t* s, int y) {
-  const unsigned char* data = cairo_image_surface_get_data(s);
-  return reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) *
-                                                           cairo_image_surface_get_stride(s));
+std::uint32_t* row(cairo_surface_t* s, int y) {
+  unsigned char* data = cairo_image_surface_get_data(s);
+  return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) *
+                                                     cairo_image_surface_get_stride(s));
 }
 
 }  // namespace
 
 std::variant<PixelDiff, DiffFailure> comparePng(std::string_view before, std::string_view after,
                                                 int tolerance, bool withPicture) {
+  for (const auto& [bytes, which] : {std::pair{before, "old"}, std::pair{after, "new"}}) {
+    if (claimedPixels(bytes) > maxPixels) {
+      return DiffFailure{std::string("the ") + which + " picture claims " +
+                         std::to_string(claimedPixels(bytes)) + " pixels, more than 64 Mpixels"};
+    }
+  }
   Surface old = decode(before);
   if (!old) return DiffFailure{"the old picture is not a readable PNG"};
   Surface now = decode(after);
@@ -92,7 +115,7 @@ std::variant<PixelDiff, DiffFailure> comparePng(std::string_view before, std::st
   for (int y = 0; y < h; ++y) {
     const std::uint32_t* a = row(old.get(), y);
     const std::uint32_t* b = row(now.get(), y);
-    auto* out = marked ? const_cast<std::uint32_t*>(row(marked.get(), y)) : nullptr;
+    std::uint32_t* out = marked ? row(marked.get(), y) : nullptr;
     for (int x = 0; x < w; ++x) {
       const bool changed = differs(a[x], b[x], tolerance);
       if (changed) {

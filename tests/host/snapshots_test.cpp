@@ -152,6 +152,10 @@ TEST(Compare, ExitStatusAndOneLinePerDifferingPicture) {
   ASSERT_EQ(snapshot(scratch / "wide", {"--width", "408"}).status, 0);
   fs::create_directories(scratch / "broken");
   std::ofstream(fs::path(scratch / "broken") / "lock-screen.png") << "not a picture";
+  // A header that claims 100000 x 100000 pixels: refused before anything is decoded.
+  fs::create_directories(scratch / "huge");
+  std::ofstream(fs::path(scratch / "huge") / "lock-screen.png", std::ios::binary) << std::string(
+      "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\x01\x86\xa0\0\x01\x86\xa0\x08\x06\0\0\0", 29);
 
   struct Case {
     const char* name;
@@ -176,6 +180,11 @@ TEST(Compare, ExitStatusAndOneLinePerDifferingPicture) {
        "lock-screen.png: the sizes differ: 1113 x"},
       {"a missing folder", {"compare", old, scratch / "nowhere"}, 2, "", "nowhere is not a folder"},
       {"an unreadable picture", {"compare", scratch / "broken", old}, 2, "", "not a readable PNG"},
+      {"a picture too large to decode",
+       {"compare", old, scratch / "huge"},
+       2,
+       "",
+       "the new picture claims 10000000000 pixels, more than 64 Mpixels"},
       {"one folder", {"compare", old}, 64, "", "two snapshot folders"},
   };
   for (const auto& c : cases) {
