@@ -3,9 +3,9 @@
 #include <malloc.h>
 #include <sys/random.h>
 
-#include <algorithm>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
