@@ -2,8 +2,8 @@
 
 #include <variant>
 
+#include "host/checks/clipping.hpp"
 #include "host/cli/diagnostics.hpp"
-#include "host/cli/snapshots.hpp"
 #include "host/html/replay_page.hpp"
 #include "host/replay/replay_formats.hpp"
 #include "host/replay/replay_render.hpp"

@@ -130,8 +130,8 @@ TEST(Serve, AnswersThePhonesVerdict) {
       R"({"warning":{"kind":"unknownKeyword","codingPath":["aps","content-state","tone"],)"
       R"("description":"The tone \"Warning\" is none of \"danger\", \"warning\", \"positive\" (compared exactly); the accent falls back to the default blue.","hint":"did you mean \"warning\"?"}})";
   const std::vector<Case> cases = {
-      {"first update starts the activity", update(1767225510, "A"), "applied",
-       "started by the app", ""},
+      {"first update starts the activity", update(1767225510, "A"), "applied", "started by the app",
+       ""},
       {"newer update", update(1767225520, "B"), "applied", "", ""},
       {"older update", update(1767225500, "C"), "ignored", "older than the last update", ""},
       {"not JSON", "{\"aps\":", "rejected", "[]", ""},
@@ -167,6 +167,25 @@ TEST(Serve, AnswersThePhonesVerdict) {
       << fresh.headers.at("apns-id");
 }
 
+TEST(Serve, AnswersWhatThePhoneCutsOffOfThePushedState) {
+  ServeProcess serve({});
+  const std::string tall =
+      R"({"aps":{"event":"update","timestamp":1767225510,"content-state":{"title":"Your order )"
+      R"(from the Corner Bakery is being packed and will leave the shop shortly","body":"Three )"
+      R"(sourdough loaves, a dozen cinnamon rolls and a birthday cake with candles","detail":)"
+      R"("Courier: Alexandra, on a cargo bike, arriving at the back entrance"}}})";
+  const Answer answer = push(serve.port(), "0a", tall);
+  EXPECT_EQ(member(answer.body, {"outcome"}), "applied");
+  EXPECT_NE(
+      member(answer.body, {"warnings"})
+          .find(R"({"warning":{"kind":"clipped","codingPath":[],"presentation":"lockScreen",)"),
+      std::string::npos)
+      << answer.body;
+  // What fits is not warned of.
+  const Answer fits = push(serve.port(), "0a", update(1767225520, "Order 42"));
+  EXPECT_EQ(member(fits.body, {"warnings"}), "");
+}
+
 TEST(Serve, SendsAnEventAfterEachPush) {
   ServeProcess serve({});
   EventReader events(serve.port());
@@ -191,10 +210,11 @@ TEST(Serve, SendsAnEventAfterEachPush) {
   EXPECT_EQ(member(events.next(), {"refusal"}), "BadPriority");
 
   // A timestamp in milliseconds is applied, and says why every later push will be ignored.
-  ASSERT_EQ(push(serve.port(), "0a1b",
-                 R"({"aps":{"event":"update","timestamp":1767225520000,"content-state":{"title":"m"}}})")
-                .status,
-            200u);
+  ASSERT_EQ(
+      push(serve.port(), "0a1b",
+           R"({"aps":{"event":"update","timestamp":1767225520000,"content-state":{"title":"m"}}})")
+          .status,
+      200u);
   const std::string warned = events.next();
   EXPECT_EQ(member(warned, {"step", "outcome"}), "applied");
   EXPECT_NE(member(warned, {"step", "warnings"}).find(R"("kind":"millisecondsInstant")"),
