@@ -3,8 +3,8 @@
 #include <optional>
 #include <variant>
 
+#include "host/checks/clipping.hpp"
 #include "host/cli/diagnostics.hpp"
-#include "host/cli/snapshots.hpp"
 #include "host/html/replay_page.hpp"
 #include "host/replay/replay_formats.hpp"
 #include "host/replay/replay_render.hpp"

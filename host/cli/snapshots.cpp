@@ -47,14 +47,6 @@ LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
   return out;
 }
 
-std::vector<Warning> clippingWarningsAt(const ui::Presentations& views, double now,
-                                        double lockScreenWidth, drawing::Fonts& fonts) {
-  layout::Options layoutOptions;
-  layoutOptions.timerText = [now](const ui::TimerText& t) { return timerTextAt(t, now); };
-  return clippingWarnings(drawing::layoutActivity(views, lockScreenWidth, fonts, layoutOptions),
-                          {});
-}
-
 int writeSnapshots(LaidOut& laidOut, bool isList, const Options& options, Environment& env) {
   if (!laidOut.fonts) return exitUnavailable;
   const std::string root = options.out.value_or(".");

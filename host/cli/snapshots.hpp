@@ -24,10 +24,6 @@ struct LaidOut {
 LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
                          const Options& options, double now, Environment& env);
 
-// The clipping warnings of one answer laid out for the instant `now` (paths empty).
-std::vector<Warning> clippingWarningsAt(const ui::Presentations& views, double now,
-                                        double lockScreenWidth, drawing::Fonts& fonts);
-
 // Writes each laid-out activity's four pictures to the folder `options.out` (a list: its
 // subfolder N/), each file replaced atomically: exitOk, or the status after saying why not.
 int writeSnapshots(LaidOut& laidOut, bool isList, const Options& options, Environment& env);

@@ -12,6 +12,7 @@
 
 namespace corvlin::host::drawing {
 
+inline constexpr double defaultLockScreenWidth = 371;  // 408 on the larger phone
 inline constexpr double lockScreenMinHeight = 84;
 inline constexpr double lockScreenMaxHeight = 160;
 inline constexpr double islandWidth = 371;

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "host/checks/clipping.hpp"
 #include "host/server/server_page.hpp"
 #include "model/coding.hpp"
 #include "model/json/error.hpp"
@@ -152,6 +153,19 @@ void ActivityBoard::drawNext(std::size_t index) {
   }
 }
 
+drawing::Fonts* ActivityBoard::fonts() {
+  if (!fontsTried_) {
+    fontsTried_ = true;
+    auto opened = drawing::Fonts::open(drawing::defaultFontFiles());
+    if (opened) {
+      fonts_ = std::move(opened).value();
+    } else if (notice_) {
+      notice_("corvlin-host: cannot lay out the presentations: " + opened.error());
+    }
+  }
+  return fonts_.get();
+}
+
 void ActivityBoard::settle(std::size_t index, RenderedActivity rendered) {
   ActivityView& view = views_[index];
   if (const auto* p = std::get_if<ui::Presentations>(&rendered.outcome)) view.lastGood = *p;
@@ -170,8 +184,18 @@ void ActivityBoard::finish(std::size_t index) {
   for (const auto& step : job.steps) {
     if (!step.state.empty()) view.state = step.state;
   }
+  // What the phone would cut off of what it now shows goes with the push's own step.
+  std::vector<Warning> clipped;
+  const auto* shown = std::get_if<ui::Presentations>(&view.rendered.outcome);
+  if (drawing::Fonts* measurer = shown ? fonts() : nullptr) {
+    clipped =
+        clippingWarningsAt(*shown, view.renderedAt, drawing::defaultLockScreenWidth, *measurer);
+  }
   std::size_t own = job.steps.size();
   for (std::size_t i = 0; i < job.steps.size(); ++i) {
+    if (job.steps[i].ofThePush && own == job.steps.size()) {
+      for (Warning& warning : clipped) job.steps[i].warnings.push_back(std::move(warning));
+    }
     const PhoneStep& step = job.steps[i];
     if (step.ofThePush && own == job.steps.size()) own = i;
     LogEntry entry{step.at,          view.token,

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "host/drawing/fonts.hpp"
 #include "host/extension/render.hpp"
 #include "host/server/phone_side.hpp"
 
@@ -117,6 +118,9 @@ class ActivityBoard {
   void settle(std::size_t index, RenderedActivity rendered);
   void finish(std::size_t index);
   void remember(LogEntry entry);
+  // The fonts the clipping check lays out with, opened at the first drawing; null when they
+  // cannot be loaded (said once through the notice).
+  drawing::Fonts* fonts();
   void broadcast(std::string event);
 
   PhoneSide phone_;
@@ -129,6 +133,8 @@ class ActivityBoard {
   std::uint64_t drawings_ = 0;
   std::map<std::uint64_t, Listener> listeners_;
   std::uint64_t nextListener_ = 0;
+  std::unique_ptr<drawing::Fonts> fonts_;
+  bool fontsTried_ = false;
 };
 
 // The canonical form of a token: lower-case hexadecimal, as sent otherwise.

@@ -164,6 +164,25 @@ TEST(Serve, AnswersThePhonesVerdict) {
       << fresh.headers.at("apns-id");
 }
 
+TEST(Serve, AnswersWhatThePhoneCutsOffOfThePushedState) {
+  ServeProcess serve({});
+  const std::string tall =
+      R"({"aps":{"event":"update","timestamp":1767225510,"content-state":{"title":"Your order )"
+      R"(from the Corner Bakery is being packed and will leave the shop shortly","body":"Three )"
+      R"(sourdough loaves, a dozen cinnamon rolls and a birthday cake with candles","detail":)"
+      R"("Courier: Alexandra, on a cargo bike, arriving at the back entrance"}}})";
+  const Answer answer = push(serve.port(), "0a", tall);
+  EXPECT_EQ(member(answer.body, {"outcome"}), "applied");
+  EXPECT_NE(
+      member(answer.body, {"warnings"})
+          .find(R"({"warning":{"kind":"clipped","codingPath":[],"presentation":"lockScreen",)"),
+      std::string::npos)
+      << answer.body;
+  // What fits is not warned of.
+  const Answer fits = push(serve.port(), "0a", update(1767225520, "Order 42"));
+  EXPECT_EQ(member(fits.body, {"warnings"}), "");
+}
+
 TEST(Serve, SendsAnEventAfterEachPush) {
   ServeProcess serve({});
   EventReader events(serve.port());
