@@ -31,6 +31,9 @@ runner_malloc_limit_mb=32
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+# The font library keeps what its configuration scanned, once per process that opens the fonts
+# (the serve and layout paths do); that alone is not reported, as in the sanitizer tests.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$repo/tests/lsan.supp:print_suppressions=0}
 
 # run TARGET NAME MALLOC_LIMIT_MB: one run of TARGET, logged and judged under NAME.
 failed=()
