@@ -88,6 +88,26 @@ std::uint32_t* row(cairo_surface_t* s, int y) {
 
 }  // namespace
 
+std::optional<std::array<int, 4>> pixelAt(std::string_view png, int x, int y) {
+  if (claimedPixels(png) > maxPixels) return std::nullopt;
+  const Surface s = decode(png);
+  if (!s || x < 0 || y < 0 || x >= cairo_image_surface_get_width(s.get()) ||
+      y >= cairo_image_surface_get_height(s.get())) {
+    return std::nullopt;
+  }
+  const unsigned char* row =
+      cairo_image_surface_get_data(s.get()) +
+      static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(s.get());
+  std::uint32_t p = 0;
+  std::memcpy(&p, row + 4 * static_cast<std::ptrdiff_t>(x), 4);
+  const int a = static_cast<int>(p >> 24);
+  auto channel = [&](int shift) {
+    const int c = static_cast<int>((p >> shift) & 0xFF);
+    return a == 0 ? 0 : (c * 255 + a / 2) / a;
+  };
+  return std::array<int, 4>{channel(16), channel(8), channel(0), a};
+}
+
 std::variant<PixelDiff, DiffFailure> comparePng(std::string_view before, std::string_view after,
                                                 int tolerance, bool withPicture) {
   for (const auto& [bytes, which] : {std::pair{before, "old"}, std::pair{after, "new"}}) {

@@ -1,6 +1,7 @@
 // Comparing two PNG pictures pixel by pixel, and a picture of what changed.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -30,5 +31,9 @@ struct DiffFailure {
 // 255) counts as the same. Either is unreadable, or their sizes differ: a failure that says which.
 std::variant<PixelDiff, DiffFailure> comparePng(std::string_view before, std::string_view after,
                                                 int tolerance, bool withPicture);
+
+// The red, green, blue and alpha (0 to 255, not premultiplied) of the pixel at (x, y) of a PNG;
+// absent when the bytes are not a PNG or the pixel lies outside it.
+std::optional<std::array<int, 4>> pixelAt(std::string_view png, int x, int y);
 
 }  // namespace corvlin::host::drawing

@@ -1,14 +1,13 @@
 // What Cairo draws for a view description, read back from the PNG: a trimmed and turned arc runs
 // clockwise from the top, fills and opacity give their colours, the island stays black around.
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <string_view>
 
 #include "host/drawing/draw.hpp"
+#include "host/drawing/png_diff.hpp"
 
 namespace corvlin::host::drawing {
 namespace {
@@ -17,34 +16,11 @@ using namespace corvlin::ui;
 
 constexpr Color red{1, 0, 0, 1};
 
-struct Reader {
-  std::string_view bytes;
-};
-
-cairo_status_t readFrom(void* closure, unsigned char* data, unsigned int length) {
-  auto* reader = static_cast<Reader*>(closure);
-  if (reader->bytes.size() < length) return CAIRO_STATUS_READ_ERROR;
-  std::memcpy(data, reader->bytes.data(), length);
-  reader->bytes.remove_prefix(length);
-  return CAIRO_STATUS_SUCCESS;
-}
-
-// The red, green, blue and alpha (0 to 255, not premultiplied) at a pixel of a PNG.
+// The red, green, blue and alpha of a pixel of a PNG that must be readable there.
 std::array<int, 4> pixelAt(const std::string& png, int x, int y) {
-  Reader reader{png};
-  cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readFrom, &reader);
-  EXPECT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS);
-  const unsigned char* row = cairo_image_surface_get_data(s) +
-                             static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(s);
-  std::uint32_t p = 0;
-  std::memcpy(&p, row + 4 * x, 4);
-  cairo_surface_destroy(s);
-  const int a = static_cast<int>(p >> 24);
-  auto channel = [&](int shift) {
-    const int c = static_cast<int>((p >> shift) & 0xFF);
-    return a == 0 ? 0 : (c * 255 + a / 2) / a;
-  };
-  return {channel(16), channel(8), channel(0), a};
+  const auto pixel = corvlin::host::drawing::pixelAt(png, x, y);
+  EXPECT_TRUE(pixel.has_value()) << "no pixel at " << x << ", " << y;
+  return pixel.value_or(std::array<int, 4>{-1, -1, -1, -1});
 }
 
 TEST(Drawing, ShapesTrimsTurnsFillsAndOpacityAsThePhoneDrawsThem) {

@@ -144,8 +144,10 @@ TEST(HostReplay, JsonFormMatchesTheGoldenFiles) {
   }
 }
 
-// "start applied active", "dismissal applied dismissed", "#2 rejected active": each step.
-std::vector<std::string> stepSummaries(const std::string& json) {
+// What `describe` says of each step of a replay's JSON form, in order; a step of which it says
+// nothing (an empty text) is left out.
+template <class Describe>
+std::vector<std::string> describeSteps(const std::string& json, Describe describe) {
   std::vector<std::string> out;
   simdjson::dom::parser parser;
   simdjson::dom::element document;
@@ -154,6 +156,14 @@ std::vector<std::string> stepSummaries(const std::string& json) {
     return out;
   }
   for (simdjson::dom::element step : document["steps"].get_array()) {
+    if (std::string text = describe(step); !text.empty()) out.push_back(std::move(text));
+  }
+  return out;
+}
+
+// "start applied active", "dismissal applied dismissed", "#2 rejected active": each step.
+std::vector<std::string> stepSummaries(const std::string& json) {
+  return describeSteps(json, [](simdjson::dom::element step) {
     std::string line;
     std::string_view text;
     if (!step["event"].get(text)) line += std::string(text) + " ";
@@ -162,9 +172,8 @@ std::vector<std::string> stepSummaries(const std::string& json) {
     if (!step["reason"].get(text)) line += " (" + std::string(text) + ")";
     if (!step["state"].get(text)) line += " " + std::string(text);
     if (step["presentations"].error() == simdjson::SUCCESS) line += " +";
-    out.push_back(line);
-  }
-  return out;
+    return line;
+  });
 }
 
 TEST(HostReplay, EachTimelineGivesItsStepsAndStatus) {
@@ -297,24 +306,13 @@ TEST(HostReplay, OneExtensionProcessFailingOnAStepLeavesTheOthers) {
 
 // Each visible step: "drawn", "failed", or "not asked" once the replay gave the extension up.
 std::vector<std::string> drawings(const std::string& json) {
-  std::vector<std::string> out;
-  simdjson::dom::parser parser;
-  simdjson::dom::element document;
-  if (parser.parse(json).get(document)) {
-    ADD_FAILURE() << "not JSON: " << json.substr(0, 200);
-    return out;
-  }
-  for (simdjson::dom::element step : document["steps"].get_array()) {
+  return describeSteps(json, [](simdjson::dom::element step) -> std::string {
     std::string_view description;
-    if (step["presentations"].error() == simdjson::SUCCESS) {
-      out.emplace_back("drawn");
-    } else if (!step["extensionFailure"]["description"].get(description)) {
-      out.emplace_back(description.find("this step was not drawn") == std::string_view::npos
-                           ? "failed"
-                           : "not asked");
-    }
-  }
-  return out;
+    if (step["presentations"].error() == simdjson::SUCCESS) return "drawn";
+    if (step["extensionFailure"]["description"].get(description)) return "";
+    return description.find("this step was not drawn") == std::string_view::npos ? "failed"
+                                                                                 : "not asked";
+  });
 }
 
 TEST(HostReplay, GivesTheExtensionUpAfterThreeFailuresInARow) {
