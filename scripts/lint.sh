@@ -11,7 +11,7 @@ mapfile -t all < <(git ls-files '*.cpp' '*.hpp')
 echo "lint: clang-format on ${#all[@]} files"
 clang-format --dry-run --Werror "${all[@]}"
 
-mapfile -t sources < <(git ls-files 'model/*.cpp' 'views/*.cpp' 'layout/*.cpp' 'app/*.cpp' 'updates/*.cpp' 'host/*.cpp')
+mapfile -t sources < <(git ls-files 'json/*.cpp' 'model/*.cpp' 'toolkit/*.cpp' 'views/*.cpp' 'layout/*.cpp' 'protocol/*.cpp' 'extension/*.cpp' 'updates/*.cpp' 'host/*.cpp')
 echo "lint: clang-tidy on ${#sources[@]} files"
 # GCC's own warning options in the compile commands are unknown to clang.
 log="$(mktemp)"
