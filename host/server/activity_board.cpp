@@ -257,8 +257,6 @@ void ActivityBoard::broadcast(std::string event) {
   }
 }
 
-ActivityBoard::Page ActivityBoard::page(double now) const { return servePage(views_, log_, now); }
-
 std::uint64_t ActivityBoard::listen(Listener listener) {
   const std::uint64_t id = nextListener_++;
   listeners_.emplace(id, std::move(listener));

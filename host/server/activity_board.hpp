@@ -77,13 +77,6 @@ class ActivityBoard {
   // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.
   void noteWatch(std::string_view note, double now);
 
-  // The page: every activity, the log, and the script that follows the event stream.
-  struct Page {
-    std::string html;
-    std::string contentSecurityPolicy;
-  };
-  Page page(double now) const;
-
   std::uint64_t listen(Listener listener);
   void stopListening(std::uint64_t id);
   std::size_t listenerCount() const { return listeners_.size(); }

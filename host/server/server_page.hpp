@@ -18,10 +18,16 @@ struct DrawnSection {
 };
 DrawnSection drawActivity(const ActivityView& activity);
 
-// The whole page at `now`, with its Content-Security-Policy (sent as a header).
-using ServePage = ActivityBoard::Page;
+// The whole page at `now`: every activity, the log, and the script that follows the event
+// stream, with its Content-Security-Policy (sent as a header).
+struct ServePage {
+  std::string html;
+  std::string contentSecurityPolicy;
+};
 ServePage servePage(const std::vector<ActivityView>& activities, const std::deque<LogEntry>& log,
                     double now);
+// The page of what the board holds.
+ServePage servePage(const ActivityBoard& board, double now);
 
 // An event of the stream after a push the phone took: {"token","step","presentations",
 // "failure","state","now","log","html","css"}, one line of JSON.

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include "host/server/server_page.hpp"
+
 namespace corvlin::host::server {
 namespace {
 
@@ -162,9 +164,9 @@ TEST(ActivityBoard, DrawsEachRedrawWithStyleNamesOfItsOwn) {
   Seats seats;
   ActivityBoard board(seats.side());
   pushNow(board, "0a", "one", 1);
-  const std::string first = board.page(1).html;
+  const std::string first = servePage(board, 1).html;
   pushNow(board, "0a", "two", 2);
-  const auto page = board.page(2);
+  const auto page = servePage(board, 2);
   EXPECT_EQ(first.find("a2g0"), std::string::npos);
   EXPECT_NE(page.html.find("a2g0"), std::string::npos);
   EXPECT_NE(page.contentSecurityPolicy.find("connect-src 'self'"), std::string::npos);
