@@ -4,6 +4,7 @@
 
 #include <openssl/bio.h>
 #include <openssl/bn.h>
+#include <openssl/crypto.h>
 #include <openssl/ec.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
@@ -31,6 +32,10 @@ using CertificateHandle = std::unique_ptr<X509, FreeWith<X509_free>>;
 using NameHandle = std::unique_ptr<X509_NAME, FreeWith<X509_NAME_free>>;
 using GeneralNamesHandle = std::unique_ptr<GENERAL_NAMES, FreeWith<GENERAL_NAMES_free>>;
 using SignatureHandle = std::unique_ptr<ECDSA_SIG, FreeWith<ECDSA_SIG_free>>;
+
+// Bytes libcrypto allocated for the caller (what the i2d_ functions write).
+inline void freeCryptoBytes(unsigned char* bytes) noexcept { OPENSSL_free(bytes); }
+using CryptoBytesHandle = std::unique_ptr<unsigned char, FreeWith<freeCryptoBytes>>;
 
 // What libcrypto's error queue says about its last failure ("unknown" when it says nothing),
 // emptying the queue so that a later failure is not blamed on this one.
