@@ -70,7 +70,9 @@ Result<std::string, std::string> readChecked(const fs::path& path, std::size_t l
   }
   if (!S_ISREG(status.st_mode)) return Failure{path.string() + " is not a regular file"};
   if (privateKey && (status.st_mode & 077) != 0) {
-    return Failure{path.string() + " can be read by other users; run: chmod 600 " +
+    const char* exposure = (status.st_mode & 044) != 0 ? "can be read by other users"
+                                                       : "can be written by other users";
+    return Failure{path.string() + " " + exposure + "; run: chmod 600 " +
                    shellQuoted(path.string())};
   }
   if (status.st_size > static_cast<off_t>(limit)) {

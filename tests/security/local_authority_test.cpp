@@ -133,7 +133,7 @@ TEST(LocalAuthority, RefusesDamagedOrExposedFiles) {
        {"ca-key.pem can be read by other users; run: chmod 600 '", "/ca-key.pem'"}},
       {"key writable by others",
        [](const fs::path& f) { ::chmod((f / "ca-key.pem").c_str(), 0602); },
-       {"can be read by other users"}},
+       {"ca-key.pem can be written by other users; run: chmod 600 '"}},
       {"certificate not PEM",
        [](const fs::path& f) { writeWhole(f / "ca.pem", "not a certificate\n"); },
        {"ca.pem holds no PEM certificate"}},
