@@ -110,14 +110,14 @@ Result<GeneralNamesHandle, std::string> subjectNames(std::string_view boundAddre
 }  // namespace
 
 Result<ServerCredentials, std::string> issueLeaf(const LocalAuthority& authority,
-                                                 std::string_view boundAddress, Instant now) {
+                                                 std::string_view boundAddress, double now) {
   const KeyHandle authorityKey = readPrivateKeyPem(authority.privateKeyPem);
   const CertificateHandle authorityCertificate = readCertificatePem(authority.certificatePem);
   if (!authorityKey || !authorityCertificate) {
     return Failure{"the local authority in " + authority.certificatePath.string() +
                    " cannot be read: " + cryptoReason()};
   }
-  const auto start = static_cast<std::time_t>(now.timeIntervalSince1970);
+  const auto start = static_cast<std::time_t>(now);
   std::time_t authorityEnd = 0;
   if (!notAfterTime(*authorityCertificate, authorityEnd)) {
     return Failure{authority.certificatePath.string() + " has no readable end of validity"};

@@ -62,10 +62,10 @@ Result<LocalAuthority, std::string> readAuthority(const AuthorityFiles& files) {
                         std::move(keyText).value()};
 }
 
-Result<LocalAuthority, std::string> createAuthority(const AuthorityFiles& files, Instant now) {
+Result<LocalAuthority, std::string> createAuthority(const AuthorityFiles& files, double now) {
   const KeyHandle key = generateP256Key();
   if (!key) return Failure{"cannot make a P-256 key: " + cryptoReason()};
-  const auto start = static_cast<std::time_t>(now.timeIntervalSince1970);
+  const auto start = static_cast<std::time_t>(now);
   auto made = newCertificate(*key, authorityName, start - backdatedSeconds,
                              start + authorityValidityDays * secondsPerDay);
   if (!made) return Failure{std::move(made).error()};
@@ -130,7 +130,7 @@ Result<fs::path, std::string> stateDirectory(const EnvironmentLookup& environmen
       "--state-dir")};
 }
 
-Result<LocalAuthority, std::string> loadOrCreateAuthority(const fs::path& folder, Instant now) {
+Result<LocalAuthority, std::string> loadOrCreateAuthority(const fs::path& folder, double now) {
   auto made = makePrivateDirectory(folder);
   if (!made) return Failure{std::move(made).error()};
   auto lock = FileLock::acquire(folder / authorityLockFile);

@@ -9,8 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/instant.hpp"
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::security {
 
@@ -48,9 +47,9 @@ struct LocalAuthority {
 // make one authority between them and all read it. Refused: a key that group or others can
 // read (with the chmod that fixes it), a file over 64 KiB, text that is not PEM, a key that is
 // not the certificate's, a certificate that is not a CA, and a ca.pem without its key.
-// `now` starts the authority's validity.
+// `now` (seconds since 1970, as every instant here) starts the authority's validity.
 Result<LocalAuthority, std::string> loadOrCreateAuthority(const std::filesystem::path& folder,
-                                                          Instant now);
+                                                          double now);
 
 // What a client needs to trust the authority, for standard error: two lines, each ending in
 // a newline.

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "model/json/parse.hpp"
+#include "json/parse.hpp"
 
 namespace corvlin::host::security {
 

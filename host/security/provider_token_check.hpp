@@ -11,8 +11,7 @@
 #include <unordered_map>
 
 #include "host/security/openssl_handles.hpp"
-#include "model/instant.hpp"
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::security {
 
@@ -65,8 +64,9 @@ class ProviderTokenVerifier {
                                                             std::string_view source,
                                                             std::string keyId, std::string teamId);
 
-  // The verdict on a push's authorization header (nullopt: the header is absent).
-  ProviderTokenCheck check(std::optional<std::string_view> authorization, Instant now);
+  // The verdict on a push's authorization header (nullopt: the header is absent) at `now`,
+  // seconds since 1970.
+  ProviderTokenCheck check(std::optional<std::string_view> authorization, double now);
 
   bool hasKey() const { return static_cast<bool>(publicKey_); }
   // How many signatures have been verified so far (a remembered token is not verified again).
@@ -74,7 +74,7 @@ class ProviderTokenVerifier {
 
  private:
   ProviderTokenCheck checkWithoutKey(std::optional<std::string_view> authorization,
-                                     Instant now) const;
+                                     double now) const;
   void remember(std::string_view authorization, double issuedAt);
 
   KeyHandle publicKey_;

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::security {
 

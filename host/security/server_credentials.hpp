@@ -7,8 +7,7 @@
 #include <string_view>
 
 #include "host/security/local_authority.hpp"
-#include "model/instant.hpp"
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::security {
 
@@ -29,7 +28,7 @@ inline constexpr long leafValidityDays = 396;
 // nothing), serverAuth only, digitalSignature only, not a CA. Valid from an hour before `now`
 // to leafValidityDays after it, never past the authority's own end. Nothing is written to disk.
 Result<ServerCredentials, std::string> issueLeaf(const LocalAuthority& authority,
-                                                 std::string_view boundAddress, Instant now);
+                                                 std::string_view boundAddress, double now);
 
 // The user's own certificate chain and key (--cert, --key): at most 64 KiB each, every
 // certificate of the chain readable, the key unencrypted and the first certificate's.

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "host/security/openssl_handles.hpp"
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::security {
 

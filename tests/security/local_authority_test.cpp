@@ -22,7 +22,7 @@ using test::readWhole;
 using test::ScratchFolder;
 using test::writeWhole;
 
-const Instant madeAt{1'780'000'000};
+constexpr double madeAt = 1'780'000'000;
 
 EnvironmentLookup environmentOf(std::map<std::string, std::string> variables) {
   return [variables](std::string_view name) -> std::optional<std::string> {
@@ -73,7 +73,7 @@ TEST(LocalAuthority, IsMadeOncePrivatelyAndReused) {
   // Only the two files and the lock: no temporary file is left behind.
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
 
-  const auto again = loadOrCreateAuthority(folder, Instant{madeAt.timeIntervalSince1970 + 86400});
+  const auto again = loadOrCreateAuthority(folder, madeAt + 86400);
   ASSERT_TRUE(again) << again.error();
   EXPECT_EQ(*again, *first);
 }

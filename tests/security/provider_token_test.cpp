@@ -166,7 +166,7 @@ TEST_F(ProviderTokenTest, EachFaultHasItsVerdict) {
     ProviderTokenVerifier checker = verifier();
     const std::optional<std::string_view> header =
         c.authorization ? std::optional<std::string_view>(*c.authorization) : std::nullopt;
-    const ProviderTokenCheck verdict = checker.check(header, Instant{c.now});
+    const ProviderTokenCheck verdict = checker.check(header, c.now);
     EXPECT_EQ(verdict.outcome, c.expected) << verdict.detail;
     EXPECT_NE(verdict.detail.find(c.detail), std::string::npos) << verdict.detail;
   }
@@ -175,16 +175,16 @@ TEST_F(ProviderTokenTest, EachFaultHasItsVerdict) {
 TEST_F(ProviderTokenTest, AVerifiedTokenIsRememberedButItsAgeCheckedEachTime) {
   ProviderTokenVerifier checker = verifier();
   const std::string token = bearer();
-  EXPECT_EQ(checker.check(token, Instant{issued}).outcome, Outcome::accepted);
-  EXPECT_EQ(checker.check(token, Instant{issued + 100}).outcome, Outcome::accepted);
+  EXPECT_EQ(checker.check(token, issued).outcome, Outcome::accepted);
+  EXPECT_EQ(checker.check(token, issued + 100).outcome, Outcome::accepted);
   EXPECT_EQ(checker.signatureChecks(), 1u);
-  EXPECT_EQ(checker.check(token, Instant{issued + 3601}).outcome, Outcome::expiredProviderToken);
+  EXPECT_EQ(checker.check(token, issued + 3601).outcome, Outcome::expiredProviderToken);
   EXPECT_EQ(checker.signatureChecks(), 1u);
 
   // A token that failed is checked again each time, never remembered as good.
   const std::string forged = "bearer " + signedToken(*otherKey, goodHeader, goodClaims);
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(checker.check(forged, Instant{issued}).outcome, Outcome::invalidProviderToken);
+    EXPECT_EQ(checker.check(forged, issued).outcome, Outcome::invalidProviderToken);
   }
   EXPECT_EQ(checker.signatureChecks(), 3u);
 }
@@ -195,13 +195,13 @@ TEST_F(ProviderTokenTest, TheOldestRememberedTokenIsForgottenFirst) {
   for (std::size_t i = 0; i <= providerTokenCacheSize; ++i) {
     tokens.push_back(bearer(
         goodHeader, R"({"iss":"DEF123GHIJ","iat":)" + std::to_string(1'780'000'000 - i) + "}"));
-    ASSERT_EQ(checker.check(tokens.back(), Instant{issued}).outcome, Outcome::accepted);
+    ASSERT_EQ(checker.check(tokens.back(), issued).outcome, Outcome::accepted);
   }
   ASSERT_EQ(checker.signatureChecks(), providerTokenCacheSize + 1);
   // The second is still remembered; the first was forgotten to make room for the last.
-  EXPECT_EQ(checker.check(tokens[1], Instant{issued}).outcome, Outcome::accepted);
+  EXPECT_EQ(checker.check(tokens[1], issued).outcome, Outcome::accepted);
   EXPECT_EQ(checker.signatureChecks(), providerTokenCacheSize + 1);
-  EXPECT_EQ(checker.check(tokens[0], Instant{issued}).outcome, Outcome::accepted);
+  EXPECT_EQ(checker.check(tokens[0], issued).outcome, Outcome::accepted);
   EXPECT_EQ(checker.signatureChecks(), providerTokenCacheSize + 2);
 }
 
@@ -227,7 +227,7 @@ TEST_F(ProviderTokenTest, WithoutAKeyOnlyTheFormAndAgeAreChecked) {
   for (const Case& c : cases) {
     const std::optional<std::string_view> header =
         c.authorization ? std::optional<std::string_view>(*c.authorization) : std::nullopt;
-    const ProviderTokenCheck verdict = checker.check(header, Instant{c.now});
+    const ProviderTokenCheck verdict = checker.check(header, c.now);
     EXPECT_EQ(verdict.outcome, c.expected) << verdict.detail;
     EXPECT_NE(verdict.detail.find(c.detail), std::string::npos) << verdict.detail;
   }

@@ -17,8 +17,8 @@ using test::ScratchFolder;
 using test::writeWhole;
 
 constexpr double day = 86400;
-const Instant madeAt{1'780'000'000};
-const Instant startedAt{madeAt.timeIntervalSince1970 + 30 * day};
+constexpr double madeAt = 1'780'000'000;
+constexpr double startedAt = madeAt + 30 * day;
 
 class ServerCredentialsTest : public ::testing::Test {
  protected:
@@ -58,8 +58,7 @@ TEST_F(ServerCredentialsTest, TheLeafVerifiesForEveryNameOfTheServer) {
     ASSERT_EQ(chain.size(), 2u);
     EXPECT_EQ(X509_cmp(chain[1].get(), authorityCertificate.get()), 0);
     X509& leaf = *chain[0];
-    EXPECT_TRUE(test::verifiesAgainst(leaf, *authorityCertificate,
-                                      static_cast<long>(startedAt.timeIntervalSince1970)));
+    EXPECT_TRUE(test::verifiesAgainst(leaf, *authorityCertificate, static_cast<long>(startedAt)));
     for (const std::string& host : c.hosts) {
       EXPECT_EQ(X509_check_host(&leaf, host.c_str(), host.size(), 0, nullptr), 1) << host;
     }
@@ -96,7 +95,7 @@ TEST_F(ServerCredentialsTest, TheLeafServesOnlyAndForAtMost397Days) {
   ASSERT_EQ(ASN1_TIME_diff(&days, &seconds, X509_get0_notBefore(&leaf), X509_get0_notAfter(&leaf)),
             1);
   EXPECT_LE(days * day + seconds, 397 * day);
-  const auto start = static_cast<time_t>(startedAt.timeIntervalSince1970);
+  const auto start = static_cast<time_t>(startedAt);
   time_t at = start;
   EXPECT_LT(X509_cmp_time(X509_get0_notBefore(&leaf), &at), 0);
   // Not valid before the server started by more than its hour of grace, nor after its term.
@@ -114,8 +113,7 @@ TEST_F(ServerCredentialsTest, TheLeafEndsWithItsAuthority) {
   ASSERT_EQ(ASN1_TIME_to_tm(X509_get0_notAfter(authorityCertificate.get()), &parts), 1);
   const std::time_t authorityEnd = timegm(&parts);
 
-  const auto late =
-      issueLeaf(authority, "127.0.0.1", Instant{static_cast<double>(authorityEnd) - 10 * day});
+  const auto late = issueLeaf(authority, "127.0.0.1", static_cast<double>(authorityEnd) - 10 * day);
   ASSERT_TRUE(late) << late.error();
   const auto chain = certificatesOf(late->certificateChainPem);
   X509& leaf = *chain.front();
@@ -123,8 +121,7 @@ TEST_F(ServerCredentialsTest, TheLeafEndsWithItsAuthority) {
       ASN1_TIME_compare(X509_get0_notAfter(&leaf), X509_get0_notAfter(authorityCertificate.get())),
       0);
 
-  const auto expired =
-      issueLeaf(authority, "127.0.0.1", Instant{static_cast<double>(authorityEnd) + 1});
+  const auto expired = issueLeaf(authority, "127.0.0.1", static_cast<double>(authorityEnd) + 1);
   ASSERT_FALSE(expired);
   EXPECT_NE(expired.error().find("has expired"), std::string::npos) << expired.error();
   EXPECT_NE(expired.error().find("ca.pem"), std::string::npos) << expired.error();
