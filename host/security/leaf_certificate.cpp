@@ -117,7 +117,9 @@ Result<ServerCredentials, std::string> issueLeaf(const LocalAuthority& authority
     return Failure{"the local authority in " + authority.certificatePath.string() +
                    " cannot be read: " + cryptoReason()};
   }
-  const auto start = static_cast<std::time_t>(now);
+  const std::optional<std::time_t> clock = certificateTime(now);
+  if (!clock) return Failure{std::string("the clock reads no time a certificate can hold")};
+  const std::time_t start = *clock;
   std::time_t authorityEnd = 0;
   if (!notAfterTime(*authorityCertificate, authorityEnd)) {
     return Failure{authority.certificatePath.string() + " has no readable end of validity"};

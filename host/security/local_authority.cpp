@@ -65,7 +65,9 @@ Result<LocalAuthority, std::string> readAuthority(const AuthorityFiles& files) {
 Result<LocalAuthority, std::string> createAuthority(const AuthorityFiles& files, double now) {
   const KeyHandle key = generateP256Key();
   if (!key) return Failure{"cannot make a P-256 key: " + cryptoReason()};
-  const auto start = static_cast<std::time_t>(now);
+  const std::optional<std::time_t> clock = certificateTime(now);
+  if (!clock) return Failure{std::string("the clock reads no time a certificate can hold")};
+  const std::time_t start = *clock;
   auto made = newCertificate(*key, authorityName, start - backdatedSeconds,
                              start + authorityValidityDays * secondsPerDay);
   if (!made) return Failure{std::move(made).error()};

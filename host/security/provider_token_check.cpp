@@ -1,6 +1,7 @@
 #include "host/security/provider_token_check.hpp"
 
-#include <cmath>
+#include <array>
+#include <cstdio>
 #include <utility>
 
 #include "host/security/provider_token.hpp"
@@ -12,7 +13,12 @@ namespace {
 
 using Outcome = ProviderTokenOutcome;
 
-std::string seconds(double value) { return std::to_string(std::llround(value)); }
+// Whole seconds, whatever the magnitude (an iat can be any number JSON holds).
+std::string seconds(double value) {
+  std::array<char, 512> text{};
+  std::snprintf(text.data(), text.size(), "%.0f", value);
+  return text.data();
+}
 
 // The refusal a token's age earns at `now`, if any.
 std::optional<ProviderTokenCheck> ageRefusal(double issuedAt, double now) {
@@ -164,6 +170,20 @@ ProviderTokenCheck ProviderTokenVerifier::checkWithoutKey(
   return {Outcome::accepted,
           "the token's signature, key id and team id were not checked: no provider key given "
           "(--auth-key)"};
+}
+
+Result<ProviderTokenVerifier, std::string> makeProviderTokenVerifier(
+    const ProviderKeyOptions& options) {
+  if (!options.keyFile) {
+    if (options.keyId || options.teamId) {
+      return Failure{std::string("--key-id and --team-id go with --auth-key (the signing key)")};
+    }
+    return ProviderTokenVerifier();
+  }
+  if (!options.keyId || !options.teamId) {
+    return Failure{std::string("--auth-key needs --key-id and --team-id")};
+  }
+  return ProviderTokenVerifier::load(*options.keyFile, *options.keyId, *options.teamId);
 }
 
 void ProviderTokenVerifier::remember(std::string_view authorization, double issuedAt) {

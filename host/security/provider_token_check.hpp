@@ -85,4 +85,18 @@ class ProviderTokenVerifier {
   std::size_t signatureChecks_ = 0;
 };
 
+// serve's provider-key options as given on the command line.
+struct ProviderKeyOptions {
+  std::optional<std::filesystem::path> keyFile;  // --auth-key
+  std::optional<std::string> keyId;              // --key-id
+  std::optional<std::string> teamId;             // --team-id
+
+  friend bool operator==(const ProviderKeyOptions&, const ProviderKeyOptions&) = default;
+};
+
+// A verifier without a key when none of the three is given; with the key when all three are;
+// an error naming what is missing otherwise, or what is wrong with the key file.
+Result<ProviderTokenVerifier, std::string> makeProviderTokenVerifier(
+    const ProviderKeyOptions& options);
+
 }  // namespace corvlin::host::security

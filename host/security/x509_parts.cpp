@@ -68,6 +68,13 @@ Result<bool, std::string> signCertificate(X509& certificate, EVP_PKEY& key) {
   return true;
 }
 
+std::optional<std::time_t> certificateTime(double seconds) {
+  // 9999-12-31T23:59:59Z, the last instant a GeneralizedTime holds.
+  constexpr double last = 253402300799;
+  if (!(seconds >= 0 && seconds <= last)) return std::nullopt;
+  return static_cast<std::time_t>(seconds);
+}
+
 bool notAfterTime(const X509& certificate, std::time_t& seconds) {
   const ASN1_TIME* notAfter = X509_get0_notAfter(&certificate);
   std::tm parts{};

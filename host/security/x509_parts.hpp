@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ Result<bool, std::string> addExtension(X509& certificate, X509& issuer, int nid,
 
 // Signs with SHA-256.
 Result<bool, std::string> signCertificate(X509& certificate, EVP_PKEY& key);
+
+// An instant (seconds since 1970) as a certificate's time; nullopt for one no certificate can
+// hold (not finite, before 1970 or after 9999).
+std::optional<std::time_t> certificateTime(double seconds);
 
 // A certificate's notAfter as seconds since 1970; false when it cannot be read.
 bool notAfterTime(const X509& certificate, std::time_t& seconds);

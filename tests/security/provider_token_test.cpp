@@ -157,6 +157,10 @@ TEST_F(ProviderTokenTest, EachFaultHasItsVerdict) {
       {"a moment ahead", "bearer " + good, issued - 60, Outcome::accepted, ""},
       {"far ahead", "bearer " + good, issued - 61, Outcome::invalidProviderToken,
        "61 s ahead of the server's clock"},
+      {"iat beyond any clock", bearer(goodHeader, claimsWith("1e300")), issued,
+       Outcome::invalidProviderToken, "s ahead of the server's clock"},
+      {"iat long before any clock", bearer(goodHeader, claimsWith("-1e300")), issued,
+       Outcome::expiredProviderToken, "s ago"},
       {"oversized", "bearer " + good + std::string(4096, ' '), issued,
        Outcome::invalidProviderToken, "longer than 4096 bytes"},
   };

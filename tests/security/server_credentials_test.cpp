@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <openssl/x509v3.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "security_test_support.hpp"
@@ -125,6 +126,12 @@ TEST_F(ServerCredentialsTest, TheLeafEndsWithItsAuthority) {
   ASSERT_FALSE(expired);
   EXPECT_NE(expired.error().find("has expired"), std::string::npos) << expired.error();
   EXPECT_NE(expired.error().find("ca.pem"), std::string::npos) << expired.error();
+
+  for (const double impossible : {std::nan(""), -1.0, 1e20}) {
+    const auto refused = issueLeaf(authority, "127.0.0.1", impossible);
+    ASSERT_FALSE(refused) << impossible;
+    EXPECT_NE(refused.error().find("the clock"), std::string::npos) << refused.error();
+  }
 }
 
 TEST_F(ServerCredentialsTest, AnAddressThatIsNoNameIsRefused) {
