@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "host/checks/clipping.hpp"
-#include "host/report/step_formats.hpp"
 #include "host/server/server_page.hpp"
 #include "json/error.hpp"
 #include "json/writer.hpp"
