@@ -120,6 +120,19 @@ void json::writeErrorMembers(Writer& writer, const DecodingError& error) {
   writeMembers(writer, kindName(error.kind), error.codingPath, error.description, error.hint);
 }
 
+void json::writeError(Writer& writer, const DecodingError& error) {
+  writer.beginObject();
+  writeErrorMembers(writer, error);
+  writer.endObject();
+}
+
+std::string errorText(const DecodingError& error, ErrorHint hint) {
+  std::string out = std::string(kindName(error.kind)) + " at " + describePath(error.codingPath) +
+                    ": " + error.description;
+  if (hint == ErrorHint::shown && !error.hint.empty()) out += " (" + error.hint + ")";
+  return out;
+}
+
 std::string errorJson(const DecodingError& error, ErrorSource source) {
   return errorLine(kindName(error.kind), error.codingPath, error.description, error.hint, source);
 }
@@ -145,8 +158,7 @@ Result<DecodingError, DecodingError> decodeErrorObject(simdjson::dom::element va
 }
 
 std::ostream& operator<<(std::ostream& out, const DecodingError& error) {
-  return out << kindName(error.kind) << " at " << describePath(error.codingPath) << ": "
-             << error.description;
+  return out << errorText(error, ErrorHint::leftOut);
 }
 
 std::ostream& operator<<(std::ostream& out, const EncodingError& error) {

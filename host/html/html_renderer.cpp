@@ -200,9 +200,8 @@ Element presentationsRow(const RenderedActivity& activity, double now) {
   if (const auto* p = std::get_if<ui::Presentations>(&activity.outcome)) {
     row = presentationsRow(*p, now);
   } else if (const auto* e = std::get_if<DecodingError>(&activity.outcome)) {
-    row.children.push_back(failure("The content state does not decode",
-                                   std::string(kindName(e->kind)) + " at " +
-                                       describePath(e->codingPath) + ": " + e->description));
+    row.children.push_back(
+        failure("The content state does not decode", errorText(*e, ErrorHint::leftOut)));
   } else {
     row.children.push_back(
         failure("The extension failed", std::get<ExtensionFailure>(activity.outcome).message));

@@ -5,6 +5,7 @@
 #include "host/html/html_renderer.hpp"
 #include "host/html/page_shell.hpp"
 #include "host/report/replay_formats.hpp"
+#include "host/report/step_formats.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -50,7 +50,7 @@ struct ActivityView {
 };
 
 struct TooManyActivities {};
-using PushResult = std::variant<PhoneStep, TooManyActivities>;
+using PushResult = std::variant<TakenStep, TooManyActivities>;
 
 class ActivityBoard {
  public:
@@ -91,7 +91,7 @@ class ActivityBoard {
  private:
   // A push the rules have taken, waiting for its activity's drawing.
   struct Job {
-    std::vector<PhoneStep> steps;
+    std::vector<TakenStep> steps;
     double now = 0;
     PushDone done;
   };

@@ -165,7 +165,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
             return self->answer(refusalResponse({429, "TooManyRequests", apnsId}), version,
                                 keepAlive, false);
           }
-          self->answer(accepted(apnsId, verdictJson(std::get<PhoneStep>(result))), version,
+          self->answer(accepted(apnsId, verdictJson(std::get<TakenStep>(result))), version,
                        keepAlive, false);
         });
   }

@@ -7,6 +7,7 @@
 #include "host/html/html_element.hpp"
 #include "host/html/html_renderer.hpp"
 #include "host/html/page_shell.hpp"
+#include "host/report/step_formats.hpp"
 #include "host/server/page_assets.hpp"
 #include "json/writer.hpp"
 #include "toolkit/view_json.hpp"
@@ -115,12 +116,14 @@ void writeLogEntry(json::Writer& w, const LogEntry& entry) {
 
 }  // namespace
 
-std::string stepDetail(const PhoneStep& step) {
-  if (step.error) {
-    return std::string(kindName(step.error->kind)) + " at " + describePath(step.error->codingPath) +
-           ": " + step.error->description;
-  }
-  return step.reason;
+LogEntry logEntry(const TakenStep& taken, std::string_view token) {
+  const updates::Step& step = taken.step;
+  return {step.at.timeIntervalSince1970,
+          std::string(token),
+          step.event ? std::string(updates::stepEventName(*step.event)) : std::string(),
+          std::string(updates::outcomeName(step.outcome)),
+          stepNote(step, ErrorHint::leftOut),
+          taken.warnings};
 }
 
 DrawnSection drawActivity(const ActivityView& activity) {
@@ -180,14 +183,15 @@ ServePage servePage(const ActivityBoard& board, double now) {
   return servePage(board.activities(), board.log(), now);
 }
 
-std::string pushEventJson(const ActivityView& activity, const PhoneStep& step,
+std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
                           const LogEntry& entry) {
   const DrawnSection drawn = drawActivity(activity);
   std::string out;
   out.reserve(drawn.html.size() + drawn.css.size() + 4096);
   out += "{\"token\":";
   json::appendString(out, activity.token);
-  out += ",\"step\":" + stepJson(step) + ",\"presentations\":";
+  out +=
+      ",\"step\":" + stepJson(taken.step, taken.warnings, StepForm::push) + ",\"presentations\":";
   if (activity.lastGood) {
     json::Writer p;
     ui::writeJson(p, *activity.lastGood);
