@@ -87,12 +87,7 @@ std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<st
   CLI::App& replay = *app.add_subcommand("replay");
   addRenderingOptions(replay, o, false);
   // Its instants come from the timeline.
-  replay
-      .add_option(
-          "--now",
-          [](const CLI::results_t&) -> bool { cli::refuse("--now is not an option of replay"); })
-      ->expected(0, 1)
-      ->trigger_on_parse();
+  cli::refused(replay, "--now", "--now is not an option of replay");
   replay.add_option("TIMELINE", files);
 
   CLI::App& serve = *app.add_subcommand("serve");
@@ -102,7 +97,7 @@ std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<st
   cli::text(compare, "--out", o.out);
   cli::checked(compare, "--tolerance", o.tolerance, "a whole number from 0 to 255",
                cli::wholeNumber<double>(0, 255));
-  compare.add_option("OLD NEW", o.folders);
+  compare.add_option("FOLDER", o.folders);  // OLD and NEW
 
   for (CLI::App* command : {&decode, &render, &replay, &serve, &compare}) cli::help(*command);
 

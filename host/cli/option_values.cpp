@@ -27,6 +27,12 @@ CLI::Option* help(CLI::App& command) {
   return atOnce(command.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); }));
 }
 
+CLI::Option* refused(CLI::App& command, const std::string& name, const std::string& message) {
+  return command.add_option(name, [message](const CLI::results_t&) -> bool { refuse(message); })
+      ->expected(0, 1)
+      ->trigger_on_parse();
+}
+
 CLI::Option* value(CLI::App& command, const std::string& name,
                    std::function<void(const std::string&)> take) {
   return atOnce(command.add_option_function<std::string>(name, std::move(take)));

@@ -27,6 +27,9 @@ CLI::Option* flag(CLI::App& command, const std::string& name, bool& into);
 // -h and --help: the parse ends there, with the usage text as its outcome.
 CLI::Option* help(CLI::App& command);
 
+// --NAME, with a value or without: refused with `message`.
+CLI::Option* refused(CLI::App& command, const std::string& name, const std::string& message);
+
 // --NAME VALUE: `take` gets each value as written (--NAME=VALUE too) and may refuse() it.
 CLI::Option* value(CLI::App& command, const std::string& name,
                    std::function<void(const std::string&)> take);
