@@ -1,133 +1,174 @@
 #include "host/cli/cli.hpp"
 
-#include <simdjson.h>
-
 #include <algorithm>
-#include <charconv>
-#include <cmath>
+#include <functional>
+#include <utility>
 
 #include "host/checks/unknown_keys.hpp"
-#include "model/coding.hpp"
+#include "host/cli/option_values.hpp"
 
 namespace corvlin::host {
 
-const char* const usageText =
-    "usage: corvlin-host decode [--attributes] [--strict] [FILE|-]\n"
-    "       corvlin-host render [FILE|-] [--format text|json|html] [--now SECONDS] [--out PATH]\n"
-    "                           [--extension PATH] [--timeout MS] [--strict]\n"
-    "       corvlin-host render [FILE|-] --format png --out DIR [--scale N] [--width 371|408]\n"
-    "                           [--now SECONDS] [--extension PATH] [--timeout MS] [--strict]\n"
-    "       corvlin-host compare OLD NEW [--out DIR] [--tolerance N]\n"
-    "       corvlin-host replay TIMELINE [--format text|json|html] [--out PATH]\n"
-    "                           [--extension PATH] [--timeout MS] [--strict]\n"
-    "       corvlin-host serve [--port N] [--bind ADDRESS] [--watch FILE] [--extension PATH]\n"
-    "                          [--client-timeout MS]\n"
-    "       corvlin-host --help\n"
-    "\n"
-    "decode  Reads one content state, or {\"attributes\":...,\"contentState\":...}, and writes it\n"
-    "        back in the same form as one line of compact JSON; with --attributes, one\n"
-    "        attributes record. Without FILE it reads a built-in sample (of attributes, with\n"
-    "        --attributes); with - it reads standard input.\n"
-    "render  Starts the extension, hands it the activity and prints its seven presentations:\n"
-    "        a text sketch (default), the view description as JSON, or a live HTML page;\n"
-    "        --format png writes lock-screen.png and island-{expanded,compact,minimal}.png\n"
-    "        to DIR (a list: DIR/N/ for each activity, N from 0), --scale 1 to 4 (default 3).\n"
-    "        A presentation larger than the phone shows is a \"clipped\" warning.\n"
-    "        FILE holds a content state, {\"attributes\":...,\"contentState\":...}, or a list of\n"
-    "        these. Without FILE it renders the built-in default activity, whose countdown\n"
-    "        ends 90 seconds after now.\n"
-    "replay  Plays a timeline of remote updates (JSON lines or an array of envelopes, or of\n"
-    "        {\"at\":SECONDS,\"payload\":ENVELOPE}) under the platform's update rules and shows\n"
-    "        every step with what the phone shows after it. decode also reads one envelope.\n"
-    "serve   Listens on 127.0.0.1 (or --bind) at --port (0, the default, picks a free one) for\n"
-    "        pushes to POST /3/device/TOKEN, checks them as the push service does, applies them\n"
-    "        to the activity of TOKEN as the phone does, and draws every activity on a page\n"
-    "        at / that updates live. --watch posts FILE to token 0 at the start and after\n"
-    "        each save; --client-timeout MS (default 10000) closes a slower client.\n"
-    "compare Compares two snapshot folders: one line per differing image with its changed\n"
-    "        pixels and their bounding box; --out DIR writes a picture of each change,\n"
-    "        --tolerance N ignores per-channel differences up to N (0 to 255). Exit status 0\n"
-    "        all match, 1 any differs, 2 a folder or picture that cannot be compared.\n"
-    "\n"
-    "An object with a \"contentState\" member is always the wrapped form. Errors are one JSON\n"
-    "line on standard error; in a list, each names its activity, counted from 0.\n"
-    "\n"
-    "  --attributes      decode a CorvlinLiveActivityAttributes record\n"
-    "  --strict          fail (exit 65) on any warning; warnings are one JSON line each on\n"
-    "                    standard error, and without --strict never change the exit status\n"
-    "  --format FORMAT   text, json or html (render, replay)\n"
-    "  --now SECONDS     pin the current instant, seconds since 1970 as a JSON number (render)\n"
-    "  --out PATH        replace PATH with the rendering, atomically; - is standard output\n"
-    "                    (render, replay)\n"
-    "  --extension PATH  the extension to start (default: next to corvlin-host)\n"
-    "  --timeout MS      how long the extension may take before it is stopped (default 10000)\n"
-    "\n"
-    "exit status: 0 done, 64 bad usage, 65 the payload does not decode, 66 unreadable input,\n"
-    "             69 the extension failed, 73 cannot write the output\n";
-
 namespace {
 
-// Numbers on the command line read as they do in a payload (1e-400 is 0, -0 keeps its sign):
-// the text must be one JSON number.
-std::optional<double> parseNumber(const std::string& text) {
-  simdjson::dom::parser parser;
-  auto document = json::parse(parser, text);
-  double value = 0;
-  if (!document || document.value().get_double().get(value) != simdjson::SUCCESS) {
-    return std::nullopt;
+using Command = Options::Command;
+
+// A command of the command line, and how its usage errors read.
+struct CommandLineEntry {
+  Command command = Command::help;
+  CLI::App* app = nullptr;
+  // Unknown options are "unknown WHAT 'NAME'", with a suggestion among the options of `family`
+  // (the commands that share one set of options, this one included); an option of another
+  // member of it is "NAME is an option of MEMBER".
+  std::string what = "option";
+  std::vector<const CLI::App*> family;
+  // Once every argument is read: what is still wrong, if anything.
+  std::function<std::optional<std::string>()> finish = [] { return std::nullopt; };
+};
+
+// The FILE of decode, render and replay: at most one.
+std::optional<std::string> oneFile(const std::vector<std::string>& files, Options& options) {
+  if (files.size() > 1) {
+    return "more than one input file ('" + files[0] + "' and '" + files[1] + "')";
   }
-  return value;
+  if (!files.empty()) options.file = files[0];
+  return std::nullopt;
 }
 
-constexpr std::string_view commandNames[] = {"decode", "render", "replay", "serve", "compare"};
-constexpr std::string_view optionNames[] = {"--attributes", "--strict",    "--format",  "--now",
-                                            "--out",        "--extension", "--timeout", "--help",
-                                            "--scale",      "--width"};
+// What render and replay share (replay takes render's options but for --now and the pictures).
+void addRenderingOptions(CLI::App& command, Options& o, bool png) {
+  cli::flag(command, "--strict", o.strict);
+  cli::value(command, "--format", [&o, png](const std::string& name) {
+    constexpr std::pair<std::string_view, Format> formats[] = {{"text", Format::text},
+                                                               {"json", Format::json},
+                                                               {"html", Format::html},
+                                                               {"png", Format::png}};
+    for (const auto& [known, format] : formats) {
+      if (name == known && (png || format != Format::png)) {
+        o.format = format;
+        return;
+      }
+    }
+    cli::refuse("unknown format '" + name + "' (expected text, json" +
+                (png ? ", html or png)" : " or html)"));
+  });
+  cli::value(command, "--out", [&o](const std::string& path) {
+    // "-" is standard output, as it is standard input for FILE.
+    o.out = path == "-" ? std::nullopt : std::optional<std::string>(path);
+  });
+  cli::text(command, "--extension", o.extension);
+  cli::checked(command, "--timeout", o.timeoutMs,
+               "a whole number of milliseconds from 1 to 3600000",
+               cli::wholeNumber<long>(1, 3600000));
+}
 
-// compare OLD NEW [--out DIR] [--tolerance N]
-Result<Options, std::string> parseCompareArguments(const std::vector<std::string>& arguments) {
-  Options options;
-  options.command = Options::Command::compare;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& arg = arguments[i];
-    if (arg == "--help" || arg == "-h") {
-      options.command = Options::Command::help;
-      return options;
+// Every command with its options, on `app`; `files` receives the FILE arguments.
+std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<std::string>& files) {
+  app.set_help_flag();  // the usage text is corvlin-host's own: cli::help
+  app.allow_extras();   // unknown names are reported below, with a suggestion
+  app.require_subcommand(0, 1);
+  cli::help(app);
+  cli::help(*app.add_subcommand("help")->group(""));
+
+  CLI::App& decode = *app.add_subcommand("decode");
+  cli::flag(decode, "--attributes", o.attributes);
+  cli::flag(decode, "--strict", o.strict);
+  decode.add_option("FILE", files);
+
+  CLI::App& render = *app.add_subcommand("render");
+  addRenderingOptions(render, o, true);
+  cli::checked(render, "--now", o.now, "a number of seconds written as in JSON",
+               cli::Reader<double>(cli::jsonNumber));
+  cli::checked(render, "--scale", o.scale, "a whole number from 1 to 4",
+               cli::wholeNumber<double>(1, 4));
+  cli::checked(render, "--width", o.lockScreenWidth, "371 or 408 (points)", cli::oneOf({371, 408}));
+  render.add_option("FILE", files);
+
+  CLI::App& replay = *app.add_subcommand("replay");
+  addRenderingOptions(replay, o, false);
+  // Its instants come from the timeline.
+  cli::refused(replay, "--now", "--now is not an option of replay");
+  replay.add_option("TIMELINE", files);
+
+  CLI::App& serve = *app.add_subcommand("serve");
+  addServeOptions(serve, o.serve);
+
+  CLI::App& compare = *app.add_subcommand("compare");
+  cli::text(compare, "--out", o.out);
+  cli::checked(compare, "--tolerance", o.tolerance, "a whole number from 0 to 255",
+               cli::wholeNumber<double>(0, 255));
+  compare.add_option("FOLDER", o.folders);  // OLD and NEW
+
+  for (CLI::App* command : {&decode, &render, &replay, &serve, &compare}) cli::help(*command);
+
+  const std::vector<const CLI::App*> payloadCommands = {&decode, &render, &replay};
+  auto file = [&] { return oneFile(files, o); };
+  return {
+      {Command::decode, &decode, "option", payloadCommands, file},
+      {Command::render, &render, "option", payloadCommands,
+       [&o, file]() -> std::optional<std::string> {
+         if (auto bad = file()) return bad;
+         if (o.format == Format::png && !o.out) {
+           return "--format png needs --out DIR, the folder for the pictures";
+         }
+         return std::nullopt;
+       }},
+      {Command::replay, &replay, "option", payloadCommands,
+       [&o, file]() -> std::optional<std::string> {
+         if (auto bad = file()) return bad;
+         if (!o.file) return "replay needs a TIMELINE file (or - for standard input)";
+         return std::nullopt;
+       }},
+      {Command::serve, &serve, "option of serve", {&serve}},
+      {Command::compare,
+       &compare,
+       "option",
+       {&compare},
+       [&o]() -> std::optional<std::string> {
+         if (o.folders.size() != 2) return "compare needs two snapshot folders, OLD and NEW";
+         return std::nullopt;
+       }},
+  };
+}
+
+std::vector<std::string> optionNames(const CLI::App& command) {
+  std::vector<std::string> names;
+  for (const CLI::Option* option : command.get_options()) {
+    if (option->nonpositional()) names.push_back(option->get_name());
+  }
+  return names;
+}
+
+// "unknown command 'decod'; did you mean 'decode'?": `name` is a WHAT none of `known`.
+std::string unknownName(const std::string& what, const std::string& name,
+                        const std::vector<std::string>& known) {
+  const std::vector<std::string_view> views(known.begin(), known.end());
+  std::string message = "unknown " + what + " '" + name + "'";
+  if (auto nearest = nearestKey(name, views)) {
+    message += "; did you mean '" + std::string(*nearest) + "'?";
+  }
+  return message;
+}
+
+// The first argument `entry`'s command did not know, said as a usage error.
+std::optional<std::string> unknownOption(const CommandLineEntry& entry) {
+  auto extras = entry.app->remaining();
+  std::erase(extras, "--");  // it ends the options; what follows is FILE
+  if (extras.empty()) return std::nullopt;
+  const std::string name = extras.front().substr(0, extras.front().find('='));
+  std::vector<std::string> known;
+  for (const CLI::App* member : entry.family) {
+    if (member != entry.app && member->get_option_no_throw(name) != nullptr) {
+      return name + " is an option of " + member->get_name();
     }
-    if (arg == "--out" || arg == "--tolerance") {
-      if (i + 1 >= arguments.size()) return Failure{arg + " needs a value"};
-      const std::string& text = arguments[++i];
-      if (arg == "--out") {
-        options.out = text;
-        continue;
-      }
-      const auto n = parseNumber(text);
-      if (!n || *n < 0 || *n > 255 || std::floor(*n) != *n) {
-        return Failure{"--tolerance needs a whole number from 0 to 255, not '" + text + "'"};
-      }
-      options.tolerance = *n;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      constexpr std::string_view known[] = {"--out", "--tolerance", "--help"};
-      return Failure{unknownName("option", arg, known)};
-    } else {
-      options.folders.push_back(arg);
+    for (std::string& option : optionNames(*member)) {
+      if (std::find(known.begin(), known.end(), option) == known.end()) known.push_back(option);
     }
   }
-  if (options.folders.size() != 2) {
-    return Failure{std::string("compare needs two snapshot folders, OLD and NEW")};
-  }
-  return options;
+  return unknownName(entry.what, name, known);
 }
 
 }  // namespace
-
-std::string unknownName(std::string_view what, const std::string& name,
-                        std::span<const std::string_view> known) {
-  std::string message = "unknown " + std::string(what) + " '" + name + "'";
-  if (auto nearest = nearestKey(name, known))
-    message += "; did you mean '" + std::string(*nearest) + "'?";
-  return message;
-}
 
 int usageError(std::ostream& err, std::string_view message) {
   err << "corvlin-host: " << message << "\ntry 'corvlin-host --help'\n";
@@ -136,119 +177,47 @@ int usageError(std::ostream& err, std::string_view message) {
 
 Result<Options, std::string> parseArguments(const std::vector<std::string>& arguments) {
   Options options;
-  if (arguments.empty()) return Failure{std::string("missing command")};
-  const std::string& command = arguments[0];
-  if (command == "--help" || command == "-h" || command == "help") return options;
-  if (command == "decode") {
-    options.command = Options::Command::decode;
-  } else if (command == "render") {
-    options.command = Options::Command::render;
-  } else if (command == "replay") {
-    options.command = Options::Command::replay;
-  } else if (command == "compare") {
-    return parseCompareArguments(arguments);
-  } else if (command == "serve") {
-    if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) return options;
-    auto serve = parseServeArguments(arguments);
-    if (!serve) return Failure{serve.error()};
-    options.command = Options::Command::serve;
-    options.serve = std::move(serve).value();
-    return options;
-  } else {
-    return Failure{unknownName("command", command, commandNames)};
+  std::vector<std::string> files;
+  CLI::App app("", "corvlin-host");
+  const std::vector<CommandLineEntry> commands = describe(app, options, files);
+  try {
+    app.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));
+  } catch (const CLI::CallForHelp&) {
+    return Options{};
+  } catch (const CLI::ArgumentMismatch&) {
+    // An option takes the argument after it whatever it looks like: only the last can lack one.
+    const std::string& last = arguments.back();
+    return Failure{last.substr(0, last.find('=')) + " needs a value"};
+  } catch (const CLI::ParseError& error) {
+    return Failure{std::string(error.what())};
   }
-  const bool replay = options.command == Options::Command::replay;
-  // replay takes render's options, except --now: its instants come from the timeline.
-  const bool render = options.command == Options::Command::render || replay;
 
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& arg = arguments[i];
-    auto value = [&](const char* name) -> Result<std::string, std::string> {
-      if (i + 1 >= arguments.size()) return Failure{std::string(name) + " needs a value"};
-      return arguments[++i];
-    };
-    auto renderOnly = [&]() -> std::optional<std::string> {
-      if (!render) return arg + " is an option of render";
-      return std::nullopt;
-    };
-    if (arg == "--help" || arg == "-h") {
-      options.command = Options::Command::help;
-      return options;
-    } else if (arg == "--attributes") {
-      if (render) return Failure{std::string("--attributes is an option of decode")};
-      options.attributes = true;
-    } else if (arg == "--strict") {
-      options.strict = true;
-    } else if (arg == "--format" || arg == "--now" || arg == "--out" || arg == "--extension" ||
-               arg == "--timeout") {
-      if (auto bad = renderOnly()) return Failure{*bad};
-      if (replay && arg == "--now") return Failure{std::string("--now is not an option of replay")};
-      auto v = value(arg.c_str());
-      if (!v) return Failure{v.error()};
-      const std::string& text = v.value();
-      if (arg == "--format") {
-        if (text == "text") {
-          options.format = Format::text;
-        } else if (text == "json") {
-          options.format = Format::json;
-        } else if (text == "html") {
-          options.format = Format::html;
-        } else if (text == "png" && !replay) {
-          options.format = Format::png;
-        } else {
-          return Failure{"unknown format '" + text + "' (expected text, json" +
-                         (replay ? " or html)" : ", html or png)")};
-        }
-      } else if (arg == "--now") {
-        options.now = parseNumber(text);
-        if (!options.now) {
-          return Failure{"--now needs a number of seconds written as in JSON, not '" + text + "'"};
-        }
-      } else if (arg == "--out") {
-        // "-" is standard output, as it is standard input for FILE.
-        options.out = text == "-" ? std::nullopt : std::optional<std::string>(text);
-      } else if (arg == "--extension") {
-        options.extension = text;
-      } else {
-        const auto ms = parseNumber(text);
-        if (!ms || *ms < 1 || *ms > 3600000 || std::floor(*ms) != *ms) {
-          return Failure{"--timeout needs a whole number of milliseconds from 1 to 3600000, not '" +
-                         text + "'"};
-        }
-        options.timeoutMs = static_cast<long>(*ms);
-      }
-    } else if (arg == "--scale" || arg == "--width") {
-      if (options.command != Options::Command::render)
-        return Failure{arg + " is an option of render"};
-      auto v = value(arg.c_str());
-      if (!v) return Failure{v.error()};
-      const auto n = parseNumber(v.value());
-      if (arg == "--scale") {
-        if (!n || *n < 1 || *n > 4 || std::floor(*n) != *n) {
-          return Failure{"--scale needs a whole number from 1 to 4, not '" + v.value() + "'"};
-        }
-        options.scale = *n;
-      } else {
-        if (!n || (*n != 371 && *n != 408)) {
-          return Failure{"--width needs 371 or 408 (points), not '" + v.value() + "'"};
-        }
-        options.lockScreenWidth = *n;
-      }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Failure{unknownName("option", arg, optionNames)};
-    } else if (options.file) {
-      return Failure{"more than one input file ('" + *options.file + "' and '" + arg + "')"};
-    } else {
-      options.file = arg;
-    }
+  if (const auto extras = app.remaining(); !extras.empty()) {
+    std::vector<std::string> known;
+    for (const CommandLineEntry& entry : commands) known.push_back(entry.app->get_name());
+    return Failure{unknownName("command", extras.front(), known)};
   }
-  if (options.format == Format::png && !options.out) {
-    return Failure{std::string("--format png needs --out DIR, the folder for the pictures")};
+  for (const CommandLineEntry& entry : commands) {
+    if (!entry.app->parsed()) continue;
+    if (auto bad = unknownOption(entry)) return Failure{std::move(*bad)};
+    if (auto bad = entry.finish()) return Failure{std::move(*bad)};
+    options.command = entry.command;
+    return options;
   }
-  if (replay && !options.file) {
-    return Failure{std::string("replay needs a TIMELINE file (or - for standard input)")};
+  if (app.got_subcommand("help")) return Options{};
+  return Failure{std::string("missing command")};
+}
+
+std::vector<std::string> commandLineNames() {
+  Options options;
+  std::vector<std::string> files;
+  CLI::App app;
+  std::vector<std::string> names;
+  for (const CommandLineEntry& entry : describe(app, options, files)) {
+    names.push_back(entry.app->get_name());
+    for (std::string& option : optionNames(*entry.app)) names.push_back(std::move(option));
   }
-  return options;
+  return names;
 }
 
 }  // namespace corvlin::host

@@ -3,7 +3,6 @@
 
 #include <optional>
 #include <ostream>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,12 +44,12 @@ struct Options {
 
 extern const char* const usageText;
 
-// The options, or a message saying what is wrong with the arguments.
+// The options, or a message saying what is wrong with the arguments (the first wrong one). An
+// option's value follows it or an "=" (--port=80); "--" ends the options.
 Result<Options, std::string> parseArguments(const std::vector<std::string>& arguments);
 
-// "unknown command 'decod'; did you mean 'decode'?": `name` is a WHAT none of `known`.
-std::string unknownName(std::string_view what, const std::string& name,
-                        std::span<const std::string_view> known);
+// The name of every command and option parseArguments reads.
+std::vector<std::string> commandLineNames();
 
 // Every usage error: "corvlin-host: MESSAGE", then "try 'corvlin-host --help'"; exitUsage.
 int usageError(std::ostream& err, std::string_view message);

@@ -3,11 +3,9 @@
 #include <malloc.h>
 #include <sys/random.h>
 
-#include <algorithm>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <stdexcept>
@@ -15,6 +13,7 @@
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
+#include "host/cli/option_values.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/descriptors.hpp"
 #include "host/server/file_watch.hpp"
@@ -25,14 +24,6 @@
 namespace corvlin::host {
 
 namespace {
-
-std::optional<long> wholeNumber(const std::string& text) {
-  long value = 0;
-  const auto* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
-}
 
 double realNow() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
@@ -53,41 +44,15 @@ server::RandomId randomId() {
 
 }  // namespace
 
-Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::string>& arguments) {
-  ServeOptions options;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& arg = arguments[i];
-    static constexpr std::string_view known[] = {"--port", "--bind", "--watch", "--extension",
-                                                 "--client-timeout"};
-    if (std::find(std::begin(known), std::end(known), arg) == std::end(known)) {
-      return Failure{unknownName("option of serve", arg, known)};
-    }
-    if (i + 1 >= arguments.size()) return Failure{arg + " needs a value"};
-    const std::string& text = arguments[++i];
-    if (arg == "--port") {
-      const auto port = wholeNumber(text);
-      if (!port || *port < 0 || *port > 65535) {
-        return Failure{"--port needs a port number from 0 to 65535, not '" + text + "'"};
-      }
-      options.port = static_cast<std::uint16_t>(*port);
-    } else if (arg == "--bind") {
-      options.bind = text;
-    } else if (arg == "--watch") {
-      options.watch = text;
-    } else if (arg == "--extension") {
-      options.extension = text;
-    } else {
-      const auto ms = wholeNumber(text);
-      if (!ms || *ms < 1 || *ms > 3600000) {
-        return Failure{
-            "--client-timeout needs a whole number of milliseconds from 1 to 3600000, "
-            "not '" +
-            text + "'"};
-      }
-      options.clientTimeoutMs = *ms;
-    }
-  }
-  return options;
+void addServeOptions(CLI::App& serve, ServeOptions& o) {
+  cli::checked(serve, "--port", o.port, "a port number from 0 to 65535",
+               cli::decimalNumber<std::uint16_t>(0, 65535));
+  cli::text(serve, "--bind", o.bind);
+  cli::text(serve, "--watch", o.watch);
+  cli::text(serve, "--extension", o.extension);
+  cli::checked(serve, "--client-timeout", o.clientTimeoutMs,
+               "a whole number of milliseconds from 1 to 3600000",
+               cli::decimalNumber<long>(1, 3600000));
 }
 
 int runServe(const ServeOptions& options, Environment& env) {

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "json/result.hpp"
+namespace CLI {
+class App;
+}
 
 namespace corvlin::host {
 
@@ -22,8 +23,8 @@ struct ServeOptions {
   friend bool operator==(const ServeOptions&, const ServeOptions&) = default;
 };
 
-// The options after "serve", or what is wrong with them.
-Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::string>& arguments);
+// serve's options, read into `options`: one line each.
+void addServeOptions(CLI::App& serve, ServeOptions& options);
 
 // Serves until SIGINT or SIGTERM; 0 then, 64 for a bad --bind, 66 for a --watch file whose
 // folder cannot be watched, 69 when the address cannot be listened on.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace corvlin::host {
 namespace {
@@ -51,12 +52,103 @@ TEST(Cli, RejectsBadUsageNamingTheProblem) {
       {{"render", "--strcit"}, "unknown option '--strcit'; did you mean '--strict'?"},
       {{"serve", "--prot", "1"}, "unknown option of serve '--prot'; did you mean '--port'?"},
       {{"replay"}, "replay needs a TIMELINE file"},
+      {{"replay", "x", "--now"}, "--now is not an option of replay"},
+      {{"replay", "x", "--scale", "2"}, "--scale is an option of render"},
+      {{"render", "--out="}, "--out needs a value"},
+      {{"render", "--width=400"}, "--width needs 371 or 408 (points), not '400'"},
+      {{"render", "--format", "png"}, "--format png needs --out DIR"},
+      {{"replay", "x", "--format", "png"}, "unknown format 'png' (expected text, json or html)"},
+      {{"compare", "a"}, "compare needs two snapshot folders"},
+      {{"compare", "a", "b", "c"}, "compare needs two snapshot folders"},
+      {{"compare", "--tolerence", "1", "a", "b"},
+       "unknown option '--tolerence'; did you mean '--tolerance'?"},
+      {{"compare", "--tolerance", "2.5", "a", "b"},
+       "--tolerance needs a whole number from 0 to 255"},
+      {{"--strict", "decode"}, "unknown command '--strict'"},
+      // The first bad argument is the one reported, even before --help.
+      {{"render", "--format", "pdf", "--help"}, "unknown format 'pdf'"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
     auto parsed = parseArguments(c.arguments);
     ASSERT_FALSE(parsed.ok());
     EXPECT_NE(parsed.error().find(c.message), std::string::npos) << parsed.error();
+  }
+}
+
+TEST(Cli, HelpIsAskedForByNameOrByEitherFlagOfAnyCommand) {
+  const std::vector<std::vector<std::string>> asks = {
+      {"--help"},
+      {"-h"},
+      {"help"},
+      {"help", "render"},
+      {"render", "x.json", "-h"},
+      {"render", "--help", "--format", "pdf"},
+      {"replay", "--help"},
+      {"decode", "--attributes", "--help"},
+      {"compare", "-h"},
+      {"serve", "--port", "80", "--help"},
+      {"serve", "-h"},
+  };
+  for (const auto& arguments : asks) {
+    SCOPED_TRACE(testing::PrintToString(arguments));
+    auto parsed = parseArguments(arguments);
+    ASSERT_TRUE(parsed.ok()) << parsed.error();
+    EXPECT_EQ(parsed->command, Options::Command::help);
+  }
+}
+
+TEST(Cli, ReadsAValueAfterItsOptionOrAfterAnEqualsSign) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::function<void(const Options&)> expect;
+  };
+  const Case cases[] = {
+      {{"render", "--format=json", "--timeout=250"},
+       [](const Options& o) {
+         EXPECT_EQ(o.format, Format::json);
+         EXPECT_EQ(o.timeoutMs, 250);
+       }},
+      {{"render", "--now=-0"}, [](const Options& o) { EXPECT_TRUE(std::signbit(*o.now)); }},
+      // The value is the next argument, whatever it looks like.
+      {{"render", "--out", "--format"}, [](const Options& o) { EXPECT_EQ(o.out, "--format"); }},
+      {{"render", "--now", "-5"}, [](const Options& o) { EXPECT_EQ(o.now, -5.0); }},
+      // Given twice, the last holds.
+      {{"render", "--timeout", "5", "--timeout", "7"},
+       [](const Options& o) { EXPECT_EQ(o.timeoutMs, 7); }},
+      {{"render", "--out", "x", "--out", "-"},
+       [](const Options& o) { EXPECT_EQ(o.out, std::nullopt); }},
+      // "--" ends the options: what follows is FILE.
+      {{"render", "--", "-x.json"}, [](const Options& o) { EXPECT_EQ(o.file, "-x.json"); }},
+      {{"decode", "-"}, [](const Options& o) { EXPECT_EQ(o.file, "-"); }},
+      {{"render", "--scale", "1e0", "--width", "408", "--format", "png", "--out", "d"},
+       [](const Options& o) {
+         EXPECT_EQ(o.scale, 1);
+         EXPECT_EQ(o.lockScreenWidth, 408);
+         EXPECT_EQ(o.out, "d");
+       }},
+      // A command's name is a file after another command.
+      {{"render", "decode"}, [](const Options& o) { EXPECT_EQ(o.file, "decode"); }},
+      // compare's --out is a folder: "-" is not standard output there.
+      {{"compare", "a", "--out", "-", "b", "--tolerance=3"},
+       [](const Options& o) {
+         EXPECT_EQ(o.folders, (std::vector<std::string>{"a", "b"}));
+         EXPECT_EQ(o.out, "-");
+         EXPECT_EQ(o.tolerance, 3);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    auto parsed = parseArguments(c.arguments);
+    ASSERT_TRUE(parsed.ok()) << parsed.error();
+    c.expect(parsed.value());
+  }
+}
+
+TEST(Cli, TheHelpNamesEveryCommandAndOption) {
+  const std::string usage = usageText;
+  for (const std::string& name : commandLineNames()) {
+    EXPECT_NE(usage.find(name), std::string::npos) << name;
   }
 }
 
