@@ -88,10 +88,9 @@ void handleOne(const Request& request, ActivityBoard& board) {
   board.push(push->token, push->body, 1767225510, [&](PushResult r) { result = std::move(r); });
   board.stopListening(listener);
   corvlin::fuzz::require(result.has_value(), "a push is finished");
-  const auto* step = std::get_if<PhoneStep>(&*result);
-  corvlin::fuzz::require(step != nullptr, "a few activities are never too many");
-  corvlin::fuzz::require(step->outcome != Outcome::rejected || step->error.has_value(),
-                         "a rejected push names its error");
+  const auto* taken = std::get_if<TakenStep>(&*result);
+  corvlin::fuzz::require(taken != nullptr, "a few activities are never too many");
+  corvlin::fuzz::require(taken->ofThePush(), "a push is answered with its own step");
   corvlin::fuzz::require(!heard.empty(), "every push is told to the listeners");
   corvlin::fuzz::require(board.log().back().outcome != "refused", "an accepted push is logged");
 }

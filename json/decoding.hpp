@@ -18,6 +18,7 @@
 #include "json/coding_key.hpp"
 #include "json/error.hpp"
 #include "json/result.hpp"
+#include "json/try.hpp"
 
 namespace corvlin::json {
 
@@ -98,9 +99,8 @@ Result<List, DecodingError> decodeArrayAs(element value, const PathNode* at, Rea
   std::size_t index = 0;
   for (element item : array) {
     const PathNode node = PathNode::item(at, index++);
-    auto read_ = read(item, &node);
-    if (!read_) return Failure{std::move(read_).error()};
-    items.push_back(std::move(read_).value());
+    CORVLIN_TRY(read_, read(item, &node));
+    items.push_back(std::move(read_));
   }
   return items;
 }
@@ -209,9 +209,8 @@ class KeyedDecodingContainer {
     using T = typename decltype(read(element(), nullptr))::value_type;
     if (!contains(key)) return std::optional<T>();
     const PathNode node = PathNode::member(at_, stringValue(key));
-    auto value = read(entries_[position(key)], &node);
-    if (!value) return Failure{std::move(value).error()};
-    return std::optional<T>(std::move(value).value());
+    CORVLIN_TRY(value, read(entries_[position(key)], &node));
+    return std::optional<T>(std::move(value));
   }
 
   // The same, read into `out` in place: the failure, or nothing. Without a reader, T's own

@@ -4,31 +4,23 @@
 #include <type_traits>
 
 #include "json/decoding.hpp"
+#include "json/names.hpp"
+#include "json/try.hpp"
 #include "json/writer.hpp"
 
 namespace corvlin {
 
-std::string_view kindName(DecodingError::Kind kind) {
-  switch (kind) {
-    case DecodingError::Kind::keyNotFound:
-      return "keyNotFound";
-    case DecodingError::Kind::valueNotFound:
-      return "valueNotFound";
-    case DecodingError::Kind::typeMismatch:
-      return "typeMismatch";
-    case DecodingError::Kind::dataCorrupted:
-      return "dataCorrupted";
-    case DecodingError::Kind::payloadTooLarge:
-      return "payloadTooLarge";
-  }
-  return "unknown";
-}
+template <>
+struct json::EnumNames<DecodingError::Kind> {
+  static constexpr std::array<std::string_view, 5> values{
+      "keyNotFound", "valueNotFound", "typeMismatch", "dataCorrupted", "payloadTooLarge"};
+};
+static_assert(json::namesEvery(DecodingError::Kind::payloadTooLarge));
+
+std::string_view kindName(DecodingError::Kind kind) { return json::nameOf(kind, "unknown"); }
 
 std::optional<DecodingError::Kind> decodingErrorKind(std::string_view name) {
-  for (const auto kind : allDecodingErrorKinds) {
-    if (kindName(kind) == name) return kind;
-  }
-  return std::nullopt;
+  return json::enumNamed<DecodingError::Kind>(name);
 }
 
 DecodingError repeatedMember(std::string_view name) {
@@ -105,17 +97,15 @@ Result<CodingPathElement, DecodingError> readPathElement(simdjson::dom::element 
   if (value.is_string()) {
     return CodingPathElement(std::string(value.get_string().value_unsafe()));
   }
-  auto index = json::ValueCoder<std::uint64_t>::read(value, at);
-  if (!index) return Failure{std::move(index).error()};
-  return CodingPathElement(static_cast<std::size_t>(index.value()));
+  CORVLIN_TRY(index, json::ValueCoder<std::uint64_t>::read(value, at));
+  return CodingPathElement(static_cast<std::size_t>(index));
 }
 
 Result<DecodingError::Kind, DecodingError> readKind(simdjson::dom::element value,
                                                     const json::PathNode* at) {
-  auto name = json::ValueCoder<std::string>::read(value, at);
-  if (!name) return Failure{std::move(name).error()};
-  if (auto kind = decodingErrorKind(name.value())) return *kind;
-  return Failure{json::dataCorrupted(at, "Unknown error kind \"" + name.value() + "\".")};
+  CORVLIN_TRY(name, json::ValueCoder<std::string>::read(value, at));
+  if (auto kind = decodingErrorKind(name)) return *kind;
+  return Failure{json::dataCorrupted(at, "Unknown error kind \"" + name + "\".")};
 }
 
 }  // namespace
@@ -130,6 +120,19 @@ void json::writeErrorMembers(Writer& writer, const DecodingError& error) {
   writeMembers(writer, kindName(error.kind), error.codingPath, error.description, error.hint);
 }
 
+void json::writeError(Writer& writer, const DecodingError& error) {
+  writer.beginObject();
+  writeErrorMembers(writer, error);
+  writer.endObject();
+}
+
+std::string errorText(const DecodingError& error, ErrorHint hint) {
+  std::string out = std::string(kindName(error.kind)) + " at " + describePath(error.codingPath) +
+                    ": " + error.description;
+  if (hint == ErrorHint::shown && !error.hint.empty()) out += " (" + error.hint + ")";
+  return out;
+}
+
 std::string errorJson(const DecodingError& error, ErrorSource source) {
   return errorLine(kindName(error.kind), error.codingPath, error.description, error.hint, source);
 }
@@ -140,28 +143,22 @@ std::string errorJson(const EncodingError& error) {
 
 Result<DecodingError, DecodingError> decodeErrorObject(simdjson::dom::element value) {
   using K = ErrorKeys;
-  auto container = json::KeyedDecodingContainer<K>::make(value, nullptr);
-  if (!container) return Failure{std::move(container).error()};
-  auto kind = container.value().decode(K::kind, readKind, "String");
-  if (!kind) return Failure{std::move(kind).error()};
-  auto path = container.value().decode(
-      K::codingPath,
-      [](simdjson::dom::element v, const json::PathNode* at) {
-        return json::decodeArray(v, at, readPathElement);
-      },
-      json::arrayTypeName);
-  if (!path) return Failure{std::move(path).error()};
-  auto description = container.value().decode<std::string>(K::description);
-  if (!description) return Failure{std::move(description).error()};
-  auto hint = container.value().decodeIfPresent<std::string>(K::hint);
-  if (!hint) return Failure{std::move(hint).error()};
-  return DecodingError{kind.value(), std::move(path).value(), std::move(description).value(),
-                       std::move(hint).value().value_or(std::string())};
+  CORVLIN_TRY(container, json::KeyedDecodingContainer<K>::make(value, nullptr));
+  CORVLIN_TRY(kind, container.decode(K::kind, readKind, "String"));
+  CORVLIN_TRY(path, container.decode(
+                        K::codingPath,
+                        [](simdjson::dom::element v, const json::PathNode* at) {
+                          return json::decodeArray(v, at, readPathElement);
+                        },
+                        json::arrayTypeName));
+  CORVLIN_TRY(description, container.decode<std::string>(K::description));
+  CORVLIN_TRY(hint, container.decodeIfPresent<std::string>(K::hint));
+  return DecodingError{kind, std::move(path), std::move(description),
+                       std::move(hint).value_or(std::string())};
 }
 
 std::ostream& operator<<(std::ostream& out, const DecodingError& error) {
-  return out << kindName(error.kind) << " at " << describePath(error.codingPath) << ": "
-             << error.description;
+  return out << errorText(error, ErrorHint::leftOut);
 }
 
 std::ostream& operator<<(std::ostream& out, const EncodingError& error) {

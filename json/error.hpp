@@ -63,6 +63,11 @@ DecodingError repeatedMember(std::string_view name);
 // "actions[1].label", or "<top level>" for the empty path; for messages written to people.
 std::string describePath(const CodingPath& path);
 
+// The one text form of an error, for people: "keyNotFound at aps.event: No value associated
+// with key \"event\".", and with ErrorHint::shown the hint in brackets when there is one.
+enum class ErrorHint { shown, leftOut };
+std::string errorText(const DecodingError& error, ErrorHint hint = ErrorHint::shown);
+
 // The one-line form {"error":{"kind":...,"codingPath":[...],"description":...}}, with "hint"
 // after the description when there is one. An error of
 // the extension's request itself (rather than of the records it carries) is marked with
@@ -78,6 +83,8 @@ void writeCodingPath(Writer& writer, const CodingPath& path);
 // Writes the members "kind", "codingPath", "description" (and "hint") into the object being
 // written, for lines that carry more members than errorJson's.
 void writeErrorMembers(Writer& writer, const DecodingError& error);
+// Writes the error as an object of those members alone, as a value of the caller's document.
+void writeError(Writer& writer, const DecodingError& error);
 }  // namespace json
 
 // Reads back the object inside "error" of the form above (its "request" mark is not kept).

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "json/location.hpp"
+#include "json/try.hpp"
 #include "json/writer.hpp"
 
 namespace corvlin::json {
@@ -212,10 +213,9 @@ Result<element, DecodingError> parse(simdjson::dom::parser& parser, std::string_
 
 Result<double, DecodingError> parseNumber(std::string_view text) {
   simdjson::dom::parser parser;
-  auto value = parse(parser, text);
-  if (!value) return Failure{std::move(value).error()};
+  CORVLIN_TRY(value, parse(parser, text));
   double number = 0;
-  if (value.value().get_double().get(number) != simdjson::SUCCESS) {
+  if (value.get_double().get(number) != simdjson::SUCCESS) {
     return Failure{corrupted("The given data is not a number.")};
   }
   return number;

@@ -10,20 +10,11 @@
 #include <string_view>
 #include <utility>
 
+#include "json/number_format.hpp"
 #include "json/short_copy.hpp"
+#include "json/string_format.hpp"
 
 namespace corvlin::json {
-
-// Appends `text` as a JSON string literal: quotes and backslashes escaped, control characters
-// as short escapes or \u00XX, non-ASCII written as raw UTF-8. A byte that is not part of valid
-// UTF-8 is written as U+FFFD (as repairUtf8 in utf8.hpp does), so that the output is always
-// valid JSON.
-void appendString(std::string& out, std::string_view text);
-
-// Appends a finite double in its shortest round-trip form; integral values have no fraction.
-// The caller checks finiteness: JSON has no form for infinities or NaN (as a last defence a
-// non-finite value is written as null, never as invalid JSON). -0.0 is written "-0".
-void appendNumber(std::string& out, double value);
 
 // Writes values one after another, placing commas and colons itself. Output goes straight into
 // a buffer that grows by doubling; the document is its first length_ bytes.
@@ -136,10 +127,6 @@ inline char* copyText(char* at, std::string_view text) noexcept {
   }
   return at + n;
 }
-
-// Writes a double's JSON form at `at` (at least numberRoom bytes of room) and returns its end.
-constexpr std::size_t numberRoom = 32;
-char* writeNumber(char* at, double value) noexcept;
 
 // Writes "text" at `at` and returns its end.
 inline char* copyQuoted(char* at, std::string_view text) noexcept {

@@ -90,9 +90,8 @@ Result<Record, DecodingError> readDocument(std::string_view bytes, Read read) {
   // A parser of its own, so that no state outlives the call; callers that decode many
   // documents keep a parser and use json::parse with the element overloads instead.
   simdjson::dom::parser parser;
-  auto root = json::parse(parser, bytes);
-  if (!root) return Failure{std::move(root).error()};
-  return read(root.value(), nullptr);
+  CORVLIN_TRY(root, json::parse(parser, bytes));
+  return read(root, nullptr);
 }
 
 }  // namespace

@@ -1,20 +1,19 @@
 #include "protocol/extension_failure.hpp"
 
 #include <array>
-#include <cstddef>
+
+#include "json/names.hpp"
+
+template <>
+struct corvlin::json::EnumNames<corvlin::protocol::ExtensionFailure::Kind> {
+  static constexpr std::array<std::string_view, 6> values{
+      "cannotStart", "crashed", "exitedEarly", "timedOut", "malformedAnswer", "answerTooLarge"};
+};
 
 namespace corvlin::protocol {
-namespace {
 
-// Each kind's name, by its position in the enumeration.
-constexpr std::array<std::string_view, 6> kindNames{
-    "cannotStart", "crashed", "exitedEarly", "timedOut", "malformedAnswer", "answerTooLarge"};
+static_assert(json::namesEvery(ExtensionFailure::Kind::answerTooLarge));
 
-}  // namespace
-
-std::string_view kindName(ExtensionFailure::Kind kind) {
-  const auto index = static_cast<std::size_t>(kind);
-  return index < kindNames.size() ? kindNames[index] : "unknown";
-}
+std::string_view kindName(ExtensionFailure::Kind kind) { return json::nameOf(kind, "unknown"); }
 
 }  // namespace corvlin::protocol

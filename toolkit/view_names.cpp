@@ -1,126 +1,82 @@
 #include "toolkit/view_names.hpp"
 
+#include "json/names.hpp"
+
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::VerticalAlignment> {
+  static constexpr std::array<std::string_view, 3> values{"top", "center", "bottom"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::HorizontalAlignment> {
+  static constexpr std::array<std::string_view, 3> values{"leading", "center", "trailing"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::TextAlignment> {
+  static constexpr std::array<std::string_view, 3> values{"leading", "center", "trailing"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::TextStyle> {
+  static constexpr std::array<std::string_view, 6> values{"title2",   "headline", "subheadline",
+                                                          "footnote", "caption",  "caption2"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::FontWeight> {
+  static constexpr std::array<std::string_view, 1> values{"semibold"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::LayoutDirection> {
+  static constexpr std::array<std::string_view, 2> values{"leftToRight", "rightToLeft"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::LineCap> {
+  static constexpr std::array<std::string_view, 3> values{"butt", "round", "square"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::LineJoin> {
+  static constexpr std::array<std::string_view, 3> values{"miter", "round", "bevel"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::RoundedCornerStyle> {
+  static constexpr std::array<std::string_view, 2> values{"circular", "continuous"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::ui::ExpandedRegionPosition> {
+  static constexpr std::array<std::string_view, 4> values{"leading", "trailing", "center",
+                                                          "bottom"};
+};
+
 namespace corvlin::ui {
 
-std::string_view name(VerticalAlignment value) {
-  switch (value) {
-    case VerticalAlignment::top:
-      return "top";
-    case VerticalAlignment::center:
-      return "center";
-    case VerticalAlignment::bottom:
-      return "bottom";
-  }
-  return {};
-}
+static_assert(json::namesEvery(VerticalAlignment::bottom));
+static_assert(json::namesEvery(HorizontalAlignment::trailing));
+static_assert(json::namesEvery(TextAlignment::trailing));
+static_assert(json::namesEvery(TextStyle::caption2));
+static_assert(json::namesEvery(FontWeight::semibold));
+static_assert(json::namesEvery(LayoutDirection::rightToLeft));
+static_assert(json::namesEvery(LineCap::square));
+static_assert(json::namesEvery(LineJoin::bevel));
+static_assert(json::namesEvery(RoundedCornerStyle::continuous));
+static_assert(json::namesEvery(ExpandedRegionPosition::bottom));
 
-std::string_view name(HorizontalAlignment value) {
-  switch (value) {
-    case HorizontalAlignment::leading:
-      return "leading";
-    case HorizontalAlignment::center:
-      return "center";
-    case HorizontalAlignment::trailing:
-      return "trailing";
-  }
-  return {};
-}
+std::string_view name(VerticalAlignment value) { return json::nameOf(value); }
 
-std::string_view name(TextAlignment value) {
-  switch (value) {
-    case TextAlignment::leading:
-      return "leading";
-    case TextAlignment::center:
-      return "center";
-    case TextAlignment::trailing:
-      return "trailing";
-  }
-  return {};
-}
+std::string_view name(HorizontalAlignment value) { return json::nameOf(value); }
 
-std::string_view name(TextStyle value) {
-  switch (value) {
-    case TextStyle::title2:
-      return "title2";
-    case TextStyle::headline:
-      return "headline";
-    case TextStyle::subheadline:
-      return "subheadline";
-    case TextStyle::footnote:
-      return "footnote";
-    case TextStyle::caption:
-      return "caption";
-    case TextStyle::caption2:
-      return "caption2";
-  }
-  return {};
-}
+std::string_view name(TextAlignment value) { return json::nameOf(value); }
 
-std::string_view name(FontWeight value) {
-  switch (value) {
-    case FontWeight::semibold:
-      return "semibold";
-  }
-  return {};
-}
+std::string_view name(TextStyle value) { return json::nameOf(value); }
 
-std::string_view name(LayoutDirection value) {
-  switch (value) {
-    case LayoutDirection::leftToRight:
-      return "leftToRight";
-    case LayoutDirection::rightToLeft:
-      return "rightToLeft";
-  }
-  return {};
-}
+std::string_view name(FontWeight value) { return json::nameOf(value); }
 
-std::string_view name(LineCap value) {
-  switch (value) {
-    case LineCap::butt:
-      return "butt";
-    case LineCap::round:
-      return "round";
-    case LineCap::square:
-      return "square";
-  }
-  return {};
-}
+std::string_view name(LayoutDirection value) { return json::nameOf(value); }
 
-std::string_view name(LineJoin value) {
-  switch (value) {
-    case LineJoin::miter:
-      return "miter";
-    case LineJoin::round:
-      return "round";
-    case LineJoin::bevel:
-      return "bevel";
-  }
-  return {};
-}
+std::string_view name(LineCap value) { return json::nameOf(value); }
 
-std::string_view name(RoundedCornerStyle value) {
-  switch (value) {
-    case RoundedCornerStyle::circular:
-      return "circular";
-    case RoundedCornerStyle::continuous:
-      return "continuous";
-  }
-  return {};
-}
+std::string_view name(LineJoin value) { return json::nameOf(value); }
 
-std::string_view name(ExpandedRegionPosition value) {
-  switch (value) {
-    case ExpandedRegionPosition::leading:
-      return "leading";
-    case ExpandedRegionPosition::trailing:
-      return "trailing";
-    case ExpandedRegionPosition::center:
-      return "center";
-    case ExpandedRegionPosition::bottom:
-      return "bottom";
-  }
-  return {};
-}
+std::string_view name(RoundedCornerStyle value) { return json::nameOf(value); }
+
+std::string_view name(ExpandedRegionPosition value) { return json::nameOf(value); }
 
 std::string_view name(Edge value) {
   switch (value) {

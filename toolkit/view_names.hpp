@@ -12,8 +12,9 @@
 
 namespace corvlin::ui {
 
-// One switch per enumeration, without a default, so that a new value cannot compile until it
-// has a name. Each returns "" only for a number that is no value of the enumeration.
+// One name table per enumeration (json/names.hpp), each checked to name every value, so that a
+// new value cannot compile until it has a name. Each returns "" only for a number that is no
+// value of the enumeration.
 std::string_view name(VerticalAlignment value);
 std::string_view name(HorizontalAlignment value);
 std::string_view name(TextAlignment value);

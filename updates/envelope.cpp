@@ -1,6 +1,18 @@
 #include "updates/envelope.hpp"
 
+#include <array>
+
+#include "json/names.hpp"
+
+template <>
+struct corvlin::json::EnumNames<corvlin::updates::Event> {
+  static constexpr std::array<std::string_view, 3> values{"start", "update", "end"};
+};
+
 namespace corvlin::updates {
+
+static_assert(json::namesEvery(Event::end));
+
 namespace {
 
 bool sameAttributes(const std::optional<CorvlinLiveActivityAttributes>& a,
@@ -11,17 +23,7 @@ bool sameAttributes(const std::optional<CorvlinLiveActivityAttributes>& a,
 
 }  // namespace
 
-std::string_view eventName(Event event) {
-  switch (event) {
-    case Event::start:
-      return "start";
-    case Event::update:
-      return "update";
-    case Event::end:
-      return "end";
-  }
-  return "update";
-}
+std::string_view eventName(Event event) { return json::nameOf(event, "update"); }
 
 bool operator==(const Envelope& a, const Envelope& b) {
   return a.timestamp == b.timestamp && a.event == b.event && a.contentState == b.contentState &&

@@ -5,6 +5,7 @@
 
 #include "json/encoding.hpp"
 #include "json/parse.hpp"
+#include "json/try.hpp"
 #include "json/writer.hpp"
 #include "model/coding.hpp"
 
@@ -22,17 +23,10 @@ namespace {
 template <json::CodingKey Key>
 using Container = json::KeyedDecodingContainer<Key>;
 
-// NOLINTBEGIN(bugprone-macro-parentheses): `target` names a variable.
-#define CORVLIN_TRY_READ(target, expression)                              \
-  auto target##Result = (expression);                                     \
-  if (!target##Result) return Failure{std::move(target##Result).error()}; \
-  auto target = std::move(target##Result).value()
-// NOLINTEND(bugprone-macro-parentheses)
-
 constexpr std::string_view stringOrObject = "String or Dictionary<String, Any>";
 
 Result<Event, DecodingError> readEvent(element value, const PathNode* at) {
-  CORVLIN_TRY_READ(name, json::ValueCoder<std::string>::read(value, at));
+  CORVLIN_TRY(name, json::ValueCoder<std::string>::read(value, at));
   for (Event event : {Event::start, Event::update, Event::end}) {
     if (eventName(event) == name) return event;
   }
@@ -50,9 +44,9 @@ Result<AlertText, DecodingError> readAlertText(element value, const PathNode* at
     return Failure{json::typeMismatch(at, stringOrObject, value.type())};
   }
   using K = LocalizedTextCodingKeys;
-  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
-  CORVLIN_TRY_READ(key, container.decode<std::string>(K::key));
-  CORVLIN_TRY_READ(args, container.decodeIfPresent<std::vector<std::string>>(K::args));
+  CORVLIN_TRY(container, Container<K>::make(value, at));
+  CORVLIN_TRY(key, container.decode<std::string>(K::key));
+  CORVLIN_TRY(args, container.decodeIfPresent<std::vector<std::string>>(K::args));
   return AlertText{LocalizedText{std::move(key), std::move(args)}};
 }
 
@@ -64,24 +58,24 @@ Result<Sound, DecodingError> readSound(element value, const PathNode* at) {
     return Failure{json::typeMismatch(at, stringOrObject, value.type())};
   }
   using K = SoundCodingKeys;
-  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
-  CORVLIN_TRY_READ(critical, container.decodeIfPresent<double>(K::critical));
-  CORVLIN_TRY_READ(name, container.decodeIfPresent<std::string>(K::name));
-  CORVLIN_TRY_READ(volume, container.decodeIfPresent<double>(K::volume));
+  CORVLIN_TRY(container, Container<K>::make(value, at));
+  CORVLIN_TRY(critical, container.decodeIfPresent<double>(K::critical));
+  CORVLIN_TRY(name, container.decodeIfPresent<std::string>(K::name));
+  CORVLIN_TRY(volume, container.decodeIfPresent<double>(K::volume));
   return Sound{SoundSpec{critical, std::move(name), volume}};
 }
 
 Result<Alert, DecodingError> readAlert(element value, const PathNode* at) {
   using K = AlertCodingKeys;
-  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
-  CORVLIN_TRY_READ(title, container.decodeIfPresent(K::title, readAlertText));
-  CORVLIN_TRY_READ(body, container.decodeIfPresent(K::body, readAlertText));
-  CORVLIN_TRY_READ(sound, container.decodeIfPresent(K::sound, readSound));
+  CORVLIN_TRY(container, Container<K>::make(value, at));
+  CORVLIN_TRY(title, container.decodeIfPresent(K::title, readAlertText));
+  CORVLIN_TRY(body, container.decodeIfPresent(K::body, readAlertText));
+  CORVLIN_TRY(sound, container.decodeIfPresent(K::sound, readSound));
   return Alert{std::move(title), std::move(body), std::move(sound)};
 }
 
 Result<std::string, DecodingError> readAttributesType(element value, const PathNode* at) {
-  CORVLIN_TRY_READ(name, json::ValueCoder<std::string>::read(value, at));
+  CORVLIN_TRY(name, json::ValueCoder<std::string>::read(value, at));
   if (name == attributesTypeName) return name;
   std::string description = "The attributes type ";
   json::appendString(description, name);
@@ -97,28 +91,26 @@ template <class Read>
 auto readFor(const Container<ApsCodingKeys>& container, ApsCodingKeys key, bool required, Read read)
     -> decltype(container.decodeIfPresent(key, read)) {
   if (!required) return container.decodeIfPresent(key, read);
-  auto value = container.decode(key, read);
-  if (!value) return Failure{std::move(value).error()};
-  return std::optional(std::move(value).value());
+  CORVLIN_TRY(value, container.decode(key, read));
+  return std::optional(std::move(value));
 }
 
 Result<Envelope, DecodingError> readAps(element value, const PathNode* at) {
   using K = ApsCodingKeys;
-  CORVLIN_TRY_READ(container, Container<K>::make(value, at));
-  CORVLIN_TRY_READ(timestamp, container.decode<double>(K::timestamp));
-  CORVLIN_TRY_READ(event,
-                   container.decode(K::event, readEvent, json::ValueCoder<std::string>::typeName));
+  CORVLIN_TRY(container, Container<K>::make(value, at));
+  CORVLIN_TRY(timestamp, container.decode<double>(K::timestamp));
+  CORVLIN_TRY(event,
+              container.decode(K::event, readEvent, json::ValueCoder<std::string>::typeName));
   const bool start = event == Event::start;
-  CORVLIN_TRY_READ(contentState, readFor(container, K::contentState, event != Event::end,
-                                         &json::ValueCoder<ContentState>::read));
-  CORVLIN_TRY_READ(staleDate, container.decodeIfPresent<double>(K::staleDate));
-  CORVLIN_TRY_READ(dismissalDate, container.decodeIfPresent<double>(K::dismissalDate));
-  CORVLIN_TRY_READ(relevanceScore, container.decodeIfPresent<double>(K::relevanceScore));
-  CORVLIN_TRY_READ(alert, container.decodeIfPresent(K::alert, readAlert));
-  CORVLIN_TRY_READ(attributesType,
-                   readFor(container, K::attributesType, start, readAttributesType));
-  CORVLIN_TRY_READ(attributes, readFor(container, K::attributes, start,
-                                       &json::ValueCoder<CorvlinLiveActivityAttributes>::read));
+  CORVLIN_TRY(contentState, readFor(container, K::contentState, event != Event::end,
+                                    &json::ValueCoder<ContentState>::read));
+  CORVLIN_TRY(staleDate, container.decodeIfPresent<double>(K::staleDate));
+  CORVLIN_TRY(dismissalDate, container.decodeIfPresent<double>(K::dismissalDate));
+  CORVLIN_TRY(relevanceScore, container.decodeIfPresent<double>(K::relevanceScore));
+  CORVLIN_TRY(alert, container.decodeIfPresent(K::alert, readAlert));
+  CORVLIN_TRY(attributesType, readFor(container, K::attributesType, start, readAttributesType));
+  CORVLIN_TRY(attributes, readFor(container, K::attributes, start,
+                                  &json::ValueCoder<CorvlinLiveActivityAttributes>::read));
   return Envelope{timestamp,
                   event,
                   std::move(contentState),
@@ -135,9 +127,8 @@ Result<Envelope, DecodingError> readAps(element value, const PathNode* at) {
 }  // namespace
 
 Result<Envelope, DecodingError> decodeEnvelope(element value, const PathNode* at) {
-  auto container = Container<EnvelopeCodingKeys>::make(value, at);
-  if (!container) return Failure{std::move(container).error()};
-  return container.value().decode(EnvelopeCodingKeys::aps, readAps);
+  CORVLIN_TRY(container, Container<EnvelopeCodingKeys>::make(value, at));
+  return container.decode(EnvelopeCodingKeys::aps, readAps);
 }
 
 Result<Envelope, DecodingError> decodeEnvelope(std::string_view body) {
@@ -149,9 +140,8 @@ Result<Envelope, DecodingError> decodeEnvelope(std::string_view body) {
                                      std::to_string(maxEnvelopeBytes) + " bytes."}};
   }
   simdjson::dom::parser parser;
-  auto root = json::parse(parser, body);
-  if (!root) return Failure{std::move(root).error()};
-  return decodeEnvelope(root.value(), nullptr);
+  CORVLIN_TRY(root, json::parse(parser, body));
+  return decodeEnvelope(root, nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,11 +1,43 @@
 #include "updates/update_rules.hpp"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
+#include "json/names.hpp"
 #include "model/overloaded.hpp"
 
+template <>
+struct corvlin::json::EnumNames<corvlin::updates::ActivityState> {
+  static constexpr std::array<std::string_view, 4> values{"active", "stale", "ended", "dismissed"};
+};
+template <>
+struct corvlin::json::EnumNames<corvlin::updates::StepEvent> {
+  static constexpr std::array<std::string_view, 6> values{"start", "update",    "end",
+                                                          "stale", "systemEnd", "dismissal"};
+};
+// The reasons as the step says them: plain words, not identifiers.
+template <>
+struct corvlin::json::EnumNames<corvlin::updates::Reason> {
+  static constexpr std::array<std::string_view, 10> values{
+      "started by the app",
+      "older than the last update",
+      "the activity has ended",
+      "the activity was dismissed",
+      "the activity has already started",
+      "the stale date was reached",
+      "eight hours after it started",
+      "four hours after it ended",
+      "the dismissal date was reached",
+      "the dismissal date was not after the end"};
+};
+
 namespace corvlin::updates {
+
+static_assert(json::namesEvery(ActivityState::dismissed));
+static_assert(json::namesEvery(StepEvent::dismissal));
+static_assert(json::namesEvery(Reason::dismissedAtOnce));
+
 namespace {
 
 // A change that time alone will cause, and when.
@@ -179,63 +211,11 @@ Transition runOn(const State& before) {
   return out;
 }
 
-std::string_view stateName(ActivityState state) {
-  switch (state) {
-    case ActivityState::active:
-      return "active";
-    case ActivityState::stale:
-      return "stale";
-    case ActivityState::ended:
-      return "ended";
-    case ActivityState::dismissed:
-      return "dismissed";
-  }
-  return "active";
-}
+std::string_view stateName(ActivityState state) { return json::nameOf(state, "active"); }
 
-std::string_view stepEventName(StepEvent event) {
-  switch (event) {
-    case StepEvent::start:
-      return "start";
-    case StepEvent::update:
-      return "update";
-    case StepEvent::end:
-      return "end";
-    case StepEvent::stale:
-      return "stale";
-    case StepEvent::systemEnd:
-      return "systemEnd";
-    case StepEvent::dismissal:
-      return "dismissal";
-  }
-  return "update";
-}
+std::string_view stepEventName(StepEvent event) { return json::nameOf(event, "update"); }
 
-std::string_view reasonText(Reason reason) {
-  switch (reason) {
-    case Reason::startedByTheApp:
-      return "started by the app";
-    case Reason::olderThanLastUpdate:
-      return "older than the last update";
-    case Reason::activityHasEnded:
-      return "the activity has ended";
-    case Reason::activityWasDismissed:
-      return "the activity was dismissed";
-    case Reason::alreadyStarted:
-      return "the activity has already started";
-    case Reason::staleDateReached:
-      return "the stale date was reached";
-    case Reason::activeLimitReached:
-      return "eight hours after it started";
-    case Reason::endedLimitReached:
-      return "four hours after it ended";
-    case Reason::dismissalDateReached:
-      return "the dismissal date was reached";
-    case Reason::dismissedAtOnce:
-      return "the dismissal date was not after the end";
-  }
-  return "";
-}
+std::string_view reasonText(Reason reason) { return json::nameOf(reason); }
 
 std::string_view outcomeName(const Outcome& outcome) {
   return std::visit(Overloaded{

@@ -1,39 +1,23 @@
 #include "host/checks/warning.hpp"
 
+#include "json/names.hpp"
 #include "json/writer.hpp"
+
+namespace corvlin::host {}  // namespace corvlin::host
+
+template <>
+struct corvlin::json::EnumNames<corvlin::host::Warning::Kind> {
+  static constexpr std::array<std::string_view, 12> values{
+      "unknownKey",      "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
+      "timerIncomplete", "progressOutOfRange",  "actionsDropped",      "emptyLabel",
+      "alreadyEnded",    "overBudget",          "dismissalDateNotEnd", "clipped"};
+};
 
 namespace corvlin::host {
 
-std::string_view kindName(Warning::Kind kind) {
-  using K = Warning::Kind;
-  switch (kind) {
-    case K::unknownKey:
-      return "unknownKey";
-    case K::millisecondsInstant:
-      return "millisecondsInstant";
-    case K::instantFarFromNow:
-      return "instantFarFromNow";
-    case K::unknownKeyword:
-      return "unknownKeyword";
-    case K::timerIncomplete:
-      return "timerIncomplete";
-    case K::progressOutOfRange:
-      return "progressOutOfRange";
-    case K::actionsDropped:
-      return "actionsDropped";
-    case K::emptyLabel:
-      return "emptyLabel";
-    case K::alreadyEnded:
-      return "alreadyEnded";
-    case K::overBudget:
-      return "overBudget";
-    case K::dismissalDateNotEnd:
-      return "dismissalDateNotEnd";
-    case K::clipped:
-      return "clipped";
-  }
-  return "unknown";
-}
+static_assert(json::namesEvery(Warning::Kind::clipped));
+
+std::string_view kindName(Warning::Kind kind) { return json::nameOf(kind, "unknown"); }
 
 void writeWarning(json::Writer& writer, const Warning& warning) {
   writer.beginObject();

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "host/drawing/draw_views.hpp"
+#include "json/try.hpp"
 
 namespace corvlin::host::drawing {
 namespace {
@@ -115,9 +116,8 @@ Result<std::vector<Picture>, std::string> drawActivity(const ActivityLayout& act
                                                         {&activity.minimal, Which::minimal}};
   std::vector<Picture> pictures;
   for (const auto& [presentation, which] : jobs) {
-    auto picture = drawPresentation(*presentation, which, scale, fonts);
-    if (!picture) return Failure{picture.error()};
-    pictures.push_back(std::move(picture).value());
+    CORVLIN_TRY(picture, drawPresentation(*presentation, which, scale, fonts));
+    pictures.push_back(std::move(picture));
   }
   return pictures;
 }

@@ -22,10 +22,13 @@ std::string hashSource(std::string_view inlineText) {
          "'";
 }
 
-std::string contentSecurityPolicy(std::string_view style, std::string_view script) {
+std::string contentSecurityPolicy(std::string_view style, std::string_view script,
+                                  PageOrigin origin) {
+  const bool served = origin == PageOrigin::served;
   return "default-src 'none'; style-src " + hashSource(style) + "; script-src " +
-         hashSource(script) + "; img-src 'none'; font-src 'none'; connect-src 'none'; " +
-         "base-uri 'none'; form-action 'none'";
+         hashSource(script) + "; img-src 'none'; font-src 'none'; connect-src " +
+         (served ? "'self'" : "'none'") + "; base-uri 'none'; form-action 'none'" +
+         (served ? "; frame-ancestors 'none'" : "");
 }
 
 }  // namespace corvlin::host::html

@@ -5,10 +5,11 @@
 #include <ctime>
 
 #include "host/html/html_assets.hpp"
-#include "host/html/html_csp.hpp"
 #include "host/html/html_element.hpp"
 #include "host/html/html_views.hpp"
+#include "host/html/page_shell.hpp"
 #include "json/error.hpp"
+#include "toolkit/view_names.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -63,20 +64,6 @@ Element lockScreen(const ui::View& view, double now) {
   return f;
 }
 
-std::string_view positionName(ui::ExpandedRegionPosition position) {
-  switch (position) {
-    case ui::ExpandedRegionPosition::leading:
-      return "leading";
-    case ui::ExpandedRegionPosition::trailing:
-      return "trailing";
-    case ui::ExpandedRegionPosition::center:
-      return "center";
-    case ui::ExpandedRegionPosition::bottom:
-      return "bottom";
-  }
-  return "leading";
-}
-
 Element region(std::string classes, std::string testId, const ui::View& view, double now) {
   Element r = element("div", {"region", std::move(classes)});
   r.setAttribute("data-testid", std::move(testId));
@@ -91,7 +78,7 @@ Element expandedIsland(const ui::DynamicIsland& island, double now) {
   shape.setAttribute("data-measure", "expanded");
   std::string names;
   for (const auto& r : island.expanded) {
-    const std::string name(positionName(r.position));
+    const std::string name(ui::name(r.position));
     Element e = region("region-" + name, "expanded-" + name, r.content, now);
     e.setAttribute("data-region", name);
     e.setAttribute("data-priority", html::number(r.priority));
@@ -213,9 +200,8 @@ Element presentationsRow(const RenderedActivity& activity, double now) {
   if (const auto* p = std::get_if<ui::Presentations>(&activity.outcome)) {
     row = presentationsRow(*p, now);
   } else if (const auto* e = std::get_if<DecodingError>(&activity.outcome)) {
-    row.children.push_back(failure("The content state does not decode",
-                                   std::string(kindName(e->kind)) + " at " +
-                                       describePath(e->codingPath) + ": " + e->description));
+    row.children.push_back(
+        failure("The content state does not decode", errorText(*e, ErrorHint::leftOut)));
   } else {
     row.children.push_back(
         failure("The extension failed", std::get<ExtensionFailure>(activity.outcome).message));
@@ -308,17 +294,8 @@ std::string renderHtml(const std::vector<RenderedActivity>& activities, double n
   const std::string style = std::string(html::pageStylesheet()) + styles.rules;
   const std::string_view script = html::pageScript();
 
-  std::string out;
-  out += "<!doctype html>\n<html lang=\"en\" dir=\"ltr\">\n<head>\n<meta charset=\"utf-8\">\n";
-  out += "<meta http-equiv=\"Content-Security-Policy\" content=\"" +
-         html::escape(html::contentSecurityPolicy(style, script)) + "\">\n";
-  out += "<meta name=\"referrer\" content=\"no-referrer\">\n";
-  out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
-  out += "<title>Live activity preview</title>\n";
-  out += "<style>" + style + "</style>\n</head>\n<body>\n";
-  out += body;
-  out += "\n<script>" + std::string(script) + "</script>\n</body>\n</html>\n";
-  return out;
+  return html::pageShell({"Live activity preview", style, script, body}, html::PageOrigin::file)
+      .html;
 }
 
 html::Element activityElement(const RenderedActivity& activity, std::size_t index,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "host/html/css_keywords.hpp"
 #include "host/html/html_shapes.hpp"
 #include "host/text/timer_format.hpp"
 #include "toolkit/view_names.hpp"
@@ -15,63 +16,6 @@ namespace {
 using namespace ui;
 
 constexpr std::string_view fillsWidth = "fill-w";
-
-// Flex and grid keywords; start and end follow the direction in force, as leading and
-// trailing do.
-std::string_view flexPosition(HorizontalAlignment a) {
-  switch (a) {
-    case HorizontalAlignment::leading:
-      return "flex-start";
-    case HorizontalAlignment::center:
-      return "center";
-    case HorizontalAlignment::trailing:
-      return "flex-end";
-  }
-  return "center";
-}
-std::string_view flexPosition(VerticalAlignment a) {
-  switch (a) {
-    case VerticalAlignment::top:
-      return "flex-start";
-    case VerticalAlignment::center:
-      return "center";
-    case VerticalAlignment::bottom:
-      return "flex-end";
-  }
-  return "center";
-}
-std::string_view gridPosition(HorizontalAlignment a) {
-  switch (a) {
-    case HorizontalAlignment::leading:
-      return "start";
-    case HorizontalAlignment::center:
-      return "center";
-    case HorizontalAlignment::trailing:
-      return "end";
-  }
-  return "center";
-}
-std::string_view gridPosition(VerticalAlignment a) {
-  switch (a) {
-    case VerticalAlignment::top:
-      return "start";
-    case VerticalAlignment::center:
-      return "center";
-    case VerticalAlignment::bottom:
-      return "end";
-  }
-  return "center";
-}
-
-std::string_view dirAttribute(LayoutDirection direction) {
-  switch (direction) {
-    case LayoutDirection::leftToRight:
-      return "ltr";
-    case LayoutDirection::rightToLeft:
-      return "rtl";
-  }
-  return "ltr";
-}
 
 // Texts set their own base direction from their letters (so an English title keeps its full
 // stop at the end under right-to-left), while their lines align by the environment's direction.

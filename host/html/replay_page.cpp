@@ -1,10 +1,11 @@
 #include "host/html/replay_page.hpp"
 
 #include "host/html/html_assets.hpp"
-#include "host/html/html_csp.hpp"
 #include "host/html/html_element.hpp"
 #include "host/html/html_renderer.hpp"
+#include "host/html/page_shell.hpp"
 #include "host/report/replay_formats.hpp"
+#include "host/report/step_formats.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -184,17 +185,8 @@ std::string renderReplayHtml(const std::vector<ReplayedStep>& steps, std::string
       std::string(html::pageStylesheet()) + std::string(html::replayStylesheet()) + styles.rules;
   const std::string_view script = html::replayScript();
 
-  std::string out;
-  out += "<!doctype html>\n<html lang=\"en\" dir=\"ltr\">\n<head>\n<meta charset=\"utf-8\">\n";
-  out += "<meta http-equiv=\"Content-Security-Policy\" content=\"" +
-         html::escape(html::contentSecurityPolicy(style, script)) + "\">\n";
-  out += "<meta name=\"referrer\" content=\"no-referrer\">\n";
-  out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
-  out += "<title>Replay: " + html::escape(title) + "</title>\n";
-  out += "<style>" + style + "</style>\n</head>\n<body>\n";
-  out += body;
-  out += "\n<script>" + std::string(script) + "</script>\n</body>\n</html>\n";
-  return out;
+  const std::string pageTitle = "Replay: " + std::string(title);
+  return html::pageShell({pageTitle, style, script, body}, html::PageOrigin::file).html;
 }
 
 }  // namespace corvlin::host

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "json/try.hpp"
 #include "model/coding.hpp"
 #include "updates/envelope_coding.hpp"
 
@@ -85,16 +86,14 @@ DecodingError documentError(std::string description) {
 
 DecodedActivity decodeActivity(std::string_view bytes) {
   simdjson::dom::parser parser;
-  auto document = json::parse(parser, bytes);
-  if (!document) return Failure{std::move(document).error()};
-  return decodeActivity(document.value(), {});
+  CORVLIN_TRY(document, json::parse(parser, bytes));
+  return decodeActivity(document, {});
 }
 
 Result<Payload, DecodingError> decodePayload(std::string_view bytes) {
   simdjson::dom::parser parser;
-  auto document = json::parse(parser, bytes);
-  if (!document) return Failure{std::move(document).error()};
-  const simdjson::dom::element root = document.value();
+  CORVLIN_TRY(document, json::parse(parser, bytes));
+  const simdjson::dom::element root = document;
 
   Payload payload;
   simdjson::dom::array list;

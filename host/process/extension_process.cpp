@@ -10,6 +10,8 @@
 #include <cstring>
 #include <utility>
 
+#include "json/try.hpp"
+
 namespace corvlin::host {
 namespace {
 
@@ -66,9 +68,8 @@ Result<StartedExtension, ExtensionFailure> startExtension(const ExtensionOptions
 }
 
 Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const Options& options) {
-  auto started = startExtension(options);
-  if (!started) return Failure{std::move(started).error()};
-  StartedExtension& parts = started.value();
+  CORVLIN_TRY(started, startExtension(options));
+  StartedExtension& parts = started;
   return ExtensionProcess(std::move(parts.child), parts.input, parts.output);
 }
 
@@ -210,8 +211,7 @@ Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
     const std::string& executable, const std::vector<std::string>& requests,
     const ExtensionLimits& limits) {
   const auto started = Clock::now();
-  auto process = ExtensionProcess::start(executable);
-  if (!process) return Failure{std::move(process).error()};
+  CORVLIN_TRY(process, ExtensionProcess::start(executable));
   std::string lines;
   for (const auto& request : requests) {
     lines += request;
@@ -219,7 +219,7 @@ Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
   }
   std::vector<std::string> answers;
   answers.reserve(requests.size());
-  auto exchanged = process.value().exchange(
+  auto exchanged = process.exchange(
       lines, requests.size(), [&](std::string&& answer) { answers.push_back(std::move(answer)); },
       limits, true);
   if (!exchanged) return Failure{std::move(exchanged).error()};
@@ -228,7 +228,7 @@ Result<std::vector<std::string>, ExtensionFailure> exchangeWithExtension(
   rest.timeout = std::max(std::chrono::milliseconds(0),
                           limits.timeout - std::chrono::duration_cast<std::chrono::milliseconds>(
                                                Clock::now() - started));
-  auto exit = process.value().finish(rest);
+  auto exit = process.finish(rest);
   if (!exit) return Failure{std::move(exit).error()};
   return answers;
 }

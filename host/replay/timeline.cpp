@@ -10,6 +10,7 @@
 #include "host/checks/envelope_warnings.hpp"
 #include "json/decoding.hpp"
 #include "json/parse.hpp"
+#include "json/try.hpp"
 #include "json/writer.hpp"
 #include "updates/envelope_coding.hpp"
 
@@ -179,9 +180,8 @@ Result<Timeline, DecodingError> readTimeline(std::string_view bytes) {
   simdjson::dom::parser parser;
   const auto first = bytes.find_first_not_of(" \t\r\n");
   if (first != std::string_view::npos && bytes[first] == '[') {
-    auto document = json::parse(parser, bytes);
-    if (!document) return Failure{std::move(document).error()};
-    const simdjson::dom::array list = document.value().get_array().value_unsafe();
+    CORVLIN_TRY(document, json::parse(parser, bytes));
+    const simdjson::dom::array list = document.get_array().value_unsafe();
     if (list.size() > maxTimelineRecords) {
       return Failure{timelineError("The timeline holds " + std::to_string(list.size()) +
                                    " records; at most " + std::to_string(maxTimelineRecords) +

@@ -14,6 +14,13 @@ void writeActivity(json::Writer& writer, std::optional<std::size_t> activity) {
 
 }  // namespace
 
+void writeExtensionFailureMembers(json::Writer& writer, const ExtensionFailure& failure) {
+  writer.key("kind");
+  writer.string(kindName(failure.kind));
+  writer.key("description");
+  writer.string(failure.message);
+}
+
 std::string errorLine(const DecodingError& error, std::optional<std::size_t> activity) {
   json::Writer writer;
   writer.beginObject();
@@ -32,10 +39,7 @@ std::string extensionFailureLine(const ExtensionFailure& failure,
   writer.beginObject();
   writer.key("extensionFailure");
   writer.beginObject();
-  writer.key("kind");
-  writer.string(kindName(failure.kind));
-  writer.key("description");
-  writer.string(failure.message);
+  writeExtensionFailureMembers(writer, failure);
   writeActivity(writer, activity);
   writer.endObject();
   writer.endObject();

@@ -10,6 +10,10 @@
 #include "json/error.hpp"
 #include "protocol/extension_failure.hpp"
 
+namespace corvlin::json {
+class Writer;
+}  // namespace corvlin::json
+
 namespace corvlin::host {
 
 using protocol::ExtensionFailure;
@@ -21,5 +25,9 @@ std::string errorLine(const DecodingError& error, std::optional<std::size_t> act
 // {"extensionFailure":{"kind":...,"description":...,"activity":I}}, likewise.
 std::string extensionFailureLine(const ExtensionFailure& failure,
                                  std::optional<std::size_t> activity = {});
+
+// Writes the members "kind" and "description" of an extension's failure into the object being
+// written.
+void writeExtensionFailureMembers(json::Writer& writer, const ExtensionFailure& failure);
 
 }  // namespace corvlin::host

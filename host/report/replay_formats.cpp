@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "host/report/diagnostics.hpp"
+#include "host/report/step_formats.hpp"
 #include "host/text/text_renderer.hpp"
 #include "json/writer.hpp"
 #include "toolkit/view_json.hpp"
@@ -12,68 +13,27 @@
 namespace corvlin::host {
 namespace {
 
-using updates::Applied;
-using updates::Ignored;
-using updates::Rejected;
 using updates::Step;
 
-std::optional<updates::Reason> reasonOf(const Step& step) {
-  if (const auto* applied = std::get_if<Applied>(&step.outcome)) return applied->reason;
-  if (const auto* ignored = std::get_if<Ignored>(&step.outcome)) return ignored->reason;
-  return std::nullopt;
-}
-
-void appendError(std::string& out, const DecodingError& error) {
-  json::Writer writer;
+void writeStep(json::Writer& writer, const ReplayedStep& replayed) {
   writer.beginObject();
-  json::writeErrorMembers(writer, error);
-  writer.endObject();
-  out += writer.str();
-}
-
-std::string stepJson(const ReplayedStep& replayed) {
-  const Step& step = replayed.step;
-  std::string out = "{\"at\":";
-  json::appendNumber(out, step.at.timeIntervalSince1970);
-  if (step.record) {
-    out += ",\"record\":";
-    json::appendNumber(out, static_cast<double>(*step.record));
-  }
-  if (step.event) {
-    out += ",\"event\":";
-    json::appendString(out, updates::stepEventName(*step.event));
-  }
-  out += ",\"outcome\":";
-  json::appendString(out, updates::outcomeName(step.outcome));
-  if (auto reason = reasonOf(step)) {
-    out += ",\"reason\":";
-    json::appendString(out, updates::reasonText(*reason));
-  }
-  if (const auto* rejected = std::get_if<Rejected>(&step.outcome)) {
-    out += ",\"error\":";
-    appendError(out, rejected->error);
-  }
-  if (step.state) {
-    out += ",\"state\":";
-    json::appendString(out, updates::stateName(*step.state));
-  }
-  if (!replayed.warnings.empty()) out += ",\"warnings\":" + warningsJson(replayed.warnings);
+  writeStepMembers(writer, replayed.step, replayed.warnings, StepForm::timeline);
   if (const auto& rendered = replayed.rendered) {
     if (const auto* presentations = std::get_if<ui::Presentations>(&rendered->outcome)) {
-      out += ",\"presentations\":" + ui::toJson(*presentations);
+      writer.key("presentations");
+      ui::writeJson(writer, *presentations);
     } else if (const auto* refused = std::get_if<DecodingError>(&rendered->outcome)) {
-      out += ",\"extensionError\":";
-      appendError(out, *refused);
+      writer.key("extensionError");
+      json::writeError(writer, *refused);
     } else {
       const auto& failure = std::get<ExtensionFailure>(rendered->outcome);
-      out += ",\"extensionFailure\":{\"kind\":";
-      json::appendString(out, kindName(failure.kind));
-      out += ",\"description\":";
-      json::appendString(out, failure.message);
-      out += '}';
+      writer.key("extensionFailure");
+      writer.beginObject();
+      writeExtensionFailureMembers(writer, failure);
+      writer.endObject();
     }
   }
-  return out + '}';
+  writer.endObject();
 }
 
 }  // namespace
@@ -94,27 +54,15 @@ std::string utcText(double seconds) {
   return buffer;
 }
 
-std::string errorText(const DecodingError& error) {
-  std::string out = std::string(kindName(error.kind)) + " at " + describePath(error.codingPath) +
-                    ": " + error.description;
-  if (!error.hint.empty()) out += " (" + error.hint + ")";
-  return out;
-}
-
-std::string stepNote(const Step& step) {
-  if (auto reason = reasonOf(step)) return std::string(updates::reasonText(*reason));
-  if (const auto* rejected = std::get_if<Rejected>(&step.outcome))
-    return errorText(rejected->error);
-  return {};
-}
-
 std::string replayJson(const std::vector<ReplayedStep>& steps) {
-  std::string out = "{\"steps\":[";
+  json::Writer writer;
+  writer.raw("{\"steps\":[");
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    out += i ? ",\n" : "\n";
-    out += stepJson(steps[i]);
+    writer.raw(i ? ",\n" : "\n");
+    writeStep(writer, steps[i]);
   }
-  return out + "\n]}\n";
+  writer.raw("\n]}\n");
+  return writer.take();
 }
 
 std::string replayText(const std::vector<ReplayedStep>& steps) {

@@ -84,11 +84,20 @@ bool ActivityBoard::reclaimSlot(double now) {
 
 namespace {
 
-bool anyApplied(const std::vector<PhoneStep>& steps) {
-  for (const auto& step : steps) {
-    if (step.outcome == Outcome::applied) return true;
+bool anyApplied(const std::vector<TakenStep>& steps) {
+  for (const auto& taken : steps) {
+    if (std::holds_alternative<updates::Applied>(taken.step.outcome)) return true;
   }
   return false;
+}
+
+// The state a view names, for a step of its own; none before the activity started.
+std::optional<updates::ActivityState> stateNamed(std::string_view name) {
+  using S = updates::ActivityState;
+  for (S state : {S::active, S::stale, S::ended, S::dismissed}) {
+    if (updates::stateName(state) == name) return state;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -115,7 +124,7 @@ void ActivityBoard::drawNext(std::size_t index) {
       finish(index);
       continue;
     }
-    const auto& shown = job.steps.back().shown;
+    const auto& shown = job.steps.back().step.shown;
     if (!shown) {
       view.rendered = {};
       view.renderedAt = job.now;
@@ -123,7 +132,7 @@ void ActivityBoard::drawNext(std::size_t index) {
       finish(index);
       continue;
     }
-    auto coded = encodeActivity(*shown);
+    auto coded = encodeActivity(Activity{shown->attributes, shown->content, false});
     if (!seat.extension || !coded) {
       // A state decoded from JSON holds nothing JSON cannot carry; the second is never reached.
       settle(
@@ -184,8 +193,8 @@ void ActivityBoard::finish(std::size_t index) {
   Job job = std::move(seats_[index].waiting.front());
   seats_[index].waiting.pop_front();
   ActivityView& view = views_[index];
-  for (const auto& step : job.steps) {
-    if (!step.state.empty()) view.state = step.state;
+  for (const auto& taken : job.steps) {
+    if (taken.step.state) view.state = std::string(updates::stateName(*taken.step.state));
   }
   // What the phone would cut off of what it now shows goes with the push's own step.
   std::vector<Warning> clipped;
@@ -196,16 +205,14 @@ void ActivityBoard::finish(std::size_t index) {
   }
   std::size_t own = job.steps.size();
   for (std::size_t i = 0; i < job.steps.size(); ++i) {
-    if (job.steps[i].ofThePush && own == job.steps.size()) {
+    if (job.steps[i].ofThePush() && own == job.steps.size()) {
       for (Warning& warning : clipped) job.steps[i].warnings.push_back(std::move(warning));
     }
-    const PhoneStep& step = job.steps[i];
-    if (step.ofThePush && own == job.steps.size()) own = i;
-    LogEntry entry{step.at,          view.token,
-                   step.event,       std::string(outcomeName(step.outcome)),
-                   stepDetail(step), step.warnings};
+    const TakenStep& taken = job.steps[i];
+    if (taken.ofThePush() && own == job.steps.size()) own = i;
+    LogEntry entry = logEntry(taken, view.token);
     if (notice_) {
-      for (const Warning& warning : step.warnings) {
+      for (const Warning& warning : taken.warnings) {
         // The token is the last member inside "warning", as a list's lines name their activity.
         std::string token = ",\"token\":";
         json::appendString(token, view.token);
@@ -214,19 +221,21 @@ void ActivityBoard::finish(std::size_t index) {
         notice_(std::move(line));
       }
     }
-    if (!listeners_.empty()) broadcast(pushEventJson(view, step, entry));
+    if (!listeners_.empty()) broadcast(pushEventJson(view, taken, entry));
     remember(std::move(entry));
   }
   if (!job.done) return;
   if (own == job.steps.size()) {
     // The rules always give the push a step of its own; this would be a fault of theirs.
-    PhoneStep missing;
-    missing.at = job.now;
-    missing.outcome = Outcome::rejected;
-    missing.error = DecodingError{
-        DecodingError::Kind::dataCorrupted, {}, "The update rules gave this push no step."};
-    missing.state = view.state;
-    return job.done(missing);
+    updates::Step missing{
+        Instant{job.now},
+        std::nullopt,
+        std::nullopt,
+        updates::Rejected{DecodingError{
+            DecodingError::Kind::dataCorrupted, {}, "The update rules gave this push no step."}},
+        stateNamed(view.state),
+        std::nullopt};
+    return job.done(TakenStep{std::move(missing), {}});
   }
   job.done(std::move(job.steps[own]));
 }
@@ -259,8 +268,6 @@ void ActivityBoard::broadcast(std::string event) {
     if (found != listeners_.end()) found->second(shared);
   }
 }
-
-ActivityBoard::Page ActivityBoard::page(double now) const { return servePage(views_, log_, now); }
 
 std::uint64_t ActivityBoard::listen(Listener listener) {
   const std::uint64_t id = nextListener_++;

@@ -50,7 +50,7 @@ struct ActivityView {
 };
 
 struct TooManyActivities {};
-using PushResult = std::variant<PhoneStep, TooManyActivities>;
+using PushResult = std::variant<TakenStep, TooManyActivities>;
 
 class ActivityBoard {
  public:
@@ -77,13 +77,6 @@ class ActivityBoard {
   // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.
   void noteWatch(std::string_view note, double now);
 
-  // The page: every activity, the log, and the script that follows the event stream.
-  struct Page {
-    std::string html;
-    std::string contentSecurityPolicy;
-  };
-  Page page(double now) const;
-
   std::uint64_t listen(Listener listener);
   void stopListening(std::uint64_t id);
   std::size_t listenerCount() const { return listeners_.size(); }
@@ -98,7 +91,7 @@ class ActivityBoard {
  private:
   // A push the rules have taken, waiting for its activity's drawing.
   struct Job {
-    std::vector<PhoneStep> steps;
+    std::vector<TakenStep> steps;
     double now = 0;
     PushDone done;
   };

@@ -13,6 +13,7 @@
 
 #include "host/server/descriptors.hpp"
 #include "host/server/request_adapter.hpp"
+#include "host/server/server_page.hpp"
 
 namespace corvlin::host::server {
 
@@ -142,7 +143,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return answer(refusalResponse(*refused), version, keepAlive, headOnly);
     }
     if (std::holds_alternative<ShowPage>(routed)) {
-      auto page = shared_->board.page(shared_->now());
+      auto page = servePage(shared_->board, shared_->now());
       Response response;
       response.headers = {{"Content-Type", "text/html; charset=utf-8"},
                           {"Content-Security-Policy", std::move(page.contentSecurityPolicy)},
@@ -164,7 +165,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
             return self->answer(refusalResponse({429, "TooManyRequests", apnsId}), version,
                                 keepAlive, false);
           }
-          self->answer(accepted(apnsId, verdictJson(std::get<PhoneStep>(result))), version,
+          self->answer(accepted(apnsId, verdictJson(std::get<TakenStep>(result))), version,
                        keepAlive, false);
         });
   }

@@ -3,45 +3,19 @@
 #include <simdjson.h>
 
 #include "host/checks/envelope_warnings.hpp"
+#include "host/report/step_formats.hpp"
 #include "host/server/async_extension.hpp"
 #include "json/parse.hpp"
-#include "json/writer.hpp"
 #include "updates/envelope_coding.hpp"
 #include "updates/update_rules.hpp"
 
 namespace corvlin::host::server {
 namespace {
 
-void writeError(json::Writer& w, const DecodingError& error) {
-  w.beginObject();
-  json::writeErrorMembers(w, error);
-  w.endObject();
-}
-
-void writeVerdictMembers(json::Writer& w, const PhoneStep& step) {
-  w.key("outcome");
-  w.string(outcomeName(step.outcome));
-  if (step.error) {
-    w.key("error");
-    writeError(w, *step.error);
-  } else if (!step.reason.empty()) {
-    w.key("reason");
-    w.string(step.reason);
-  }
-  if (!step.state.empty()) {
-    w.key("state");
-    w.string(step.state);
-  }
-  if (!step.warnings.empty()) {
-    w.key("warnings");
-    writeWarnings(w, step.warnings);
-  }
-}
-
 // The platform's update rules for one activity, each push a record arriving now.
 class UpdateRules final : public ActivityRules {
  public:
-  std::vector<PhoneStep> apply(std::string_view body, double now) override {
+  std::vector<TakenStep> apply(std::string_view body, double now) override {
     const Instant at{now};
     updates::Input input;
     std::vector<Warning> warnings;
@@ -55,13 +29,13 @@ class UpdateRules final : public ActivityRules {
     }
     updates::Transition transition = updates::step(state_, input);
     state_ = std::move(transition.state);
-    std::vector<PhoneStep> steps;
+    std::vector<TakenStep> steps;
     steps.reserve(transition.steps.size());
-    for (auto& step : transition.steps) steps.push_back(phoneStep(std::move(step), records_));
+    for (auto& step : transition.steps) steps.push_back({std::move(step), {}});
     // The push's own step, which the rules always give it, carries its warnings.
-    for (PhoneStep& step : steps) {
-      if (step.ofThePush) {
-        step.warnings = std::move(warnings);
+    for (TakenStep& taken : steps) {
+      if (taken.ofThePush()) {
+        taken.warnings = std::move(warnings);
         break;
       }
     }
@@ -70,27 +44,6 @@ class UpdateRules final : public ActivityRules {
   }
 
  private:
-  static PhoneStep phoneStep(updates::Step step, std::size_t record) {
-    PhoneStep out;
-    out.at = step.at.timeIntervalSince1970;
-    out.ofThePush = step.record == record;
-    if (step.event) out.event = std::string(updates::stepEventName(*step.event));
-    if (const auto* applied = std::get_if<updates::Applied>(&step.outcome)) {
-      out.outcome = Outcome::applied;
-      if (applied->reason) out.reason = std::string(updates::reasonText(*applied->reason));
-    } else if (const auto* ignored = std::get_if<updates::Ignored>(&step.outcome)) {
-      out.outcome = Outcome::ignored;
-      out.reason = std::string(updates::reasonText(ignored->reason));
-    } else {
-      out.outcome = Outcome::rejected;
-      out.error = std::get<updates::Rejected>(step.outcome).error;
-    }
-    if (step.state) out.state = std::string(updates::stateName(*step.state));
-    if (step.shown)
-      out.shown = Activity{std::move(step.shown->attributes), std::move(step.shown->content)};
-    return out;
-  }
-
   updates::State state_;
   std::size_t records_ = 0;
 };
@@ -111,38 +64,8 @@ class WarmSeat final : public ExtensionSeat {
 
 }  // namespace
 
-std::string_view outcomeName(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::applied:
-      return "applied";
-    case Outcome::ignored:
-      return "ignored";
-    case Outcome::rejected:
-      return "rejected";
-  }
-  return "applied";
-}
-
-std::string stepJson(const PhoneStep& step) {
-  json::Writer w;
-  w.beginObject();
-  w.key("at");
-  w.number(step.at);
-  if (!step.event.empty()) {
-    w.key("event");
-    w.string(step.event);
-  }
-  writeVerdictMembers(w, step);
-  w.endObject();
-  return w.take();
-}
-
-std::string verdictJson(const PhoneStep& step) {
-  json::Writer w;
-  w.beginObject();
-  writeVerdictMembers(w, step);
-  w.endObject();
-  return w.take();
+std::string verdictJson(const TakenStep& taken) {
+  return stepJson(taken.step, taken.warnings, StepForm::verdict);
 }
 
 PhoneSide realPhoneSide(boost::asio::io_context& io, const std::string& executable,

@@ -12,36 +12,26 @@
 #include <vector>
 
 #include "host/checks/warning.hpp"
-#include "host/payload/activity.hpp"
 #include "host/process/extension_process.hpp"
 #include "json/error.hpp"
 #include "json/result.hpp"
+#include "updates/update_rules.hpp"
 
 namespace corvlin::host::server {
 
-enum class Outcome { applied, ignored, rejected };
-std::string_view outcomeName(Outcome outcome);
-
-// One step of the activity as the phone took it: a push's, or a change that time alone caused
-// (stale, systemEnd, dismissal); as a replay shows it, with what the activity shows after it.
-struct PhoneStep {
-  double at = 0;
-  bool ofThePush = true;  // false for a time step
-  std::string event;      // "start", "update", "end", or the time step's; empty when unknown
-  Outcome outcome = Outcome::applied;
-  std::string reason;                  // for ignored steps, and applied ones the app started
-  std::optional<DecodingError> error;  // for rejected steps
-  std::string state;  // "active", "stale", "ended" or "dismissed" after the step; "" if none
-  std::optional<Activity> shown;  // the content drawn after the step; absent once gone
-  // The push's warnings, paths from the body's root, for the push's own step only.
+// A step the phone took on a push: the update rules' own step, a push's or one that time alone
+// caused (stale, systemEnd, dismissal), and beside it the push's warnings, paths from the
+// body's root, which only the push's own step carries. Of the steps one push causes, only its
+// own has a record: the others are steps of time.
+struct TakenStep {
+  updates::Step step;
   std::vector<Warning> warnings;
+
+  bool ofThePush() const { return step.record.has_value(); }
 };
 
-// {"at","event","outcome","reason"|"error","state","warnings"}: the step as in a replay (a push
-// has no record index there: it is not part of a timeline). "warnings" is left out when empty.
-std::string stepJson(const PhoneStep& step);
 // {"outcome","reason"|"error","state","warnings"}: the body of the push's 200 answer.
-std::string verdictJson(const PhoneStep& step);
+std::string verdictJson(const TakenStep& taken);
 
 // The update rules for one activity, holding its state between pushes.
 class ActivityRules {
@@ -50,7 +40,7 @@ class ActivityRules {
   // Applies one push body that arrived at `now`: the time steps due by then, the push's own
   // step (with the body's warnings, judged for drawing at `now`), then the time steps that fall
   // due at once after it, in order.
-  virtual std::vector<PhoneStep> apply(std::string_view body, double now) = 0;
+  virtual std::vector<TakenStep> apply(std::string_view body, double now) = 0;
 };
 
 // The extension process that draws one activity: one request line in, one answer line out.

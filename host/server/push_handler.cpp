@@ -1,7 +1,11 @@
 #include "host/server/push_handler.hpp"
 
 #include <algorithm>
+#include <boost/beast/core/string.hpp>
+#include <boost/uuid/uuid.hpp>
+#include <boost/uuid/uuid_io.hpp>
 #include <cctype>
+#include <iterator>
 
 #include "json/utf8.hpp"
 #include "json/writer.hpp"
@@ -11,11 +15,10 @@ namespace {
 
 constexpr std::string_view devicePrefix = "/3/device/";
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
+// ASCII letters compared without regard to case, as HTTP compares header names and hosts.
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return lower(x) == lower(y); });
+  return boost::beast::iequals(boost::beast::string_view(a.data(), a.size()),
+                               boost::beast::string_view(b.data(), b.size()));
 }
 
 bool isHexDigit(char c) {
@@ -85,16 +88,16 @@ std::optional<AbsoluteTarget> absoluteForm(std::string_view target) {
 }
 
 std::string uuidText(const RandomId& bytes) {
-  RandomId b = bytes;
-  b[6] = static_cast<std::uint8_t>((b[6] & 0x0f) | 0x40);
-  b[8] = static_cast<std::uint8_t>((b[8] & 0x3f) | 0x80);
-  static constexpr char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::size_t i = 0; i < b.size(); ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) out += '-';
-    out += digits[b[i] >> 4];
-    out += digits[b[i] & 0x0f];
-  }
+  boost::uuids::uuid id{};
+  static_assert(sizeof id.data == std::tuple_size_v<RandomId>);
+  std::copy(bytes.begin(), bytes.end(), std::begin(id.data));
+  // Version 4 (random) and the variant of RFC 4122, in the bits that say so.
+  id.data[6] = static_cast<std::uint8_t>((id.data[6] & 0x0f) | 0x40);
+  id.data[8] = static_cast<std::uint8_t>((id.data[8] & 0x3f) | 0x80);
+  std::string out = boost::uuids::to_string(id);
+  std::transform(out.begin(), out.end(), out.begin(), [](char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  });
   return out;
 }
 

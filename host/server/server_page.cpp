@@ -4,9 +4,10 @@
 #include <ctime>
 
 #include "host/html/html_assets.hpp"
-#include "host/html/html_csp.hpp"
 #include "host/html/html_element.hpp"
 #include "host/html/html_renderer.hpp"
+#include "host/html/page_shell.hpp"
+#include "host/report/step_formats.hpp"
 #include "host/server/page_assets.hpp"
 #include "json/writer.hpp"
 #include "toolkit/view_json.hpp"
@@ -115,12 +116,14 @@ void writeLogEntry(json::Writer& w, const LogEntry& entry) {
 
 }  // namespace
 
-std::string stepDetail(const PhoneStep& step) {
-  if (step.error) {
-    return std::string(kindName(step.error->kind)) + " at " + describePath(step.error->codingPath) +
-           ": " + step.error->description;
-  }
-  return step.reason;
+LogEntry logEntry(const TakenStep& taken, std::string_view token) {
+  const updates::Step& step = taken.step;
+  return {step.at.timeIntervalSince1970,
+          std::string(token),
+          step.event ? std::string(updates::stepEventName(*step.event)) : std::string(),
+          std::string(updates::outcomeName(step.outcome)),
+          stepNote(step, ErrorHint::leftOut),
+          taken.warnings};
 }
 
 DrawnSection drawActivity(const ActivityView& activity) {
@@ -163,35 +166,32 @@ ServePage servePage(const std::vector<ActivityView>& activities, const std::dequ
                             generated + styles.rules;
   const std::string_view script = serveScript();
 
-  ServePage page;
-  page.contentSecurityPolicy = "default-src 'none'; style-src " + html::hashSource(style) +
-                               "; script-src " + html::hashSource(script) +
-                               "; connect-src 'self'; img-src 'none'; font-src 'none'; "
-                               "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
-  std::string& out = page.html;
-  out += "<!doctype html>\n<html lang=\"en\" dir=\"ltr\">\n<head>\n<meta charset=\"utf-8\">\n";
-  out += "<meta name=\"referrer\" content=\"no-referrer\">\n";
-  out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
-  out += "<title>Push endpoint</title>\n";
-  out += "<style>" + style + "</style>\n</head>\n<body>\n<div class=\"page\">";
-  html::write(header, styles, out);
-  out += "<main class=\"canvas\" data-testid=\"canvas\" data-now=\"" + html::number(now) + "\">";
-  out += sections;
-  out += canvasEnd;
-  out += "</main>";
-  out += rest;
-  out += "</div>\n<script>" + std::string(script) + "</script>\n</body>\n</html>\n";
-  return page;
+  std::string body = "<div class=\"page\">";
+  html::write(header, styles, body);
+  body += "<main class=\"canvas\" data-testid=\"canvas\" data-now=\"" + html::number(now) + "\">";
+  body += sections;
+  body += canvasEnd;
+  body += "</main>";
+  body += rest;
+  body += "</div>";
+  html::ShellPage shell =
+      html::pageShell({"Push endpoint", style, script, body}, html::PageOrigin::served);
+  return {std::move(shell.html), std::move(shell.contentSecurityPolicy)};
 }
 
-std::string pushEventJson(const ActivityView& activity, const PhoneStep& step,
+ServePage servePage(const ActivityBoard& board, double now) {
+  return servePage(board.activities(), board.log(), now);
+}
+
+std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
                           const LogEntry& entry) {
   const DrawnSection drawn = drawActivity(activity);
   std::string out;
   out.reserve(drawn.html.size() + drawn.css.size() + 4096);
   out += "{\"token\":";
   json::appendString(out, activity.token);
-  out += ",\"step\":" + stepJson(step) + ",\"presentations\":";
+  out +=
+      ",\"step\":" + stepJson(taken.step, taken.warnings, StepForm::push) + ",\"presentations\":";
   if (activity.lastGood) {
     json::Writer p;
     ui::writeJson(p, *activity.lastGood);

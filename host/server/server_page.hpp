@@ -18,14 +18,20 @@ struct DrawnSection {
 };
 DrawnSection drawActivity(const ActivityView& activity);
 
-// The whole page at `now`, with its Content-Security-Policy (sent as a header).
-using ServePage = ActivityBoard::Page;
+// The whole page at `now`: every activity, the log, and the script that follows the event
+// stream, with its Content-Security-Policy (sent as a header).
+struct ServePage {
+  std::string html;
+  std::string contentSecurityPolicy;
+};
 ServePage servePage(const std::vector<ActivityView>& activities, const std::deque<LogEntry>& log,
                     double now);
+// The page of what the board holds.
+ServePage servePage(const ActivityBoard& board, double now);
 
 // An event of the stream after a push the phone took: {"token","step","presentations",
 // "failure","state","now","log","html","css"}, one line of JSON.
-std::string pushEventJson(const ActivityView& activity, const PhoneStep& step,
+std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
                           const LogEntry& entry);
 // An event after a push the service refused: {"token","refusal","now","log"}.
 std::string refusalEventJson(const LogEntry& entry);
@@ -35,7 +41,8 @@ std::string watchEventJson(const LogEntry& entry);
 // {"token","reclaimed":true,"now"}.
 std::string reclaimedEventJson(std::string_view token, double now);
 
-// A log entry's detail: the reason, or "kind at path: description" for an error.
-std::string stepDetail(const PhoneStep& step);
+// The log entry of a step the activity of `token` took: its event, its outcome, and as its
+// detail the step's note (the reason, or the error as errorText writes it, without the hint).
+LogEntry logEntry(const TakenStep& taken, std::string_view token);
 
 }  // namespace corvlin::host::server

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include "host/server/server_page.hpp"
+
 namespace corvlin::host::server {
 namespace {
 
@@ -18,28 +20,32 @@ const std::string validAnswer =
     R"("compactTrailing":{"type":"EmptyView","modifiers":[]},)"
     R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
 
+// A push's own step at `now`, applied.
+updates::Step pushStep(double now, updates::StepEvent event) {
+  return {Instant{now}, 0, event, updates::Applied{}, std::nullopt, std::nullopt};
+}
+
+updates::Shown shownTitled(std::string_view title) {
+  return {std::nullopt, ContentState{std::string(title), {}, {}, {}, {}, {}, {}, {}, {}}};
+}
+
 // The body names the outcome: "ignore", "reject", anything else is applied with that title.
 class ScriptedRules final : public ActivityRules {
  public:
-  std::vector<PhoneStep> apply(std::string_view body, double now) override {
-    PhoneStep step;
-    step.at = now;
-    step.event = "update";
-    step.state = "active";
+  std::vector<TakenStep> apply(std::string_view body, double now) override {
+    updates::Step step = pushStep(now, updates::StepEvent::update);
+    step.state = updates::ActivityState::active;
     if (body == "ignore") {
-      step.outcome = Outcome::ignored;
-      step.reason = "older than the last update";
+      step.outcome = updates::Ignored{updates::Reason::olderThanLastUpdate};
     } else if (body == "reject") {
-      step.outcome = Outcome::rejected;
-      step.event.clear();
-      step.error = DecodingError{DecodingError::Kind::keyNotFound,
-                                 {std::string("aps"), std::string("event")},
-                                 "No value associated with key \"event\"."};
+      step.event.reset();
+      step.outcome = updates::Rejected{DecodingError{DecodingError::Kind::keyNotFound,
+                                                     {std::string("aps"), std::string("event")},
+                                                     "No value associated with key \"event\"."}};
     } else {
-      step.shown =
-          Activity{std::nullopt, ContentState{std::string(body), {}, {}, {}, {}, {}, {}, {}, {}}};
+      step.shown = shownTitled(body);
     }
-    return {step};
+    return {{step, {}}};
   }
 };
 
@@ -74,7 +80,7 @@ PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_vie
 
 std::string outcomeOf(const PushResult& result) {
   if (std::holds_alternative<TooManyActivities>(result)) return "too many";
-  return std::string(outcomeName(std::get<PhoneStep>(result).outcome));
+  return std::string(updates::outcomeName(std::get<TakenStep>(result).step.outcome));
 }
 
 TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
@@ -162,9 +168,9 @@ TEST(ActivityBoard, DrawsEachRedrawWithStyleNamesOfItsOwn) {
   Seats seats;
   ActivityBoard board(seats.side());
   pushNow(board, "0a", "one", 1);
-  const std::string first = board.page(1).html;
+  const std::string first = servePage(board, 1).html;
   pushNow(board, "0a", "two", 2);
-  const auto page = board.page(2);
+  const auto page = servePage(board, 2);
   EXPECT_EQ(first.find("a2g0"), std::string::npos);
   EXPECT_NE(page.html.find("a2g0"), std::string::npos);
   EXPECT_NE(page.contentSecurityPolicy.find("connect-src 'self'"), std::string::npos);
@@ -259,21 +265,19 @@ TEST(ActivityBoard, DropsTheWaitingPushesWhenItsExtensionsEnd) {
 // from the phone), "rejected" (nothing starts), anything else active and shown with that title.
 class StateRules final : public ActivityRules {
  public:
-  std::vector<PhoneStep> apply(std::string_view body, double now) override {
-    PhoneStep step;
-    step.at = now;
-    step.event = body == "ended" || body == "dismissed" ? "end" : "update";
+  std::vector<TakenStep> apply(std::string_view body, double now) override {
+    using S = updates::ActivityState;
+    updates::Step step =
+        pushStep(now, body == "ended" || body == "dismissed" ? updates::StepEvent::end
+                                                             : updates::StepEvent::update);
     if (body == "rejected") {
-      step.outcome = Outcome::rejected;
-      step.error = DecodingError{DecodingError::Kind::dataCorrupted, {}, "not JSON"};
-      return {step};
+      step.outcome =
+          updates::Rejected{DecodingError{DecodingError::Kind::dataCorrupted, {}, "not JSON"}};
+      return {{step, {}}};
     }
-    step.state = body == "ended" || body == "dismissed" ? std::string(body) : "active";
-    if (body != "dismissed") {
-      step.shown =
-          Activity{std::nullopt, ContentState{std::string(body), {}, {}, {}, {}, {}, {}, {}, {}}};
-    }
-    return {step};
+    step.state = body == "ended" ? S::ended : body == "dismissed" ? S::dismissed : S::active;
+    if (body != "dismissed") step.shown = shownTitled(body);
+    return {{step, {}}};
   }
 };
 

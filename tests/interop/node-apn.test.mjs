@@ -1,0 +1,116 @@
+// An unmodified push-client library from npm (@parse/node-apn) sends its pushes to
+// corvlin-host serve --tls, trusting only the local authority's ca.pem, with provider tokens
+// signed by a key serve was given.
+import { test, before, after } from "node:test";
+import assert from "node:assert/strict";
+import { spawn } from "node:child_process";
+import { generateKeyPairSync } from "node:crypto";
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { createInterface } from "node:readline";
+import { createRequire } from "node:module";
+
+const require = createRequire(import.meta.url);
+const apn = require("@parse/node-apn");
+
+const host = process.env.CORVLIN_HOST;
+const keyId = "ABC123DEFG";
+const teamId = "DEF123GHIJ";
+const topic = "com.corvlin.app.push-type.liveactivity";
+const device = "0a1b2c3d";
+
+let folder;
+let serve;
+let port;
+
+function pemKey() {
+  const { privateKey } = generateKeyPairSync("ec", { namedCurve: "P-256" });
+  return privateKey.export({ type: "pkcs8", format: "pem" });
+}
+
+before(async () => {
+  assert.ok(host, "CORVLIN_HOST names the corvlin-host to test");
+  folder = mkdtempSync(join(tmpdir(), "corvlin-interop-"));
+  writeFileSync(join(folder, "AuthKey.p8"), pemKey(), { mode: 0o600 });
+  serve = spawn(host, ["serve", "--tls", "--port", "0", "--state-dir", join(folder, "state"),
+    "--auth-key", join(folder, "AuthKey.p8"), "--key-id", keyId, "--team-id", teamId],
+    { stdio: ["ignore", "pipe", "inherit"] });
+  const first = await new Promise((resolve, reject) => {
+    serve.once("exit", (code) => reject(new Error(`serve exited ${code} before it served`)));
+    createInterface({ input: serve.stdout }).once("line", resolve);
+  });
+  const match = /^serving https:\/\/127\.0\.0\.1:(\d+)\/$/.exec(first);
+  assert.ok(match, `serve's first line: ${first}`);
+  port = Number(match[1]);
+});
+
+after(() => {
+  serve?.kill("SIGTERM");
+  if (folder) rmSync(folder, { recursive: true, force: true });
+});
+
+function provider(key) {
+  return new apn.Provider({
+    token: { key, keyId, teamId },
+    address: "127.0.0.1",
+    port,
+    ca: readFileSync(join(folder, "state", "ca.pem")),
+    production: false,
+  });
+}
+
+function update(title, timestamp) {
+  const note = new apn.Notification();
+  note.topic = topic;
+  note.pushType = "liveactivity";
+  note.event = "update";
+  note.timestamp = timestamp;
+  note.contentState = { title, tone: "success" };
+  return note;
+}
+
+test("a push the library sends is accepted, and its result carries the phone's verdict", async () => {
+  const client = provider(readFileSync(join(folder, "AuthKey.p8")));
+  try {
+    const now = Math.floor(Date.now() / 1000);
+    const first = await client.send(update("Order 42 is on its way", now), device);
+    assert.deepEqual(first.failed, []);
+    assert.equal(first.sent.length, 1);
+    assert.equal(first.sent[0].device, device);
+    assert.match(first.sent[0]["apns-id"], /^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$/);
+    assert.equal(first.sent[0].outcome, "applied");
+
+    // An older timestamp than the one shown: the service accepts it, the phone ignores it.
+    const older = await client.send(update("Order 42 is late", now - 60), device);
+    assert.equal(older.sent.length, 1);
+    assert.equal(older.sent[0].outcome, "ignored");
+  } finally {
+    client.shutdown();
+  }
+});
+
+test("a token signed by another key is refused as the push service refuses it", async () => {
+  const client = provider(pemKey());
+  try {
+    const result = await client.send(update("Order 42", Math.floor(Date.now() / 1000)), device);
+    assert.deepEqual(result.sent, []);
+    assert.equal(result.failed.length, 1);
+    assert.equal(result.failed[0].status, 403);
+    assert.equal(result.failed[0].response.reason, "InvalidProviderToken");
+  } finally {
+    client.shutdown();
+  }
+});
+
+test("a device token that is not hexadecimal is refused before the provider token", async () => {
+  const client = provider(readFileSync(join(folder, "AuthKey.p8")));
+  try {
+    const result = await client.send(update("Order 42", Math.floor(Date.now() / 1000)), "not-hex");
+    assert.equal(result.failed.length, 1);
+    assert.equal(result.failed[0].status, 400);
+    assert.equal(result.failed[0].response.reason, "BadDeviceToken");
+  } finally {
+    client.shutdown();
+  }
+});
