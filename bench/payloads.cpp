@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
-#include "json/writer.hpp"
+#include "json/parse.hpp"
 #include "model/coding.hpp"
+#include "protocol/request.hpp"
 
 namespace corvlin::bench {
 
@@ -73,10 +75,7 @@ std::string encoded(const ContentState& state) {
 }
 
 std::string requestLine(const ContentState& state, Instant now) {
-  std::string line = "{\"contentState\":" + encoded(state) + ",\"now\":";
-  json::appendNumber(line, now.timeIntervalSince1970);
-  line += '}';
-  return line;
+  return protocol::requestLine(encoded(state), std::nullopt, now.timeIntervalSince1970);
 }
 
 std::string textBytes(const ContentState& state) {

@@ -2,10 +2,8 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -15,32 +13,14 @@
 #include <variant>
 
 #include "json/writer.hpp"
-#include "model/coding.hpp"
-#include "toolkit/view_json.hpp"
+#include "protocol/answer.hpp"
+#include "protocol/line_reader.hpp"
+#include "protocol/request.hpp"
 
 namespace corvlin {
 
 namespace {
-
 namespace dom = simdjson::dom;
-
-using Kind = DecodingError::Kind;
-
-DecodingError requestFault(Kind kind, std::string description) {
-  return {kind, {}, std::move(description)};
-}
-
-bool isBlank(std::string_view line) {
-  return line.find_first_not_of(" \t\r\n") == std::string_view::npos;
-}
-
-// A member that is missing or null counts as absent.
-std::optional<dom::element> presentMember(dom::object request, std::string_view key) {
-  dom::element value;
-  if (request.at_key(key).get(value) != simdjson::SUCCESS || value.is_null()) return std::nullopt;
-  return value;
-}
-
 }  // namespace
 
 std::string requestErrorJson(const DecodingError& error) {
@@ -49,71 +29,18 @@ std::string requestErrorJson(const DecodingError& error) {
 
 namespace {
 
-// Writes the presentations into `out` and gives nothing back, or gives back the error answer
-// and leaves `out` as it was.
-std::optional<std::string> writePresentations(json::Writer& out,
-                                              const ActivityConfiguration& configuration,
-                                              dom::parser& parser, std::string_view requestLine,
-                                              const Now& realNow) {
-  if (isBlank(requestLine)) {
-    return requestErrorJson(requestFault(Kind::dataCorrupted, "The request line is empty."));
-  }
-  // The parser's buffers are allocated here rather than inside the parse, so that running out
-  // of memory is told apart from a line that is not JSON.
-  if (parser.capacity() < requestLine.size() &&
-      parser.allocate(requestLine.size()) != simdjson::SUCCESS) {
-    parser = dom::parser();  // a failed allocation leaves the parser unusable
-    throw std::bad_alloc();
-  }
-  auto document = json::parse(parser, requestLine);
-  if (!document) {
-    // Whatever the parse left behind, the next line gets a parser in a known state.
-    parser = dom::parser();
-    DecodingError error = document.error();
-    if (error.description.find(simdjson::error_message(simdjson::MEMALLOC)) != std::string::npos) {
-      throw std::bad_alloc();
-    }
-    return requestErrorJson(error);
-  }
-  dom::object request;
-  if (document.value().get_object().get(request) != simdjson::SUCCESS) {
-    return requestErrorJson(requestFault(Kind::typeMismatch, "The request is not a JSON object."));
-  }
-
-  std::optional<Instant> pinned;
-  if (auto now = presentMember(request, "now")) {
-    double seconds = 0;
-    if (now->get_double().get(seconds) != simdjson::SUCCESS) {
-      return requestErrorJson(
-          requestFault(Kind::typeMismatch, "\"now\" is not a number of seconds since 1970."));
-    }
-    if (!std::isfinite(seconds)) {
-      return requestErrorJson(requestFault(Kind::dataCorrupted, "\"now\" is not finite."));
-    }
-    pinned = Instant{seconds};
-  }
-
-  dom::element stateElement;
-  if (request.at_key("contentState").get(stateElement) != simdjson::SUCCESS) {
-    return requestErrorJson(
-        requestFault(Kind::keyNotFound, "The request has no \"contentState\"."));
-  }
-  if (stateElement.is_null()) {
-    return requestErrorJson(
-        requestFault(Kind::valueNotFound, "The request's \"contentState\" is null."));
-  }
-
-  // The coder's own errors go back unchanged, their paths relative to the record read.
-  auto state = decodeContentState(stateElement);
-  if (!state) return errorJson(state.error());
-  ActivityViewContext context{{}, std::move(state).value()};
-  if (auto attributesElement = presentMember(request, "attributes")) {
-    auto attributes = decodeAttributes(*attributesElement);
-    if (!attributes) return errorJson(attributes.error());
-    context.attributes = std::move(attributes).value();
-  }
-
-  const Now now = pinned ? fixedNow(*pinned) : realNow;
+// Writes the presentations into `out` and gives nothing back, or gives back why the request
+// gets an error answer and leaves `out` as it was.
+std::optional<protocol::RequestError> writePresentations(json::Writer& out,
+                                                         const ActivityConfiguration& configuration,
+                                                         dom::parser& parser,
+                                                         std::string_view requestLine,
+                                                         const Now& realNow) {
+  auto request = protocol::readRequest(parser, requestLine);
+  if (!request) return std::move(request).error();
+  ActivityViewContext context{{}, std::move(request.value().contentState)};
+  if (request.value().attributes) context.attributes = std::move(*request.value().attributes);
+  const Now now = request.value().now ? fixedNow(*request.value().now) : realNow;
   // The trees live in an arena for this answer: a typical activity's fit in `scratch`, a larger
   // one's continue on the heap, and all of it is given back once the answer is written.
   std::array<std::byte, 24 << 10>
@@ -126,10 +53,7 @@ std::optional<std::string> writePresentations(json::Writer& out,
   const ui::Presentations& built =
       *std::pmr::polymorphic_allocator<ui::Presentations>(&arena).new_object<ui::Presentations>(
           presentations(configuration, context, now, &arena));
-  out.beginObject();
-  out.key("presentations");
-  ui::writeJson(out, built);
-  out.endObject();
+  protocol::writeAnswer(out, built);
   return std::nullopt;
 }
 
@@ -138,7 +62,7 @@ std::optional<std::string> writePresentations(json::Writer& out,
 void writeAnswer(json::Writer& out, const ActivityConfiguration& configuration, dom::parser& parser,
                  std::string_view requestLine, const Now& realNow) {
   if (auto error = writePresentations(out, configuration, parser, requestLine, realNow)) {
-    out.raw(*error);
+    protocol::writeAnswer(out, *error);
   }
 }
 
@@ -183,15 +107,15 @@ Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configurati
     }
     return std::nullopt;
   };
-  const auto respond = [&](std::string_view line, bool tooLong) -> std::optional<std::string> {
+  using Lines = protocol::LineReader;
+  // Answers one line of the reader, or the line over the bound.
+  const auto respond = [&](const Lines::Next& line) -> std::optional<std::string> {
     const std::size_t before = pending.size();
     try {
-      if (tooLong) {
-        pending.raw(requestErrorJson(requestFault(
-            Kind::dataCorrupted,
-            "The request line is longer than " + std::to_string(maxRequestLineBytes) + " bytes.")));
+      if (const auto* whole = std::get_if<Lines::Line>(&line)) {
+        writeAnswer(pending, configuration, parser, whole->text, realNow);
       } else {
-        writeAnswer(pending, configuration, parser, line, realNow);
+        protocol::writeAnswer(pending, protocol::overlongRequest());
       }
       pending.raw("\n");
     } catch (const std::bad_alloc&) {
@@ -209,53 +133,40 @@ Result<std::size_t, ServeFailure> serve(const ActivityConfiguration& configurati
 
   constexpr std::size_t bufferBytes = 64 << 10;
   std::unique_ptr<char[]> buffer;
-  std::string line;      // the start of a line that did not end in its buffer
-  bool tooLong = false;  // the current line is over the bound; its bytes are dropped
+  // A line that ends in the buffer it began in is answered in place, uncopied; an over-long
+  // one is dropped as it is read.
+  Lines lines(maxRequestLineBytes);
   try {
     buffer = std::make_unique<char[]>(bufferBytes);
   } catch (const std::bad_alloc&) {
     return fail("out of memory before the first request");
   }
-  for (;;) {
+  // The next line read, or why there is none.
+  const auto nextLine = [&](bool atEnd) -> Result<std::optional<Lines::Next>, std::string> {
+    try {
+      if (atEnd) return lines.end();
+      Lines::Next line = lines.next();
+      if (std::holds_alternative<Lines::NeedMore>(line)) return std::optional<Lines::Next>();
+      return std::optional<Lines::Next>(line);
+    } catch (const std::bad_alloc&) {
+      std::string message =
+          "out of memory while reading request line " + std::to_string(answered + ready + 1);
+      if (auto failure = flush()) return Failure{std::move(*failure)};
+      return Failure{std::move(message)};
+    }
+  };
+  for (bool atEnd = false; !atEnd;) {
     if (auto failure = flush()) return fail(std::move(*failure));
     auto got = read(buffer.get(), bufferBytes);
     if (!got) return fail("cannot read the requests: " + got.error());
-    if (got.value() == 0) break;
-    std::string_view chunk(buffer.get(), got.value());
-    while (!chunk.empty()) {
-      const std::size_t newline = chunk.find('\n');
-      const std::string_view piece = chunk.substr(0, newline);
-      if (!tooLong && line.size() + piece.size() > maxRequestLineBytes) {
-        tooLong = true;
-        std::string().swap(line);  // give the memory back at once
-      }
-      // A line that ends in this buffer and began in it is answered in place, uncopied.
-      const bool inPlace = line.empty() && newline != std::string_view::npos;
-      if (!tooLong && !inPlace) {
-        try {
-          if (line.capacity() < line.size() + piece.size()) {
-            // Grow by doubling, but never past the bound.
-            line.reserve(std::min(maxRequestLineBytes,
-                                  std::max(2 * line.capacity(), line.size() + piece.size())));
-          }
-          line.append(piece);
-        } catch (const std::bad_alloc&) {
-          std::string message =
-              "out of memory while reading request line " + std::to_string(answered + ready + 1);
-          if (auto failure = flush()) return fail(std::move(*failure));
-          return fail(std::move(message));
-        }
-      }
-      if (newline == std::string_view::npos) break;
-      auto failure = respond(inPlace ? piece : std::string_view(line), tooLong);
-      if (failure) return fail(std::move(*failure));
-      line.clear();
-      tooLong = false;
-      chunk.remove_prefix(newline + 1);
+    atEnd = got.value() == 0;
+    lines.feed(std::string_view(buffer.get(), got.value()));
+    for (;;) {
+      auto line = nextLine(atEnd);
+      if (!line) return fail(std::move(line).error());
+      if (!line.value()) break;
+      if (auto failure = respond(*line.value())) return fail(std::move(*failure));
     }
-  }
-  if (!line.empty() || tooLong) {
-    if (auto failure = respond(line, tooLong)) return fail(std::move(*failure));
   }
   if (auto failure = flush()) return fail(std::move(*failure));
   return answered;

@@ -13,6 +13,7 @@
 #include "json/result.hpp"
 #include "json/writer.hpp"
 #include "model/instant.hpp"
+#include "protocol/request.hpp"
 
 namespace corvlin {
 
@@ -36,10 +37,9 @@ std::string answer(std::string_view requestLine, const Now& realNow);
 // error form with "request":true inside "error".
 std::string requestErrorJson(const DecodingError& error);
 
-// The longest request line answered: room for the host's 1 MiB payload bound and the request
-// around it. A longer line is answered with a dataCorrupted request error, read and dropped
-// without being held in memory.
-inline constexpr std::size_t maxRequestLineBytes = 2u << 20;
+// The longest request line answered (2 MiB, see protocol/request.hpp); a longer one is answered
+// with a dataCorrupted request error, read and dropped without being held in memory.
+using protocol::maxRequestLineBytes;
 
 // Reads up to `size` bytes into `buffer`: how many, 0 at the end of input, or why it failed.
 using ReadSome = std::function<Result<std::size_t, std::string>(char* buffer, std::size_t size)>;

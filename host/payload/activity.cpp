@@ -5,7 +5,6 @@
 #include <string>
 
 #include "json/try.hpp"
-#include "json/writer.hpp"
 #include "model/coding.hpp"
 #include "updates/envelope_coding.hpp"
 
@@ -139,15 +138,6 @@ std::string wrappedJson(const CodedActivity& coded) {
   std::string out = "{";
   if (coded.attributes) out += "\"attributes\":" + *coded.attributes + ",";
   return out + "\"contentState\":" + coded.contentState + "}";
-}
-
-std::string requestLine(const CodedActivity& coded, double now) {
-  std::string line = "{\"contentState\":" + coded.contentState;
-  if (coded.attributes) line += ",\"attributes\":" + *coded.attributes;
-  line += ",\"now\":";
-  json::appendNumber(line, now);
-  line += '}';
-  return line;
 }
 
 }  // namespace corvlin::host

@@ -58,7 +58,4 @@ Result<CodedActivity, EncodingError> encodeActivity(const Activity& activity);
 // {"attributes":...,"contentState":...}, attributes left out when absent.
 std::string wrappedJson(const CodedActivity& coded);
 
-// The request line the extension expects for one activity at one instant.
-std::string requestLine(const CodedActivity& coded, double now);
-
 }  // namespace corvlin::host

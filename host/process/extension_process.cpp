@@ -16,9 +16,6 @@ namespace corvlin::host {
 namespace {
 
 using Clock = ChildGroup::Clock;
-using Kind = ExtensionFailure::Kind;
-
-ExtensionFailure failure(Kind kind, std::string message) { return {kind, std::move(message)}; }
 
 std::string systemError(const char* what) { return std::string(what) + ": " + strerror(errno); }
 
@@ -44,7 +41,7 @@ Result<ExtensionProcess, ExtensionFailure> ExtensionProcess::start(const std::st
 Result<StartedExtension, ExtensionFailure> startExtension(const ExtensionOptions& options) {
   const std::string name = options.arguments.empty() ? "" : options.arguments.front();
   const auto cannotStart = [&](const std::string& why) {
-    return Failure{failure(Kind::cannotStart, "cannot start the extension " + name + ": " + why)};
+    return Failure{cannotStartExtension(name, why)};
   };
   int input[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0) {
@@ -83,9 +80,7 @@ ExtensionProcess::ExtensionProcess(ExtensionProcess&& other) noexcept
     : child_(std::move(other.child_)),
       input_(std::exchange(other.input_, -1)),
       output_(std::exchange(other.output_, -1)),
-      line_(std::move(other.line_)),
-      unread_(std::move(other.unread_)),
-      ended_(std::move(other.ended_)) {}
+      client_(std::move(other.client_)) {}
 
 ExtensionProcess& ExtensionProcess::operator=(ExtensionProcess&& other) noexcept {
   if (this != &other) {
@@ -94,9 +89,7 @@ ExtensionProcess& ExtensionProcess::operator=(ExtensionProcess&& other) noexcept
     child_ = std::move(other.child_);
     input_ = std::exchange(other.input_, -1);
     output_ = std::exchange(other.output_, -1);
-    line_ = std::move(other.line_);
-    unread_ = std::move(other.unread_);
-    ended_ = std::move(other.ended_);
+    client_ = std::move(other.client_);
   }
   return *this;
 }
@@ -110,31 +103,25 @@ ExtensionProcess::~ExtensionProcess() {
 void ExtensionProcess::closeInput() { closeDescriptor(input_); }
 void ExtensionProcess::closeOutput() { closeDescriptor(output_); }
 
-bool ExtensionProcess::running() const { return !ended_ && child_.pid() > 0 && !child_.exited(); }
+bool ExtensionProcess::running() const {
+  return !client_.ended() && child_.pid() > 0 && !child_.exited();
+}
 
+// Ends the group and reaps the child after a failure, which the client has remembered.
 ExtensionFailure ExtensionProcess::fail(ExtensionFailure why) {
   closeInput();
   closeOutput();
   child_.end();
-  ended_ = why;
   return why;
 }
 
-ExtensionFailure ExtensionProcess::failOnExit(std::size_t answered, std::size_t wanted,
-                                              Clock::time_point deadline) {
+ExtensionFailure ExtensionProcess::failOnExit(Clock::time_point deadline) {
   // The extension closed its output or exited before answering: say how it ended.
+  client_.outputEnded();
   closeInput();
   const auto exit = child_.waitUntil(deadline);
-  if (!exit)
-    return fail(failure(Kind::timedOut, "the extension closed its output but did not exit"));
-  if (WIFSIGNALED(exit->status)) {
-    return fail(failure(Kind::crashed, "the extension crashed: it " + exit->describe()));
-  }
-  return fail(
-      failure(Kind::exitedEarly,
-              "the extension " + exit->describe() + " after " + std::to_string(answered) + " of " +
-                  std::to_string(wanted) + " answers" +
-                  (line_.empty() ? std::string() : " (its last output was not a complete line)")));
+  if (!exit) return fail(client_.timedOut());
+  return fail(client_.exited(*exit));
 }
 
 Result<std::string, ExtensionFailure> ExtensionProcess::ask(std::string_view requestLine,
@@ -153,86 +140,53 @@ Result<std::string, ExtensionFailure> ExtensionProcess::ask(std::string_view req
 Result<std::size_t, ExtensionFailure> ExtensionProcess::exchange(
     std::string_view lines, std::size_t answers, const std::function<void(std::string&&)>& onAnswer,
     const ExtensionLimits& limits, bool thenCloseInput) {
-  if (ended_) {
-    return Failure{failure(ended_->kind, "the extension is no longer running: " + ended_->message)};
-  }
+  if (auto refused = client_.begin(lines, answers, limits, onAnswer)) return Failure{*refused};
   const auto deadline = Clock::now() + limits.timeout;
-  std::size_t written = 0;
-  std::size_t answered = 0;
-
-  // Takes whole answer lines from `bytes`; what comes after the last one wanted is kept for the
-  // next call. False when a line is longer than the bound.
-  const auto take = [&](std::string_view bytes) {
-    while (!bytes.empty()) {
-      if (answered == answers) {
-        unread_.append(bytes);
-        return true;
-      }
-      const auto newline = bytes.find('\n');
-      const auto piece = bytes.substr(0, newline);
-      if (line_.size() + piece.size() > limits.maxAnswerBytes) return false;
-      line_.append(piece);
-      if (newline == std::string_view::npos) return true;
-      ++answered;
-      onAnswer(std::exchange(line_, std::string()));
-      bytes.remove_prefix(newline + 1);
-    }
-    return true;
-  };
-  const auto tooLarge = [&] {
-    return Failure{
-        fail(failure(Kind::answerTooLarge, "the extension's answer is larger than " +
-                                               std::to_string(limits.maxAnswerBytes) + " bytes"))};
-  };
-
-  if (!take(std::exchange(unread_, std::string()))) return tooLarge();
+  // What was read after the last exchange's answers comes first.
+  if (auto failure = client_.read({})) return Failure{fail(*failure)};
   char buffer[65536];
-  while (answered < answers || written < lines.size()) {
-    if (input_ < 0) written = lines.size();  // nothing more can be sent
-    if (thenCloseInput && written == lines.size()) closeInput();
-    if (Clock::now() >= deadline) {
-      return Failure{fail(failure(Kind::timedOut, "the extension gave no answer within " +
-                                                      std::to_string(limits.timeout.count()) +
-                                                      " ms and was stopped"))};
-    }
-    const bool writing = written < lines.size() && input_ >= 0;
+  while (!client_.done()) {
+    if (input_ < 0) client_.inputGone();  // nothing more can be sent
+    if (thenCloseInput && client_.unsent().empty()) closeInput();
+    if (Clock::now() >= deadline) return Failure{fail(client_.timedOut())};
+    const bool writing = !client_.unsent().empty() && input_ >= 0;
     pollfd fds[3] = {{output_, POLLIN, 0},
                      {writing ? input_ : -1, POLLOUT, 0},
                      {child_.exitDescriptor(), POLLIN, 0}};
     int wait = millisecondsUntil(deadline);
     if (child_.exitDescriptor() < 0) wait = std::min(wait, exitCheckMilliseconds);
     if (::poll(fds, 3, wait) < 0 && errno != EINTR) {
-      return Failure{fail(failure(Kind::crashed, systemError("cannot wait for the extension")))};
+      return Failure{fail(client_.failed(cannotWaitForExtension(std::strerror(errno))))};
     }
     if (fds[1].revents != 0) {
-      const ssize_t n = ::send(input_, lines.data() + written, lines.size() - written,
-                               MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (n > 0) written += static_cast<std::size_t>(n);
+      const std::string_view unsent = client_.unsent();
+      const ssize_t n = ::send(input_, unsent.data(), unsent.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n > 0) client_.sent(static_cast<std::size_t>(n));
       // The extension closed its input or went away: it cannot take the rest. Its output and
       // its exit say what happened to what it did take.
       if (n < 0 && errno != EAGAIN && errno != EINTR) {
-        written = lines.size();
+        client_.inputGone();
         closeInput();
       }
     }
     if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       const ssize_t n = ::read(output_, buffer, sizeof buffer);
       if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-      if (n <= 0) return Failure{failOnExit(answered, answers, deadline)};
-      if (!take(std::string_view(buffer, static_cast<std::size_t>(n)))) return tooLarge();
+      if (n <= 0) return Failure{failOnExit(deadline)};
+      if (auto failure = client_.read(std::string_view(buffer, static_cast<std::size_t>(n)))) {
+        return Failure{fail(*failure)};
+      }
       continue;  // read all it wrote before asking whether it exited
     }
     const bool exited = child_.exitDescriptor() >= 0 ? fds[2].revents != 0 : child_.exited();
     // Exited while something it started may still hold its output open.
-    if (exited) return Failure{failOnExit(answered, answers, deadline)};
+    if (exited) return Failure{failOnExit(deadline)};
   }
-  return answered;
+  return client_.answered();
 }
 
 Result<ChildExit, ExtensionFailure> ExtensionProcess::finish(const ExtensionLimits& limits) {
-  if (ended_) {
-    return Failure{failure(ended_->kind, "the extension is no longer running: " + ended_->message)};
-  }
+  if (auto refused = client_.refusal()) return Failure{*refused};
   const auto deadline = Clock::now() + limits.timeout;
   closeInput();
   char buffer[65536];
@@ -247,16 +201,9 @@ Result<ChildExit, ExtensionFailure> ExtensionProcess::finish(const ExtensionLimi
     }
   }
   const auto exit = child_.waitUntil(deadline);
-  if (!exit) {
-    return Failure{fail(failure(
-        Kind::timedOut, "the extension answered but did not exit at the end of its input"))};
-  }
+  if (!exit) return Failure{fail(client_.finishTimedOut())};
   closeOutput();
-  if (!exit->succeeded()) {
-    return Failure{fail(failure(WIFSIGNALED(exit->status) ? Kind::crashed : Kind::exitedEarly,
-                                "the extension answered but then " + exit->describe()))};
-  }
-  ended_ = failure(Kind::exitedEarly, "it was finished and " + exit->describe());
+  if (auto failure = client_.finished(*exit)) return Failure{fail(*failure)};
   return *exit;
 }
 

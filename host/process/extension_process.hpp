@@ -10,23 +10,11 @@
 #include <vector>
 
 #include "host/process/child_process.hpp"
+#include "host/process/extension_client.hpp"
 #include "json/result.hpp"
 #include "protocol/extension_failure.hpp"
 
 namespace corvlin::host {
-
-struct ExtensionLimits {
-  // How long one exchange (or the whole one-shot exchange) may take before the extension is
-  // killed.
-  std::chrono::milliseconds timeout{10000};
-  // The longest answer line accepted; a longer one is refused and the extension killed.
-  // An honest answer shows each text twice and each chosen action id twice as a deep link,
-  // percent-escaped at up to three bytes a byte: at most about six times its request, so this
-  // covers the answer to any payload within the 1 MiB input bound.
-  std::size_t maxAnswerBytes = 8u << 20;
-};
-
-using protocol::ExtensionFailure;
 
 // A started extension and this side's ends of its standard input (a socket, to be written with
 // MSG_NOSIGNAL) and output (a pipe), both close-on-exec, for a caller that drives the exchange
@@ -94,17 +82,14 @@ class ExtensionProcess {
  private:
   ExtensionProcess(ChildGroup child, int input, int output);
   ExtensionFailure fail(ExtensionFailure failure);
-  ExtensionFailure failOnExit(std::size_t answered, std::size_t wanted,
-                              ChildGroup::Clock::time_point deadline);
+  ExtensionFailure failOnExit(ChildGroup::Clock::time_point deadline);
   void closeInput();
   void closeOutput();
 
   ChildGroup child_;
-  int input_ = -1;      // the extension's standard input, a socket
-  int output_ = -1;     // the extension's standard output, a pipe
-  std::string line_;    // the start of an answer line not yet complete
-  std::string unread_;  // read after the last answer asked for: the next call's first bytes
-  std::optional<ExtensionFailure> ended_;
+  int input_ = -1;   // the extension's standard input, a socket
+  int output_ = -1;  // the extension's standard output, a pipe
+  ExtensionClient client_;
 };
 
 // One-shot: starts `executable`, writes each request as one line, closes its input, reads one

@@ -1,40 +1,9 @@
 #include "host/process/render.hpp"
 
-#include <simdjson.h>
-
-#include "model/coding.hpp"
-#include "toolkit/view_json.hpp"
+#include "protocol/answer.hpp"
+#include "protocol/request.hpp"
 
 namespace corvlin::host {
-namespace {
-
-ExtensionFailure malformed(std::string why) {
-  return {ExtensionFailure::Kind::malformedAnswer, "the extension's answer " + std::move(why)};
-}
-
-}  // namespace
-
-ActivityOutcome readAnswer(const std::string& line) {
-  simdjson::dom::parser parser;
-  auto document = json::parse(parser, line);
-  if (!document) return malformed("is not one line of JSON: " + document.error().description);
-  simdjson::dom::element answer = document.value();
-  simdjson::dom::element part;
-  if (!answer["presentations"].get(part)) {
-    auto presentations = ui::presentationsFromJson(part);
-    if (!presentations) {
-      return malformed("holds no valid view description: " + errorJson(presentations.error()));
-    }
-    return std::move(presentations).value();
-  }
-  if (!answer["error"].get(part)) {
-    auto error = decodeErrorObject(part);
-    if (error) return std::move(error).value();
-    return malformed("holds an error in an unknown form: " + errorJson(error.error()));
-  }
-  return malformed("holds neither \"presentations\" nor \"error\"");
-}
-
 std::optional<double> answerChangesAt(const ContentState& state, double now) {
   const Clock clock = state.clock(Instant{now});
   const auto* running = std::get_if<Clock::Running>(&clock.value);
@@ -57,18 +26,21 @@ std::vector<RenderedActivity> renderActivities(const std::string& executable,
     }
     // A state decoded from JSON holds no value that JSON cannot carry, so encoding succeeds.
     const CodedActivity coded = encodeActivity(activity.value()).value();
-    std::vector<std::string> requests{requestLine(coded, now)};
+    std::vector<std::string> requests{
+        protocol::requestLine(coded.contentState, coded.attributes, now)};
     const auto changesAt =
         askAgainAtChange ? answerChangesAt(activity.value().state, now) : std::nullopt;
-    if (changesAt) requests.push_back(requestLine(coded, *changesAt));
+    if (changesAt) {
+      requests.push_back(protocol::requestLine(coded.contentState, coded.attributes, *changesAt));
+    }
     auto answers = exchangeWithExtension(executable, requests, limits);
     if (!answers) {
       results.push_back(renderedAs(std::move(answers).error()));
       continue;
     }
-    RenderedActivity rendered = renderedAs(readAnswer(answers.value().front()));
+    RenderedActivity rendered = renderedAs(protocol::readAnswer(answers.value().front()));
     if (changesAt && std::holds_alternative<ui::Presentations>(rendered.outcome)) {
-      auto later = readAnswer(answers.value().back());
+      auto later = protocol::readAnswer(answers.value().back());
       if (auto* presentations = std::get_if<ui::Presentations>(&later)) {
         rendered.later = RenderedActivity::Later{*changesAt, std::move(*presentations)};
       }

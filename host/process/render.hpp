@@ -19,9 +19,6 @@ namespace corvlin::host {
 // as for a countdown held to a day from now, which is still running a day on.
 std::optional<double> answerChangesAt(const ContentState& state, double now);
 
-// Reads one answer line of the extension: presentations, its error, or what is wrong with it.
-ActivityOutcome readAnswer(const std::string& line);
-
 // Asks the extension at `executable` for the presentations of each activity at `now`, one
 // process per activity so that one failure leaves the others. With `askAgainAtChange`, the same
 // process is also asked for the answer at answerChangesAt, which fills `later`.

@@ -6,6 +6,8 @@
 
 #include "host/payload/activity.hpp"
 #include "model/coding.hpp"
+#include "protocol/answer.hpp"
+#include "protocol/request.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -52,7 +54,8 @@ void answer(const std::string& executable, const std::vector<Pending>& pending,
     }
     if (process && process->running()) {
       auto line = process->ask(p.request, limits);
-      outcome = line ? readAnswer(line.value()) : ActivityOutcome(std::move(line).error());
+      outcome =
+          line ? protocol::readAnswer(line.value()) : ActivityOutcome(std::move(line).error());
     }
     if (std::holds_alternative<ExtensionFailure>(outcome)) {
       failedInARow.push_back(p.step);
@@ -79,7 +82,9 @@ std::vector<ReplayedStep> renderSteps(const std::string& executable,
       const CodedActivity coded =
           encodeActivity(Activity{shown->attributes, shown->content, false}).value();
       replayed.rendered = RenderedActivity{};
-      pending.push_back({out.size(), requestLine(coded, replayed.step.at.timeIntervalSince1970)});
+      pending.push_back(
+          {out.size(), protocol::requestLine(coded.contentState, coded.attributes,
+                                             replayed.step.at.timeIntervalSince1970)});
     }
     out.push_back(std::move(replayed));
   }

@@ -7,6 +7,8 @@
 #include "json/error.hpp"
 #include "json/writer.hpp"
 #include "model/coding.hpp"
+#include "protocol/answer.hpp"
+#include "protocol/request.hpp"
 
 namespace corvlin::host::server {
 
@@ -146,18 +148,19 @@ void ActivityBoard::drawNext(std::size_t index) {
     // The answer may come within this call (then this activity's next push has been taken
     // already) or later from the event loop: either way, nothing more to do here. It finds its
     // activity by the seat's number, as a slot freed meanwhile moves the activities after it.
-    seat.extension->ask(requestLine(coded.value(), job.now),
-                        [this, id](Result<std::string, ExtensionFailure> answer) {
-                          const std::size_t at = seatIndex(id);
-                          // Unless the extensions were ended meanwhile.
-                          if (at == seats_.size() || !seats_[at].drawing) return;
-                          seats_[at].drawing = false;
-                          settle(at, renderedAs(answer ? readAnswer(answer.value())
-                                                       : ActivityOutcome{answer.error()}));
-                          if (const std::size_t now = seatIndex(id); now < seats_.size()) {
-                            drawNext(now);
-                          }
-                        });
+    seat.extension->ask(
+        protocol::requestLine(coded.value().contentState, coded.value().attributes, job.now),
+        [this, id](Result<std::string, ExtensionFailure> answer) {
+          const std::size_t at = seatIndex(id);
+          // Unless the extensions were ended meanwhile.
+          if (at == seats_.size() || !seats_[at].drawing) return;
+          seats_[at].drawing = false;
+          settle(at, renderedAs(answer ? protocol::readAnswer(answer.value())
+                                       : ActivityOutcome{answer.error()}));
+          if (const std::size_t now = seatIndex(id); now < seats_.size()) {
+            drawNext(now);
+          }
+        });
     return;
   }
 }

@@ -1,7 +1,6 @@
 #include "host/server/async_extension.hpp"
 
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -16,11 +15,12 @@
 namespace corvlin::host::server {
 
 namespace asio = boost::asio;
-using Kind = ExtensionFailure::Kind;
 using error_code = boost::system::error_code;
 
-// One running extension and the question it is answering. Its handlers hold it alive; each one
-// belongs to a question (its serial) and does nothing once that question has been answered.
+// One running extension and the question it is answering, driven from the event loop; the
+// framing, the failures and their messages are the ExtensionClient's, as for the blocking
+// driver. Its handlers hold it alive; each one belongs to a question (its serial) and does
+// nothing once that question has been answered.
 class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
  public:
   Process(asio::io_context& io, StartedExtension started, ExtensionLimits limits)
@@ -42,7 +42,7 @@ class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
     }
   }
 
-  bool running() const { return !ended_ && !child_.exited(); }
+  bool running() const { return !client_.ended() && !child_.exited(); }
 
   // Watches for the child's exit, once, for its whole life.
   void watchExit() {
@@ -58,29 +58,30 @@ class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
     request_ = std::move(requestLine);
     request_ += '\n';
     answered_ = std::move(answered);
-    written_ = false;
-    outputClosed_ = false;
     answer_.reset();
+    if (auto refused = client_.begin(request_, 1, limits_,
+                                     [this](std::string&& line) { answer_ = std::move(line); })) {
+      return fail(*refused);
+    }
     timer_.expires_after(limits_.timeout);
     timer_.async_wait([self = shared_from_this(), serial](const error_code& ec) {
       if (ec || !self->current(serial)) return;
-      self->fail({Kind::timedOut, self->outputClosed_
-                                      ? "the extension closed its output but did not exit"
-                                      : "the extension gave no answer within " +
-                                            std::to_string(self->limits_.timeout.count()) +
-                                            " ms and was stopped"});
+      self->fail(self->client_.timedOut());
     });
-    if (!take(std::exchange(unread_, std::string()))) return;
+    // What was read after the last answer comes first.
+    if (auto failure = client_.read({})) return fail(*failure);
     asio::async_write(input_, asio::buffer(request_),
-                      [self = shared_from_this(), serial](const error_code& ec, std::size_t) {
+                      [self = shared_from_this(), serial](const error_code& ec, std::size_t n) {
                         if (!self->current(serial)) return;
-                        // The extension closed its input or went away: it cannot take the rest.
-                        // Its output and its exit say what happened to what it did take.
-                        if (ec) self->closeInput();
-                        self->written_ = true;
+                        if (ec) {
+                          self->closeInput();
+                          self->client_.inputGone();
+                        } else {
+                          self->client_.sent(n);
+                        }
                         self->completeIfDone();
                       });
-    if (!answer_) readMore(serial);
+    if (!client_.answeredAll()) readMore(serial);
   }
 
   // Ends the group and reaps the child; a question still open is dropped unanswered.
@@ -97,33 +98,12 @@ class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
                                                        const error_code& ec, std::size_t n) {
       if (!self->current(serial)) return;
       if (ec) return self->failOnExit();  // the end of its output, or a broken pipe
-      if (!self->take(std::string_view(self->buffer_.data(), n))) return;
-      if (self->answer_) return self->completeIfDone();
+      if (auto failure = self->client_.read(std::string_view(self->buffer_.data(), n))) {
+        return self->fail(*failure);
+      }
+      if (self->client_.answeredAll()) return self->completeIfDone();
       self->readMore(serial);
     });
-  }
-
-  // Takes the answer line from `bytes`; what comes after it is kept for the next question.
-  // False when the line is longer than the bound (the question is then answered with that).
-  bool take(std::string_view bytes) {
-    while (!bytes.empty()) {
-      if (answer_) {
-        unread_.append(bytes);
-        return true;
-      }
-      const auto newline = bytes.find('\n');
-      const auto piece = bytes.substr(0, newline);
-      if (line_.size() + piece.size() > limits_.maxAnswerBytes) {
-        fail({Kind::answerTooLarge, "the extension's answer is larger than " +
-                                        std::to_string(limits_.maxAnswerBytes) + " bytes"});
-        return false;
-      }
-      line_.append(piece);
-      if (newline == std::string_view::npos) return true;
-      answer_ = std::exchange(line_, std::string());
-      bytes.remove_prefix(newline + 1);
-    }
-    return true;
   }
 
   // The child exited while answering: what it wrote before is read first, as it may have
@@ -133,15 +113,16 @@ class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
     for (;;) {
       const ssize_t n = ::read(output_.native_handle(), bytes.data(), bytes.size());
       if (n > 0) {
-        if (!take(std::string_view(bytes.data(), static_cast<std::size_t>(n)))) return;
+        auto failure = client_.read(std::string_view(bytes.data(), static_cast<std::size_t>(n)));
+        if (failure) return fail(*failure);
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
       break;
     }
-    if (answer_) {
+    if (client_.answeredAll()) {
       closeInput();  // a write still under way can only fail now
-      written_ = true;
+      client_.inputGone();
       return completeIfDone();
     }
     failOnExit();
@@ -149,31 +130,26 @@ class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
 
   // The extension closed its output or exited before answering: say how it ended.
   void failOnExit() {
-    outputClosed_ = true;
+    client_.outputEnded();
     closeInput();
     if (!child_.exited()) {
       // The exit watch (or, without one, the poll below) finishes this; the timer bounds it.
       if (exit_.is_open()) return;
       if (!child_.waitUntil(ChildGroup::Clock::now() + limits_.timeout)) {
-        return fail({Kind::timedOut, "the extension closed its output but did not exit"});
+        return fail(client_.timedOut());
       }
     }
-    const ChildExit exit = child_.end();
-    if (WIFSIGNALED(exit.status)) {
-      return fail({Kind::crashed, "the extension crashed: it " + exit.describe()});
-    }
-    fail({Kind::exitedEarly,
-          "the extension " + exit.describe() + " after 0 of 1 answers" +
-              (line_.empty() ? std::string() : " (its last output was not a complete line)")});
+    fail(client_.exited(child_.end()));
   }
 
+  // Ends the group after a failure, which the client has remembered, and answers with it.
   void fail(ExtensionFailure failure) {
     end();
     finish(Failure{std::move(failure)});
   }
 
   void completeIfDone() {
-    if (answer_ && written_) finish(std::move(*answer_));
+    if (client_.done() && answer_) finish(std::move(*answer_));
   }
 
   // Answers the question from the event loop, never from within ask().
@@ -190,7 +166,6 @@ class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
   }
 
   void end() {
-    ended_ = true;
     error_code ignored;
     closeInput();
     output_.close(ignored);
@@ -206,15 +181,11 @@ class AsyncExtension::Process : public std::enable_shared_from_this<Process> {
   asio::posix::stream_descriptor exit_;
   asio::steady_timer timer_;
   ExtensionLimits limits_;
+  ExtensionClient client_;
   std::uint64_t serial_ = 0;
   Answered answered_;  // empty while no question is open
   std::string request_;
-  std::string line_;    // the start of an answer line not yet complete
-  std::string unread_;  // read after an answer: the next question's first bytes
   std::optional<std::string> answer_;
-  bool written_ = false;
-  bool outputClosed_ = false;
-  bool ended_ = false;
   std::array<char, 65536> buffer_{};
 };
 
