@@ -15,11 +15,13 @@
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
+#include "host/cli/input.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/descriptors.hpp"
 #include "host/server/file_watch.hpp"
 #include "host/server/http_server.hpp"
 #include "host/server/push_handler.hpp"
+#include "host/server/tls_context.hpp"
 #include "host/server/watch_payload.hpp"
 
 namespace corvlin::host {
@@ -57,10 +59,15 @@ Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::str
   ServeOptions options;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& arg = arguments[i];
-    static constexpr std::string_view known[] = {"--port", "--bind", "--watch", "--extension",
-                                                 "--client-timeout"};
+    static constexpr std::string_view known[] = {
+        "--port",           "--bind", "--watch", "--extension",
+        "--client-timeout", "--tls",  "--cert",  "--key"};
     if (std::find(std::begin(known), std::end(known), arg) == std::end(known)) {
       return Failure{unknownName("option of serve", arg, known)};
+    }
+    if (arg == "--tls") {
+      options.tls = true;
+      continue;
     }
     if (i + 1 >= arguments.size()) return Failure{arg + " needs a value"};
     const std::string& text = arguments[++i];
@@ -76,6 +83,10 @@ Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::str
       options.watch = text;
     } else if (arg == "--extension") {
       options.extension = text;
+    } else if (arg == "--cert") {
+      options.cert = text;
+    } else if (arg == "--key") {
+      options.key = text;
     } else {
       const auto ms = wholeNumber(text);
       if (!ms || *ms < 1 || *ms > 3600000) {
@@ -86,6 +97,12 @@ Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::str
       }
       options.clientTimeoutMs = *ms;
     }
+  }
+  if (options.tls && (!options.cert || !options.key)) {
+    return Failure{std::string("--tls needs --cert and --key")};
+  }
+  if (!options.tls && (options.cert || options.key)) {
+    return Failure{std::string("--cert and --key go with --tls")};
   }
   return options;
 }
@@ -109,6 +126,20 @@ int runServe(const ServeOptions& options, Environment& env) {
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
+  if (options.tls) {
+    auto chain = readPayload(*options.cert);
+    auto key = chain ? readPayload(*options.key) : chain;
+    if (!chain || !key) {
+      env.err << "corvlin-host: " << (chain ? key : chain).error().message << "\n";
+      return exitNoInput;
+    }
+    auto context = server::makeTlsContext(chain.value(), key.value());
+    if (!context) {
+      env.err << "corvlin-host: " << context.error() << "\n";
+      return exitDataError;
+    }
+    http.useTls(std::move(context).value());
+  }
 
   auto site = http.listen(options.bind, options.port);
   if (!site) {
@@ -150,7 +181,8 @@ int runServe(const ServeOptions& options, Environment& env) {
     board.endExtensions();
   });
 
-  env.out << "serving http://" << site.value().host << ":" << site.value().port << "/\n";
+  env.out << "serving " << site.value().scheme << "://" << site.value().host << ":"
+          << site.value().port << "/\n";
   env.out.flush();
   if (!env.out) {
     env.err << "corvlin-host: cannot write to standard output\n";
