@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 
 // What one write takes from the session at most; the rest waits for it to be taken.
 constexpr std::size_t writeChunk = 64 * 1024;
+// How long a connection that said its last waits at most for the client to close.
+constexpr std::chrono::milliseconds maxLinger{1000};
 
 H2Limits sessionLimits(const ServerLimits& limits) {
   H2Limits h2;
@@ -53,7 +55,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     beast::get_lowest_layer(stream_).expires_never();
     if (!session_.receive(received)) closing_ = true;
     afterReceive();
-    if (!closing_) read();
+    if (!closed_) read();
     if (!closed_) armTick();
   }
 
@@ -71,10 +73,15 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     stream_.async_read_some(asio::buffer(input_),
                             [self = shared_from_this()](beast::error_code ec, std::size_t n) {
                               if (ec || self->closed_) return self->shutdownNow();
-                              if (!self->session_.receive({self->input_.data(), n}))
-                                self->closing_ = true;
-                              self->afterReceive();
-                              if (!self->closing_) self->read();
+                              // Once closing, what the client still sends is read and dropped, so
+                              // that the kernel does not answer it with a reset that could discard
+                              // the GOAWAY on its way.
+                              if (!self->closing_) {
+                                if (!self->session_.receive({self->input_.data(), n}))
+                                  self->closing_ = true;
+                                self->afterReceive();
+                              }
+                              self->read();
                             });
   }
 
@@ -141,7 +148,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     for (const std::int32_t id : session_.takeClosedStreams()) stopListener(id);
     output_.clear();
     if (!session_.takeOutput(output_, writeChunk)) {
-      if (closing_ || session_.finished()) shutdownNow();
+      if (closing_ || session_.finished()) linger();
       return;
     }
     writing_ = true;
@@ -159,6 +166,16 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     closing_ = true;
     session_.goAway();
     flush();
+  }
+
+  // All is said: the sending side is shut, and the connection closes when the client closes
+  // its side, or after a moment; at once when the server is stopping.
+  void linger() {
+    if (closed_ || lingerUntil_) return;
+    if (shared().stopping) return shutdownNow();
+    beast::error_code ignored;
+    socket().shutdown(tcp::socket::shutdown_send, ignored);
+    lingerUntil_ = Clock::now() + std::min<Clock::duration>(limits().clientTimeout, maxLinger);
   }
 
   void shutdownNow() {
@@ -188,6 +205,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     const auto now = Clock::now();
     const auto timeout = limits().clientTimeout;
     if (writing_ && now - writeStarted_ > timeout) return shutdownNow();
+    if (lingerUntil_ && now >= *lingerUntil_) return shutdownNow();
     if (closing_) return;
     if (session_.incompleteRequests() == 0) {
       stalledSince_.reset();
@@ -222,6 +240,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
   Clock::time_point idleSince_;
   Clock::time_point lastHeartbeat_;
   std::optional<Clock::time_point> stalledSince_;
+  std::optional<Clock::time_point> lingerUntil_;
 };
 
 template <class Stream>
