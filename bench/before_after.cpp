@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "bench/table.hpp"
-#include "model/json/coding_key.hpp"
-#include "model/json/decoding.hpp"
-#include "model/json/parse.hpp"
+#include "json/coding_key.hpp"
+#include "json/decoding.hpp"
+#include "json/parse.hpp"
 
 namespace corvlin::bench {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/widget.hpp"
-#include "views/toolkit/view.hpp"
+#include "extension/widget.hpp"
+#include "toolkit/view.hpp"
 
 namespace corvlin::bench {
 

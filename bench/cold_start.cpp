@@ -17,7 +17,7 @@
 
 #include "bench/process_figures.hpp"
 #include "bench/table.hpp"
-#include "host/extension/extension_process.hpp"
+#include "host/process/extension_process.hpp"
 
 namespace corvlin::bench {
 
@@ -86,7 +86,7 @@ int run(int argc, char** argv) {
   }
   if (runs < 1 || paths.size() < 2 || paths.size() > 3) return usage();
   const std::string requestPath =
-      paths.size() == 3 ? paths[2] : std::string(CORVLIN_BENCH_DATA) + "/default-activity.json";
+      paths.size() == 3 ? paths[2] : std::string(CORVLIN_BENCH_SAMPLES) + "/default-activity.json";
   const std::string request = readWhole(requestPath.c_str());
   if (request.empty()) {
     std::fprintf(stderr, "cannot read %s\n", requestPath.c_str());

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "app/widget.hpp"
 #include "bench/payloads.hpp"
+#include "extension/widget.hpp"
 #include "host/drawing/draw.hpp"
 #include "host/drawing/fonts.hpp"
 #include "host/drawing/presentation_layout.hpp"

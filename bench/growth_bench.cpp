@@ -5,9 +5,9 @@
 #include <string>
 #include <variant>
 
-#include "app/runner.hpp"
 #include "bench/benchmarks.hpp"
 #include "bench/payloads.hpp"
+#include "extension/runner.hpp"
 
 namespace corvlin::bench {
 

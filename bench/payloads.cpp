@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "json/writer.hpp"
 #include "model/coding.hpp"
-#include "model/json/writer.hpp"
 
 namespace corvlin::bench {
 
@@ -42,7 +42,7 @@ std::string dataFile(std::string_view name) {
 }
 
 std::string defaultActivityRequest() {
-  std::string line = dataFile("default-activity.json");
+  std::string line = dataFile("../../host/samples/default-activity.json");
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   return line;
 }

@@ -20,7 +20,7 @@
 
 #include "bench/process_figures.hpp"
 #include "bench/table.hpp"
-#include "host/extension/extension_process.hpp"
+#include "host/process/extension_process.hpp"
 
 namespace corvlin::bench {
 
@@ -38,7 +38,7 @@ std::string firstLine(const std::filesystem::path& path) {
 }
 
 std::vector<std::string> requestLines(const std::filesystem::path& data) {
-  std::vector<std::string> lines{firstLine(data / "default-activity.json")};
+  std::vector<std::string> lines{firstLine(data / "../../host/samples/default-activity.json")};
   std::vector<std::filesystem::path> golden;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(data / "golden", error)) {

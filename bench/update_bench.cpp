@@ -7,10 +7,10 @@
 #include <memory_resource>
 #include <string>
 
-#include "app/runner.hpp"
 #include "bench/benchmarks.hpp"
 #include "bench/payloads.hpp"
-#include "views/toolkit/view_json.hpp"
+#include "extension/runner.hpp"
+#include "toolkit/view_json.hpp"
 
 namespace corvlin::bench {
 

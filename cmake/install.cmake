@@ -1,7 +1,7 @@
 # Installation: both programs into bin/, the public headers under include/corvlin/ (keeping
 # their folders, so that <corvlin/model/coding.hpp> works), and a CMake package whose
 # find_package(corvlin CONFIG) gives corvlin::json, corvlin::model, corvlin::toolkit,
-# corvlin::views, corvlin::app and corvlin::layout.
+# corvlin::views, corvlin::extension and corvlin::layout.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -9,19 +9,19 @@ set_target_properties(corvlin_json PROPERTIES EXPORT_NAME json)
 set_target_properties(corvlin_model PROPERTIES EXPORT_NAME model)
 set_target_properties(corvlin_toolkit PROPERTIES EXPORT_NAME toolkit)
 set_target_properties(corvlin_views PROPERTIES EXPORT_NAME views)
-set_target_properties(corvlin_app PROPERTIES EXPORT_NAME app)
+set_target_properties(corvlin_extension PROPERTIES EXPORT_NAME extension)
 set_target_properties(corvlin_layout PROPERTIES EXPORT_NAME layout)
 
 # corvlin_warnings carries only compile options; it is exported because the static libraries
 # name it among their (private) link dependencies, and its options never reach a consumer.
 install(TARGETS corvlin_warnings corvlin_json corvlin_model corvlin_toolkit corvlin_views
-        corvlin_app corvlin_layout
+        corvlin_extension corvlin_layout
         EXPORT corvlinTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(TARGETS corvlin-host corvlin-live-activity-extension
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-foreach(folder model views app layout)
+foreach(folder json model toolkit views extension layout)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${folder}/
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/corvlin/${folder}
           FILES_MATCHING PATTERN "*.hpp")

@@ -12,9 +12,9 @@
 #include <string_view>
 
 #include "fuzz_check.hpp"
+#include "json/parse.hpp"
 #include "layout/layout.hpp"
-#include "model/json/parse.hpp"
-#include "views/toolkit/view_json.hpp"
+#include "toolkit/view_json.hpp"
 
 namespace {
 

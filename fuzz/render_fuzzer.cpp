@@ -13,11 +13,11 @@
 #include <variant>
 #include <vector>
 
-#include "app/widget.hpp"
+#include "extension/widget.hpp"
 #include "fuzz_check.hpp"
 #include "model/coding.hpp"
+#include "toolkit/view_json.hpp"
 #include "views/action_row.hpp"
-#include "views/toolkit/view_json.hpp"
 
 namespace {
 

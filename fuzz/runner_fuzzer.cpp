@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/runner.hpp"
-#include "app/widget.hpp"
+#include "extension/runner.hpp"
+#include "extension/widget.hpp"
 #include "fuzz_check.hpp"
 #include "model/coding.hpp"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "layout/text_styles.hpp"
-#include "views/toolkit/view.hpp"
+#include "toolkit/view.hpp"
 
 namespace corvlin::layout {
 

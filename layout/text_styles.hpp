@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "views/toolkit/view.hpp"
+#include "toolkit/view.hpp"
 
 namespace corvlin::layout {
 

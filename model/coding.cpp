@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "json/decoding.hpp"
+#include "json/encoding.hpp"
+#include "json/try.hpp"
 #include "model/coding_keys.hpp"
-#include "model/json/decoding.hpp"
-#include "model/json/encoding.hpp"
-#include "model/json/try.hpp"
 
 namespace corvlin {
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <string_view>
 
-#include "model/json/decoding.hpp"
-#include "model/json/encoding.hpp"
-#include "model/json/error.hpp"
-#include "model/json/parse.hpp"
+#include "json/decoding.hpp"
+#include "json/encoding.hpp"
+#include "json/error.hpp"
+#include "json/parse.hpp"
+#include "json/result.hpp"
 #include "model/records.hpp"
-#include "model/result.hpp"
 
 namespace corvlin {
 

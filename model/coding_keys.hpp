@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "json/coding_key.hpp"
 #include "model/hasher.hpp"
-#include "model/json/coding_key.hpp"
 #include "model/records.hpp"
 
 namespace corvlin {

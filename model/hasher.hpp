@@ -12,7 +12,7 @@
 #endif
 #include <xxhash.h>
 
-#include "model/short_copy.hpp"
+#include "json/short_copy.hpp"
 
 namespace corvlin {
 

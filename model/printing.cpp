@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "model/json/writer.hpp"
+#include "json/writer.hpp"
 #include "model/records.hpp"
 
 namespace corvlin {

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Checks that every C++ source is formatted by .clang-format, and runs clang-tidy with
-# .clang-tidy over the project's own sources, any finding failing the run.
+# Checks the direction of includes between folders (scripts/layers.txt), that every C++ source
+# is formatted by .clang-format, and runs clang-tidy with .clang-tidy over the project's own
+# sources, any finding failing the run.
 # Usage: scripts/lint.sh [BUILD_DIR]   (a configured build: clang-tidy reads its compile commands)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
+scripts/check-layers.sh
+
 mapfile -t all < <(git ls-files '*.cpp' '*.hpp')
 echo "lint: clang-format on ${#all[@]} files"
 clang-format --dry-run --Werror "${all[@]}"
 
-mapfile -t sources < <(git ls-files 'model/*.cpp' 'views/*.cpp' 'layout/*.cpp' 'app/*.cpp' 'updates/*.cpp' 'host/*.cpp')
+mapfile -t sources < <(git ls-files 'json/*.cpp' 'model/*.cpp' 'toolkit/*.cpp' 'views/*.cpp' 'layout/*.cpp' 'protocol/*.cpp' 'extension/*.cpp' 'updates/*.cpp' 'host/*.cpp')
 echo "lint: clang-tidy on ${#sources[@]} files"
 # GCC's own warning options in the compile commands are unknown to clang.
 log="$(mktemp)"

@@ -3,10 +3,10 @@
 #include <optional>
 #include <utility>
 
+#include "json/encoding.hpp"
+#include "json/parse.hpp"
+#include "json/writer.hpp"
 #include "model/coding.hpp"
-#include "model/json/encoding.hpp"
-#include "model/json/parse.hpp"
-#include "model/json/writer.hpp"
 
 namespace corvlin::updates {
 

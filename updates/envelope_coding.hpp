@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "model/json/coding_key.hpp"
-#include "model/json/decoding.hpp"
-#include "model/json/error.hpp"
-#include "model/result.hpp"
+#include "json/coding_key.hpp"
+#include "json/decoding.hpp"
+#include "json/error.hpp"
+#include "json/result.hpp"
 #include "updates/envelope.hpp"
 
 namespace corvlin::updates {

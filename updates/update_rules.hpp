@@ -8,8 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "json/error.hpp"
 #include "model/instant.hpp"
-#include "model/json/error.hpp"
 #include "model/records.hpp"
 #include "updates/envelope.hpp"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "views/toolkit/view.hpp"
+#include "toolkit/view.hpp"
 
 namespace corvlin {
 

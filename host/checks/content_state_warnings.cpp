@@ -8,10 +8,10 @@
 
 #include "host/checks/unknown_keys.hpp"
 #include "host/text/timer_format.hpp"
+#include "json/writer.hpp"
 #include "model/clock.hpp"
 #include "model/coding.hpp"
 #include "model/coding_keys.hpp"
-#include "model/json/writer.hpp"
 #include "views/action_row.hpp"
 #include "views/lock_screen_view.hpp"
 #include "views/timer_view.hpp"

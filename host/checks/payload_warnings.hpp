@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/checks/warning.hpp"
-#include "host/extension/activity.hpp"
+#include "host/payload/activity.hpp"
 #include "model/instant.hpp"
 
 namespace corvlin::host {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "model/json/writer.hpp"
+#include "json/writer.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -1,6 +1,6 @@
 #include "host/checks/warning.hpp"
 
-#include "model/json/writer.hpp"
+#include "json/writer.hpp"
 
 namespace corvlin::host {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/json/error.hpp"
+#include "json/error.hpp"
 
 namespace corvlin::json {
 class Writer;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/cli/serve_command.hpp"
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host {
 

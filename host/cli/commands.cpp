@@ -1,8 +1,8 @@
 #include "host/cli/commands.hpp"
 
-#include "host/cli/diagnostics.hpp"
 #include "host/cli/input.hpp"
 #include "host/cli/output.hpp"
+#include "host/report/diagnostics.hpp"
 
 namespace corvlin::host {
 

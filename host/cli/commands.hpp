@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "host/cli/cli.hpp"
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host {
 

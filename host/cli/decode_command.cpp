@@ -1,10 +1,10 @@
 // decode: reads one payload and writes it back in its coded form, or names what is wrong.
 #include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
-#include "host/cli/diagnostics.hpp"
 #include "host/cli/envelope_command.hpp"
-#include "host/cli/samples.hpp"
-#include "host/extension/activity.hpp"
+#include "host/payload/activity.hpp"
+#include "host/report/diagnostics.hpp"
+#include "host/samples/samples.hpp"
 #include "model/coding.hpp"
 
 namespace corvlin::host {

@@ -3,8 +3,8 @@
 #include <simdjson.h>
 
 #include "host/checks/envelope_warnings.hpp"
-#include "host/cli/diagnostics.hpp"
-#include "model/json/parse.hpp"
+#include "host/report/diagnostics.hpp"
+#include "json/parse.hpp"
 #include "updates/envelope_coding.hpp"
 
 namespace corvlin::host {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <variant>
 
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host {
 

@@ -4,13 +4,13 @@
 
 #include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
-#include "host/cli/diagnostics.hpp"
 #include "host/cli/render_output.hpp"
 #include "host/cli/render_verdict.hpp"
-#include "host/cli/samples.hpp"
 #include "host/cli/snapshots.hpp"
-#include "host/extension/activity.hpp"
-#include "host/extension/render.hpp"
+#include "host/payload/activity.hpp"
+#include "host/process/render.hpp"
+#include "host/report/diagnostics.hpp"
+#include "host/samples/samples.hpp"
 #include "model/coding.hpp"
 
 namespace corvlin::host {

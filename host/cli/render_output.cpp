@@ -1,10 +1,10 @@
 #include "host/cli/render_output.hpp"
 
-#include "host/cli/diagnostics.hpp"
 #include "host/html/html_renderer.hpp"
+#include "host/report/diagnostics.hpp"
 #include "host/text/text_renderer.hpp"
 #include "model/overloaded.hpp"
-#include "views/toolkit/view_json.hpp"
+#include "toolkit/view_json.hpp"
 
 namespace corvlin::host {
 namespace {

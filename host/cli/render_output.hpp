@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/cli/cli.hpp"
-#include "host/extension/render.hpp"
+#include "host/process/render.hpp"
 
 namespace corvlin::host {
 

@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "host/cli/cli.hpp"
-#include "host/cli/diagnostics.hpp"
+#include "host/report/diagnostics.hpp"
 
 namespace corvlin::host {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/extension/render.hpp"
+#include "host/process/render.hpp"
 
 namespace corvlin::host {
 

@@ -4,11 +4,11 @@
 #include <variant>
 
 #include "host/checks/clipping.hpp"
-#include "host/cli/diagnostics.hpp"
 #include "host/html/replay_page.hpp"
-#include "host/replay/replay_formats.hpp"
 #include "host/replay/replay_render.hpp"
 #include "host/replay/timeline.hpp"
+#include "host/report/diagnostics.hpp"
+#include "host/report/replay_formats.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host {
 

@@ -9,7 +9,7 @@
 #include "host/cli/commands.hpp"
 #include "host/drawing/fonts.hpp"
 #include "host/drawing/presentation_layout.hpp"
-#include "host/extension/render.hpp"
+#include "host/process/render.hpp"
 
 namespace corvlin::host {
 

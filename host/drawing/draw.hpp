@@ -6,7 +6,7 @@
 
 #include "host/drawing/fonts.hpp"
 #include "host/drawing/presentation_layout.hpp"
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::drawing {
 

@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "json/result.hpp"
 #include "layout/layout.hpp"
-#include "model/result.hpp"
 
 using PangoContext = struct _PangoContext;
 using PangoLayout = struct _PangoLayout;

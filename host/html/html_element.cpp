@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "model/json/writer.hpp"
+#include "json/writer.hpp"
 
 namespace corvlin::host::html {
 

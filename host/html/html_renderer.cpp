@@ -8,7 +8,7 @@
 #include "host/html/html_csp.hpp"
 #include "host/html/html_element.hpp"
 #include "host/html/html_views.hpp"
-#include "model/json/error.hpp"
+#include "json/error.hpp"
 
 namespace corvlin::host {
 namespace {

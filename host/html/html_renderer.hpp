@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "host/extension/render.hpp"
 #include "host/html/html_element.hpp"
+#include "host/report/outcome.hpp"
 
 namespace corvlin::host {
 

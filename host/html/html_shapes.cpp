@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "views/toolkit/view_names.hpp"
+#include "toolkit/view_names.hpp"
 
 namespace corvlin::host::html {
 

@@ -6,7 +6,7 @@
 
 #include "host/html/html_element.hpp"
 #include "host/html/html_views.hpp"
-#include "views/toolkit/view.hpp"
+#include "toolkit/view.hpp"
 
 namespace corvlin::host::html {
 

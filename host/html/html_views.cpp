@@ -7,7 +7,7 @@
 
 #include "host/html/html_shapes.hpp"
 #include "host/text/timer_format.hpp"
-#include "views/toolkit/view_names.hpp"
+#include "toolkit/view_names.hpp"
 
 namespace corvlin::host::html {
 namespace {

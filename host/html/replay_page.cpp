@@ -4,7 +4,7 @@
 #include "host/html/html_csp.hpp"
 #include "host/html/html_element.hpp"
 #include "host/html/html_renderer.hpp"
-#include "host/replay/replay_formats.hpp"
+#include "host/report/replay_formats.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/replay/replay_render.hpp"
+#include "host/report/outcome.hpp"
 
 namespace corvlin::host {
 

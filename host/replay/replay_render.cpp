@@ -4,7 +4,7 @@
 #include <utility>
 #include <variant>
 
-#include "host/extension/activity.hpp"
+#include "host/payload/activity.hpp"
 #include "model/coding.hpp"
 
 namespace corvlin::host {

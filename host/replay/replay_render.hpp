@@ -6,24 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "host/checks/warning.hpp"
-#include "host/extension/extension_process.hpp"
-#include "host/extension/render.hpp"
+#include "host/process/extension_process.hpp"
+#include "host/process/render.hpp"
+#include "host/report/outcome.hpp"
 #include "updates/update_rules.hpp"
 
 namespace corvlin::host {
-
-struct ReplayedStep {
-  updates::Step step;
-  // The warnings of the step's own record, paths from the record's root; none for a time step.
-  std::vector<Warning> warnings;
-  // The extension's answer for what is shown after the step, rendered with now = step.at;
-  // absent when nothing is visible.
-  std::optional<RenderedActivity> rendered;
-  // The extension had been given up on before this visible step, which was not asked for: its
-  // failure says so.
-  bool notAsked = false;
-};
 
 // After this many failures in a row, the extension is given up on: each failure may have
 // taken the whole timeout, and a replay holds up to a thousand steps.

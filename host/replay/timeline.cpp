@@ -8,9 +8,9 @@
 
 #include "host/checks/content_state_warnings.hpp"
 #include "host/checks/envelope_warnings.hpp"
-#include "model/json/decoding.hpp"
-#include "model/json/parse.hpp"
-#include "model/json/writer.hpp"
+#include "json/decoding.hpp"
+#include "json/parse.hpp"
+#include "json/writer.hpp"
 #include "updates/envelope_coding.hpp"
 
 namespace corvlin::host {

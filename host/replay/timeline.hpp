@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "host/checks/warning.hpp"
-#include "model/json/error.hpp"
-#include "model/result.hpp"
+#include "json/error.hpp"
+#include "json/result.hpp"
 #include "updates/replay.hpp"
 
 namespace corvlin::host {

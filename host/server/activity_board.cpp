@@ -4,9 +4,9 @@
 
 #include "host/checks/clipping.hpp"
 #include "host/server/server_page.hpp"
+#include "json/error.hpp"
+#include "json/writer.hpp"
 #include "model/coding.hpp"
-#include "model/json/error.hpp"
-#include "model/json/writer.hpp"
 
 namespace corvlin::host::server {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "host/drawing/fonts.hpp"
-#include "host/extension/render.hpp"
+#include "host/process/render.hpp"
 #include "host/server/phone_side.hpp"
 
 namespace corvlin::host::server {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "host/extension/extension_process.hpp"
-#include "model/result.hpp"
+#include "host/process/extension_process.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::server {
 

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <string>
 
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::server {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <variant>
 
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::server {
 

@@ -14,7 +14,7 @@
 #include "host/server/activity_board.hpp"
 #include "host/server/push_handler.hpp"
 #include "host/server/server_limits.hpp"
-#include "model/result.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::server {
 

@@ -4,8 +4,8 @@
 
 #include "host/checks/envelope_warnings.hpp"
 #include "host/server/async_extension.hpp"
-#include "model/json/parse.hpp"
-#include "model/json/writer.hpp"
+#include "json/parse.hpp"
+#include "json/writer.hpp"
 #include "updates/envelope_coding.hpp"
 #include "updates/update_rules.hpp"
 

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "host/checks/warning.hpp"
-#include "host/extension/activity.hpp"
-#include "host/extension/extension_process.hpp"
-#include "model/json/error.hpp"
-#include "model/result.hpp"
+#include "host/payload/activity.hpp"
+#include "host/process/extension_process.hpp"
+#include "json/error.hpp"
+#include "json/result.hpp"
 
 namespace corvlin::host::server {
 

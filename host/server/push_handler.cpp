@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "model/json/utf8.hpp"
-#include "model/json/writer.hpp"
+#include "json/utf8.hpp"
+#include "json/writer.hpp"
 
 namespace corvlin::host::server {
 namespace {

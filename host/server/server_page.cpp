@@ -8,8 +8,8 @@
 #include "host/html/html_element.hpp"
 #include "host/html/html_renderer.hpp"
 #include "host/server/page_assets.hpp"
-#include "model/json/writer.hpp"
-#include "views/toolkit/view_json.hpp"
+#include "json/writer.hpp"
+#include "toolkit/view_json.hpp"
 
 namespace corvlin::host::server {
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "host/server/push_handler.hpp"
-#include "model/json/parse.hpp"
-#include "model/json/writer.hpp"
+#include "json/parse.hpp"
+#include "json/writer.hpp"
 
 namespace corvlin::host::server {
 

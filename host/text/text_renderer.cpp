@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "host/text/timer_format.hpp"
-#include "model/json/writer.hpp"
-#include "views/toolkit/view_names.hpp"
+#include "json/writer.hpp"
+#include "toolkit/view_names.hpp"
 
 namespace corvlin::host {
 namespace {

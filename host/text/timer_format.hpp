@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "views/toolkit/view.hpp"
+#include "toolkit/view.hpp"
 
 namespace corvlin::host {
 

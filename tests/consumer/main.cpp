@@ -1,6 +1,6 @@
 // Decodes the worked example with the installed headers and libraries, writes it back, and
 // asks the installed widget for its presentations.
-#include <corvlin/app/runner.hpp>
+#include <corvlin/extension/runner.hpp>
 #include <corvlin/model/coding.hpp>
 #include <iostream>
 

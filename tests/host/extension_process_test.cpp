@@ -1,6 +1,6 @@
 // The extension as a child process: each way it can fail is named, and no process is ever left
 // behind, running or as a zombie, whatever it did or started.
-#include "host/extension/extension_process.hpp"
+#include "host/process/extension_process.hpp"
 
 #include <dirent.h>
 #include <gtest/gtest.h>

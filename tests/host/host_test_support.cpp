@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/extension/child_process.hpp"
+#include "host/process/child_process.hpp"
 
 extern char** environ;
 
@@ -18,6 +18,9 @@ namespace corvlin::test {
 std::string binPath(const std::string& name) { return std::string(CORVLIN_BIN_DIR) + "/" + name; }
 std::string dataPath(const std::string& name) {
   return std::string(CORVLIN_TEST_DATA) + "/" + name;
+}
+std::string samplePath(const std::string& name) {
+  return std::string(CORVLIN_SAMPLES) + "/" + name;
 }
 
 namespace {

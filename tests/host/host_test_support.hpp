@@ -35,5 +35,7 @@ HostRun runHost(const std::vector<std::string>& arguments, const std::string& in
 
 std::string binPath(const std::string& name);
 std::string dataPath(const std::string& name);
+// A payload corvlin-host carries built in (host/samples).
+std::string samplePath(const std::string& name);
 
 }  // namespace corvlin::test

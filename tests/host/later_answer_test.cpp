@@ -1,7 +1,7 @@
 // The instant at which the extension's answer changes, and the page that carries both answers.
 #include <gtest/gtest.h>
 
-#include "host/extension/render.hpp"
+#include "host/process/render.hpp"
 #include "host_test_support.hpp"
 #include "model/coding.hpp"
 

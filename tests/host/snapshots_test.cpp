@@ -53,7 +53,8 @@ std::pair<unsigned, unsigned> pngSize(const std::string& png) {
 HostRun snapshot(const std::string& dir, std::vector<std::string> extra = {},
                  const std::string& input = "") {
   // The default activity's file pins its countdown's end; without a file it moves with --now.
-  std::vector<std::string> args{"render", input.empty() ? dataPath("default-activity.json") : "-"};
+  std::vector<std::string> args{"render",
+                                input.empty() ? samplePath("default-activity.json") : "-"};
   for (auto& a : std::vector<std::string>{"--now", pinnedNow, "--format", "png", "--out", dir}) {
     args.push_back(a);
   }

@@ -14,13 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "model/json/error.hpp"
-#include "model/json/writer.hpp"
+#include "json/error.hpp"
+#include "json/writer.hpp"
 #include "model_test_support.hpp"
 
 namespace corvlin {
 namespace {
 
+using testing_support::readSample;
 using testing_support::readTestData;
 using testing_support::titled;
 using Kind = DecodingError::Kind;
@@ -50,7 +51,7 @@ std::string encodeOk(const ContentState& state) {
 std::uint64_t bits(double value) { return std::bit_cast<std::uint64_t>(value); }
 
 TEST(WorkedExample, RoundTripsInKeyOrderWithoutAbsentFieldsOrUnknownMembers) {
-  const ContentState state = decodeOk(readTestData("sample-content-state.json"));
+  const ContentState state = decodeOk(readSample("sample-content-state.json"));
   EXPECT_EQ(state.detail, std::nullopt);
   EXPECT_EQ((*state.actions)[0].requiresAuth, std::nullopt);
   EXPECT_EQ(encodeOk(state), workedExampleWritten);
@@ -314,7 +315,7 @@ TEST(ActionSpecCoding, OnItsOwn) {
 
 TEST(JsonParse, ElementDecodesLikeTheTextAndOutlivesIt) {
   simdjson::dom::parser parser;
-  const auto root = json::parse(parser, readTestData("sample-content-state.json"));
+  const auto root = json::parse(parser, readSample("sample-content-state.json"));
   ASSERT_TRUE(root.ok());
   EXPECT_EQ(encodeOk(decodeContentState(root.value()).value()), workedExampleWritten);
   std::string text = R"({"kind":"k","activityId":"-0 a"})";

@@ -12,13 +12,21 @@
 
 namespace corvlin::testing_support {
 
-inline std::string readTestData(std::string_view name) {
-  const std::string path = std::string(CORVLIN_TEST_DATA) + "/" + std::string(name);
+inline std::string readFileWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in.good()) << "cannot open " << path;
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+inline std::string readTestData(std::string_view name) {
+  return readFileWhole(std::string(CORVLIN_TEST_DATA) + "/" + std::string(name));
+}
+
+// One of the payloads corvlin-host carries built in.
+inline std::string readSample(std::string_view name) {
+  return readFileWhole(std::string(CORVLIN_SAMPLES) + "/" + std::string(name));
 }
 
 inline ContentState titled(std::string title) {

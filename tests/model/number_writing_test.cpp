@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "model/json/writer.hpp"
+#include "json/writer.hpp"
 
 namespace corvlin {
 namespace {

@@ -1,9 +1,9 @@
 // The repair of text that is not UTF-8: the same U+FFFD, byte for byte, as the JSON writer's.
-#include "model/json/utf8.hpp"
+#include "json/utf8.hpp"
 
 #include <gtest/gtest.h>
 
-#include "model/json/writer.hpp"
+#include "json/writer.hpp"
 
 namespace corvlin {
 namespace {

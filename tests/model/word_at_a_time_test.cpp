@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "json/writer.hpp"
 #include "model/hasher.hpp"
-#include "model/json/writer.hpp"
 #include "model/records.hpp"
 #include "model_test_support.hpp"
 

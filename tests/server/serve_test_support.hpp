@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/extension/child_process.hpp"
+#include "host/process/child_process.hpp"
 
 namespace corvlin::test {
 

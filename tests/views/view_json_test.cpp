@@ -1,4 +1,4 @@
-#include "views/toolkit/view_json.hpp"
+#include "toolkit/view_json.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "views/toolkit/view_names.hpp"
+#include "toolkit/view_names.hpp"
 
 namespace corvlin {
 namespace {

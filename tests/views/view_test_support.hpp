@@ -9,7 +9,7 @@
 
 #include "model/instant.hpp"
 #include "model/records.hpp"
-#include "views/toolkit/view.hpp"
+#include "toolkit/view.hpp"
 
 namespace corvlin::test {
 
