@@ -15,7 +15,7 @@
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
-#include "host/cli/input.hpp"
+#include "host/security/tls_setup.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/descriptors.hpp"
 #include "host/server/file_watch.hpp"
@@ -60,8 +60,8 @@ Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::str
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& arg = arguments[i];
     static constexpr std::string_view known[] = {
-        "--port",           "--bind", "--watch", "--extension",
-        "--client-timeout", "--tls",  "--cert",  "--key"};
+        "--port", "--bind", "--watch", "--extension", "--client-timeout",
+        "--tls",  "--cert", "--key",   "--state-dir"};
     if (std::find(std::begin(known), std::end(known), arg) == std::end(known)) {
       return Failure{unknownName("option of serve", arg, known)};
     }
@@ -87,6 +87,8 @@ Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::str
       options.cert = text;
     } else if (arg == "--key") {
       options.key = text;
+    } else if (arg == "--state-dir") {
+      options.stateDir = text;
     } else {
       const auto ms = wholeNumber(text);
       if (!ms || *ms < 1 || *ms > 3600000) {
@@ -98,11 +100,11 @@ Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::str
       options.clientTimeoutMs = *ms;
     }
   }
-  if (options.tls && (!options.cert || !options.key)) {
-    return Failure{std::string("--tls needs --cert and --key")};
+  if (options.cert.has_value() != options.key.has_value()) {
+    return Failure{std::string("--cert and --key go together")};
   }
-  if (!options.tls && (options.cert || options.key)) {
-    return Failure{std::string("--cert and --key go with --tls")};
+  if (!options.tls && (options.cert || options.stateDir)) {
+    return Failure{std::string("--cert, --key and --state-dir go with --tls")};
   }
   return options;
 }
@@ -127,13 +129,16 @@ int runServe(const ServeOptions& options, Environment& env) {
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
   if (options.tls) {
-    auto chain = readPayload(*options.cert);
-    auto key = chain ? readPayload(*options.key) : chain;
-    if (!chain || !key) {
-      env.err << "corvlin-host: " << (chain ? key : chain).error().message << "\n";
+    // The user's own pair, or a certificate from the local authority, made on the first start.
+    auto setup = security::prepareTls({options.stateDir, options.cert, options.key, options.bind},
+                                      security::processEnvironment(), realNow());
+    if (!setup) {
+      env.err << "corvlin-host: " << setup.error() << "\n";
       return exitNoInput;
     }
-    auto context = server::makeTlsContext(chain.value(), key.value());
+    if (!setup.value().notice.empty()) env.err << setup.value().notice;
+    auto context = server::makeTlsContext(setup.value().credentials.certificateChainPem,
+                                          setup.value().credentials.privateKeyPem);
     if (!context) {
       env.err << "corvlin-host: " << context.error() << "\n";
       return exitDataError;

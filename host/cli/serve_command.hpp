@@ -21,6 +21,7 @@ struct ServeOptions {
   bool tls = false;                      // HTTPS (h2 and HTTP/1.1 by ALPN) instead of HTTP
   std::optional<std::string> cert;       // with --tls: the certificate chain, PEM
   std::optional<std::string> key;        // with --tls: its private key, PEM
+  std::optional<std::string> stateDir;   // with --tls: where the local authority is kept
 
   friend bool operator==(const ServeOptions&, const ServeOptions&) = default;
 };
@@ -29,8 +30,8 @@ struct ServeOptions {
 Result<ServeOptions, std::string> parseServeArguments(const std::vector<std::string>& arguments);
 
 // Serves until SIGINT or SIGTERM; 0 then, 64 for a bad --bind, 66 for a --watch file whose
-// folder cannot be watched or a --cert or --key that cannot be read, 65 for a certificate or
-// key that does not load, 69 when the address cannot be listened on.
+// folder cannot be watched or a TLS certificate that cannot be had (--cert and --key, or the
+// local authority), 69 when the address cannot be listened on.
 int runServe(const ServeOptions& options, Environment& env);
 
 }  // namespace corvlin::host

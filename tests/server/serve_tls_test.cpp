@@ -145,12 +145,14 @@ TEST(ServeTls, RefusesWhatCannotServeTls) {
     int status;
   };
   const std::vector<Case> cases = {
-      {"--tls alone", {"--tls"}, 64},
+      {"--cert without --key", {"--tls", "--cert", files.chain}, 64},
       {"--cert without --tls", {"--cert", files.chain, "--key", files.key}, 64},
+      {"--state-dir without --tls", {"--state-dir", folder}, 64},
       {"a missing chain", {"--tls", "--cert", folder + "/none.pem", "--key", files.key}, 66},
-      {"a key that is no key", {"--tls", "--cert", files.chain, "--key", files.chain}, 65},
-      {"another certificate's key", {"--tls", "--cert", files.chain, "--key", otherKey}, 65},
+      {"a key that is no key", {"--tls", "--cert", files.chain, "--key", files.chain}, 66},
+      {"another certificate's key", {"--tls", "--cert", files.chain, "--key", otherKey}, 66},
   };
+
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ServeProcess serve(c.arguments, {}, folder + "/stderr.txt");
@@ -158,6 +160,33 @@ TEST(ServeTls, RefusesWhatCannotServeTls) {
     const int status = serve.stop(0);
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), c.status);
+  }
+}
+
+// Without --cert, the local authority in --state-dir issues the server's certificate: made on
+// the first start, the same on the next, and named on standard error for clients to trust.
+TEST(ServeTls, IssuesItsCertificateFromTheLocalAuthority) {
+  const std::string folder = scratch() + "/state";
+  std::filesystem::remove_all(folder);
+  std::string trusted;
+  for (const char* start : {"first", "second"}) {
+    SCOPED_TRACE(start);
+    ServeProcess serve({"--tls", "--state-dir", folder}, {}, scratch() + "/notice.txt");
+    ASSERT_EQ(serve.firstLine().rfind("serving https://", 0), 0u) << serve.firstLine();
+    std::ifstream in(folder + "/ca.pem");
+    const std::string authority((std::istreambuf_iterator<char>(in)), {});
+    if (trusted.empty()) trusted = authority;
+    EXPECT_EQ(authority, trusted) << "made once, then read";
+    std::ifstream noticeFile(scratch() + "/notice.txt");
+    const std::string notice((std::istreambuf_iterator<char>(noticeFile)), {});
+    EXPECT_NE(notice.find("--cacert " + folder + "/ca.pem"), std::string::npos) << notice;
+    for (const char* name : {"localhost", "127.0.0.1"}) {
+      TlsOptions options;
+      options.authorityPem = trusted;
+      options.verifyName = name;
+      H2Client client(std::make_unique<Channel>(serve.port(), options));
+      EXPECT_EQ(client.push(name, "0a", update("From the authority")).status, 200u) << name;
+    }
   }
 }
 
