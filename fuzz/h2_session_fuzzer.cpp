@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "fuzz_check.hpp"
 #include "host/server/h2_session.hpp"
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       response.status = 200;
       response.headers = {{"Content-Type", "application/json"}};
       response.body = request.body;
-      session.respond(stream, response, request.method == "HEAD");
+      session.respond(stream, std::move(response), request.method == "HEAD");
     }
     session.takeClosedStreams();
     output.clear();

@@ -1,6 +1,7 @@
 // HTTP/2 over a socket, plain (h2c) or TLS: the bytes of the connection go through an
 // H2Session, its requests through the same dispatch as HTTP/1.1's, its answers and event
 // streams back out. One read and one write at a time, all on the server's event loop.
+#include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
@@ -96,17 +97,17 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
   void handle(std::int32_t id, const Request& request) {
     std::weak_ptr<H2Connection> weak = weak_from_this();
     ++pendingAnswers_;  // before the board may answer, within the call or later
-    const Dispatched dispatched = dispatch(request, shared(), [weak, id](Response response) {
+    Dispatched dispatched = dispatch(request, shared(), [weak, id](Response response) {
       auto self = weak.lock();
       if (!self || self->closed_) return;
       --self->pendingAnswers_;
-      self->session_.respond(id, response, false);
-      self->flush();
+      self->session_.respond(id, std::move(response), false);
+      self->flushSoon();
     });
     if (std::holds_alternative<AnswerLater>(dispatched)) return;
     --pendingAnswers_;
-    if (const auto* now = std::get_if<AnswerNow>(&dispatched)) {
-      session_.respond(id, now->response, now->headOnly);
+    if (auto* now = std::get_if<AnswerNow>(&dispatched)) {
+      session_.respond(id, std::move(now->response), now->headOnly);
     } else if (const auto* events = std::get_if<StartEvents>(&dispatched)) {
       openEvents(id, events->headOnly);
     }
@@ -126,7 +127,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
       auto self = weak.lock();
       if (!self || self->closed_) return;
       self->session_.sendOnEvents(id, *e, true);
-      self->flush();
+      self->flushSoon();
     });
   }
 
@@ -140,6 +141,17 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
   void stopListeners() {
     for (const auto& [id, listener] : listeners_) shared().board.stopListening(listener);
     listeners_.clear();
+  }
+
+  // A flush after whatever else the event loop has ready: answers and events that come in the
+  // same turn go out in one write.
+  void flushSoon() {
+    if (flushPosted_) return;
+    flushPosted_ = true;
+    asio::post(shared().io, [self = shared_from_this()] {
+      self->flushPosted_ = false;
+      self->flush();
+    });
   }
 
   // Writes what the session has to say; closes once it has said its last.
@@ -232,6 +244,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
   std::array<char, 16 * 1024> input_{};
   std::string output_;  // held while its write is under way
   bool writing_ = false;
+  bool flushPosted_ = false;
   bool closing_ = false;  // GOAWAY said or the session failed: close once written
   bool closed_ = false;
   std::size_t pendingAnswers_ = 0;                             // pushes the board has yet to answer

@@ -224,14 +224,14 @@ std::vector<std::int32_t> H2Session::takeClosedStreams() {
   return closed;
 }
 
-bool H2Session::respond(std::int32_t stream, const Response& response, bool headOnly) {
+bool H2Session::respond(std::int32_t stream, Response response, bool headOnly) {
   Stream* state = find(stream);
   if (state == nullptr || state->answered) return false;
   state->answered = true;
-  state->body = headOnly ? std::string() : response.body;
-  state->sent = 0;
   const std::string status = std::to_string(response.status);
   const std::string length = std::to_string(response.body.size());
+  state->body = headOnly ? std::string() : std::move(response.body);
+  state->sent = 0;
   std::vector<nghttp2_nv> fields = {field(":status", status), field("server", "corvlin-host"),
                                     field("content-length", length)};
   for (const auto& [name, value] : response.headers) fields.push_back(field(name, value));

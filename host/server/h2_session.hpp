@@ -56,7 +56,7 @@ class H2Session {
 
   // Answers a request (a HEAD without the body, Content-Length kept). False when its stream is
   // gone.
-  bool respond(std::int32_t stream, const Response& response, bool headOnly);
+  bool respond(std::int32_t stream, Response response, bool headOnly);
   // Starts the event stream's answer: 200 text/event-stream, its body whatever `sendOnEvents`
   // adds, never ending. False when the stream is gone.
   bool openEvents(std::int32_t stream);
