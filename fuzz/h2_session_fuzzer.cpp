@@ -6,6 +6,7 @@
 // already answered, and a session that ended stays ended.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -56,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              "the header list bound holds");
       corvlin::fuzz::require(!request.method.empty(), "a request has a method");
       if (++count % 3 == 0 && session.openEvents(stream)) {
-        session.sendOnEvents(stream, R"({"token":"0a"})", true);
+        session.sendOnEvents(stream, std::make_shared<const std::string>(R"({"token":"0a"})"),
+                             true);
         session.heartbeat();
         continue;
       }

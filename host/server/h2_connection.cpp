@@ -121,12 +121,13 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
       return;
     }
     if (!session_.openEvents(id)) return;
-    session_.sendOnEvents(id, "retry: 1000\n\n", false);
+    static const auto retry = std::make_shared<const std::string>("retry: 1000\n\n");
+    session_.sendOnEvents(id, retry, false);
     std::weak_ptr<H2Connection> weak = weak_from_this();
     listeners_[id] = shared().board.listen([weak, id](const std::shared_ptr<const std::string>& e) {
       auto self = weak.lock();
       if (!self || self->closed_) return;
-      self->session_.sendOnEvents(id, *e, true);
+      self->session_.sendOnEvents(id, e, true);
       self->flushSoon();
     });
   }

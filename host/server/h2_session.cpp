@@ -20,14 +20,43 @@ struct H2Session::Stream {
   bool requestComplete = false;
   bool answered = false;
   bool resetAfterAnswer = false;  // answered before the request ended: the client is to stop
+  std::string body;               // the answer's body
+  std::size_t sent = 0;           // of `body`, or of the first waiting block of an event stream
   bool events = false;
-  bool deferred = false;    // an event stream with nothing to send, waiting to be resumed
-  std::string body;         // the answer's body, or an event stream's text not yet sent
-  std::size_t sent = 0;     // of `body`
-  std::size_t waiting = 0;  // blocks added to an event stream since it last ran dry
+  bool deferred = false;  // an event stream with nothing to send, waiting to be resumed
+  // An event stream's blocks not yet sent whole: the board's text, shared by every stream it
+  // goes to, framed as it is copied out.
+  std::deque<EventBlock> waiting;
 };
 
 namespace {
+
+constexpr std::string_view dataPrefix = "data: ";
+constexpr std::string_view blockEnd = "\n\n";
+
+// Copies up to `length` bytes of a block, as framed, from `offset` on; how many it copied.
+std::size_t copyFramed(const EventBlock& block, std::size_t offset, std::uint8_t* out,
+                       std::size_t length) {
+  const std::string_view parts[] = {block.isEvent ? dataPrefix : std::string_view(), *block.text,
+                                    block.isEvent ? blockEnd : std::string_view()};
+  std::size_t copied = 0;
+  for (const std::string_view part : parts) {
+    if (offset >= part.size()) {
+      offset -= part.size();
+      continue;
+    }
+    const std::size_t n = std::min(length - copied, part.size() - offset);
+    std::memcpy(out + copied, part.data() + offset, n);
+    copied += n;
+    offset = 0;
+    if (copied == length) break;
+  }
+  return copied;
+}
+
+std::size_t framedSize(const EventBlock& block) {
+  return block.text->size() + (block.isEvent ? dataPrefix.size() + blockEnd.size() : 0);
+}
 
 std::string_view text(const std::uint8_t* bytes, std::size_t length) {
   return {reinterpret_cast<const char*>(bytes), length};
@@ -61,7 +90,11 @@ struct H2Session::Callbacks {
                     std::uint8_t, void* data) {
     H2Session& session = self(data);
     Stream* stream = session.find(frame->hd.stream_id);
-    if (stream == nullptr || frame->hd.type != NGHTTP2_HEADERS) return 0;  // trailers: ignored
+    // Trailers, after the body, are not kept: the request was whole without them.
+    if (stream == nullptr || frame->hd.type != NGHTTP2_HEADERS ||
+        frame->headers.cat != NGHTTP2_HCAT_REQUEST) {
+      return 0;
+    }
     // As SETTINGS_MAX_HEADER_LIST_SIZE counts: each field's name and value, and 32 more.
     stream->headerBytes += nameLength + valueLength + 32;
     if (stream->headerBytes > session.limits_.maxHeaderBytes) stream->headerTooLarge = true;
@@ -139,23 +172,32 @@ struct H2Session::Callbacks {
   static ssize_t readBody(nghttp2_session*, std::int32_t, std::uint8_t* buffer, std::size_t length,
                           std::uint32_t* flags, nghttp2_data_source* source, void*) {
     auto& stream = *static_cast<Stream*>(source->ptr);
+    if (stream.events) return readEvents(stream, buffer, length);
     const std::size_t n = std::min(length, stream.body.size() - stream.sent);
     if (n != 0) std::memcpy(buffer, stream.body.data() + stream.sent, n);
     stream.sent += n;
-    if (!stream.events) {
-      if (stream.sent == stream.body.size()) *flags |= NGHTTP2_DATA_FLAG_EOF;
-      return static_cast<ssize_t>(n);
+    if (stream.sent == stream.body.size()) *flags |= NGHTTP2_DATA_FLAG_EOF;
+    return static_cast<ssize_t>(n);
+  }
+
+  // An event stream never ends: with nothing waiting it is deferred until text comes.
+  static ssize_t readEvents(Stream& stream, std::uint8_t* buffer, std::size_t length) {
+    std::size_t copied = 0;
+    while (copied < length && !stream.waiting.empty()) {
+      const EventBlock& block = stream.waiting.front();
+      const std::size_t n = copyFramed(block, stream.sent, buffer + copied, length - copied);
+      copied += n;
+      stream.sent += n;
+      if (stream.sent == framedSize(block)) {
+        stream.waiting.pop_front();
+        stream.sent = 0;
+      }
     }
-    if (n == 0) {
+    if (copied == 0) {
       stream.deferred = true;
       return NGHTTP2_ERR_DEFERRED;
     }
-    if (stream.sent == stream.body.size()) {  // ran dry: the reader has caught up
-      stream.body.clear();
-      stream.sent = 0;
-      stream.waiting = 0;
-    }
-    return static_cast<ssize_t>(n);
+    return static_cast<ssize_t>(copied);
   }
 };
 
@@ -257,21 +299,15 @@ bool H2Session::openEvents(std::int32_t stream) {
   return nghttp2_submit_response(session_, stream, fields, std::size(fields), &provider) == 0;
 }
 
-void H2Session::sendOnEvents(std::int32_t stream, std::string_view textToSend, bool isEvent) {
+void H2Session::sendOnEvents(std::int32_t stream, std::shared_ptr<const std::string> textToSend,
+                             bool isEvent) {
   Stream* state = find(stream);
   if (state == nullptr || !state->events) return;
-  if (state->waiting >= limits_.maxQueuedEvents) {  // the reader fell behind
+  if (state->waiting.size() >= limits_.maxQueuedEvents) {  // the reader fell behind
     nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE, stream, NGHTTP2_CANCEL);
     return;
   }
-  if (state->sent > 0 && state->sent * 2 >= state->body.size()) {
-    state->body.erase(0, state->sent);
-    state->sent = 0;
-  }
-  if (isEvent) state->body += "data: ";
-  state->body += textToSend;
-  if (isEvent) state->body += "\n\n";
-  ++state->waiting;
+  state->waiting.push_back({std::move(textToSend), isEvent});
   if (state->deferred) {
     state->deferred = false;
     nghttp2_session_resume_data(session_, stream);
@@ -279,8 +315,9 @@ void H2Session::sendOnEvents(std::int32_t stream, std::string_view textToSend, b
 }
 
 void H2Session::heartbeat() {
+  static const auto comment = std::make_shared<const std::string>(":\n\n");
   for (const auto& [id, stream] : streams_) {
-    if (stream->events && stream->sent == stream->body.size()) sendOnEvents(id, ":\n\n", false);
+    if (stream->events && stream->waiting.empty()) sendOnEvents(id, comment, false);
   }
 }
 

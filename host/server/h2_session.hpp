@@ -32,6 +32,13 @@ struct H2Limits {
   std::size_t maxQueuedEvents = 1024;
 };
 
+// A block of an event stream: an event's JSON, framed as a "data:" block when sent, or a line
+// sent as it is.
+struct EventBlock {
+  std::shared_ptr<const std::string> text;
+  bool isEvent = false;
+};
+
 // A complete request and the stream it came on. `:authority` is its Host header.
 struct H2Request {
   std::int32_t stream = 0;
@@ -61,8 +68,9 @@ class H2Session {
   // adds, never ending. False when the stream is gone.
   bool openEvents(std::int32_t stream);
   // Adds text to an event stream: an event's JSON framed as a "data:" block, or a line as it
-  // is. A reader that has fallen `maxQueuedEvents` behind has its stream reset.
-  void sendOnEvents(std::int32_t stream, std::string_view text, bool isEvent);
+  // is; the text is shared, not copied. A reader that has fallen `maxQueuedEvents` blocks
+  // behind has its stream reset.
+  void sendOnEvents(std::int32_t stream, std::shared_ptr<const std::string> text, bool isEvent);
   // A comment line on every event stream that has nothing waiting.
   void heartbeat();
   // GOAWAY (NO_ERROR): no new streams; the open ones may finish.
