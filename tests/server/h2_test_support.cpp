@@ -71,7 +71,14 @@ nghttp2_nv field(const std::string& name, const std::string& value) {
 }  // namespace
 
 H2Client::H2Client(std::unique_ptr<Channel> channel)
-    : channel_(std::move(channel)), state_(std::make_unique<State>()) {
+    : H2Client([this](std::string_view bytes) { return channel_->write(bytes); },
+               [this] { return channel_->read(); }) {
+  channel_ = std::move(channel);
+  flush();
+}
+
+H2Client::H2Client(Write write, Read read)
+    : write_(std::move(write)), read_(std::move(read)), state_(std::make_unique<State>()) {
   nghttp2_session_callbacks* callbacks = nullptr;
   nghttp2_session_callbacks_new(&callbacks);
   nghttp2_session_callbacks_set_on_header_callback(callbacks, onHeader);
@@ -81,7 +88,6 @@ H2Client::H2Client(std::unique_ptr<Channel> channel)
   nghttp2_session_client_new(&session_, callbacks, state_.get());
   nghttp2_session_callbacks_del(callbacks);
   nghttp2_submit_settings(session_, NGHTTP2_FLAG_NONE, nullptr, 0);
-  flush();
 }
 
 H2Client::~H2Client() { nghttp2_session_del(session_); }
@@ -116,7 +122,7 @@ void H2Client::flush() {
     const std::uint8_t* bytes = nullptr;
     const auto n = nghttp2_session_mem_send(session_, &bytes);
     if (n <= 0) return;
-    if (!channel_->write({reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(n)})) {
+    if (!write_({reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(n)})) {
       return;
     }
   }
@@ -124,7 +130,7 @@ void H2Client::flush() {
 
 bool H2Client::pump() {
   flush();
-  const std::string bytes = channel_->read();
+  const std::string bytes = read_();
   if (bytes.empty()) return false;
   if (nghttp2_session_mem_recv(session_, reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                bytes.size()) < 0) {
@@ -165,6 +171,8 @@ long H2Client::untilClosed() {
   }
   return state_->goAway;
 }
+
+const H2Answer& H2Client::answer(std::int32_t stream) { return state_->answers[stream]; }
 
 std::uint32_t H2Client::serverSetting(int id) {
   return nghttp2_session_get_remote_settings(session_, static_cast<nghttp2_settings_id>(id));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,7 +26,12 @@ struct H2Answer {
 
 class H2Client {
  public:
+  // What the client writes and reads through: `read` gives what came, empty at the end.
+  using Write = std::function<bool(std::string_view)>;
+  using Read = std::function<std::string()>;
+
   explicit H2Client(std::unique_ptr<Channel> channel);
+  H2Client(Write write, Read read);
   ~H2Client();
   H2Client(const H2Client&) = delete;
   H2Client& operator=(const H2Client&) = delete;
@@ -47,6 +53,8 @@ class H2Client {
   std::string nextEvent(std::int32_t stream);
   // Reads until the server closes the connection; the GOAWAY code it sent, -1 for none.
   long untilClosed();
+  // What came on a stream so far, without reading more.
+  const H2Answer& answer(std::int32_t stream);
   // A setting the server sent (SETTINGS_MAX_CONCURRENT_STREAMS is 3, ..._MAX_HEADER_LIST_SIZE 6).
   std::uint32_t serverSetting(int id);
   // A push with the headers the push service wants, answered.
@@ -57,6 +65,8 @@ class H2Client {
  private:
   bool pump();  // one read; false at the end
   std::unique_ptr<Channel> channel_;
+  Write write_;
+  Read read_;
   nghttp2_session* session_ = nullptr;
   std::unique_ptr<State> state_;
 };
