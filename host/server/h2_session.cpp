@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "host/server/event_block.hpp"
 #include "host/server/push_handler.hpp"
 
 namespace corvlin::host::server {
@@ -30,33 +31,6 @@ struct H2Session::Stream {
 };
 
 namespace {
-
-constexpr std::string_view dataPrefix = "data: ";
-constexpr std::string_view blockEnd = "\n\n";
-
-// Copies up to `length` bytes of a block, as framed, from `offset` on; how many it copied.
-std::size_t copyFramed(const EventBlock& block, std::size_t offset, std::uint8_t* out,
-                       std::size_t length) {
-  const std::string_view parts[] = {block.isEvent ? dataPrefix : std::string_view(), *block.text,
-                                    block.isEvent ? blockEnd : std::string_view()};
-  std::size_t copied = 0;
-  for (const std::string_view part : parts) {
-    if (offset >= part.size()) {
-      offset -= part.size();
-      continue;
-    }
-    const std::size_t n = std::min(length - copied, part.size() - offset);
-    std::memcpy(out + copied, part.data() + offset, n);
-    copied += n;
-    offset = 0;
-    if (copied == length) break;
-  }
-  return copied;
-}
-
-std::size_t framedSize(const EventBlock& block) {
-  return block.text->size() + (block.isEvent ? dataPrefix.size() + blockEnd.size() : 0);
-}
 
 std::string_view text(const std::uint8_t* bytes, std::size_t length) {
   return {reinterpret_cast<const char*>(bytes), length};

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/server/event_block.hpp"
 #include "host/server/http_message.hpp"
 
 struct nghttp2_session;
@@ -30,13 +31,6 @@ struct H2Limits {
   std::size_t maxResetsWithoutAnswer = 100;
   // An event stream whose reader has this many events waiting is reset (CANCEL).
   std::size_t maxQueuedEvents = 1024;
-};
-
-// A block of an event stream: an event's JSON, framed as a "data:" block when sent, or a line
-// sent as it is.
-struct EventBlock {
-  std::shared_ptr<const std::string> text;
-  bool isEvent = false;
 };
 
 // A complete request and the stream it came on. `:authority` is its Host header.

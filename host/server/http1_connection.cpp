@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "host/server/dispatch.hpp"
+#include "host/server/event_block.hpp"
 #include "host/server/request_adapter.hpp"
 #include "host/server/transport_streams.hpp"
 
@@ -177,15 +178,13 @@ class Http1Connection : public Registered,
   // copying it: the board's text is shared by every stream it is sent to.
   void writeEvents() {
     if (writing_ || queue_.empty() || !socket().is_open()) return;
-    static constexpr std::string_view dataPrefix = "data: ";
-    static constexpr std::string_view blockEnd = "\n\n";
     sending_.clear();
     std::swap(sending_, queue_);
     buffers_.clear();
     for (const auto& block : sending_) {
-      if (block.isEvent) buffers_.emplace_back(dataPrefix.data(), dataPrefix.size());
+      if (block.isEvent) buffers_.emplace_back(eventPrefix.data(), eventPrefix.size());
       buffers_.emplace_back(block.text->data(), block.text->size());
-      if (block.isEvent) buffers_.emplace_back(blockEnd.data(), blockEnd.size());
+      if (block.isEvent) buffers_.emplace_back(eventEnd.data(), eventEnd.size());
     }
     writing_ = true;
     lowest().expires_after(limits().clientTimeout);
@@ -221,13 +220,8 @@ class Http1Connection : public Registered,
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<BeastRequest::body_type>> parser_;
   std::optional<std::uint64_t> listener_;
-  // A block of the stream: an event's JSON, framed when written, or a line written as it is.
-  struct Block {
-    std::shared_ptr<const std::string> text;
-    bool isEvent = false;
-  };
-  std::vector<Block> queue_;
-  std::vector<Block> sending_;  // held while their write is under way
+  std::vector<EventBlock> queue_;
+  std::vector<EventBlock> sending_;  // held while their write is under way
   std::vector<asio::const_buffer> buffers_;
   bool writing_ = false;
   asio::steady_timer heartbeat_;
