@@ -22,7 +22,7 @@ using tcp = asio::ip::tcp;
 using Clock = std::chrono::steady_clock;
 
 // What one write takes from the session at most; the rest waits for it to be taken.
-constexpr std::size_t writeChunk = 64 * 1024;
+constexpr std::size_t writeChunk = std::size_t{64} * 1024;
 // How long a connection that said its last waits at most for the client to close.
 constexpr std::chrono::milliseconds maxLinger{1000};
 
