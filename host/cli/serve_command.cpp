@@ -14,6 +14,7 @@
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/option_values.hpp"
+#include "host/security/provider_token_check.hpp"
 #include "host/security/tls_setup.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/descriptors.hpp"
@@ -110,6 +111,16 @@ int runServe(const ServeOptions& options, Environment& env) {
     }
     http.useTls(std::move(context).value());
   }
+
+  // Provider tokens: checked against the key when one is given, else only read.
+  auto verifier = security::makeProviderTokenVerifier(
+      {options.authKey ? std::optional<std::filesystem::path>(*options.authKey) : std::nullopt,
+       options.keyId, options.teamId});
+  if (!verifier) {
+    env.err << "corvlin-host: " << verifier.error() << "\n";
+    return exitNoInput;
+  }
+  http.checkProviderTokens(std::move(verifier).value());
 
   auto site = http.listen(options.bind, options.port);
   if (!site) {

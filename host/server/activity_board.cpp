@@ -24,7 +24,7 @@ ActivityBoard::ActivityBoard(PhoneSide phone, BoardLimits limits, Notice notice)
     : phone_(std::move(phone)), limits_(limits), notice_(std::move(notice)) {}
 
 void ActivityBoard::push(std::string_view rawToken, std::string_view body, double now,
-                         PushDone done) {
+                         PushDone done, std::vector<Warning> serviceWarnings) {
   const std::string token = canonicalToken(rawToken);
   std::size_t index = 0;
   while (index < views_.size() && views_[index].token != token) ++index;
@@ -42,7 +42,17 @@ void ActivityBoard::push(std::string_view rawToken, std::string_view body, doubl
     seats_.push_back({phone_.rules(), phone_.extension(), {}, false, ++seatsMade_});
   }
   Seat& seat = seats_[index];
-  seat.waiting.push_back({seat.rules->apply(body, now), now, std::move(done)});
+  std::vector<TakenStep> steps = seat.rules->apply(body, now);
+  if (!serviceWarnings.empty()) {
+    for (TakenStep& taken : steps) {
+      if (!taken.ofThePush()) continue;
+      taken.warnings.insert(taken.warnings.begin(),
+                            std::make_move_iterator(serviceWarnings.begin()),
+                            std::make_move_iterator(serviceWarnings.end()));
+      break;
+    }
+  }
+  seat.waiting.push_back({std::move(steps), now, std::move(done)});
   if (!seat.drawing) drawNext(index);
 }
 
