@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <stdexcept>
 #include <variant>
 
@@ -96,7 +97,14 @@ int runServe(const ServeOptions& options, Environment& env) {
   server::HttpServer http(io, board, limits, realNow, randomId);
   if (options.tls) {
     // The user's own pair, or a certificate from the local authority, made on the first start.
-    auto setup = security::prepareTls({options.stateDir, options.cert, options.key, options.bind},
+    // The trust notice names the authority by a path that works from any folder.
+    std::optional<std::string> stateDir = options.stateDir;
+    if (stateDir) {
+      std::error_code ignored;
+      const auto absolute = std::filesystem::absolute(*stateDir, ignored);
+      if (!absolute.empty()) stateDir = absolute.lexically_normal().string();
+    }
+    auto setup = security::prepareTls({stateDir, options.cert, options.key, options.bind},
                                       security::processEnvironment(), realNow());
     if (!setup) {
       env.err << "corvlin-host: " << setup.error() << "\n";
