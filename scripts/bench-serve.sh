@@ -2,8 +2,10 @@
 # Loads `corvlin-host serve` on loopback (`make bench-serve`): h2load over HTTP/1.1 sends
 # pushes on 8 connections, each one checked, applied, drawn through a warm extension and sent
 # to a listening page, while the latency client times single pushes from the POST to their
-# Server-Sent Event. Then the latency client alone, without load. Bounded in count and time.
-# Raw output lands in $1/bench/serve/.
+# Server-Sent Event. Then the latency client alone, without load. Then h2load over HTTP/2, as
+# push clients speak it: h2c with prior knowledge on the same server, and h2 over TLS on a
+# second server started with --tls and a throwaway certificate, 4 connections of 32 streams
+# each. Bounded in count and time. Raw output lands in $1/bench/serve/.
 #
 #   scripts/bench-serve.sh [BUILD_DIR] [REQUESTS]     (defaults: build, 50000)
 set -euo pipefail
@@ -18,12 +20,14 @@ for program in corvlin-host corvlin-live-activity-extension corvlin-bench-serve-
   fi
 done
 command -v h2load >/dev/null || { echo "bench-serve: h2load is missing (nghttp2-client)" >&2; exit 1; }
+command -v openssl >/dev/null || { echo "bench-serve: openssl is missing" >&2; exit 1; }
 raw=$build/bench/serve
 mkdir -p "$raw"
 
 "$bin/corvlin-host" serve --port 0 >"$raw/serve.out" 2>"$raw/serve.err" &
 server=$!
-trap 'kill -TERM $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
+tls_server=""
+trap 'kill -TERM $server $tls_server 2>/dev/null; wait $server $tls_server 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
   [ -s "$raw/serve.out" ] && break
   sleep 0.05
@@ -49,14 +53,48 @@ timeout 300 h2load --h1 -n "$requests" -c 8 -t 1 -d "$raw/push.json" \
 wait $probe
 timeout 120 "$bin/corvlin-bench-serve-latency" "$port" 2000 cafe >"$raw/latency-alone.txt"
 
-rate=$(sed -n 's/^finished in \([0-9.]*s\), \([0-9.]*\) req\/s.*/\2/p' "$raw/h2load.txt")
-codes=$(sed -n 's/^status codes: //p' "$raw/h2load.txt")
+# HTTP/2: h2c on the same server, then h2 over TLS on a server of its own.
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 -subj /CN=localhost \
+  -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" -keyout "$raw/key.pem" -out "$raw/cert.pem" \
+  2>/dev/null
+"$bin/corvlin-host" serve --port 0 --tls --cert "$raw/cert.pem" --key "$raw/key.pem" \
+  >"$raw/serve-tls.out" 2>"$raw/serve-tls.err" &
+tls_server=$!
+for _ in $(seq 100); do
+  [ -s "$raw/serve-tls.out" ] && break
+  sleep 0.05
+done
+tls_url=$(sed -n 's/^serving //p' "$raw/serve-tls.out")
+[ -n "$tls_url" ] || { echo "bench-serve: the TLS server did not start" >&2; exit 1; }
+h2_uris=()
+tls_uris=()
+for token in 01 02 03 04 05 06 07 08; do
+  h2_uris+=("${url}3/device/$token")
+  tls_uris+=("${tls_url}3/device/$token")
+done
+h2_headers=(-H 'apns-push-type: liveactivity' -H 'apns-topic: com.corvlin.app.push-type.liveactivity'
+            -H 'content-type: application/json')
+echo "bench-serve: $requests pushes over h2c, then over h2 with TLS, 4 connections x 32 streams" >&2
+timeout 300 h2load -n "$requests" -c 4 -m 32 -t 1 -d "$raw/push.json" "${h2_headers[@]}" \
+  "${h2_uris[@]}" >"$raw/h2load-h2c.txt"
+timeout 300 h2load -n "$requests" -c 4 -m 32 -t 1 -d "$raw/push.json" "${h2_headers[@]}" \
+  "${tls_uris[@]}" >"$raw/h2load-h2-tls.txt"
+
+# figures FILE: the rate and the status codes of an h2load run.
+figures() {
+  local rate codes
+  rate=$(sed -n 's/^finished in \([0-9.]*s\), \([0-9.]*\) req\/s.*/\2/p' "$1")
+  codes=$(sed -n 's/^status codes: //p' "$1")
+  echo "$rate per second ($codes)"
+}
 under=$(sed -n 's/^post-to-event //p' "$raw/latency-under-load.txt")
 alone=$(sed -n 's/^post-to-event //p' "$raw/latency-alone.txt")
 cat <<TABLE
 | measurement | figure | target |
 |---|---|---|
-| accepted and drawn pushes, 8 connections (h2load --h1) | $rate per second ($codes) | at least 5000 per second |
+| accepted and drawn pushes, 8 connections (h2load --h1) | $(figures "$raw/h2load.txt") | at least 5000 per second |
 | POST to its event, under that load | $under | p99 under 50 ms |
 | POST to its event, alone | $alone | |
+| accepted and drawn pushes over h2c, 4 connections x 32 streams | $(figures "$raw/h2load-h2c.txt") | |
+| the same over h2 with TLS, 4 connections x 32 streams | $(figures "$raw/h2load-h2-tls.txt") | 20000 per second, later |
 TABLE

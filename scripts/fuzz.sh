@@ -23,9 +23,10 @@ declare -A corpora=(
   [serve_fuzzer]="serve"
   [layout_fuzzer]="views"
   [provider_token_fuzzer]="provider_token"
+  [h2_session_fuzzer]="h2"
 )
 targets=(decode_fuzzer render_fuzzer runner_fuzzer updates_fuzzer serve_fuzzer layout_fuzzer
-  provider_token_fuzzer)
+  provider_token_fuzzer h2_session_fuzzer)
 # The runner runs once more in an allocation-failure mode: any single allocation of this many
 # MiB or more is a failure. Its over-long lines (see fuzz/runner_fuzzer.cpp) must then be read
 # and dropped, never held, and a line within the bound parsed in less.

@@ -14,11 +14,13 @@
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/option_values.hpp"
+#include "host/security/tls_setup.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/descriptors.hpp"
 #include "host/server/file_watch.hpp"
 #include "host/server/http_server.hpp"
 #include "host/server/push_handler.hpp"
+#include "host/server/tls_context.hpp"
 #include "host/server/watch_payload.hpp"
 
 namespace corvlin::host {
@@ -53,6 +55,23 @@ void addServeOptions(CLI::App& serve, ServeOptions& o) {
   cli::checked(serve, "--client-timeout", o.clientTimeoutMs,
                "a whole number of milliseconds from 1 to 3600000",
                cli::decimalNumber<long>(1, 3600000));
+  cli::flag(serve, "--tls", o.tls);
+  cli::text(serve, "--state-dir", o.stateDir);
+  cli::text(serve, "--cert", o.cert);
+  cli::text(serve, "--key", o.key);
+  cli::text(serve, "--auth-key", o.authKey);
+  cli::text(serve, "--key-id", o.keyId);
+  cli::text(serve, "--team-id", o.teamId);
+}
+
+std::optional<std::string> serveOptionsProblem(const ServeOptions& o) {
+  if (o.cert.has_value() != o.key.has_value()) return "--cert and --key go together";
+  if (!o.tls && (o.cert || o.stateDir)) return "--cert, --key and --state-dir go with --tls";
+  const bool any = o.authKey || o.keyId || o.teamId;
+  if (any && !(o.authKey && o.keyId && o.teamId)) {
+    return "--auth-key, --key-id and --team-id go together";
+  }
+  return std::nullopt;
 }
 
 int runServe(const ServeOptions& options, Environment& env) {
@@ -74,6 +93,23 @@ int runServe(const ServeOptions& options, Environment& env) {
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
+  if (options.tls) {
+    // The user's own pair, or a certificate from the local authority, made on the first start.
+    auto setup = security::prepareTls({options.stateDir, options.cert, options.key, options.bind},
+                                      security::processEnvironment(), realNow());
+    if (!setup) {
+      env.err << "corvlin-host: " << setup.error() << "\n";
+      return exitNoInput;
+    }
+    if (!setup.value().notice.empty()) env.err << setup.value().notice;
+    auto context = server::makeTlsContext(setup.value().credentials.certificateChainPem,
+                                          setup.value().credentials.privateKeyPem);
+    if (!context) {
+      env.err << "corvlin-host: " << context.error() << "\n";
+      return exitDataError;
+    }
+    http.useTls(std::move(context).value());
+  }
 
   auto site = http.listen(options.bind, options.port);
   if (!site) {
@@ -115,7 +151,8 @@ int runServe(const ServeOptions& options, Environment& env) {
     board.endExtensions();
   });
 
-  env.out << "serving http://" << site.value().host << ":" << site.value().port << "/\n";
+  env.out << "serving " << site.value().scheme << "://" << site.value().host << ":"
+          << site.value().port << "/\n";
   env.out.flush();
   if (!env.out) {
     env.err << "corvlin-host: cannot write to standard output\n";

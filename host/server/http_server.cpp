@@ -4,48 +4,20 @@
 
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
-#include <deque>
-#include <optional>
-#include <set>
+#include <boost/beast/ssl.hpp>
+#include <string_view>
 
 #include "host/server/descriptors.hpp"
-#include "host/server/request_adapter.hpp"
-#include "host/server/server_page.hpp"
+#include "host/server/server_shared.hpp"
+#include "host/server/tls_context.hpp"
+#include "host/server/transport_streams.hpp"
 
 namespace corvlin::host::server {
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
-namespace http = beast::http;
 using tcp = asio::ip::tcp;
-
-class Connection;
-
-struct HttpServer::Shared {
-  asio::io_context& io;
-  ActivityBoard& board;
-  ServerLimits limits;
-  std::function<double()> now;
-  std::function<RandomId()> randomId;
-  tcp::acceptor acceptor;
-  asio::steady_timer acceptRetry;  // the pause after an accept failed for want of descriptors
-  Site site;
-  bool stopping = false;
-  std::set<Connection*> connections;  // every live connection, to be closed on stop
-
-  Shared(asio::io_context& context, ActivityBoard& b, ServerLimits l, std::function<double()> n,
-         std::function<RandomId()> r)
-      : io(context),
-        board(b),
-        limits(l),
-        now(std::move(n)),
-        randomId(std::move(r)),
-        acceptor(context),
-        acceptRetry(context) {}
-};
 
 namespace {
 
@@ -56,245 +28,74 @@ void closeOnExec(int descriptor) {
   if (flags >= 0) ::fcntl(descriptor, F_SETFD, flags | FD_CLOEXEC);
 }
 
-}  // namespace
+constexpr std::string_view h2Preface = "PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n";
 
-// One client connection: requests and answers while it keeps alive, or, once it asked for the
-// events, the stream of the board's events until either side closes.
-class Connection : public std::enable_shared_from_this<Connection> {
+// A new connection on the plain port, until its first bytes tell which protocol it speaks:
+// the HTTP/2 preface goes to HTTP/2 (h2c with prior knowledge), anything else to HTTP/1.1,
+// with every byte read so far.
+class PlainOpening : public Registered, public std::enable_shared_from_this<PlainOpening> {
  public:
-  Connection(tcp::socket socket, std::shared_ptr<HttpServer::Shared> shared)
-      : stream_(std::move(socket)), shared_(std::move(shared)), heartbeat_(shared_->io) {
-    shared_->connections.insert(this);
-  }
-  ~Connection() {
-    shared_->connections.erase(this);
-    stopListening();
-  }
+  PlainOpening(tcp::socket socket, std::shared_ptr<ServerShared> s)
+      : Registered(std::move(s)), stream_(std::move(socket)) {}
 
   void start() {
-    beast::error_code ignored;
-    stream_.socket().set_option(tcp::no_delay(true), ignored);
-    readRequest();
+    stream_.expires_after(shared().limits.clientTimeout);
+    readMore();
   }
 
-  void close() {
-    stopListening();
-    heartbeat_.cancel();
-    beast::error_code ignored;
-    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
-    stream_.close();
-  }
+  void close() override { stream_.close(); }
 
  private:
-  const ServerLimits& limits() const { return shared_->limits; }
-
-  void stopListening() {
-    if (listener_) shared_->board.stopListening(*listener_);
-    listener_.reset();
+  void readMore() {
+    stream_.async_read_some(buffer_.prepare(h2Preface.size() - buffer_.size()),
+                            [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+                              self->buffer_.commit(n);
+                              if (ec) return self->close();
+                              self->decide();
+                            });
   }
 
-  void readRequest() {
-    parser_.emplace();
-    parser_->header_limit(static_cast<std::uint32_t>(limits().maxHeaderBytes));
-    parser_->body_limit(limits().maxBodyBytes);
-    // One deadline for the head and the body: the request must arrive whole within it.
-    stream_.expires_after(limits().clientTimeout);
-    http::async_read_header(stream_, buffer_, *parser_,
-                            beast::bind_front_handler(&Connection::onHead, shared_from_this()));
+  void decide() {
+    const std::string_view got(static_cast<const char*>(buffer_.data().data()), buffer_.size());
+    if (got.size() < h2Preface.size() && h2Preface.starts_with(got)) return readMore();
+    if (got == h2Preface) return startH2(std::move(stream_), got, sharedPointer());
+    startHttp1(std::move(stream_), std::move(buffer_), sharedPointer());
   }
 
-  // The head decides whether the body is read at all: after a framing or an authority that
-  // cannot be trusted, nothing more is read and the connection is closed.
-  void onHead(beast::error_code ec, std::size_t) {
-    if (ec) return onRead(ec, 0);
-    if (const auto refused = refuseHead(parser_->get())) {
-      return answer(refusalResponse(*refused), parser_->get().version(), false, false);
-    }
-    http::async_read(stream_, buffer_, *parser_,
-                     beast::bind_front_handler(&Connection::onRead, shared_from_this()));
-  }
-
-  void onRead(beast::error_code ec, std::size_t) {
-    if (ec == http::error::body_limit) {
-      return answer(refusalResponse({413, "PayloadTooLarge", ""}), 11, false, false);
-    }
-    if (ec == http::error::header_limit) {
-      return answer(refusalResponse({431, "HeaderTooLarge", ""}), 11, false, false);
-    }
-    if (ec && ec.category() == http::make_error_code(http::error::bad_target).category() &&
-        ec != http::error::end_of_stream && ec != http::error::partial_message) {
-      return answer(refusalResponse({400, "BadRequest", ""}), 11, false, false);
-    }
-    if (ec) return close();  // end of stream, timeout, reset: nothing more to say
-    handle(parser_->release());
-  }
-
-  void handle(const BeastRequest& message) {
-    const Request request = fromBeast(message);
-    const unsigned version = message.version();
-    const bool keepAlive = message.keep_alive();
-    // HEAD is answered as GET is, with the same head and no body.
-    const bool headOnly = message.method() == http::verb::head;
-    const Route routed = route(request, shared_->site, shared_->randomId());
-    if (const auto* refused = std::get_if<Refused>(&routed)) {
-      if (request.method == "POST" && refused->status != 421 && refused->status != 403) {
-        shared_->board.noteRefusal(tokenOfTarget(request.target), refused->reason, shared_->now());
-      }
-      return answer(refusalResponse(*refused), version, keepAlive, headOnly);
-    }
-    if (std::holds_alternative<ShowPage>(routed)) {
-      auto page = servePage(shared_->board, shared_->now());
-      Response response;
-      response.headers = {{"Content-Type", "text/html; charset=utf-8"},
-                          {"Content-Security-Policy", std::move(page.contentSecurityPolicy)},
-                          {"Cache-Control", "no-store"},
-                          {"X-Content-Type-Options", "nosniff"},
-                          {"Referrer-Policy", "no-referrer"}};
-      response.body = std::move(page.html);
-      return answer(std::move(response), version, keepAlive, headOnly);
-    }
-    if (std::holds_alternative<OpenEvents>(routed)) return openStream(version, headOnly);
-    const auto& push = std::get<Push>(routed);
-    // The answer waits for the push to be drawn and told to the listeners; meanwhile this
-    // thread serves the other clients.
-    shared_->board.push(
-        push.token, push.body, shared_->now(),
-        [self = shared_from_this(), apnsId = push.apnsId, version, keepAlive](PushResult result) {
-          if (!self->stream_.socket().is_open()) return;
-          if (std::holds_alternative<TooManyActivities>(result)) {
-            return self->answer(refusalResponse({429, "TooManyRequests", apnsId}), version,
-                                keepAlive, false);
-          }
-          self->answer(accepted(apnsId, verdictJson(std::get<TakenStep>(result))), version,
-                       keepAlive, false);
-        });
-  }
-
-  // Writes the answer, and then reads the next request unless the connection is to close. The
-  // answer to a HEAD keeps its Content-Length and leaves out the body it counts.
-  void answer(Response response, unsigned version, bool keepAlive, bool headOnly) {
-    auto message = std::make_shared<http::response<http::string_body>>();
-    message->version(version);
-    message->result(response.status);
-    message->set(http::field::server, "corvlin-host");
-    for (auto& [name, value] : response.headers) message->insert(name, value);
-    message->body() = std::move(response.body);
-    message->keep_alive(keepAlive);
-    message->prepare_payload();
-    if (headOnly) {
-      return write(std::make_shared<http::response<http::empty_body>>(std::move(message->base())));
-    }
-    write(std::move(message));
-  }
-
-  template <class Message>
-  void write(std::shared_ptr<Message> message) {
-    stream_.expires_after(limits().clientTimeout);
-    http::async_write(stream_, *message,
-                      [self = shared_from_this(), message](beast::error_code ec, std::size_t) {
-                        if (ec || message->need_eof()) return self->close();
-                        self->readRequest();
-                      });
-  }
-
-  // The event stream: its head, then one "data:" block per event, until the reader goes. A
-  // HEAD gets the head alone, and the connection is closed as the stream's would be.
-  void openStream(unsigned version, bool headOnly) {
-    auto head = std::make_shared<http::response<http::empty_body>>(http::status::ok, version);
-    head->set(http::field::server, "corvlin-host");
-    head->set(http::field::content_type, "text/event-stream");
-    head->set(http::field::cache_control, "no-store");
-    head->keep_alive(false);
-    if (headOnly) return write(std::move(head));
-    auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
-    std::weak_ptr<Connection> weak = weak_from_this();
-    listener_ = shared_->board.listen([weak](const std::shared_ptr<const std::string>& event) {
-      if (auto self = weak.lock()) self->enqueue(event);
-    });
-    queue_.push_back({std::make_shared<const std::string>("retry: 1000\n\n"), false});
-    writing_ = true;
-    stream_.expires_after(limits().clientTimeout);
-    http::async_write_header(
-        stream_, *serializer,
-        [self = shared_from_this(), head, serializer](beast::error_code ec, std::size_t) {
-          self->writing_ = false;
-          if (ec) return self->close();
-          self->watchForClose();
-          self->armHeartbeat();
-          self->writeEvents();
-        });
-  }
-
-  void enqueue(const std::shared_ptr<const std::string>& event) {
-    if (queue_.size() >= limits().maxQueuedEvents) return close();  // the reader fell behind
-    queue_.push_back({event, true});
-    if (!writing_) writeEvents();
-  }
-
-  // Everything queued goes out in one write, each event framed as a "data:" line without
-  // copying it: the board's text is shared by every stream it is sent to.
-  void writeEvents() {
-    if (writing_ || queue_.empty() || !stream_.socket().is_open()) return;
-    static constexpr std::string_view dataPrefix = "data: ";
-    static constexpr std::string_view blockEnd = "\n\n";
-    sending_.clear();
-    std::swap(sending_, queue_);
-    buffers_.clear();
-    for (const auto& block : sending_) {
-      if (block.isEvent) buffers_.emplace_back(dataPrefix.data(), dataPrefix.size());
-      buffers_.emplace_back(block.text->data(), block.text->size());
-      if (block.isEvent) buffers_.emplace_back(blockEnd.data(), blockEnd.size());
-    }
-    writing_ = true;
-    stream_.expires_after(limits().clientTimeout);
-    asio::async_write(stream_, buffers_,
-                      [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                        self->writing_ = false;
-                        if (ec) return self->close();
-                        self->writeEvents();
-                      });
-  }
-
-  // The reader sends nothing on an event stream; anything read, or its end, closes it.
-  void watchForClose() {
-    stream_.socket().async_read_some(
-        asio::buffer(probe_),
-        [self = shared_from_this()](beast::error_code, std::size_t) { self->close(); });
-  }
-
-  void armHeartbeat() {
-    heartbeat_.expires_after(limits().heartbeat);
-    heartbeat_.async_wait([self = shared_from_this()](beast::error_code ec) {
-      if (ec || !self->stream_.socket().is_open()) return;
-      if (!self->writing_ && self->queue_.empty()) {
-        self->queue_.push_back({std::make_shared<const std::string>(":\n\n"), false});
-        self->writeEvents();
-      }
-      self->armHeartbeat();
-    });
-  }
-
-  beast::tcp_stream stream_;
-  std::shared_ptr<HttpServer::Shared> shared_;
+  PlainStream stream_;
   beast::flat_buffer buffer_;
-  std::optional<http::request_parser<BeastRequest::body_type>> parser_;
-  std::optional<std::uint64_t> listener_;
-  // A block of the stream: an event's JSON, framed when written, or a line written as it is.
-  struct Block {
-    std::shared_ptr<const std::string> text;
-    bool isEvent = false;
-  };
-  std::vector<Block> queue_;
-  std::vector<Block> sending_;  // held while their write is under way
-  std::vector<asio::const_buffer> buffers_;
-  bool writing_ = false;
-  asio::steady_timer heartbeat_;
-  std::array<char, 64> probe_{};
 };
 
-namespace {
+// A new connection on the TLS port, through its handshake, after which ALPN's choice says
+// which protocol it speaks: h2, or HTTP/1.1 (also when the client offered neither).
+class TlsOpening : public Registered, public std::enable_shared_from_this<TlsOpening> {
+ public:
+  TlsOpening(tcp::socket socket, std::shared_ptr<ServerShared> s)
+      : Registered(std::move(s)), stream_(std::move(socket), *shared().tls) {}
 
-void acceptNext(const std::shared_ptr<HttpServer::Shared>& shared) {
+  void start() {
+    beast::get_lowest_layer(stream_).expires_after(shared().limits.clientTimeout);
+    stream_.async_handshake(asio::ssl::stream_base::server,
+                            [self = shared_from_this()](beast::error_code ec) {
+                              if (ec) return self->close();
+                              self->handOver();
+                            });
+  }
+
+  void close() override { beast::get_lowest_layer(stream_).close(); }
+
+ private:
+  void handOver() {
+    if (negotiatedProtocol(stream_.native_handle()) == "h2") {
+      return startH2(std::move(stream_), {}, sharedPointer());
+    }
+    startHttp1(std::move(stream_), beast::flat_buffer(), sharedPointer());
+  }
+
+  TlsStream stream_;
+};
+
+void acceptNext(const std::shared_ptr<ServerShared>& shared) {
   shared->acceptor.async_accept([shared](beast::error_code ec, tcp::socket socket) {
     if (shared->stopping) return;
     if (const auto pause = acceptRetryDelay(ec); pause.count() > 0) {
@@ -312,7 +113,12 @@ void acceptNext(const std::shared_ptr<HttpServer::Shared>& shared) {
         beast::error_code ignored;
         socket.close(ignored);
       } else {
-        std::make_shared<Connection>(std::move(socket), shared)->start();
+        socket.set_option(tcp::no_delay(true), ec);
+        if (shared->tls) {
+          std::make_shared<TlsOpening>(std::move(socket), shared)->start();
+        } else {
+          std::make_shared<PlainOpening>(std::move(socket), shared)->start();
+        }
       }
     }
     acceptNext(shared);
@@ -323,7 +129,12 @@ void acceptNext(const std::shared_ptr<HttpServer::Shared>& shared) {
 
 HttpServer::HttpServer(asio::io_context& io, ActivityBoard& board, ServerLimits limits,
                        std::function<double()> now, std::function<RandomId()> randomId)
-    : shared_(std::make_shared<Shared>(io, board, limits, std::move(now), std::move(randomId))) {}
+    : shared_(
+          std::make_shared<ServerShared>(io, board, limits, std::move(now), std::move(randomId))) {}
+
+void HttpServer::useTls(std::shared_ptr<asio::ssl::context> context) {
+  shared_->tls = std::move(context);
+}
 
 HttpServer::~HttpServer() {
   try {
@@ -349,7 +160,8 @@ Result<Site, std::string> HttpServer::listen(const std::string& address, std::ui
   }
   const tcp::endpoint bound = acceptor.local_endpoint();
   const std::string host = bound.address().to_string();
-  shared_->site = {bound.address().is_v6() ? "[" + host + "]" : host, bound.port()};
+  shared_->site = {bound.address().is_v6() ? "[" + host + "]" : host, bound.port(),
+                   shared_->tls ? "https" : "http"};
   acceptNext(shared_);
   return shared_->site;
 }
@@ -361,8 +173,8 @@ void HttpServer::stop() {
   shared_->acceptor.close(ignored);
   shared_->acceptRetry.cancel();
   // Closing may end a connection's last operation and destroy it: close copies of the list.
-  const std::set<Connection*> open = shared_->connections;
-  for (Connection* connection : open) {
+  const std::set<OpenConnection*> open = shared_->connections;
+  for (OpenConnection* connection : open) {
     if (shared_->connections.count(connection) != 0) connection->close();
   }
 }

@@ -25,15 +25,17 @@ bool isHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// The Host header names this server: its own host, localhost or [::1], and its port.
+// The Host header names this server: its own host, localhost or [::1], with its port or with
+// none (clients leave out the scheme's default port, and some leave out any).
 bool hostAllowed(const std::string* host, const Site& site) {
   if (host == nullptr) return false;
   const std::string port = ":" + std::to_string(site.port);
-  const std::string_view value = *host;
-  if (value.size() <= port.size() || value.substr(value.size() - port.size()) != port) return false;
-  const std::string_view name = value.substr(0, value.size() - port.size());
-  return equalIgnoringCase(name, site.host) || equalIgnoringCase(name, "localhost") ||
-         name == "[::1]";
+  std::string_view name = *host;
+  if (name.size() > port.size() && name.substr(name.size() - port.size()) == port) {
+    name.remove_suffix(port.size());
+  }
+  return !name.empty() && (equalIgnoringCase(name, site.host) ||
+                           equalIgnoringCase(name, "localhost") || name == "[::1]");
 }
 
 bool isSchemeCharacter(char c) {
@@ -130,7 +132,7 @@ Route route(const Request& request, const Site& site, const RandomId& freshId) {
   // A browser sends Origin on cross-origin requests and on every POST; the page's own origin
   // is the address the browser used to reach it, which the Host check has just vetted.
   if (const std::string* origin = findHeader(request.headers, "Origin")) {
-    if (*origin != "http://" + *host) return Refused{403, "Forbidden", ""};
+    if (*origin != site.scheme + "://" + *host) return Refused{403, "Forbidden", ""};
   }
 
   const std::string_view target = originForm(request.target);

@@ -13,10 +13,12 @@
 
 namespace corvlin::host::server {
 
-// Where the server listens, as a browser writes it in a URL: "127.0.0.1", "[::1]", "localhost".
+// Where the server listens, as a browser writes it in a URL: "127.0.0.1", "[::1]", "localhost",
+// and whether over TLS ("https") or not ("http").
 struct Site {
   std::string host;
   std::uint16_t port = 0;
+  std::string scheme = "http";
 
   friend bool operator==(const Site&, const Site&) = default;
 };
@@ -63,8 +65,9 @@ struct Push {
 // A refusal, or what the server is asked for.
 using Route = std::variant<Refused, ShowPage, OpenEvents, Push>;
 
-// Checks, in order: Host (421 unless the site's host, localhost or [::1], with the port), a
-// browser Origin other than the page's own (403), then the page and the event stream (GET, or
+// Checks, in order: Host (421 unless the site's host, localhost or [::1], with the port or
+// without it; HTTP/2's :authority stands for Host), a browser Origin other than the page's own
+// (its scheme and the Host, else 403), then the page and the event stream (GET, or
 // HEAD for the same answer without its body), then the push service's checks from method to
 // body size, each refusal `{"reason":"..."}`. An absolute-form target is taken by its path: the
 // transport has refused one whose authority is not the Host.

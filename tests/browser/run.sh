@@ -27,7 +27,7 @@ apt_install() {
 command -v node >/dev/null && command -v npm >/dev/null || apt_install nodejs npm
 # Emoji in a payload's texts are drawn from the colour emoji font in the page's font stack.
 dpkg -s fonts-noto-color-emoji >/dev/null 2>&1 || apt_install fonts-noto-color-emoji
-if [ ! -d "$here/node_modules/playwright-core" ]; then
+if [ ! -d "$here/node_modules/playwright-core" ] || [ ! -d "$here/node_modules/@parse/node-apn" ]; then
   (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 

@@ -115,7 +115,9 @@ TEST(PushHandler, GuardsHostAndOrigin) {
     const char* name;
     Headers headers;
     std::optional<unsigned> refusal;  // absent: the page is shown
+    Site at = site;
   };
+  const Site tls{"127.0.0.1", 8443, "https"};
   const std::vector<Case> cases = {
       {"bound address", {{"Host", "127.0.0.1:8443"}}, std::nullopt},
       {"localhost", {{"Host", "LocalHost:8443"}}, std::nullopt},
@@ -123,8 +125,25 @@ TEST(PushHandler, GuardsHostAndOrigin) {
       {"no Host", {}, 421},
       {"rebound name", {{"Host", "attacker.example:8443"}}, 421},
       {"right name, wrong port", {{"Host", "localhost:8444"}}, 421},
-      {"no port", {{"Host", "localhost"}}, 421},
+      {"localhost without the port", {{"Host", "localhost"}}, std::nullopt},
+      {"bound address without the port", {{"Host", "127.0.0.1"}}, std::nullopt},
+      {"IPv6 loopback without the port", {{"Host", "[::1]"}}, std::nullopt},
+      {"an empty port", {{"Host", "localhost:"}}, 421},
+      {"a port alone", {{"Host", ":8443"}}, 421},
+      {"empty Host", {{"Host", ""}}, 421},
+      {"the default port of another site", {{"Host", "localhost:443"}}, 421},
       {"name with the port as prefix", {{"Host", "xlocalhost:8443"}}, 421},
+      {"TLS: the page's own origin",
+       {{"Host", "localhost:8443"}, {"Origin", "https://localhost:8443"}},
+       std::nullopt,
+       tls},
+      {"TLS: the same host over plain HTTP",
+       {{"Host", "localhost:8443"}, {"Origin", "http://localhost:8443"}},
+       403,
+       tls},
+      {"plain: the same host over TLS",
+       {{"Host", "localhost:8443"}, {"Origin", "https://localhost:8443"}},
+       403},
       {"page's own origin",
        {{"Host", "localhost:8443"}, {"Origin", "http://localhost:8443"}},
        std::nullopt},
@@ -139,7 +158,7 @@ TEST(PushHandler, GuardsHostAndOrigin) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Route routed = route({"GET", "/", c.headers, ""}, site, fixedId);
+    const Route routed = route({"GET", "/", c.headers, ""}, c.at, fixedId);
     if (!c.refusal) {
       EXPECT_TRUE(std::holds_alternative<ShowPage>(routed));
       continue;

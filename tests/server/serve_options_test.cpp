@@ -17,6 +17,13 @@ TEST(ServeOptions, ReadsEachOptionAndRefusesBadValues) {
   all.watch = "activity.json";
   all.extension = "/bin/ext";
   all.clientTimeoutMs = 250;
+  ServeOptions authority;
+  authority.tls = true;
+  authority.stateDir = "/tmp/state";
+  ServeOptions own;
+  own.tls = true;
+  own.cert = "chain.pem";
+  own.key = "key.pem";
   const std::vector<Case> cases = {
       {{"serve"}, ServeOptions{}},
       {{"serve", "--port", "8443", "--bind", "::1", "--watch", "activity.json", "--extension",
@@ -34,6 +41,13 @@ TEST(ServeOptions, ReadsEachOptionAndRefusesBadValues) {
       {{"serve", "--client-timeout", "0"}, std::nullopt},
       {{"serve", "--format", "json"}, std::nullopt},
       {{"serve", "file.json"}, std::nullopt},
+      {{"serve", "--tls", "--state-dir", "/tmp/state"}, authority},
+      {{"serve", "--key", "key.pem", "--tls", "--cert", "chain.pem"}, own},
+      {{"serve", "--tls", "--cert", "chain.pem"}, std::nullopt},
+      {{"serve", "--tls", "--key", "key.pem"}, std::nullopt},
+      {{"serve", "--cert", "chain.pem", "--key", "key.pem"}, std::nullopt},
+      {{"serve", "--state-dir", "/tmp/state"}, std::nullopt},
+      {{"serve", "--tls", "yes"}, std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));

@@ -1,0 +1,40 @@
+#include "host/server/dispatch.hpp"
+
+namespace corvlin::host::server {
+
+Dispatched dispatch(const Request& request, ServerShared& shared,
+                    std::function<void(Response)> later) {
+  const bool headOnly = request.method == "HEAD";
+  const Route routed = route(request, shared.site, shared.randomId());
+  if (const auto* refused = std::get_if<Refused>(&routed)) {
+    if (request.method == "POST" && refused->status != 421 && refused->status != 403) {
+      shared.board.noteRefusal(tokenOfTarget(request.target), refused->reason, shared.now());
+    }
+    return AnswerNow{refusalResponse(*refused), headOnly};
+  }
+  if (std::holds_alternative<ShowPage>(routed)) {
+    auto page = servePage(shared.board, shared.now());
+    Response response;
+    response.headers = {{"Content-Type", "text/html; charset=utf-8"},
+                        {"Content-Security-Policy", std::move(page.contentSecurityPolicy)},
+                        {"Cache-Control", "no-store"},
+                        {"X-Content-Type-Options", "nosniff"},
+                        {"Referrer-Policy", "no-referrer"}};
+    response.body = std::move(page.html);
+    return AnswerNow{std::move(response), headOnly};
+  }
+  if (std::holds_alternative<OpenEvents>(routed)) return StartEvents{headOnly};
+  const auto& push = std::get<Push>(routed);
+  // The answer waits for the push to be drawn and told to the listeners; meanwhile the thread
+  // serves the other clients.
+  shared.board.push(push.token, push.body, shared.now(),
+                    [later = std::move(later), apnsId = push.apnsId](PushResult result) {
+                      if (std::holds_alternative<TooManyActivities>(result)) {
+                        return later(refusalResponse({429, "TooManyRequests", apnsId}));
+                      }
+                      later(accepted(apnsId, verdictJson(std::get<TakenStep>(result))));
+                    });
+  return AnswerLater{};
+}
+
+}  // namespace corvlin::host::server

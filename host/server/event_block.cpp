@@ -1,0 +1,31 @@
+#include "host/server/event_block.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvlin::host::server {
+
+std::size_t framedSize(const EventBlock& block) {
+  return block.text->size() + (block.isEvent ? eventPrefix.size() + eventEnd.size() : 0);
+}
+
+std::size_t copyFramed(const EventBlock& block, std::size_t offset, std::uint8_t* out,
+                       std::size_t length) {
+  const std::string_view parts[] = {block.isEvent ? eventPrefix : std::string_view(), *block.text,
+                                    block.isEvent ? eventEnd : std::string_view()};
+  std::size_t copied = 0;
+  for (const std::string_view part : parts) {
+    if (copied == length) break;
+    if (offset >= part.size()) {
+      offset -= part.size();
+      continue;
+    }
+    const std::size_t n = std::min(length - copied, part.size() - offset);
+    std::memcpy(out + copied, part.data() + offset, n);
+    copied += n;
+    offset = 0;
+  }
+  return copied;
+}
+
+}  // namespace corvlin::host::server

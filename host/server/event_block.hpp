@@ -1,0 +1,27 @@
+// A block of an event stream, as both protocols send it: an event's JSON, shared by every
+// stream it goes to and framed as a "data:" block when sent, or a line sent as it is.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace corvlin::host::server {
+
+struct EventBlock {
+  std::shared_ptr<const std::string> text;
+  bool isEvent = false;
+};
+
+inline constexpr std::string_view eventPrefix = "data: ";
+inline constexpr std::string_view eventEnd = "\n\n";
+
+// The block's bytes as sent.
+std::size_t framedSize(const EventBlock& block);
+// Copies up to `length` of the block's bytes as sent, from `offset` on; how many it copied.
+std::size_t copyFramed(const EventBlock& block, std::size_t offset, std::uint8_t* out,
+                       std::size_t length);
+
+}  // namespace corvlin::host::server

@@ -1,0 +1,101 @@
+// The push endpoint as the app's own push code meets it: @parse/node-apn over HTTP/2 with TLS,
+// trusting the server through its local authority, and the page, opened over HTTP/2 with TLS in
+// Chromium, drawing what that client pushed.
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { generateKeyPairSync } from 'node:crypto';
+import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join } from 'node:path';
+import { createInterface } from 'node:readline';
+import { fileURLToPath } from 'node:url';
+import { after, before, test } from 'node:test';
+import apn from '@parse/node-apn';
+import { launch } from './support.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const host = process.env.CORVLIN_HOST ?? join(here, '../../build/bin/corvlin-host');
+const state = mkdtempSync(join(tmpdir(), 'corvlin-push-client-'));
+
+// corvlin-host serve --tls with its authority in a folder of this test's own.
+function startServer() {
+  return new Promise((resolve, reject) => {
+    const child = spawn(host, ['serve', '--port', '0', '--tls', '--state-dir', state],
+      { stdio: ['ignore', 'pipe', 'ignore'] });
+    child.once('error', reject);
+    createInterface({ input: child.stdout }).once('line', (line) => {
+      const match = /^serving https:\/\/127\.0\.0\.1:(\d+)\/$/.exec(line);
+      if (match) resolve({ child, port: Number(match[1]) });
+      else reject(new Error(`unexpected first line: ${line}`));
+    });
+  });
+}
+
+// A provider as an app's server makes one: a token signing key, the service's address (here
+// localhost, which node-apn sends as :authority without a port) and the authority to trust.
+function provider(port) {
+  const key = join(state, 'AuthKey_ABC123DEFG.p8');
+  const { privateKey } = generateKeyPairSync('ec', { namedCurve: 'P-256' });
+  writeFileSync(key, privateKey.export({ type: 'pkcs8', format: 'pem' }));
+  return new apn.Provider({
+    token: { key, keyId: 'ABC123DEFG', teamId: 'DEF123GHIJ' },
+    address: 'localhost', port, production: false, ca: join(state, 'ca.pem'),
+  });
+}
+
+let timestamp = Math.floor(Date.now() / 1000);
+function liveActivity(contentState, topic = 'com.corvlin.app.push-type.liveactivity') {
+  const note = new apn.Notification();
+  note.pushType = 'liveactivity';
+  note.topic = topic;
+  note.priority = 10;
+  note.rawPayload = { aps: { event: 'update', timestamp: timestamp++, 'content-state': contentState } };
+  return note;
+}
+
+let server;
+let client;
+let browser;
+before(async () => {
+  server = await startServer();
+  client = provider(server.port);
+  browser = await launch();
+});
+after(async () => {
+  client?.shutdown();
+  await browser?.close();
+  if (server) {
+    const exited = new Promise((resolve) => server.child.once('exit', (code) => resolve(code)));
+    server.child.kill('SIGTERM');
+    assert.equal(await exited, 0, 'the server ends cleanly');
+  }
+  rmSync(state, { recursive: true, force: true });
+});
+
+test('node-apn gets the service\'s answers and the phone\'s verdict over h2 with TLS', async () => {
+  const sent = await client.send(liveActivity({ title: 'Order 42 is on its way' }), '0a1b');
+  assert.deepEqual(sent.failed, []);
+  assert.equal(sent.sent.length, 1);
+  assert.match(sent.sent[0]['apns-id'], /^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$/);
+
+  const refused = await client.send(liveActivity({ title: 'x' }, 'com.corvlin.app'), '0a1b');
+  assert.equal(refused.failed.length, 1);
+  assert.equal(refused.failed[0].status, 400);
+  assert.deepEqual(refused.failed[0].response, { reason: 'TopicDisallowed' });
+});
+
+test('the page over h2 with TLS draws what node-apn pushed, as it arrives', async () => {
+  const context = await browser.newContext({ ignoreHTTPSErrors: true });
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(String(e)));
+  await page.goto(`https://localhost:${server.port}/`);
+  assert.equal(await page.evaluate(() => performance.getEntriesByType('navigation')[0].nextHopProtocol), 'h2');
+  await page.waitForSelector('[data-testid="canvas"][data-live="true"]');
+
+  await client.send(liveActivity({ title: 'Pushed by node-apn' }), 'beef');
+  await page.locator('[data-token="beef"]').getByText('Pushed by node-apn').first().waitFor({ timeout: 5000 });
+  assert.equal(await page.getByTestId('push-log').locator('tr').first().locator('.log-token').textContent(), 'beef');
+  assert.deepEqual(errors, []);
+  await context.close();
+});
