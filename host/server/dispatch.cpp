@@ -1,5 +1,7 @@
 #include "host/server/dispatch.hpp"
 
+#include "host/server/server_page.hpp"
+
 namespace corvlin::host::server {
 
 Dispatched dispatch(const Request& request, ServerShared& shared,
