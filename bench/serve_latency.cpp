@@ -1,6 +1,8 @@
 // The push endpoint's latency as a page sees it: the time from sending a POST to receiving the
-// Server-Sent Event that reports it, measured one push at a time, on top of whatever load
-// runs beside it. Prints the percentiles in milliseconds.
+// Server-Sent Event that shows its activity's newest drawing (the drawing event whose "drawn"
+// is at least the count "push" of the step event of that POST), measured one push at a time, on
+// top of whatever load runs beside it. Prints the percentiles in milliseconds, and those of
+// the answer alone.
 //
 //   corvlin-bench-serve-latency PORT COUNT TOKEN
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <istream>
 #include <string>
@@ -26,9 +29,20 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Reads events until one names `token`; false when the stream ends.
-bool awaitEventFor(tcp::socket& socket, asio::streambuf& buffer, const std::string& token) {
-  const std::string wanted = "\"token\":\"" + token + "\"";
+// The number after `"key":` in `line`, or -1.
+long long numberAfter(const std::string& line, const std::string& key) {
+  const std::string wanted = "\"" + key + "\":";
+  const auto at = line.find(wanted);
+  if (at == std::string::npos) return -1;
+  return std::atoll(line.c_str() + at + wanted.size());
+}
+
+// Reads events until a drawing of `token` that shows its newest push's state: the first step
+// event of the token read names that push's count, and a drawing event of at least that count
+// ends the wait. False when the stream ends.
+bool awaitDrawingFor(tcp::socket& socket, asio::streambuf& buffer, const std::string& token) {
+  const std::string wanted = "{\"token\":\"" + token + "\"";
+  long long push = -1;
   for (;;) {
     beast::error_code ec;
     asio::read_until(socket, buffer, "\n\n", ec);
@@ -37,7 +51,10 @@ bool awaitEventFor(tcp::socket& socket, asio::streambuf& buffer, const std::stri
     std::string line;
     bool found = false;
     while (std::getline(in, line) && !line.empty()) {
-      if (line.rfind("data: ", 0) == 0 && line.find(wanted) != std::string::npos) found = true;
+      if (line.rfind("data: ", 0) != 0 || line.find(wanted) != 6) continue;
+      if (push < 0) push = numberAfter(line, "push");
+      const long long drawn = numberAfter(line, "drawn");
+      if (push >= 0 && drawn >= push) found = true;
     }
     if (found) return true;
   }
@@ -102,7 +119,7 @@ int main(int argc, char** argv) {
                    response.body().c_str());
       return 1;
     }
-    if (!awaitEventFor(events, buffer, token)) {
+    if (!awaitDrawingFor(events, buffer, token)) {
       std::fprintf(stderr, "the event stream ended after %d pushes\n", i);
       return 1;
     }
@@ -111,7 +128,7 @@ int main(int argc, char** argv) {
     toEvent.push_back(std::chrono::duration<double, std::milli>(heard - sent).count());
   }
   std::printf("pushes %d\n", count);
-  std::printf("post-to-event p50 %.3f p90 %.3f p99 %.3f max %.3f ms\n", percentile(toEvent, 0.5),
+  std::printf("post-to-drawing p50 %.3f p90 %.3f p99 %.3f max %.3f ms\n", percentile(toEvent, 0.5),
               percentile(toEvent, 0.9), percentile(toEvent, 0.99), percentile(toEvent, 1.0));
   std::printf("post-to-answer p50 %.3f p99 %.3f ms\n", percentile(toAnswer, 0.5),
               percentile(toAnswer, 0.99));
