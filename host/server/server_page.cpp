@@ -218,20 +218,20 @@ void appendSection(std::string& out, const DrawnSection& drawn) {
 
 std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
                           const LogEntry& entry) {
-  const DrawnSection drawn = drawActivity(activity);
-  std::string out;
-  out.reserve(drawn.html.size() + drawn.css.size() + 4096);
-  out += "{\"token\":";
+  std::string out = "{\"token\":";
   json::appendString(out, activity.token);
   out += ",\"push\":";
   out += std::to_string(activity.pushes);
   out += ",\"step\":" + stepJson(taken.step, taken.warnings, StepForm::push);
-  appendDrawing(out, activity);
+  out += ",\"state\":";
+  json::appendString(out, activity.state);
+  out += ",\"now\":";
+  json::appendNumber(out, entry.at);
   out += ",\"log\":";
   json::Writer l;
   writeLogEntry(l, entry);
   out += l.str();
-  appendSection(out, drawn);
+  out += "}";
   return out;
 }
 

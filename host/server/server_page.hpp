@@ -30,9 +30,8 @@ ServePage servePage(const std::vector<ActivityView>& activities, const std::dequ
 ServePage servePage(const ActivityBoard& board, double now);
 
 // An event of the stream for each step of a push the phone took, sent at once:
-// {"token","push","step","presentations","failure","state","now","log","html","css"}, one line
-// of JSON. "push" counts the activity's pushes; the rest is the activity as last drawn, with
-// its state after the step.
+// {"token","push","step","state","now","log"}, one line of JSON. "push" counts the activity's
+// pushes, "state" is the activity's after the step; no drawing, which runs behind.
 std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
                           const LogEntry& entry);
 // An event after a drawing of the activity ended: {"token","drawn","presentations","failure",
