@@ -9,16 +9,14 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/read_until.hpp>
-#include <boost/asio/streambuf.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
-#include <istream>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace asio = boost::asio;
@@ -29,34 +27,48 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The number after `"key":` in `line`, or -1.
-long long numberAfter(const std::string& line, const std::string& key) {
+// The number after `"key":` in `block`'s head (where the step and drawing events name their
+// push), or -1.
+long long numberAfter(std::string_view block, const std::string& key) {
   const std::string wanted = "\"" + key + "\":";
-  const auto at = line.find(wanted);
-  if (at == std::string::npos) return -1;
-  return std::atoll(line.c_str() + at + wanted.size());
+  const auto at = block.substr(0, 96).find(wanted);
+  if (at == std::string_view::npos) return -1;
+  return std::atoll(block.data() + at + wanted.size());
 }
+
+// The event stream as read so far: bytes not yet looked at from `from` on. Read in large
+// pieces, and only each event's head looked at, so that the page keeps up with the stream.
+struct Stream {
+  std::string bytes;
+  std::size_t from = 0;
+};
 
 // Reads events until a drawing of `token` that shows its newest push's state: the first step
 // event of the token read names that push's count, and a drawing event of at least that count
 // ends the wait. False when the stream ends.
-bool awaitDrawingFor(tcp::socket& socket, asio::streambuf& buffer, const std::string& token) {
-  const std::string wanted = "{\"token\":\"" + token + "\"";
+bool awaitDrawingFor(tcp::socket& socket, Stream& stream, const std::string& token) {
+  const std::string wanted = "data: {\"token\":\"" + token + "\",";
   long long push = -1;
+  std::vector<char> piece(1 << 16);
   for (;;) {
-    beast::error_code ec;
-    asio::read_until(socket, buffer, "\n\n", ec);
-    if (ec) return false;
-    std::istream in(&buffer);
-    std::string line;
-    bool found = false;
-    while (std::getline(in, line) && !line.empty()) {
-      if (line.rfind("data: ", 0) != 0 || line.find(wanted) != 6) continue;
-      if (push < 0) push = numberAfter(line, "push");
-      const long long drawn = numberAfter(line, "drawn");
-      if (push >= 0 && drawn >= push) found = true;
+    const auto end = stream.bytes.find("\n\n", stream.from);
+    if (end == std::string::npos) {
+      if (stream.from > (1u << 20)) {
+        stream.bytes.erase(0, stream.from);
+        stream.from = 0;
+      }
+      beast::error_code ec;
+      const std::size_t got = socket.read_some(asio::buffer(piece), ec);
+      if (ec) return false;
+      stream.bytes.append(piece.data(), got);
+      continue;
     }
-    if (found) return true;
+    const std::string_view block(stream.bytes.data() + stream.from, end - stream.from);
+    stream.from = end + 2;
+    if (block.rfind(wanted, 0) != 0) continue;
+    if (push < 0) push = numberAfter(block, "push");
+    const long long drawn = numberAfter(block, "drawn");
+    if (push >= 0 && drawn >= push) return true;
   }
 }
 
@@ -86,9 +98,13 @@ int main(int argc, char** argv) {
   events.set_option(tcp::no_delay(true));
   const std::string open = "GET /events HTTP/1.1\r\nHost: " + host + "\r\n\r\n";
   asio::write(events, asio::buffer(open));
-  asio::streambuf buffer;
-  const std::size_t head = asio::read_until(events, buffer, "\r\n\r\n");
-  buffer.consume(head);  // the stream's head; its events follow
+  events.set_option(asio::socket_base::receive_buffer_size(4 << 20));
+  Stream stream;
+  while (stream.bytes.find("\r\n\r\n") == std::string::npos) {
+    char piece[4096];
+    stream.bytes.append(piece, events.read_some(asio::buffer(piece)));
+  }
+  stream.from = stream.bytes.find("\r\n\r\n") + 4;  // the stream's head; its events follow
 
   tcp::socket pushes(io);
   pushes.connect(server);
@@ -119,7 +135,7 @@ int main(int argc, char** argv) {
                    response.body().c_str());
       return 1;
     }
-    if (!awaitDrawingFor(events, buffer, token)) {
+    if (!awaitDrawingFor(events, stream, token)) {
       std::fprintf(stderr, "the event stream ended after %d pushes\n", i);
       return 1;
     }
