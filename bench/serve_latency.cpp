@@ -13,10 +13,14 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace asio = boost::asio;
@@ -43,12 +47,21 @@ struct Stream {
   std::size_t from = 0;
 };
 
-// Reads events until a drawing of `token` that shows its newest push's state: the first step
-// event of the token read names that push's count, and a drawing event of at least that count
-// ends the wait. False when the stream ends.
-bool awaitDrawingFor(tcp::socket& socket, Stream& stream, const std::string& token) {
+// What the page has heard of the probe's token, kept by the thread that reads the stream
+// without pause, as a page does: its steps, the push count of the last, and the newest
+// drawing with the instant it came.
+struct Heard {
+  std::mutex mutex;
+  std::condition_variable changed;
+  long long steps = 0;
+  long long lastPush = -1;
+  long long drawn = -1;
+  Clock::time_point drawnAt;
+  bool ended = false;
+};
+
+void readStream(tcp::socket& socket, Stream& stream, const std::string& token, Heard& heard) {
   const std::string wanted = "data: {\"token\":\"" + token + "\",";
-  long long push = -1;
   std::vector<char> piece(1 << 16);
   for (;;) {
     const auto end = stream.bytes.find("\n\n", stream.from);
@@ -59,17 +72,40 @@ bool awaitDrawingFor(tcp::socket& socket, Stream& stream, const std::string& tok
       }
       beast::error_code ec;
       const std::size_t got = socket.read_some(asio::buffer(piece), ec);
-      if (ec) return false;
+      if (ec) break;
       stream.bytes.append(piece.data(), got);
       continue;
     }
     const std::string_view block(stream.bytes.data() + stream.from, end - stream.from);
     stream.from = end + 2;
     if (block.rfind(wanted, 0) != 0) continue;
-    if (push < 0) push = numberAfter(block, "push");
+    const long long push = numberAfter(block, "push");
     const long long drawn = numberAfter(block, "drawn");
-    if (push >= 0 && drawn >= push) return true;
+    const auto at = Clock::now();
+    std::lock_guard lock(heard.mutex);
+    if (push >= 0) {
+      ++heard.steps;
+      heard.lastPush = push;
+    }
+    if (drawn > heard.drawn) {
+      heard.drawn = drawn;
+      heard.drawnAt = at;
+    }
+    heard.changed.notify_all();
   }
+  std::lock_guard lock(heard.mutex);
+  heard.ended = true;
+  heard.changed.notify_all();
+}
+
+// Waits for the step of the probe's push number `steps` and then for a drawing of at least its
+// push count: the instant that drawing came, or none when the stream ended.
+std::optional<Clock::time_point> awaitDrawing(Heard& heard, long long steps) {
+  std::unique_lock lock(heard.mutex);
+  heard.changed.wait(
+      lock, [&] { return heard.ended || (heard.steps >= steps && heard.drawn >= heard.lastPush); });
+  if (heard.steps < steps || heard.drawn < heard.lastPush) return std::nullopt;
+  return heard.drawnAt;
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -106,6 +142,9 @@ int main(int argc, char** argv) {
   }
   stream.from = stream.bytes.find("\r\n\r\n") + 4;  // the stream's head; its events follow
 
+  Heard heard;
+  std::thread reader([&] { readStream(events, stream, token, heard); });
+
   tcp::socket pushes(io);
   pushes.connect(server);
   pushes.set_option(tcp::no_delay(true));
@@ -133,16 +172,18 @@ int main(int argc, char** argv) {
     if (response.result_int() != 200) {
       std::fprintf(stderr, "push %d answered %u: %s\n", i, response.result_int(),
                    response.body().c_str());
-      return 1;
+      std::_Exit(1);
     }
-    if (!awaitDrawingFor(events, stream, token)) {
+    const auto drawnAt = awaitDrawing(heard, i + 1);
+    if (!drawnAt) {
       std::fprintf(stderr, "the event stream ended after %d pushes\n", i);
-      return 1;
+      std::_Exit(1);
     }
-    const auto heard = Clock::now();
     toAnswer.push_back(std::chrono::duration<double, std::milli>(answered - sent).count());
-    toEvent.push_back(std::chrono::duration<double, std::milli>(heard - sent).count());
+    toEvent.push_back(std::chrono::duration<double, std::milli>(*drawnAt - sent).count());
   }
+  events.shutdown(tcp::socket::shutdown_both);
+  reader.join();
   std::printf("pushes %d\n", count);
   std::printf("post-to-drawing p50 %.3f p90 %.3f p99 %.3f max %.3f ms\n", percentile(toEvent, 0.5),
               percentile(toEvent, 0.9), percentile(toEvent, 0.99), percentile(toEvent, 1.0));
