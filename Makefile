@@ -42,6 +42,9 @@ demo: build
 	@echo "  while IFS= read -r push; do curl -s $(DEMO_PUSH_HEADERS) --data-binary \"\$$push\" $(DEMO_PUSH_URL); echo; done < tests/data/timelines/delivery.jsonl"
 	@echo "or one push:"
 	@echo "  curl -i $(DEMO_PUSH_HEADERS) --data-binary '{\"aps\":{\"event\":\"update\",\"timestamp\":'\$$(date +%s)',\"content-state\":{\"title\":\"Order 42 is on its way\",\"tone\":\"warning\"}}}' $(DEMO_PUSH_URL)"
+	@echo
+	@echo "Push clients speak HTTP/2 over TLS; serve --tls, started here for one push and stopped:"
+	scripts/demo-tls.sh $(BUILD)
 
 test: test-unit test-browser test-asan
 

@@ -3,19 +3,18 @@
 #include "json/names.hpp"
 #include "json/writer.hpp"
 
-namespace corvlin::host {}  // namespace corvlin::host
-
 template <>
 struct corvlin::json::EnumNames<corvlin::host::Warning::Kind> {
-  static constexpr std::array<std::string_view, 12> values{
-      "unknownKey",      "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
-      "timerIncomplete", "progressOutOfRange",  "actionsDropped",      "emptyLabel",
-      "alreadyEnded",    "overBudget",          "dismissalDateNotEnd", "clipped"};
+  static constexpr std::array<std::string_view, 13> values{
+      "unknownKey",          "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
+      "timerIncomplete",     "progressOutOfRange",  "actionsDropped",      "emptyLabel",
+      "alreadyEnded",        "overBudget",          "dismissalDateNotEnd", "clipped",
+      "missingProviderToken"};
 };
 
 namespace corvlin::host {
 
-static_assert(json::namesEvery(Warning::Kind::clipped));
+static_assert(json::namesEvery(Warning::Kind::missingProviderToken));
 
 std::string_view kindName(Warning::Kind kind) { return json::nameOf(kind, "unknown"); }
 

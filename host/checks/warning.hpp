@@ -30,6 +30,7 @@ struct Warning {
     overBudget,           // a content state over the platform's budget for an activity's data
     dismissalDateNotEnd,  // a dismissal date on an event that does not end the activity
     clipped,              // a presentation's content larger than the frame the phone gives it
+    missingProviderToken,  // a push without a provider token, which the push service refuses
   };
 
   Warning() = default;

@@ -1,7 +1,7 @@
 #include "host/cli/commands.hpp"
 
-#include "host/cli/input.hpp"
-#include "host/cli/output.hpp"
+#include "host/files/input.hpp"
+#include "host/files/output.hpp"
 #include "host/report/diagnostics.hpp"
 
 namespace corvlin::host {

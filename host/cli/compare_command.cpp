@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "host/cli/commands.hpp"
-#include "host/cli/output.hpp"
 #include "host/drawing/png_diff.hpp"
+#include "host/files/output.hpp"
 
 namespace corvlin::host {
 namespace {

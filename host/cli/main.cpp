@@ -12,8 +12,8 @@
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
-#include "host/cli/output.hpp"
 #include "host/cli/replay_command.hpp"
+#include "host/files/output.hpp"
 
 namespace {
 

@@ -1,16 +1,25 @@
-// render: asks the extension for each activity's presentations, decides the verdict, and
-// presents what it got.
+// render: asks the extension for each activity's presentations, lays them out in the phone's
+// frames with the host's fonts (which gives the clipping warnings and, with --format png, the
+// snapshots), decides the verdict, and presents what it got.
 #include <simdjson.h>
 
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "host/checks/clipping.hpp"
 #include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/render_output.hpp"
 #include "host/cli/render_verdict.hpp"
-#include "host/cli/snapshots.hpp"
+#include "host/drawing/fonts.hpp"
+#include "host/drawing/presentation_layout.hpp"
+#include "host/drawing/snapshots.hpp"
 #include "host/payload/activity.hpp"
 #include "host/process/render.hpp"
 #include "host/report/diagnostics.hpp"
 #include "host/samples/samples.hpp"
+#include "host/text/timer_format.hpp"
 #include "model/coding.hpp"
 
 namespace corvlin::host {
@@ -47,6 +56,61 @@ Result<LoadedPayload, int> loadActivities(const Options& options, double now, En
     return Failure{int(exitDataError)};
   }
   return LoadedPayload{std::move(bytes).value(), std::move(payload).value()};
+}
+
+struct LaidOut {
+  std::unique_ptr<drawing::Fonts> fonts;  // absent when the fonts could not be loaded
+  std::vector<std::optional<drawing::ActivityLayout>> activities;  // absent: nothing drawn
+};
+
+// Lays out every activity of `rendered` that has presentations and adds its clipping warnings
+// to it (paths start with its index in a list). When the fonts cannot be loaded, says so on
+// standard error and lays out nothing. `rendered` must outlive the result.
+LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
+                         const Options& options, double now, Environment& env) {
+  LaidOut out;
+  auto fonts = drawing::Fonts::open(drawing::defaultFontFiles());
+  if (!fonts) {
+    env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
+    return out;
+  }
+  out.fonts = std::move(fonts).value();
+  layout::Options layoutOptions;
+  layoutOptions.timerText = [now](const ui::TimerText& t) { return timerTextAt(t, now); };
+  out.activities.resize(rendered.size());
+  for (std::size_t i = 0; i < rendered.size(); ++i) {
+    const auto* views = std::get_if<ui::Presentations>(&rendered[i].outcome);
+    if (!views) continue;
+    out.activities[i] =
+        drawing::layoutActivity(*views, options.lockScreenWidth, *out.fonts, layoutOptions);
+    CodingPath path;
+    if (isList) path.emplace_back(i);
+    for (auto& w : clippingWarnings(*out.activities[i], path)) {
+      rendered[i].warnings.push_back(std::move(w));
+    }
+  }
+  return out;
+}
+
+// Writes the laid-out activities' pictures to the folder `options.out` (a list: its subfolder
+// N/): exitOk, or the status after saying why not.
+int writeSnapshots(LaidOut& laidOut, bool isList, const Options& options, Environment& env) {
+  if (!laidOut.fonts) return exitUnavailable;
+  const std::string root = options.out.value_or(".");
+  auto written =
+      drawing::writeSnapshots(laidOut.activities, isList, options.scale, *laidOut.fonts, root);
+  if (!written) {
+    env.err << "corvlin-host: " << written.error().message << "\n";
+    switch (written.error().kind) {
+      case drawing::SnapshotFailure::Kind::cannotCreate:
+        return exitCannotCreate;
+      case drawing::SnapshotFailure::Kind::cannotDraw:
+        return exitSoftware;
+    }
+    return exitSoftware;
+  }
+  env.err << "corvlin-host: wrote the snapshots to " << root << "/\n";
+  return exitOk;
 }
 
 }  // namespace

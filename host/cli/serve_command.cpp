@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <stdexcept>
 #include <variant>
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/option_values.hpp"
+#include "host/security/provider_token_check.hpp"
 #include "host/security/tls_setup.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/descriptors.hpp"
@@ -95,7 +97,14 @@ int runServe(const ServeOptions& options, Environment& env) {
   server::HttpServer http(io, board, limits, realNow, randomId);
   if (options.tls) {
     // The user's own pair, or a certificate from the local authority, made on the first start.
-    auto setup = security::prepareTls({options.stateDir, options.cert, options.key, options.bind},
+    // The trust notice names the authority by a path that works from any folder.
+    std::optional<std::string> stateDir = options.stateDir;
+    if (stateDir) {
+      std::error_code ignored;
+      const auto absolute = std::filesystem::absolute(*stateDir, ignored);
+      if (!absolute.empty()) stateDir = absolute.lexically_normal().string();
+    }
+    auto setup = security::prepareTls({stateDir, options.cert, options.key, options.bind},
                                       security::processEnvironment(), realNow());
     if (!setup) {
       env.err << "corvlin-host: " << setup.error() << "\n";
@@ -110,6 +119,16 @@ int runServe(const ServeOptions& options, Environment& env) {
     }
     http.useTls(std::move(context).value());
   }
+
+  // Provider tokens: checked against the key when one is given, else only read.
+  auto verifier = security::makeProviderTokenVerifier(
+      {options.authKey ? std::optional<std::filesystem::path>(*options.authKey) : std::nullopt,
+       options.keyId, options.teamId});
+  if (!verifier) {
+    env.err << "corvlin-host: " << verifier.error() << "\n";
+    return exitNoInput;
+  }
+  http.checkProviderTokens(std::move(verifier).value());
 
   auto site = http.listen(options.bind, options.port);
   if (!site) {

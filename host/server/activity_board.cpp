@@ -61,7 +61,7 @@ ActivityBoard::ActivityBoard(PhoneSide phone, BoardLimits limits, Notice notice)
     : phone_(std::move(phone)), limits_(limits), notice_(std::move(notice)) {}
 
 void ActivityBoard::push(std::string_view rawToken, std::string_view body, double now,
-                         PushDone done) {
+                         PushDone done, std::vector<Warning> serviceWarnings) {
   const std::string token = canonicalToken(rawToken);
   std::size_t index = 0;
   while (index < views_.size() && views_[index].token != token) ++index;
@@ -79,6 +79,15 @@ void ActivityBoard::push(std::string_view rawToken, std::string_view body, doubl
     seats_.push_back({phone_.rules(), phone_.extension(), {}, false, ++seatsMade_});
   }
   std::vector<TakenStep> steps = seats_[index].rules->apply(body, now);
+  if (!serviceWarnings.empty()) {
+    for (TakenStep& taken : steps) {
+      if (!taken.ofThePush()) continue;
+      taken.warnings.insert(taken.warnings.begin(),
+                            std::make_move_iterator(serviceWarnings.begin()),
+                            std::make_move_iterator(serviceWarnings.end()));
+      break;
+    }
+  }
   const std::uint64_t ordinal = ++views_[index].pushes;
   if (anyApplied(steps)) {
     // What the activity shows may have changed: its newest state replaces any not yet drawn.

@@ -75,7 +75,10 @@ class ActivityBoard {
   // the newest state is drawn next, the states between never. Each drawing that ends is a
   // drawing event, with its `clipped` warnings (also said through the notice). The extensions
   // of different activities draw at the same time.
-  void push(std::string_view token, std::string_view body, double now, PushDone done);
+  // `serviceWarnings` are what the push service's checks found (a push without a provider
+  // token); they go first among the push's own step's warnings.
+  void push(std::string_view token, std::string_view body, double now, PushDone done,
+            std::vector<Warning> serviceWarnings = {});
   // Logs a push the service refused, and tells the listeners.
   void noteRefusal(std::string_view token, std::string_view reason, double now);
   // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.

@@ -4,10 +4,20 @@
 
 namespace corvlin::host::server {
 
+Warning missingProviderTokenWarning() {
+  return Warning(Warning::Kind::missingProviderToken, {},
+                 "The push has no authorization header; the push service refuses it with 403 "
+                 "MissingProviderToken.",
+                 "send \"authorization: bearer JWT\"; serve checks the token with --auth-key");
+}
+
 Dispatched dispatch(const Request& request, ServerShared& shared,
                     std::function<void(Response)> later) {
   const bool headOnly = request.method == "HEAD";
-  const Route routed = route(request, shared.site, shared.randomId());
+  const Route routed = route(request, shared.site, shared.randomId(),
+                             [&shared](std::optional<std::string_view> authorization) {
+                               return shared.providerTokens.check(authorization, shared.now());
+                             });
   if (const auto* refused = std::get_if<Refused>(&routed)) {
     if (request.method == "POST" && refused->status != 421 && refused->status != 403) {
       shared.board.noteRefusal(tokenOfTarget(request.target), refused->reason, shared.now());
@@ -29,13 +39,17 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
   const auto& push = std::get<Push>(routed);
   // The answer waits for the push to be drawn and told to the listeners; meanwhile the thread
   // serves the other clients.
-  shared.board.push(push.token, push.body, shared.now(),
-                    [later = std::move(later), apnsId = push.apnsId](PushResult result) {
-                      if (std::holds_alternative<TooManyActivities>(result)) {
-                        return later(refusalResponse({429, "TooManyRequests", apnsId}));
-                      }
-                      later(accepted(apnsId, verdictJson(std::get<TakenStep>(result))));
-                    });
+  std::vector<Warning> serviceWarnings;
+  if (push.withoutProviderToken) serviceWarnings.push_back(missingProviderTokenWarning());
+  shared.board.push(
+      push.token, push.body, shared.now(),
+      [later = std::move(later), apnsId = push.apnsId](PushResult result) {
+        if (std::holds_alternative<TooManyActivities>(result)) {
+          return later(refusalResponse({429, "TooManyRequests", apnsId}));
+        }
+        later(accepted(apnsId, verdictJson(std::get<TakenStep>(result))));
+      },
+      std::move(serviceWarnings));
   return AnswerLater{};
 }
 

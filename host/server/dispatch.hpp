@@ -5,6 +5,7 @@
 #include <functional>
 #include <variant>
 
+#include "host/checks/warning.hpp"
 #include "host/server/http_message.hpp"
 #include "host/server/server_shared.hpp"
 
@@ -28,5 +29,9 @@ using Dispatched = std::variant<AnswerNow, StartEvents, AnswerLater>;
 // accepted push (200 with the verdict, or 429); the caller checks that its client is still there.
 Dispatched dispatch(const Request& request, ServerShared& shared,
                     std::function<void(Response)> later);
+
+// The warning a push without a provider token carries, when serve checks no tokens: the push
+// service would refuse it.
+Warning missingProviderTokenWarning();
 
 }  // namespace corvlin::host::server

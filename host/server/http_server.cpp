@@ -132,6 +132,10 @@ HttpServer::HttpServer(asio::io_context& io, ActivityBoard& board, ServerLimits 
     : shared_(
           std::make_shared<ServerShared>(io, board, limits, std::move(now), std::move(randomId))) {}
 
+void HttpServer::checkProviderTokens(security::ProviderTokenVerifier verifier) {
+  shared_->providerTokens = std::move(verifier);
+}
+
 void HttpServer::useTls(std::shared_ptr<asio::ssl::context> context) {
   shared_->tls = std::move(context);
 }

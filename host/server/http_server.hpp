@@ -31,6 +31,8 @@ class HttpServer {
 
   // Serves TLS with this context on the port `listen` opens (call before it).
   void useTls(std::shared_ptr<boost::asio::ssl::context> context);
+  // Checks every push's provider token with `verifier` (by default, one without a key).
+  void checkProviderTokens(security::ProviderTokenVerifier verifier);
   // Binds and listens; the site is the address and the port it got (port 0 picks a free one).
   Result<Site, std::string> listen(const std::string& address, std::uint16_t port);
   // Closes the listening socket and every connection; the io_context's work then runs out.

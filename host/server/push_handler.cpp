@@ -126,7 +126,8 @@ Response accepted(std::string_view apnsId, std::string verdictJson) {
   return response;
 }
 
-Route route(const Request& request, const Site& site, const RandomId& freshId) {
+Route route(const Request& request, const Site& site, const RandomId& freshId,
+            const ProviderTokenJudge& judgeToken) {
   const std::string* host = findHeader(request.headers, "Host");
   if (!hostAllowed(host, site)) return Refused{421, "MisdirectedRequest", ""};
   // A browser sends Origin on cross-origin requests and on every POST; the page's own origin
@@ -154,6 +155,16 @@ Route route(const Request& request, const Site& site, const RandomId& freshId) {
       !std::all_of(token.begin(), token.end(), isHexDigit)) {
     return Refused{400, "BadDeviceToken", apnsId};
   }
+  bool withoutProviderToken = false;
+  if (judgeToken) {
+    const std::string* authorization = findHeader(request.headers, "authorization");
+    const security::ProviderTokenCheck check =
+        judgeToken(authorization ? std::optional<std::string_view>(*authorization) : std::nullopt);
+    if (!security::isAccepted(check.outcome)) {
+      return Refused{403, std::string(security::reasonName(check.outcome)), apnsId};
+    }
+    withoutProviderToken = check.outcome == security::ProviderTokenOutcome::acceptedWithoutToken;
+  }
   const std::string* pushType = findHeader(request.headers, "apns-push-type");
   if (pushType == nullptr || *pushType != "liveactivity") {
     return Refused{400, "InvalidPushType", apnsId};
@@ -171,7 +182,7 @@ Route route(const Request& request, const Site& site, const RandomId& freshId) {
   }
   if (request.body.empty()) return Refused{400, "PayloadEmpty", apnsId};
   if (request.body.size() > maxPushBodyBytes) return Refused{413, "PayloadTooLarge", apnsId};
-  return Push{std::string(token), apnsId, request.body};
+  return Push{std::string(token), apnsId, request.body, withoutProviderToken};
 }
 
 }  // namespace corvlin::host::server

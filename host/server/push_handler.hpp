@@ -4,11 +4,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <variant>
 
+#include "host/security/provider_token_check.hpp"
 #include "host/server/http_message.hpp"
 
 namespace corvlin::host::server {
@@ -58,6 +61,9 @@ struct Push {
   std::string token;
   std::string apnsId;
   std::string body;
+  // Taken without a provider token, which the push service would refuse with 403
+  // MissingProviderToken: only when serve checks no tokens (no --auth-key).
+  bool withoutProviderToken = false;
 
   friend bool operator==(const Push&, const Push&) = default;
 };
@@ -70,8 +76,13 @@ using Route = std::variant<Refused, ShowPage, OpenEvents, Push>;
 // (its scheme and the Host, else 403), then the page and the event stream (GET, or
 // HEAD for the same answer without its body), then the push service's checks from method to
 // body size, each refusal `{"reason":"..."}`. An absolute-form target is taken by its path: the
-// transport has refused one whose authority is not the Host.
-Route route(const Request& request, const Site& site, const RandomId& freshId);
+// transport has refused one whose authority is not the Host. Right after the device token,
+// `judgeToken` (when given) judges the authorization header: a refusal is 403 with its reason
+// (MissingProviderToken, InvalidProviderToken, ExpiredProviderToken).
+using ProviderTokenJudge =
+    std::function<security::ProviderTokenCheck(std::optional<std::string_view> authorization)>;
+Route route(const Request& request, const Site& site, const RandomId& freshId,
+            const ProviderTokenJudge& judgeToken = {});
 
 // The token of a push path, for the log of refused pushes, with each byte that is not UTF-8
 // replaced by U+FFFD; empty when the path has none.

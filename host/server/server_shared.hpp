@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 
+#include "host/security/provider_token_check.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/push_handler.hpp"
 #include "host/server/server_limits.hpp"
@@ -37,6 +38,8 @@ struct ServerShared {
   boost::asio::steady_timer acceptRetry;  // the pause after an accept failed for descriptors
   Site site;
   std::shared_ptr<boost::asio::ssl::context> tls;  // null: plain HTTP and h2c
+  // Checks each push's provider token; without a key, only the form of a token that is sent.
+  security::ProviderTokenVerifier providerTokens;
   bool stopping = false;
   std::set<OpenConnection*> connections;  // every live connection, to be closed on stop
 

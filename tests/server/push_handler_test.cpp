@@ -236,3 +236,59 @@ TEST(PushHandler, WritesVersionFourUuids) {
 
 }  // namespace
 }  // namespace corvlin::host::server
+
+namespace corvlin::host::server {
+namespace {
+
+// The provider token is judged right after the device token, and its verdict decides: a
+// refusal is 403 with the verdict's reason; a push taken without one says so.
+TEST(PushHandler, JudgesTheProviderTokenRightAfterTheDeviceToken) {
+  using security::ProviderTokenOutcome;
+  struct Case {
+    const char* name;
+    Request request;
+    ProviderTokenOutcome verdict;
+    std::optional<std::string> seen;  // the authorization the judge is given
+    unsigned status;                  // 0: the push is taken
+    const char* reason;
+  };
+  const Request signed_ = with(push(), "Authorization", "bearer a.b.c");
+  const std::vector<Case> cases = {
+      {"missing", push(), ProviderTokenOutcome::missingProviderToken, std::nullopt, 403,
+       "MissingProviderToken"},
+      {"invalid", signed_, ProviderTokenOutcome::invalidProviderToken, "bearer a.b.c", 403,
+       "InvalidProviderToken"},
+      {"expired", signed_, ProviderTokenOutcome::expiredProviderToken, "bearer a.b.c", 403,
+       "ExpiredProviderToken"},
+      {"accepted", signed_, ProviderTokenOutcome::accepted, "bearer a.b.c", 0, ""},
+      {"taken without one", push(), ProviderTokenOutcome::acceptedWithoutToken, std::nullopt, 0,
+       ""},
+      {"a bad device token comes first", with(push("/3/device/zz"), "authorization", "x"),
+       ProviderTokenOutcome::invalidProviderToken, std::nullopt, 400, "BadDeviceToken"},
+      {"before the push type", without(signed_, "apns-push-type"),
+       ProviderTokenOutcome::expiredProviderToken, "bearer a.b.c", 403, "ExpiredProviderToken"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<std::string> seen;
+    const Route routed =
+        route(c.request, site, fixedId, [&](std::optional<std::string_view> authorization) {
+          if (authorization) seen = std::string(*authorization);
+          return security::ProviderTokenCheck{c.verdict, ""};
+        });
+    EXPECT_EQ(seen, c.seen);
+    if (c.status == 0) {
+      ASSERT_TRUE(std::holds_alternative<Push>(routed));
+      EXPECT_EQ(std::get<Push>(routed).withoutProviderToken,
+                c.verdict == ProviderTokenOutcome::acceptedWithoutToken);
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<Refused>(routed));
+    EXPECT_EQ(std::get<Refused>(routed).status, c.status);
+    EXPECT_EQ(std::get<Refused>(routed).reason, c.reason);
+    EXPECT_EQ(std::get<Refused>(routed).apnsId, fixedUuid);
+  }
+}
+
+}  // namespace
+}  // namespace corvlin::host::server

@@ -20,6 +20,10 @@
 namespace corvlin::test {
 namespace {
 
+// The warning of a push sent without a provider token to a serve that checks none.
+const std::string noProviderToken =
+    R"({"warning":{"kind":"missingProviderToken","codingPath":[],"description":"The push has no authorization header; the push service refuses it with 403 MissingProviderToken.","hint":"send \"authorization: bearer JWT\"; serve checks the token with --auth-key"}})";
+
 std::string update(double timestamp, const std::string& title) {
   return R"({"aps":{"event":"update","timestamp":)" + std::to_string(timestamp) +
          R"(,"content-state":{"title":")" + title + R"("}}})";
@@ -126,21 +130,23 @@ TEST(Serve, AnswersThePhonesVerdict) {
   const std::string tone =
       R"({"warning":{"kind":"unknownKeyword","codingPath":["aps","content-state","tone"],)"
       R"("description":"The tone \"Warning\" is none of \"danger\", \"warning\", \"positive\" (compared exactly); the accent falls back to the default blue.","hint":"did you mean \"warning\"?"}})";
+  // Without --auth-key, a push without a token is taken, and says the push service would not.
+  const std::string only = "[" + noProviderToken + "]";
   const std::vector<Case> cases = {
       {"first update starts the activity", update(1767225510, "A"), "applied", "started by the app",
-       ""},
-      {"newer update", update(1767225520, "B"), "applied", "", ""},
-      {"older update", update(1767225500, "C"), "ignored", "older than the last update", ""},
-      {"not JSON", "{\"aps\":", "rejected", "[]", ""},
+       only},
+      {"newer update", update(1767225520, "B"), "applied", "", only},
+      {"older update", update(1767225500, "C"), "ignored", "older than the last update", only},
+      {"not JSON", "{\"aps\":", "rejected", "[]", only},
       {"missing label",
        R"({"aps":{"event":"update","timestamp":1767225530,"content-state":{"title":"D","actions":[{"actionId":"x"}]}}})",
-       "rejected", R"(["aps","content-state","actions",0,"label"])", ""},
+       "rejected", R"(["aps","content-state","actions",0,"label"])", only},
       {"a warned update is applied, with its warnings",
        R"({"aps":{"event":"update","timestamp":1767225535,"content-state":{"title":"D","tone":"Warning"}}})",
-       "applied", "", "[" + tone + "]"},
+       "applied", "", "[" + noProviderToken + "," + tone + "]"},
       {"an ignored update still says what is wrong with it",
        R"({"aps":{"event":"update","timestamp":1767225500,"content-state":{"title":"D","tone":"Warning"}}})",
-       "ignored", "older than the last update", "[" + tone + "]"},
+       "ignored", "older than the last update", "[" + noProviderToken + "," + tone + "]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -174,7 +180,8 @@ TEST(Serve, SaysWhatThePhoneCutsOffOfTheDrawnStateOnItsDrawingEvent) {
       R"("Courier: Alexandra, on a cargo bike, arriving at the back entrance"}}})";
   const Answer answer = push(serve.port(), "0a", tall);
   EXPECT_EQ(member(answer.body, {"outcome"}), "applied");
-  EXPECT_EQ(member(answer.body, {"warnings"}), "") << "the answer does not wait for the drawing";
+  EXPECT_EQ(member(answer.body, {"warnings"}), "[" + noProviderToken + "]")
+      << "the answer does not wait for the drawing, nor has its clipped warnings";
   const std::string drawn = events.nextDrawing();
   EXPECT_EQ(member(drawn, {"drawn"}), "1");
   EXPECT_NE(
@@ -183,7 +190,8 @@ TEST(Serve, SaysWhatThePhoneCutsOffOfTheDrawnStateOnItsDrawingEvent) {
       std::string::npos)
       << drawn;
   // What fits is not warned of.
-  ASSERT_EQ(push(serve.port(), "0a", update(1767225520, "Order 42")).status, 200u);
+  const Answer fitsAnswer = push(serve.port(), "0a", update(1767225520, "Order 42"));
+  EXPECT_EQ(member(fitsAnswer.body, {"warnings"}), "[" + noProviderToken + "]");
   const std::string fits = events.nextDrawing();
   EXPECT_EQ(member(fits, {"drawn"}), "2");
   EXPECT_EQ(member(fits, {"clipped"}), "");

@@ -1,20 +1,19 @@
-// An unmodified push-client library from npm (@parse/node-apn) sends its pushes to
-// corvlin-host serve --tls, trusting only the local authority's ca.pem, with provider tokens
-// signed by a key serve was given.
+// Provider tokens as the app's own push code signs them: @parse/node-apn, unmodified, sends to
+// corvlin-host serve --tls --auth-key, trusting only the local authority's ca.pem, and gets the
+// service's refusals and the phone's verdicts.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { generateKeyPairSync } from "node:crypto";
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
-import { join } from "node:path";
+import { dirname, join } from "node:path";
 import { createInterface } from "node:readline";
-import { createRequire } from "node:module";
+import { fileURLToPath } from "node:url";
+import apn from "@parse/node-apn";
 
-const require = createRequire(import.meta.url);
-const apn = require("@parse/node-apn");
-
-const host = process.env.CORVLIN_HOST;
+const here = dirname(fileURLToPath(import.meta.url));
+const host = process.env.CORVLIN_HOST ?? join(here, "../../build/bin/corvlin-host");
 const keyId = "ABC123DEFG";
 const teamId = "DEF123GHIJ";
 const topic = "com.corvlin.app.push-type.liveactivity";
@@ -30,7 +29,6 @@ function pemKey() {
 }
 
 before(async () => {
-  assert.ok(host, "CORVLIN_HOST names the corvlin-host to test");
   folder = mkdtempSync(join(tmpdir(), "corvlin-interop-"));
   writeFileSync(join(folder, "AuthKey.p8"), pemKey(), { mode: 0o600 });
   serve = spawn(host, ["serve", "--tls", "--port", "0", "--state-dir", join(folder, "state"),
@@ -45,8 +43,12 @@ before(async () => {
   port = Number(match[1]);
 });
 
-after(() => {
-  serve?.kill("SIGTERM");
+after(async () => {
+  if (serve) {
+    const exited = new Promise((resolve) => serve.once("exit", (code) => resolve(code)));
+    serve.kill("SIGTERM");
+    assert.equal(await exited, 0, "the server ends cleanly");
+  }
   if (folder) rmSync(folder, { recursive: true, force: true });
 });
 

@@ -1,4 +1,4 @@
-#include "host/cli/output.hpp"
+#include "host/files/output.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

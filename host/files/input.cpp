@@ -1,4 +1,4 @@
-#include "host/cli/input.hpp"
+#include "host/files/input.hpp"
 
 #include <cerrno>
 #include <cstdio>

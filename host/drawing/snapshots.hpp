@@ -1,0 +1,29 @@
+// PNG snapshots written to a folder: each laid-out activity's four pictures, each file replaced
+// atomically.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/drawing/fonts.hpp"
+#include "host/drawing/presentation_layout.hpp"
+#include "json/result.hpp"
+
+namespace corvlin::host::drawing {
+
+struct SnapshotFailure {
+  enum class Kind { cannotCreate, cannotDraw };
+  Kind kind = Kind::cannotCreate;
+  std::string message;  // what could not be made or drawn, and why
+};
+
+// Writes the pictures of each activity that was laid out (an absent one is skipped) to the
+// folder `root`, made if needed; with `inSubfolders`, activity N's go to its subfolder N/.
+// Stops at the first failure.
+Result<std::monostate, SnapshotFailure> writeSnapshots(
+    const std::vector<std::optional<ActivityLayout>>& activities, bool inSubfolders, double scale,
+    Fonts& fonts, const std::string& root);
+
+}  // namespace corvlin::host::drawing
