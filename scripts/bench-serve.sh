@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Loads `corvlin-host serve` on loopback (`make bench-serve`): h2load over HTTP/1.1 sends
-# pushes on 8 connections, each one checked, applied, drawn through a warm extension and sent
-# to a listening page, while the latency client times single pushes from the POST to their
-# Server-Sent Event. Then the latency client alone, without load. Then h2load over HTTP/2, as
-# push clients speak it, with a page listening: h2c with prior knowledge on the same server,
-# and h2 over TLS on a second server started with --tls and a throwaway certificate, 4
-# connections of 32 streams each. Last, the transport alone on each protocol: requests the
-# handler refuses without touching the activities. Bounded in count and time. Raw output lands
-# in $1/bench/serve/.
+# pushes on 8 connections, each one checked, applied and answered, its activity drawn behind
+# through a warm extension (the newest state only) and sent to a listening page, while the
+# latency client times single pushes from the POST to the Server-Sent Event of the drawing that
+# shows them (and to their answer). Then the latency client alone, without load. Then h2load
+# over HTTP/2, as push clients speak it, with a page listening: h2c with prior knowledge on the
+# same server, and h2 over TLS on a second server started with --tls and a throwaway
+# certificate, 4 connections of 32 streams each. Last, the transport alone on each protocol:
+# requests the handler refuses without touching the activities. Bounded in count and time. Raw
+# output lands in $1/bench/serve/.
 #
 #   scripts/bench-serve.sh [BUILD_DIR] [REQUESTS]     (defaults: build, 50000)
 set -euo pipefail
@@ -48,12 +49,14 @@ uris=()
 for token in 01 02 03 04 05 06 07 08; do uris+=("${url}3/device/$token"); done
 
 echo "bench-serve: $requests pushes over 8 connections, with a page listening" >&2
-timeout 300 "$bin/corvlin-bench-serve-latency" "$port" 2000 beef >"$raw/latency-under-load.txt" &
+timeout 300 "$bin/corvlin-bench-serve-latency" "$port" 1000 beef >"$raw/latency-under-load.txt" \
+  2>"$raw/latency-under-load.txt.err" &
 probe=$!
 timeout 300 h2load --h1 -n "$requests" -c 8 -t 1 -d "$raw/push.json" \
   -H 'apns-push-type: liveactivity' -H 'apns-topic: com.corvlin.app.push-type.liveactivity' \
   -H 'content-type: application/json' "${uris[@]}" >"$raw/h2load.txt"
-wait $probe
+# A page that falls 1,024 events behind is disconnected: then the under-load row says so.
+wait $probe || echo "post-to-drawing the page was disconnected: $(cat "$raw/latency-under-load.txt.err" 2>/dev/null)" >"$raw/latency-under-load.txt"
 timeout 120 "$bin/corvlin-bench-serve-latency" "$port" 2000 cafe >"$raw/latency-alone.txt"
 
 # HTTP/2: h2c on the same server, then h2 over TLS on a server of its own.
@@ -108,16 +111,16 @@ figures() {
   codes=$(sed -n 's/^status codes: //p' "$1")
   echo "$rate per second ($codes)"
 }
-under=$(sed -n 's/^post-to-event //p' "$raw/latency-under-load.txt")
-alone=$(sed -n 's/^post-to-event //p' "$raw/latency-alone.txt")
+under=$(sed -n 's/^post-to-drawing //p' "$raw/latency-under-load.txt")
+alone=$(sed -n 's/^post-to-drawing //p' "$raw/latency-alone.txt")
 cat <<TABLE
 | measurement | figure | target |
 |---|---|---|
-| accepted and drawn pushes, 8 connections (h2load --h1) | $(figures "$raw/h2load.txt") | at least 5000 per second |
-| POST to its event, under that load | $under | p99 under 50 ms |
-| POST to its event, alone | $alone | |
-| accepted and drawn pushes over h2c, 4 connections x 32 streams, a page listening | $(figures "$raw/h2load-h2c.txt") | |
-| the same over h2 with TLS | $(figures "$raw/h2load-h2-tls.txt") | 20000 per second, later |
+| accepted pushes, 8 connections (h2load --h1) | $(figures "$raw/h2load.txt") | at least 5500 per second |
+| POST to the drawing that shows it, under that load | $under | p99 under 50 ms |
+| POST to the drawing that shows it, alone | $alone | |
+| accepted pushes over h2c, 4 connections x 32 streams, a page listening | $(figures "$raw/h2load-h2c.txt") | |
+| the same over h2 with TLS | $(figures "$raw/h2load-h2-tls.txt") | at least 20000 per second |
 | the transport alone (GET of a push path: 405), HTTP/1.1, 8 connections | $(figures "$raw/h2load-h1-transport.txt") | |
 | the same over h2c, 4 connections x 32 streams | $(figures "$raw/h2load-h2c-transport.txt") | |
 | the same over h2 with TLS | $(figures "$raw/h2load-h2-tls-transport.txt") | |

@@ -20,6 +20,43 @@ std::string canonicalToken(std::string_view token) {
   return out;
 }
 
+namespace {
+
+bool anyApplied(const std::vector<TakenStep>& steps) {
+  for (const auto& taken : steps) {
+    if (std::holds_alternative<updates::Applied>(taken.step.outcome)) return true;
+  }
+  return false;
+}
+
+// The state a view names, for a step of its own; none before the activity started.
+std::optional<updates::ActivityState> stateNamed(std::string_view name) {
+  using S = updates::ActivityState;
+  for (S state : {S::active, S::stale, S::ended, S::dismissed}) {
+    if (updates::stateName(state) == name) return state;
+  }
+  return std::nullopt;
+}
+
+// The push's own step, for its answer.
+TakenStep ownStep(const std::vector<TakenStep>& steps, double now, std::string_view state) {
+  for (const auto& taken : steps) {
+    if (taken.ofThePush()) return taken;
+  }
+  // The rules always give the push a step of its own; this would be a fault of theirs.
+  updates::Step missing{
+      Instant{now},
+      std::nullopt,
+      std::nullopt,
+      updates::Rejected{DecodingError{
+          DecodingError::Kind::dataCorrupted, {}, "The update rules gave this push no step."}},
+      stateNamed(state),
+      std::nullopt};
+  return TakenStep{std::move(missing), {}};
+}
+
+}  // namespace
+
 ActivityBoard::ActivityBoard(PhoneSide phone, BoardLimits limits, Notice notice)
     : phone_(std::move(phone)), limits_(limits), notice_(std::move(notice)) {}
 
@@ -41,8 +78,7 @@ void ActivityBoard::push(std::string_view rawToken, std::string_view body, doubl
     views_.push_back(std::move(view));
     seats_.push_back({phone_.rules(), phone_.extension(), {}, false, ++seatsMade_});
   }
-  Seat& seat = seats_[index];
-  std::vector<TakenStep> steps = seat.rules->apply(body, now);
+  std::vector<TakenStep> steps = seats_[index].rules->apply(body, now);
   if (!serviceWarnings.empty()) {
     for (TakenStep& taken : steps) {
       if (!taken.ofThePush()) continue;
@@ -52,8 +88,16 @@ void ActivityBoard::push(std::string_view rawToken, std::string_view body, doubl
       break;
     }
   }
-  seat.waiting.push_back({std::move(steps), now, std::move(done)});
-  if (!seat.drawing) drawNext(index);
+  const std::uint64_t ordinal = ++views_[index].pushes;
+  if (anyApplied(steps)) {
+    // What the activity shows may have changed: its newest state replaces any not yet drawn.
+    seats_[index].pending = Pending{steps.back().step.shown, now, ordinal};
+  }
+  const std::uint64_t id = seats_[index].id;
+  takeSteps(index, steps);
+  if (done) done(ownStep(steps, now, views_[index].state));
+  // Whoever was told may have pushed for a new token, which may have moved this activity.
+  drawNext(id);
 }
 
 namespace {
@@ -70,12 +114,12 @@ int giveUpRank(const std::string& state) {
 
 // The slot of the activity gone longest (the least recently drawn of those readiest to give
 // theirs up) is freed for a new token: its view and its seat go, with its extension process;
-// its steps stay in the log. One still drawing, or with pushes waiting, keeps its slot.
+// its steps stay in the log. One still drawing, or with a state still to draw, keeps its slot.
 bool ActivityBoard::reclaimSlot(double now) {
   std::optional<std::size_t> chosen;
   for (std::size_t i = 0; i < seats_.size(); ++i) {
     const int rank = giveUpRank(views_[i].state);
-    if (rank == 2 || seats_[i].drawing || !seats_[i].waiting.empty()) continue;
+    if (rank == 2 || seats_[i].drawing || seats_[i].pending) continue;
     if (!chosen) {
       chosen = i;
       continue;
@@ -92,57 +136,26 @@ bool ActivityBoard::reclaimSlot(double now) {
   return true;
 }
 
-namespace {
-
-bool anyApplied(const std::vector<TakenStep>& steps) {
-  for (const auto& taken : steps) {
-    if (std::holds_alternative<updates::Applied>(taken.step.outcome)) return true;
-  }
-  return false;
-}
-
-// The state a view names, for a step of its own; none before the activity started.
-std::optional<updates::ActivityState> stateNamed(std::string_view name) {
-  using S = updates::ActivityState;
-  for (S state : {S::active, S::stale, S::ended, S::dismissed}) {
-    if (updates::stateName(state) == name) return state;
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
-// Takes the waiting pushes of one activity in order: those that need no drawing are finished
-// at once; one that does asks the extension and the rest wait for its answer.
 std::size_t ActivityBoard::seatIndex(std::uint64_t id) const {
   std::size_t at = 0;
   while (at < seats_.size() && seats_[at].id != id) ++at;
   return at;
 }
 
-void ActivityBoard::drawNext(std::size_t index) {
-  // Found again by its seat's number after each finished push: whoever is told of the push may
-  // push for a new token, which may free a slot before this one and so move it.
-  const std::uint64_t id = seats_[index].id;
-  for (index = seatIndex(id);
-       index < seats_.size() && !seats_[index].drawing && !seats_[index].waiting.empty();
+// Draws the newest state of one activity: at once when no extension is needed, else by asking
+// it, and then again if a push changed the state while it drew.
+void ActivityBoard::drawNext(std::uint64_t id) {
+  for (std::size_t index = seatIndex(id);
+       index < seats_.size() && !seats_[index].drawing && seats_[index].pending;
        index = seatIndex(id)) {
     Seat& seat = seats_[index];
-    const Job& job = seat.waiting.front();
-    ActivityView& view = views_[index];
-    if (!anyApplied(job.steps)) {
-      finish(index);
+    const Pending drawn = std::move(*seat.pending);
+    seat.pending.reset();
+    if (!drawn.shown) {
+      settle(index, {}, drawn);
       continue;
     }
-    const auto& shown = job.steps.back().step.shown;
-    if (!shown) {
-      view.rendered = {};
-      view.renderedAt = job.now;
-      view.serial = ++drawings_;
-      finish(index);
-      continue;
-    }
-    auto coded = encodeActivity(Activity{shown->attributes, shown->content, false});
+    auto coded = encodeActivity(Activity{drawn.shown->attributes, drawn.shown->content, false});
     if (!seat.extension || !coded) {
       // A state decoded from JSON holds nothing JSON cannot carry; the second is never reached.
       settle(
@@ -151,25 +164,25 @@ void ActivityBoard::drawNext(std::size_t index) {
                          ? ActivityOutcome{DecodingError{
                                DecodingError::Kind::dataCorrupted, {}, coded.error().description}}
                          : ActivityOutcome{ExtensionFailure{ExtensionFailure::Kind::cannotStart,
-                                                            "the server is stopping"}}));
+                                                            "the server is stopping"}}),
+          drawn);
       continue;
     }
     seat.drawing = true;
-    // The answer may come within this call (then this activity's next push has been taken
-    // already) or later from the event loop: either way, nothing more to do here. It finds its
-    // activity by the seat's number, as a slot freed meanwhile moves the activities after it.
+    // The answer may come within this call or later from the event loop. It finds its activity
+    // by the seat's number, as a slot freed meanwhile moves the activities after it.
     seat.extension->ask(
-        protocol::requestLine(coded.value().contentState, coded.value().attributes, job.now),
-        [this, id](Result<std::string, ExtensionFailure> answer) {
+        protocol::requestLine(coded.value().contentState, coded.value().attributes, drawn.now),
+        [this, id, drawn](Result<std::string, ExtensionFailure> answer) {
           const std::size_t at = seatIndex(id);
           // Unless the extensions were ended meanwhile.
           if (at == seats_.size() || !seats_[at].drawing) return;
           seats_[at].drawing = false;
-          settle(at, renderedAs(answer ? protocol::readAnswer(answer.value())
-                                       : ActivityOutcome{answer.error()}));
-          if (const std::size_t now = seatIndex(id); now < seats_.size()) {
-            drawNext(now);
-          }
+          settle(at,
+                 renderedAs(answer ? protocol::readAnswer(answer.value())
+                                   : ActivityOutcome{answer.error()}),
+                 drawn);
+          drawNext(id);
         });
     return;
   }
@@ -188,66 +201,45 @@ drawing::Fonts* ActivityBoard::fonts() {
   return fonts_.get();
 }
 
-void ActivityBoard::settle(std::size_t index, RenderedActivity rendered) {
+void ActivityBoard::noteWarnings(const std::string& token, const std::vector<Warning>& warnings) {
+  if (!notice_) return;
+  for (const Warning& warning : warnings) {
+    // The token is the last member inside "warning", as a list's lines name their activity.
+    std::string member = ",\"token\":";
+    json::appendString(member, token);
+    std::string line = warningJson(warning);
+    line.insert(line.size() - 2, member);
+    notice_(std::move(line));
+  }
+}
+
+void ActivityBoard::takeSteps(std::size_t index, const std::vector<TakenStep>& steps) {
+  ActivityView& view = views_[index];
+  for (const auto& taken : steps) {
+    if (taken.step.state) view.state = std::string(updates::stateName(*taken.step.state));
+    LogEntry entry = logEntry(taken, view.token);
+    noteWarnings(view.token, taken.warnings);
+    if (!listeners_.empty()) broadcast(pushEventJson(view, taken, entry));
+    remember(std::move(entry));
+  }
+}
+
+void ActivityBoard::settle(std::size_t index, RenderedActivity rendered, const Pending& drawn) {
   ActivityView& view = views_[index];
   if (const auto* p = std::get_if<ui::Presentations>(&rendered.outcome)) view.lastGood = *p;
   view.rendered = std::move(rendered);
-  view.renderedAt = seats_[index].waiting.front().now;
+  view.renderedAt = drawn.now;
   view.serial = ++drawings_;
-  finish(index);
-}
-
-// The first waiting push of an activity, drawn: its steps go to the view, the log and the
-// listeners, and its own step to whoever pushed it.
-void ActivityBoard::finish(std::size_t index) {
-  Job job = std::move(seats_[index].waiting.front());
-  seats_[index].waiting.pop_front();
-  ActivityView& view = views_[index];
-  for (const auto& taken : job.steps) {
-    if (taken.step.state) view.state = std::string(updates::stateName(*taken.step.state));
-  }
-  // What the phone would cut off of what it now shows goes with the push's own step.
+  view.drawnPush = drawn.push;
+  // What the phone would cut off of what it now shows.
   std::vector<Warning> clipped;
   const auto* shown = std::get_if<ui::Presentations>(&view.rendered.outcome);
   if (drawing::Fonts* measurer = shown ? fonts() : nullptr) {
     clipped =
         clippingWarningsAt(*shown, view.renderedAt, drawing::defaultLockScreenWidth, *measurer);
   }
-  std::size_t own = job.steps.size();
-  for (std::size_t i = 0; i < job.steps.size(); ++i) {
-    if (job.steps[i].ofThePush() && own == job.steps.size()) {
-      for (Warning& warning : clipped) job.steps[i].warnings.push_back(std::move(warning));
-    }
-    const TakenStep& taken = job.steps[i];
-    if (taken.ofThePush() && own == job.steps.size()) own = i;
-    LogEntry entry = logEntry(taken, view.token);
-    if (notice_) {
-      for (const Warning& warning : taken.warnings) {
-        // The token is the last member inside "warning", as a list's lines name their activity.
-        std::string token = ",\"token\":";
-        json::appendString(token, view.token);
-        std::string line = warningJson(warning);
-        line.insert(line.size() - 2, token);
-        notice_(std::move(line));
-      }
-    }
-    if (!listeners_.empty()) broadcast(pushEventJson(view, taken, entry));
-    remember(std::move(entry));
-  }
-  if (!job.done) return;
-  if (own == job.steps.size()) {
-    // The rules always give the push a step of its own; this would be a fault of theirs.
-    updates::Step missing{
-        Instant{job.now},
-        std::nullopt,
-        std::nullopt,
-        updates::Rejected{DecodingError{
-            DecodingError::Kind::dataCorrupted, {}, "The update rules gave this push no step."}},
-        stateNamed(view.state),
-        std::nullopt};
-    return job.done(TakenStep{std::move(missing), {}});
-  }
-  job.done(std::move(job.steps[own]));
+  noteWarnings(view.token, clipped);
+  if (!listeners_.empty()) broadcast(drawingEventJson(view, clipped));
 }
 
 void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason, double now) {
@@ -289,8 +281,8 @@ void ActivityBoard::stopListening(std::uint64_t id) { listeners_.erase(id); }
 
 void ActivityBoard::endExtensions() {
   for (auto& seat : seats_) {
-    seat.extension.reset();
-    seat.waiting.clear();
+    seat.extension.reset();  // its drawing under way, if any, is dropped unanswered
+    seat.pending.reset();
     seat.drawing = false;
   }
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -46,7 +47,9 @@ struct ActivityView {
   RenderedActivity rendered;                  // as drawn: the presentations, or why there are none
   std::optional<ui::Presentations> lastGood;  // the last presentations the extension gave
   double renderedAt = 0;                      // the instant the presentations were drawn for
-  std::uint64_t serial = 0;  // counts every drawing, so that each has its own style names
+  std::uint64_t serial = 0;     // counts every drawing, so that each has its own style names
+  std::uint64_t pushes = 0;     // the pushes the activity has taken, counted from 1
+  std::uint64_t drawnPush = 0;  // the push whose state `rendered` shows; 0 before any drawing
 };
 
 struct TooManyActivities {};
@@ -64,13 +67,14 @@ class ActivityBoard {
 
   using PushDone = std::function<void(PushResult)>;
 
-  // Applies a push body to the activity of `token`, starting one for a new token, redraws it
-  // through its extension when what it shows changed, logs the push, tells the listeners, and
-  // then calls `done` (when given) with the push's own step. The rules take each push at once;
-  // its drawing waits for the pushes before it to the same activity, so that each activity's
-  // steps, log entries and events keep the order of its pushes, while the extensions of
-  // different activities draw at the same time. With a seat that answers within ask(), all of
-  // this happens within the call.
+  // Applies a push body to the activity of `token`, starting one for a new token: its steps go
+  // to the view, the log and the listeners (one step event each), and then `done` (when given)
+  // has the push's own step, all within this call. The drawing runs behind: when what the
+  // activity shows changed, its extension draws it, one drawing per activity at a time; pushes
+  // that arrive meanwhile only mark the activity to be drawn again, and when the drawing ends
+  // the newest state is drawn next, the states between never. Each drawing that ends is a
+  // drawing event, with its `clipped` warnings (also said through the notice). The extensions
+  // of different activities draw at the same time.
   // `serviceWarnings` are what the push service's checks found (a push without a provider
   // token); they go first among the push's own step's warnings.
   void push(std::string_view token, std::string_view body, double now, PushDone done,
@@ -88,31 +92,34 @@ class ActivityBoard {
   const std::deque<LogEntry>& log() const { return log_; }
 
   // Ends every activity's extension process (they are reaped before this returns), and drops
-  // the pushes still waiting for a drawing, unanswered.
+  // the drawings under way or still to come; every push has had its answer already.
   void endExtensions();
 
  private:
-  // A push the rules have taken, waiting for its activity's drawing.
-  struct Job {
-    std::vector<TakenStep> steps;
+  // The newest state an activity is to be drawn in, and the push that left it so.
+  struct Pending {
+    std::optional<updates::Shown> shown;  // none: nothing is shown any more
     double now = 0;
-    PushDone done;
+    std::uint64_t push = 0;
   };
   struct Seat {
     std::unique_ptr<ActivityRules> rules;
     std::unique_ptr<ExtensionSeat> extension;
-    std::deque<Job> waiting;  // the first is being drawn while `drawing`
+    std::optional<Pending> pending;  // at most one: a newer state replaces it
     bool drawing = false;
     std::uint64_t id = 0;  // its own number, which its extension's answer names it by
   };
   // Frees the slot of an activity that can give it up, for a new token; false when none can.
   bool reclaimSlot(double now);
-  void drawNext(std::size_t index);
+  // Starts the drawing of the seat numbered `id`'s pending state, unless one is under way.
+  void drawNext(std::uint64_t id);
   // Where the seat numbered `id` is now; seats_.size() once it has given up its slot.
   std::size_t seatIndex(std::uint64_t id) const;
-  // The first waiting push's drawing is this: the view takes it, then the push is finished.
-  void settle(std::size_t index, RenderedActivity rendered);
-  void finish(std::size_t index);
+  // A push's steps: to the view's state, the log, the notice and the listeners.
+  void takeSteps(std::size_t index, const std::vector<TakenStep>& steps);
+  // The drawing of `drawn` ended as `rendered`: the view takes it and the listeners hear it.
+  void settle(std::size_t index, RenderedActivity rendered, const Pending& drawn);
+  void noteWarnings(const std::string& token, const std::vector<Warning>& warnings);
   void remember(LogEntry entry);
   // The fonts the clipping check lays out with, opened at the first drawing; null when they
   // cannot be loaded (said once through the notice).

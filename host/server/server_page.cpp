@@ -183,15 +183,12 @@ ServePage servePage(const ActivityBoard& board, double now) {
   return servePage(board.activities(), board.log(), now);
 }
 
-std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
-                          const LogEntry& entry) {
-  const DrawnSection drawn = drawActivity(activity);
-  std::string out;
-  out.reserve(drawn.html.size() + drawn.css.size() + 4096);
-  out += "{\"token\":";
-  json::appendString(out, activity.token);
-  out +=
-      ",\"step\":" + stepJson(taken.step, taken.warnings, StepForm::push) + ",\"presentations\":";
+namespace {
+
+// "presentations", "failure" when the extension failed, "state" and "now" of an activity as
+// last drawn.
+void appendDrawing(std::string& out, const ActivityView& activity) {
+  out += ",\"presentations\":";
   if (activity.lastGood) {
     json::Writer p;
     ui::writeJson(p, *activity.lastGood);
@@ -207,15 +204,53 @@ std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
   json::appendString(out, activity.state);
   out += ",\"now\":";
   json::appendNumber(out, activity.renderedAt);
-  out += ",\"log\":";
-  json::Writer l;
-  writeLogEntry(l, entry);
-  out += l.str();
+}
+
+void appendSection(std::string& out, const DrawnSection& drawn) {
   out += ",\"html\":";
   json::appendString(out, drawn.html);
   out += ",\"css\":";
   json::appendString(out, drawn.css);
   out += "}";
+}
+
+}  // namespace
+
+std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
+                          const LogEntry& entry) {
+  std::string out = "{\"token\":";
+  json::appendString(out, activity.token);
+  out += ",\"push\":";
+  out += std::to_string(activity.pushes);
+  out += ",\"step\":" + stepJson(taken.step, taken.warnings, StepForm::push);
+  out += ",\"state\":";
+  json::appendString(out, activity.state);
+  out += ",\"now\":";
+  json::appendNumber(out, entry.at);
+  out += ",\"log\":";
+  json::Writer l;
+  writeLogEntry(l, entry);
+  out += l.str();
+  out += "}";
+  return out;
+}
+
+std::string drawingEventJson(const ActivityView& activity, const std::vector<Warning>& clipped) {
+  const DrawnSection drawn = drawActivity(activity);
+  std::string out;
+  out.reserve(drawn.html.size() + drawn.css.size() + 4096);
+  out += "{\"token\":";
+  json::appendString(out, activity.token);
+  out += ",\"drawn\":";
+  out += std::to_string(activity.drawnPush);
+  appendDrawing(out, activity);
+  if (!clipped.empty()) {
+    json::Writer w;
+    writeWarnings(w, clipped);
+    out += ",\"clipped\":";
+    out += w.str();
+  }
+  appendSection(out, drawn);
   return out;
 }
 

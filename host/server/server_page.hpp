@@ -29,10 +29,15 @@ ServePage servePage(const std::vector<ActivityView>& activities, const std::dequ
 // The page of what the board holds.
 ServePage servePage(const ActivityBoard& board, double now);
 
-// An event of the stream after a push the phone took: {"token","step","presentations",
-// "failure","state","now","log","html","css"}, one line of JSON.
+// An event of the stream for each step of a push the phone took, sent at once:
+// {"token","push","step","state","now","log"}, one line of JSON. "push" counts the activity's
+// pushes, "state" is the activity's after the step; no drawing, which runs behind.
 std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
                           const LogEntry& entry);
+// An event after a drawing of the activity ended: {"token","drawn","presentations","failure",
+// "state","now","clipped","html","css"}. "drawn" is the count ("push") of the push whose state
+// was drawn; "clipped" the warnings of what the phone would cut off, left out when none.
+std::string drawingEventJson(const ActivityView& activity, const std::vector<Warning>& clipped);
 // An event after a push the service refused: {"token","refusal","now","log"}.
 std::string refusalEventJson(const LogEntry& entry);
 // An event after a note of the file watch: {"token","watch","now","log"}.

@@ -139,19 +139,27 @@ TEST(ActivityBoard, TellsItsListenersEveryChange) {
   board.noteRefusal("0b", "BadPriority", 6);
   board.stopListening(id);
   pushNow(board, "0a", "unheard", 7);
-  ASSERT_EQ(heard.size(), 2u);
+  ASSERT_EQ(heard.size(), 3u) << "the push's step, its drawing, the refusal";
 
   simdjson::dom::parser parser;
   simdjson::dom::element event = parser.parse(heard[0]);
   EXPECT_EQ(std::string_view(event["token"]), "0a");
+  EXPECT_EQ(uint64_t(event["push"]), 1u);
   EXPECT_EQ(std::string_view(event["step"]["outcome"]), "applied");
   EXPECT_EQ(std::string_view(event["step"]["state"]), "active");
   EXPECT_EQ(double(event["step"]["at"]), 5);
-  EXPECT_EQ(std::string_view(event["presentations"]["lockScreen"]["text"]), "stand-in");
-  EXPECT_NE(std::string_view(event["html"]).find("data-token=\"0a\""), std::string_view::npos);
+  EXPECT_EQ(std::string_view(event["state"]), "active");
+  EXPECT_TRUE(event["html"].error()) << "no drawing: it runs behind";
   EXPECT_EQ(std::string_view(event["log"]["outcome"]), "applied");
 
-  simdjson::dom::element refusal = parser.parse(heard[1]);
+  simdjson::dom::element drawn = parser.parse(heard[1]);
+  EXPECT_EQ(std::string_view(drawn["token"]), "0a");
+  EXPECT_EQ(uint64_t(drawn["drawn"]), 1u);
+  EXPECT_EQ(std::string_view(drawn["presentations"]["lockScreen"]["text"]), "stand-in");
+  EXPECT_NE(std::string_view(drawn["html"]).find("data-token=\"0a\""), std::string_view::npos);
+  EXPECT_TRUE(drawn["log"].error()) << "a drawing is no entry of the log";
+
+  simdjson::dom::element refusal = parser.parse(heard[2]);
   EXPECT_EQ(std::string_view(refusal["refusal"]), "BadPriority");
   EXPECT_EQ(std::string_view(refusal["log"]["outcome"]), "refused");
 }
@@ -183,6 +191,7 @@ struct LaterSeats {
     ExtensionSeat::Answered answered;
   };
   std::vector<Question> open;
+  std::vector<std::string> titles;  // of every question asked, in order
   PhoneSide side() {
     return {[] { return std::make_unique<ScriptedRules>(); },
             [this] { return std::make_unique<Seat>(this); }};
@@ -190,75 +199,136 @@ struct LaterSeats {
   struct Seat final : ExtensionSeat {
     explicit Seat(LaterSeats* s) : seats(s) {}
     void ask(std::string line, Answered answered) override {
+      const auto from = line.find("\"title\":\"") + 9;
+      seats->titles.push_back(line.substr(from, line.find('"', from) - from));
       seats->open.push_back({std::move(line), std::move(answered)});
     }
     LaterSeats* seats;
   };
-  // Answers the open question whose request names `title`.
+  // Answers the open question whose request names `title`: a crash when it is "crash".
   void answer(const std::string& title) {
     for (auto it = open.begin(); it != open.end(); ++it) {
       if (it->line.find("\"title\":\"" + title + "\"") == std::string::npos) continue;
       auto answered = std::move(it->answered);
       open.erase(it);
+      if (title == "crash") {
+        return answered(Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}});
+      }
       return answered(validAnswer);
     }
     ADD_FAILURE() << "no open question for " << title;
   }
 };
 
-TEST(ActivityBoard, KeepsEachActivitysPushOrderWhileOthersDrawAtOnce) {
-  LaterSeats seats;
-  ActivityBoard board(seats.side());
-  std::vector<std::string> heard;  // "token step-outcome", in the order told
-  board.listen([&](const auto& event) {
-    simdjson::dom::parser parser;
-    simdjson::dom::element e = parser.parse(*event);
-    heard.push_back(std::string(std::string_view(e["token"])) + " " +
-                    std::string(std::string_view(e["log"]["detail"])) +
-                    std::string(std::string_view(e["step"]["outcome"])));
-  });
-  std::vector<std::string> answered;  // the push each answer went to, by its outcome
-  const auto push = [&](const char* token, const char* body, double now) {
-    board.push(token, body, now, [&, token, body](PushResult result) {
-      answered.push_back(std::string(token) + " " + body + " " + outcomeOf(result));
-    });
-  };
-  push("0a", "a1", 1);
-  push("0b", "b1", 2);
-  push("0a", "ignore", 3);
-  push("0a", "a2", 4);
-  ASSERT_EQ(seats.open.size(), 2u) << "one question per activity at a time";
-  seats.answer("b1");  // the second activity's drawing ends first
-  seats.answer("a1");
-  ASSERT_EQ(seats.open.size(), 1u) << "the next drawing of 0a is asked once the last is done";
-  push("0b", "reject", 5);
-  seats.answer("a2");
-  EXPECT_TRUE(seats.open.empty());
-  EXPECT_EQ(answered,
-            (std::vector<std::string>{"0b b1 applied", "0a a1 applied", "0a ignore ignored",
-                                      "0b reject rejected", "0a a2 applied"}));
-  EXPECT_EQ(heard, (std::vector<std::string>{"0b applied", "0a applied",
-                                             "0a older than the last updateignored",
-                                             "0b keyNotFound at aps.event: No value associated "
-                                             "with key \"event\".rejected",
-                                             "0a applied"}));
-  ASSERT_EQ(board.log().size(), 5u);
-  EXPECT_EQ(board.log().back().at, 4) << "each push is logged at its own instant";
-  EXPECT_EQ(board.activities()[0].renderedAt, 4);
-  EXPECT_EQ(board.activities()[1].renderedAt, 2);
+// What a listener heard, one line an event: "0a step 2 applied: reason" or "0a drawn 2".
+std::string heardAs(const std::string& event) {
+  simdjson::dom::parser parser;
+  simdjson::dom::element e = parser.parse(event);
+  std::string line{std::string_view(e["token"])};
+  if (e["drawn"].error()) {
+    return line + " step " + std::to_string(uint64_t(e["push"])) + " " +
+           std::string(std::string_view(e["step"]["outcome"])) + ": " +
+           std::string(std::string_view(e["log"]["detail"]));
+  }
+  line += " drawn " + std::to_string(uint64_t(e["drawn"]));
+  if (!e["failure"].error()) line += " failed";
+  return line;
 }
 
-TEST(ActivityBoard, DropsTheWaitingPushesWhenItsExtensionsEnd) {
+// Each case is a run of pushes ("push TOKEN BODY") and ended drawings ("answer TITLE"): what is
+// answered, heard, and asked of the extensions, in order.
+TEST(ActivityBoard, AnswersAtOnceAndDrawsBehindOnlyTheNewestState) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> actions;
+    std::vector<std::string> answered;  // "TOKEN BODY OUTCOME", in the order answered
+    std::vector<std::string> heard;
+    std::vector<std::string> asked;  // the titles drawn, in the order asked
+  };
+  const std::vector<Case> cases = {
+      {"the answer comes before the drawing ends",
+       {"push 0a a1"},
+       {"0a a1 applied"},
+       {"0a step 1 applied: "},
+       {"a1"}},
+      {"three pushes during one drawing: the newest is drawn next, the others never",
+       {"push 0a a1", "push 0a a2", "push 0a a3", "push 0a a4", "answer a1", "answer a4"},
+       {"0a a1 applied", "0a a2 applied", "0a a3 applied", "0a a4 applied"},
+       {"0a step 1 applied: ", "0a step 2 applied: ", "0a step 3 applied: ", "0a step 4 applied: ",
+        "0a drawn 1", "0a drawn 4"},
+       {"a1", "a4"}},
+      {"a push that changes nothing shown is not drawn",
+       {"push 0a a1", "answer a1", "push 0a ignore", "push 0a reject"},
+       {"0a a1 applied", "0a ignore ignored", "0a reject rejected"},
+       {"0a step 1 applied: ", "0a drawn 1", "0a step 2 ignored: older than the last update",
+        "0a step 3 rejected: keyNotFound at aps.event: No value associated with key \"event\"."},
+       {"a1"}},
+      {"each activity draws on its own, in its own order",
+       {"push 0a a1", "push 0b b1", "push 0a ignore", "push 0a a2", "answer b1", "answer a1",
+        "push 0b b2", "answer a2", "answer b2"},
+       {"0a a1 applied", "0b b1 applied", "0a ignore ignored", "0a a2 applied", "0b b2 applied"},
+       {"0a step 1 applied: ", "0b step 1 applied: ",
+        "0a step 2 ignored: older than the last update", "0a step 3 applied: ", "0b drawn 1",
+        "0a drawn 1", "0b step 2 applied: ", "0a drawn 3", "0b drawn 2"},
+       {"a1", "b1", "a2", "b2"}},
+      {"a failing drawing, then a good one",
+       {"push 0a crash", "push 0a fine", "answer crash", "answer fine"},
+       {"0a crash applied", "0a fine applied"},
+       {"0a step 1 applied: ", "0a step 2 applied: ", "0a drawn 1 failed", "0a drawn 2"},
+       {"crash", "fine"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LaterSeats seats;
+    ActivityBoard board(seats.side());
+    std::vector<std::string> heard;
+    board.listen([&](const auto& event) { heard.push_back(heardAs(*event)); });
+    std::vector<std::string> answered;
+    std::vector<std::string> asked;
+    double now = 0;
+    std::size_t pushed = 0;
+    for (const std::string& action : c.actions) {
+      if (action.rfind("answer ", 0) == 0) {
+        seats.answer(action.substr(7));
+        continue;
+      }
+      const std::string token = action.substr(5, 2);
+      const std::string body = action.substr(8);
+      board.push(token, body, ++now, [&, token, body](PushResult result) {
+        answered.push_back(token + " " + body + " " + outcomeOf(result));
+      });
+      ASSERT_EQ(answered.size(), ++pushed) << "answered within the push";
+    }
+    EXPECT_EQ(answered, c.answered);
+    EXPECT_EQ(heard, c.heard);
+    EXPECT_EQ(seats.titles, c.asked);
+    ASSERT_EQ(board.log().size(), c.answered.size()) << "one entry a push";
+    for (std::size_t i = 1; i < board.log().size(); ++i) {
+      EXPECT_LT(board.log()[i - 1].at, board.log()[i].at) << "in the order pushed";
+    }
+  }
+}
+
+TEST(ActivityBoard, EndingTheExtensionsDropsTheDrawingUnderWayAndTheOneToCome) {
   LaterSeats seats;
   ActivityBoard board(seats.side());
+  std::vector<std::string> heard;
+  board.listen([&](const auto& event) { heard.push_back(heardAs(*event)); });
   int answered = 0;
   board.push("0a", "a1", 1, [&](PushResult) { ++answered; });
   board.push("0a", "a2", 2, [&](PushResult) { ++answered; });
   ASSERT_EQ(seats.open.size(), 1u);
+  EXPECT_EQ(answered, 2) << "both answered before any drawing ended";
   board.endExtensions();
   seats.answer("a1");  // an answer already on its way when the extensions were ended
-  EXPECT_EQ(answered, 0);
-  EXPECT_EQ(board.log().size(), 0u);
+  EXPECT_TRUE(seats.open.empty()) << "a2 is never asked for";
+  EXPECT_EQ(heard, (std::vector<std::string>{"0a step 1 applied: ", "0a step 2 applied: "}));
+  EXPECT_EQ(board.log().size(), 2u);
+  EXPECT_EQ(board.activities()[0].drawnPush, 0u);
+  // A push while the server stops is still answered, and drawn as the extension's failure.
+  board.push("0a", "a3", 3, [&](PushResult) { ++answered; });
+  EXPECT_EQ(answered, 3);
+  EXPECT_EQ(heard.back(), "0a drawn 3 failed");
 }
 
 // The body is the activity's state after the push: "ended" (still shown), "dismissed" (gone
@@ -341,15 +411,17 @@ TEST(ActivityBoard, AnAnswerFindsItsOwnActivityAfterAnotherGaveUpItsSlot) {
   board.push("0a", "dismissed", 4, nullptr);
   board.push("0d", "d1", 5, nullptr);  // takes 0a's slot: 0b and 0c move up
   ASSERT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c", "0d"}));
-  ASSERT_EQ(heard.size(), 4u);
-  EXPECT_EQ(heard.back(), R"({"token":"0a","reclaimed":true,"now":5})");
+  ASSERT_GE(heard.size(), 2u);
+  EXPECT_EQ(heard[heard.size() - 2], R"({"token":"0a","reclaimed":true,"now":5})")
+      << "before 0d's step";
   board.push("0e", "e1", 6, nullptr);  // all live, though 0b and 0d are still drawing
   EXPECT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c", "0d"}));
   seats.answer("b1");  // asked when 0b was second; it is first now
   EXPECT_EQ(board.activities()[0].state, "active");
   EXPECT_EQ(board.activities()[0].renderedAt, 2);
   EXPECT_EQ(board.activities()[1].renderedAt, 3) << "0c keeps its own drawing";
-  EXPECT_EQ(board.activities()[2].state, "not started") << "0d is still drawing";
+  EXPECT_EQ(board.activities()[2].state, "active") << "its state is the rules', at once";
+  EXPECT_EQ(board.activities()[2].drawnPush, 0u) << "0d is still drawing";
   seats.answer("d1");
   EXPECT_EQ(board.activities()[2].renderedAt, 5);
 }

@@ -153,16 +153,22 @@ TEST(ServeH2, StreamsEventsOverTlsAndH2c) {
   auto tls = overTls(serve.port());
   const auto events = tls->submit("GET", "/events", "localhost");
   ASSERT_EQ(tls->awaitHead(events), 200u);
+  // The events of pushes and refusals, in order; the drawings, which run behind, skipped.
+  const auto nextStep = [&] {
+    std::string event = tls->nextEvent(events);
+    while (!event.empty() && !member(event, {"drawn"}).empty()) event = tls->nextEvent(events);
+    return event;
+  };
   auto pusher = overTls(serve.port());
   ASSERT_EQ(pusher->push("localhost", "beef", update(1767225510, "First")).status, 200u);
-  const std::string event = tls->nextEvent(events);
+  const std::string event = nextStep();
   EXPECT_EQ(member(event, {"token"}), "beef");
   EXPECT_EQ(member(event, {"step", "outcome"}), "applied");
   // Pushes on the same connection as the stream, its events in order.
   ASSERT_EQ(tls->push("localhost", "beef", update(1767225520, "Second")).status, 200u);
   ASSERT_EQ(tls->push("localhost", "xyz", update(1767225530, "Refused")).status, 400u);
-  EXPECT_EQ(member(tls->nextEvent(events), {"log", "outcome"}), "applied");
-  EXPECT_EQ(member(tls->nextEvent(events), {"refusal"}), "BadDeviceToken");
+  EXPECT_EQ(member(nextStep(), {"log", "outcome"}), "applied");
+  EXPECT_EQ(member(nextStep(), {"refusal"}), "BadDeviceToken");
 
   ServeProcess plain({});
   auto h2c = overH2c(plain.port());

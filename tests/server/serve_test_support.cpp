@@ -186,6 +186,13 @@ EventReader::EventReader(std::uint16_t port) : socket_(io_) {
   }
 }
 
+std::string EventReader::nextDrawing() {
+  for (std::string event = next(); !event.empty(); event = next()) {
+    if (!member(event, {"drawn"}).empty()) return event;
+  }
+  return {};
+}
+
 std::string EventReader::next() {
   for (;;) {
     // Read through the event loop with a deadline: a blocking read that times out on its socket

@@ -78,6 +78,8 @@ class EventReader {
   explicit EventReader(std::uint16_t port);
   // The next event's data, skipping comments and the retry field; empty after 10 s or the end.
   std::string next();
+  // The next drawing event (one with "drawn"), skipping the step events before it.
+  std::string nextDrawing();
 
  private:
   boost::asio::io_context io_;

@@ -1,5 +1,6 @@
 // The push endpoint page's only script: it follows the server's event stream, puts each
-// redrawn activity in its place and each push at the top of the log, keeps the timers current,
+// redrawn activity in its place (drawing events), each push at the top of the log and its
+// activity's new state on its badge (step events), keeps the timers current,
 // and stands in for the containing app when a button's deep link is followed. Everything it
 // shows comes from the server's own drawing or is set as text; nothing is evaluated.
 'use strict';
@@ -89,6 +90,16 @@
     return list;
   }
 
+  // A step event brings the activity's state before its drawing does: the badge shows it.
+  function showState(token, state) {
+    for (const section of canvas.querySelectorAll('section[data-token]')) {
+      if (section.dataset.token !== token) continue;
+      section.dataset.state = state;
+      const badge = section.querySelector('[data-testid="activity-state"]');
+      if (badge) badge.textContent = state;
+    }
+  }
+
   // An activity that gave its slot to a new token is gone from the phone: its section and its
   // stylesheet go too; its pushes stay in the log.
   function removeSection(token) {
@@ -138,9 +149,12 @@
       offset = event.now - Date.now() / 1000;
     }
     if (event.reclaimed === true) removeSection(event.token);
+    // A drawing event brings the activity's section, newest last; a step event its state.
     if (typeof event.html === 'string' && typeof event.css === 'string') {
       setStyles(event.token, event.css);
       placeSection(event.token, event.html);
+    } else if (typeof event.state === 'string' && event.step) {
+      showState(event.token, event.state);
     }
     if (event.log) addLogRow(event.log);
     received += 1;
