@@ -3,9 +3,11 @@
 # pushes on 8 connections, each one checked, applied, drawn through a warm extension and sent
 # to a listening page, while the latency client times single pushes from the POST to their
 # Server-Sent Event. Then the latency client alone, without load. Then h2load over HTTP/2, as
-# push clients speak it: h2c with prior knowledge on the same server, and h2 over TLS on a
-# second server started with --tls and a throwaway certificate, 4 connections of 32 streams
-# each. Bounded in count and time. Raw output lands in $1/bench/serve/.
+# push clients speak it, with a page listening: h2c with prior knowledge on the same server,
+# and h2 over TLS on a second server started with --tls and a throwaway certificate, 4
+# connections of 32 streams each. Last, the transport alone on each protocol: requests the
+# handler refuses without touching the activities. Bounded in count and time. Raw output lands
+# in $1/bench/serve/.
 #
 #   scripts/bench-serve.sh [BUILD_DIR] [REQUESTS]     (defaults: build, 50000)
 set -euo pipefail
@@ -27,7 +29,8 @@ mkdir -p "$raw"
 "$bin/corvlin-host" serve --port 0 >"$raw/serve.out" 2>"$raw/serve.err" &
 server=$!
 tls_server=""
-trap 'kill -TERM $server $tls_server 2>/dev/null; wait $server $tls_server 2>/dev/null || true' EXIT
+listener=""
+trap 'kill -TERM $server $tls_server $listener 2>/dev/null; wait $server $tls_server 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
   [ -s "$raw/serve.out" ] && break
   sleep 0.05
@@ -74,16 +77,34 @@ for token in 01 02 03 04 05 06 07 08; do
 done
 h2_headers=(-H 'apns-push-type: liveactivity' -H 'apns-topic: com.corvlin.app.push-type.liveactivity'
             -H 'content-type: application/json')
-echo "bench-serve: $requests pushes over h2c, then over h2 with TLS, 4 connections x 32 streams" >&2
+echo "bench-serve: $requests pushes over h2c, then over h2 with TLS, 4 connections x 32 streams," \
+  "with a page listening" >&2
+# listen URL: an event stream read and dropped for as long as the load runs, as a page would.
+listen() {
+  timeout 300 curl -sNk --http1.1 "${1}events" >/dev/null &
+  listener=$!
+}
+listen "$url"
 timeout 300 h2load -n "$requests" -c 4 -m 32 -t 1 -d "$raw/push.json" "${h2_headers[@]}" \
   "${h2_uris[@]}" >"$raw/h2load-h2c.txt"
+kill $listener 2>/dev/null || true
+listen "$tls_url"
 timeout 300 h2load -n "$requests" -c 4 -m 32 -t 1 -d "$raw/push.json" "${h2_headers[@]}" \
   "${tls_uris[@]}" >"$raw/h2load-h2-tls.txt"
+kill $listener 2>/dev/null || true
+
+# The transport alone: a GET of a push path, answered 405 by the handler with nothing drawn,
+# logged or sent to a page.
+echo "bench-serve: the transport alone, 100000 requests on each protocol" >&2
+timeout 120 h2load --h1 -n 100000 -c 8 -t 1 "${url}3/device/01" >"$raw/h2load-h1-transport.txt"
+timeout 120 h2load -n 100000 -c 4 -m 32 -t 1 "${url}3/device/01" >"$raw/h2load-h2c-transport.txt"
+timeout 120 h2load -n 100000 -c 4 -m 32 -t 1 "${tls_url}3/device/01" \
+  >"$raw/h2load-h2-tls-transport.txt"
 
 # figures FILE: the rate and the status codes of an h2load run.
 figures() {
   local rate codes
-  rate=$(sed -n 's/^finished in \([0-9.]*s\), \([0-9.]*\) req\/s.*/\2/p' "$1")
+  rate=$(sed -n 's/^finished in \([0-9.]*m\{0,1\}s\), \([0-9.]*\) req\/s.*/\2/p' "$1")
   codes=$(sed -n 's/^status codes: //p' "$1")
   echo "$rate per second ($codes)"
 }
@@ -95,6 +116,9 @@ cat <<TABLE
 | accepted and drawn pushes, 8 connections (h2load --h1) | $(figures "$raw/h2load.txt") | at least 5000 per second |
 | POST to its event, under that load | $under | p99 under 50 ms |
 | POST to its event, alone | $alone | |
-| accepted and drawn pushes over h2c, 4 connections x 32 streams | $(figures "$raw/h2load-h2c.txt") | |
-| the same over h2 with TLS, 4 connections x 32 streams | $(figures "$raw/h2load-h2-tls.txt") | 20000 per second, later |
+| accepted and drawn pushes over h2c, 4 connections x 32 streams, a page listening | $(figures "$raw/h2load-h2c.txt") | |
+| the same over h2 with TLS | $(figures "$raw/h2load-h2-tls.txt") | 20000 per second, later |
+| the transport alone (GET of a push path: 405), HTTP/1.1, 8 connections | $(figures "$raw/h2load-h1-transport.txt") | |
+| the same over h2c, 4 connections x 32 streams | $(figures "$raw/h2load-h2c-transport.txt") | |
+| the same over h2 with TLS | $(figures "$raw/h2load-h2-tls-transport.txt") | |
 TABLE

@@ -60,8 +60,16 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     if (!closed_) armTick();
   }
 
-  // On shutdown: GOAWAY, then the connection closes once it is written.
-  void close() override { goAwayAndClose(); }
+  // On shutdown: GOAWAY, then the connection closes once it is written, or after a moment
+  // when the client does not take it.
+  void close() override {
+    goAwayAndClose();
+    if (closed_) return;
+    tick_.expires_after(maxLinger);  // ends the connection's own clock
+    tick_.async_wait([self = shared_from_this()](beast::error_code ec) {
+      if (!ec) self->shutdownNow();
+    });
+  }
 
  private:
   using std::enable_shared_from_this<H2Connection<Stream>>::shared_from_this;

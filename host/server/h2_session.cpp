@@ -148,7 +148,11 @@ struct H2Session::Callbacks {
     auto& stream = *static_cast<Stream*>(source->ptr);
     if (stream.events) return readEvents(stream, buffer, length);
     const std::size_t n = std::min(length, stream.body.size() - stream.sent);
-    if (n != 0) std::memcpy(buffer, stream.body.data() + stream.sent, n);
+    if (n != 0) {
+      // Bytes of a DATA frame, not a C string.
+      // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
+      std::memcpy(buffer, stream.body.data() + stream.sent, n);
+    }
     stream.sent += n;
     if (stream.sent == stream.body.size()) *flags |= NGHTTP2_DATA_FLAG_EOF;
     return static_cast<ssize_t>(n);

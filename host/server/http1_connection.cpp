@@ -197,8 +197,10 @@ class Http1Connection : public Registered,
   }
 
   // The reader sends nothing on an event stream; anything read, or its end, closes it. Over
-  // TLS the read goes through the TLS layer, beside its writes.
+  // TLS the read goes through the TLS layer, beside its writes. The read has no deadline (set
+  // while no write is under way: the writes' own deadlines then leave it alone).
   void watchForClose() {
+    lowest().expires_never();
     stream_.async_read_some(
         asio::buffer(probe_),
         [self = shared_from_this()](beast::error_code, std::size_t) { self->close(); });

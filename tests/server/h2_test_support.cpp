@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-#include <string_view>
 
 namespace corvlin::test {
 
@@ -63,9 +62,8 @@ ssize_t readBody(nghttp2_session*, std::int32_t stream, std::uint8_t* buffer, st
   return static_cast<ssize_t>(n);
 }
 
-// The name is a view so that a literal's own bytes are named, not a temporary string's: nghttp2
-// reads both when the request is submitted, after the call's full expression has ended.
-nghttp2_nv field(std::string_view name, const std::string& value) {
+// The names and values must outlive the submission: literals, or the caller's strings.
+nghttp2_nv field(std::string_view name, std::string_view value) {
   return {reinterpret_cast<std::uint8_t*>(const_cast<char*>(name.data())),
           reinterpret_cast<std::uint8_t*>(const_cast<char*>(value.data())), name.size(),
           value.size(), NGHTTP2_NV_FLAG_NONE};

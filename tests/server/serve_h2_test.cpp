@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "h2_test_support.hpp"
 #include "serve_test_support.hpp"
@@ -169,6 +170,36 @@ TEST(ServeH2, StreamsEventsOverTlsAndH2c) {
   ASSERT_EQ(h2c->awaitHead(plainEvents), 200u);
   ASSERT_EQ(overH2c(plain.port())->push("127.0.0.1", "cafe", update(1767225510, "A")).status, 200u);
   EXPECT_EQ(member(h2c->nextEvent(plainEvents), {"token"}), "cafe");
+}
+
+// A page's event stream is not a slow request: it stays open past the client timeout, over
+// either protocol, plain or TLS.
+TEST(ServeH2, EventStreamsOutliveTheClientTimeout) {
+  for (const bool tls : {false, true}) {
+    SCOPED_TRACE(tls ? "TLS" : "plain");
+    const std::vector<std::string> timeout = {"--client-timeout", "200"};
+    ServeProcess serve(tls ? tlsArguments(timeout) : timeout);
+    TlsOptions http1;
+    http1.alpn = {"http/1.1"};
+    auto channel = tls ? std::make_unique<Channel>(serve.port(), http1)
+                       : std::make_unique<Channel>(serve.port());
+    ASSERT_TRUE(channel->write("GET /events HTTP/1.1\r\nHost: localhost\r\n\r\n"));
+    std::string http1Events = channel->read();
+    auto h2 = tls ? overTls(serve.port()) : overH2c(serve.port());
+    const auto h2Events = h2->submit("GET", "/events", "localhost");
+    ASSERT_EQ(h2->awaitHead(h2Events), 200u);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    auto pusher = tls ? overTls(serve.port()) : overH2c(serve.port());
+    ASSERT_EQ(pusher->push("localhost", "0a", update(1767225510, "Later")).status, 200u);
+    EXPECT_EQ(member(h2->nextEvent(h2Events), {"token"}), "0a");
+    while (http1Events.find("\"token\":\"0a\"") == std::string::npos) {
+      const std::string more = channel->read();
+      if (more.empty()) break;
+      http1Events += more;
+    }
+    EXPECT_NE(http1Events.find("\"token\":\"0a\""), std::string::npos) << http1Events;
+  }
 }
 
 TEST(ServeH2, RefusesAHeaderListOrABodyTooLargeAndServesOn) {

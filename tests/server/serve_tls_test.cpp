@@ -5,6 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <boost/asio/connect.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -129,6 +132,33 @@ TEST(ServeTls, ServesHttp1AndItsEventsOverTls) {
       "GET / HTTP/1.1\r\nHost: localhost\r\nOrigin: http://localhost\r\n"
       "Connection: close\r\n\r\n");
   EXPECT_EQ(readUntil(foreign, "\r\n").rfind("HTTP/1.1 403", 0), 0u);
+}
+
+// A client that connects and never finishes its handshake, or never sends the preface on the
+// plain port, is closed after the client timeout; the others are served meanwhile.
+TEST(ServeTls, ClosesAClientThatStallsBeforeItsProtocolIsKnown) {
+  for (const bool tls : {true, false}) {
+    SCOPED_TRACE(tls ? "a TLS handshake never finished" : "half the HTTP/2 preface");
+    const std::vector<std::string> timeout = {"--client-timeout", "300"};
+    std::vector<std::string> arguments = timeout;
+    if (tls) {
+      arguments = tlsArguments();
+      arguments.insert(arguments.end(), timeout.begin(), timeout.end());
+    }
+    ServeProcess serve(arguments);
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::socket slow(io);
+    slow.connect({boost::asio::ip::make_address("127.0.0.1"), serve.port()});
+    boundWaits(slow, 10);
+    boost::asio::write(slow, boost::asio::buffer(std::string(tls ? "\x16\x03\x01" : "PRI * HT")));
+    H2Client other(tls ? std::make_unique<Channel>(serve.port(), TlsOptions{})
+                       : std::make_unique<Channel>(serve.port()));
+    EXPECT_EQ(other.push("localhost", "0a", update("Meanwhile")).status, 200u);
+    char byte = 0;
+    boost::system::error_code ec;
+    boost::asio::read(slow, boost::asio::buffer(&byte, 1), ec);
+    EXPECT_EQ(ec, boost::asio::error::eof) << "closed, not left waiting";
+  }
 }
 
 TEST(ServeTls, RefusesWhatCannotServeTls) {
