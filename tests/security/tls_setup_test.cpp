@@ -6,7 +6,7 @@
 
 #include "host/security/provider_token_check.hpp"
 #include "security_test_support.hpp"
-#include "token_signing_support.hpp"
+#include "support/token_signing_support.hpp"
 
 namespace corvlin::host::security {
 namespace {

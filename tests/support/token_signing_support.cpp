@@ -1,4 +1,4 @@
-#include "token_signing_support.hpp"
+#include "support/token_signing_support.hpp"
 
 #include <openssl/ec.h>
 #include <openssl/evp.h>
