@@ -29,10 +29,20 @@ function envelope(contentState, event = 'update') {
   return JSON.stringify({ aps: { event, timestamp: timestamp++, 'content-state': contentState } });
 }
 
+// A provider token of the right form and age, as a sender's would be; serve, started without a
+// key, reads it without checking its signature, so its pushes carry no missingProviderToken.
+const part = (object) => Buffer.from(JSON.stringify(object)).toString('base64url');
+const providerToken = `bearer ${part({ alg: 'ES256', kid: 'ABC123DEFG' })}.` +
+  `${part({ iss: 'DEF123GHIJ', iat: Math.floor(Date.now() / 1000) })}.` +
+  Buffer.alloc(64, 7).toString('base64url');
+
 async function push(url, token, body, headers = {}) {
   const response = await fetch(`${url}3/device/${token}`, {
     method: 'POST',
-    headers: { 'apns-push-type': 'liveactivity', 'apns-topic': 'com.corvlin.app.push-type.liveactivity', ...headers },
+    headers: {
+      'apns-push-type': 'liveactivity', 'apns-topic': 'com.corvlin.app.push-type.liveactivity',
+      authorization: providerToken, ...headers,
+    },
     body,
   });
   return { status: response.status, verdict: await response.json() };
