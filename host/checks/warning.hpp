@@ -18,18 +18,18 @@ namespace corvlin::host {
 
 struct Warning {
   enum class Kind {
-    unknownKey,           // a member that no record reads
-    millisecondsInstant,  // an instant that looks like milliseconds since 1970
-    instantFarFromNow,    // a timer instant more than a day from now, so the timer is clamped
-    unknownKeyword,       // a tone or timer direction that is not one of the words read
-    timerIncomplete,      // timer fields present, but the timer hidden for want of another
-    progressOutOfRange,   // progress below 0 or above 1
-    actionsDropped,       // actions that will not show
-    emptyLabel,           // a button with no visible label
-    alreadyEnded,         // a countdown already over at the render instant: no buttons
-    overBudget,           // a content state over the platform's budget for an activity's data
-    dismissalDateNotEnd,  // a dismissal date on an event that does not end the activity
-    clipped,              // a presentation's content larger than the frame the phone gives it
+    unknownKey,            // a member that no record reads
+    millisecondsInstant,   // an instant that looks like milliseconds since 1970
+    instantFarFromNow,     // a timer instant more than a day from now, so the timer is clamped
+    unknownKeyword,        // a tone or timer direction that is not one of the words read
+    timerIncomplete,       // timer fields present, but the timer hidden for want of another
+    progressOutOfRange,    // progress below 0 or above 1
+    actionsDropped,        // actions that will not show
+    emptyLabel,            // a button with no visible label
+    alreadyEnded,          // a countdown already over at the render instant: no buttons
+    overBudget,            // a content state over the platform's budget for an activity's data
+    dismissalDateNotEnd,   // a dismissal date on an event that does not end the activity
+    clipped,               // a presentation's content larger than the frame the phone gives it
     missingProviderToken,  // a push without a provider token, which the push service refuses
   };
 

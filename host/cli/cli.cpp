@@ -119,7 +119,10 @@ std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<st
          if (!o.file) return "replay needs a TIMELINE file (or - for standard input)";
          return std::nullopt;
        }},
-      {Command::serve, &serve, "option of serve", {&serve},
+      {Command::serve,
+       &serve,
+       "option of serve",
+       {&serve},
        [&o] { return serveOptionsProblem(o.serve); }},
       {Command::compare,
        &compare,
