@@ -44,10 +44,6 @@ port=${port%/}
 now=$(date +%s)
 printf '{"aps":{"event":"update","timestamp":%s,"content-state":{"title":"Order 42 is on its way","body":"Courier is 2 km away","tone":"warning","progress":0.4,"timerStart":%s,"timerEnd":%s,"actions":[{"actionId":"track","label":"Track"},{"actionId":"call","label":"Call courier"}]}}}' \
   "$now" "$now" "$((now + 900))" >"$raw/push.json"
-# A provider token of the right form and age, as a sender's would carry: the server, started
-# without a key, reads it without checking its signature.
-b64url() { base64 -w0 | tr '+/' '-_' | tr -d '='; }
-token="bearer $(printf '{"alg":"ES256","kid":"ABC123DEFG"}' | b64url).$(printf '{"iss":"DEF123GHIJ","iat":%s}' "$now" | b64url).$(head -c 64 /dev/zero | b64url)"
 # Eight activities, one per connection's share of the URIs.
 uris=()
 for token in 01 02 03 04 05 06 07 08; do uris+=("${url}3/device/$token"); done
@@ -56,7 +52,7 @@ echo "bench-serve: $requests pushes over 8 connections, with a page listening" >
 timeout 300 "$bin/corvlin-bench-serve-latency" "$port" 1000 beef >"$raw/latency-under-load.txt" \
   2>"$raw/latency-under-load.txt.err" &
 probe=$!
-timeout 300 h2load --h1 -n "$requests" -c 8 -t 1 -d "$raw/push.json" -H "authorization: $token" \
+timeout 300 h2load --h1 -n "$requests" -c 8 -t 1 -d "$raw/push.json" \
   -H 'apns-push-type: liveactivity' -H 'apns-topic: com.corvlin.app.push-type.liveactivity' \
   -H 'content-type: application/json' "${uris[@]}" >"$raw/h2load.txt"
 # A page that falls 1,024 events behind is disconnected: then the under-load row says so.
@@ -83,7 +79,7 @@ for token in 01 02 03 04 05 06 07 08; do
   tls_uris+=("${tls_url}3/device/$token")
 done
 h2_headers=(-H 'apns-push-type: liveactivity' -H 'apns-topic: com.corvlin.app.push-type.liveactivity'
-            -H 'content-type: application/json' -H "authorization: $token")
+            -H 'content-type: application/json')
 echo "bench-serve: $requests pushes over h2c, then over h2 with TLS, 4 connections x 32 streams," \
   "with a page listening" >&2
 # listen URL: an event stream read and dropped for as long as the load runs, as a page would.
