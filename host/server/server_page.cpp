@@ -214,6 +214,17 @@ void appendSection(std::string& out, const DrawnSection& drawn) {
   out += "}";
 }
 
+// ,"now":AT,"log":{...}} : the end every event of a log entry shares.
+void appendNowAndLog(std::string& out, const LogEntry& entry) {
+  out += ",\"now\":";
+  json::appendNumber(out, entry.at);
+  out += ",\"log\":";
+  json::Writer log;
+  writeLogEntry(log, entry);
+  out += log.str();
+  out += "}";
+}
+
 }  // namespace
 
 std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
@@ -225,13 +236,7 @@ std::string pushEventJson(const ActivityView& activity, const TakenStep& taken,
   out += ",\"step\":" + stepJson(taken.step, taken.warnings, StepForm::push);
   out += ",\"state\":";
   json::appendString(out, activity.state);
-  out += ",\"now\":";
-  json::appendNumber(out, entry.at);
-  out += ",\"log\":";
-  json::Writer l;
-  writeLogEntry(l, entry);
-  out += l.str();
-  out += "}";
+  appendNowAndLog(out, entry);
   return out;
 }
 
@@ -262,13 +267,7 @@ std::string noteEventJson(const LogEntry& entry, std::string_view member) {
   json::appendString(out, entry.token);
   out += ",\"" + std::string(member) + "\":";
   json::appendString(out, entry.detail);
-  out += ",\"now\":";
-  json::appendNumber(out, entry.at);
-  out += ",\"log\":";
-  json::Writer l;
-  writeLogEntry(l, entry);
-  out += l.str();
-  out += "}";
+  appendNowAndLog(out, entry);
   return out;
 }
 
