@@ -4,7 +4,9 @@
 // top of whatever load runs beside it. Prints the percentiles in milliseconds, and those of
 // the answer alone.
 //
-//   corvlin-bench-serve-latency PORT COUNT TOKEN
+//   corvlin-bench-serve-latency PORT COUNT TOKEN [AUTHORIZATION]
+//
+// AUTHORIZATION, when given, is sent as each push's `authorization` header, as a sender's is.
 #include <algorithm>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
@@ -118,13 +120,14 @@ double percentile(std::vector<double> values, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: corvlin-bench-serve-latency PORT COUNT TOKEN\n");
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: corvlin-bench-serve-latency PORT COUNT TOKEN [AUTHORIZATION]\n");
     return 64;
   }
   const auto port = static_cast<unsigned short>(std::stoi(argv[1]));
   const int count = std::stoi(argv[2]);
   const std::string token = argv[3];
+  const std::string authorization = argc == 5 ? argv[4] : "";
   const std::string host = "127.0.0.1:" + std::to_string(port);
   asio::io_context io;
   const tcp::endpoint server{asio::ip::make_address("127.0.0.1"), port};
@@ -160,6 +163,7 @@ int main(int argc, char** argv) {
     request.set(http::field::host, host);
     request.set("apns-push-type", "liveactivity");
     request.set("apns-topic", "com.corvlin.app.push-type.liveactivity");
+    if (!authorization.empty()) request.set(http::field::authorization, authorization);
     request.body() = R"({"aps":{"event":"update","timestamp":)" + std::to_string(base + i) +
                      R"(,"content-state":{"title":"Latency probe )" + std::to_string(i) +
                      R"(","tone":"positive","progress":0.5}}})";

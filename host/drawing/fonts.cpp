@@ -119,14 +119,16 @@ PangoLayout* Fonts::lineLayout(std::string_view text, const layout::TextFont& fo
 }
 
 double Fonts::width(std::string_view text, const layout::TextFont& font) {
-  auto key = std::make_tuple(std::string(text), font.size, font.weight, font.monospacedDigit);
+  const auto key = std::make_tuple(text, font.size, font.weight, font.monospacedDigit);
   if (auto found = widths_.find(key); found != widths_.end()) return found->second;
   PangoLayout* layout = lineLayout(text, font);
   PangoRectangle logical{};
   pango_layout_get_extents(layout, nullptr, &logical);
   g_object_unref(layout);
   const double width = static_cast<double>(logical.width) / PANGO_SCALE;
-  widths_.emplace(std::move(key), width);
+  if (widths_.size() >= widthsKept) widths_.clear();
+  widths_.emplace(std::make_tuple(std::string(text), font.size, font.weight, font.monospacedDigit),
+                  width);
   return width;
 }
 

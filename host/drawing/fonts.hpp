@@ -22,7 +22,8 @@ std::vector<std::string> defaultFontFiles();
 
 // A font configuration of the project's own and a Pango context on it. Opening one scans the
 // font files (see docs/layout.md for what that costs); the caller keeps it for every activity.
-// Widths measured are kept, so that a text measured again costs a lookup.
+// Widths measured are kept (the last few thousand), so that a text measured again costs a
+// lookup.
 class Fonts final : public layout::TextMeasurer {
  public:
   // The fonts, or a message naming the file that could not be loaded.
@@ -44,7 +45,9 @@ class Fonts final : public layout::TextMeasurer {
 
   std::unique_ptr<Handles> handles_;
   PangoContext* context_ = nullptr;
-  std::map<std::tuple<std::string, double, int, bool>, double> widths_;
+  // Bounded: a server measures every text its activities show, and titles that count change.
+  static constexpr std::size_t widthsKept = 4096;
+  std::map<std::tuple<std::string, double, int, bool>, double, std::less<>> widths_;
 };
 
 }  // namespace corvlin::host::drawing

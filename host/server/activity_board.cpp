@@ -149,6 +149,20 @@ void ActivityBoard::drawNext(std::uint64_t id) {
        index < seats_.size() && !seats_[index].drawing && seats_[index].pending;
        index = seatIndex(id)) {
     Seat& seat = seats_[index];
+    if (seat.pending->shown && seat.extension && !seat.ready) {
+      // The state stays pending until the extension is ready, so that the newest one is drawn
+      // then. `then` may be called within this call.
+      if (seat.waiting) return;
+      seat.waiting = true;
+      seat.extension->whenReady([this, id] {
+        const std::size_t at = seatIndex(id);
+        if (at == seats_.size() || !seats_[at].waiting) return;
+        seats_[at].waiting = false;
+        seats_[at].ready = true;
+        drawNext(id);
+      });
+      return;
+    }
     const Pending drawn = std::move(*seat.pending);
     seat.pending.reset();
     if (!drawn.shown) {
@@ -168,6 +182,7 @@ void ActivityBoard::drawNext(std::uint64_t id) {
           drawn);
       continue;
     }
+    seat.ready = false;
     seat.drawing = true;
     // The answer may come within this call or later from the event loop. It finds its activity
     // by the seat's number, as a slot freed meanwhile moves the activities after it.
@@ -232,14 +247,14 @@ void ActivityBoard::settle(std::size_t index, RenderedActivity rendered, const P
   view.serial = ++drawings_;
   view.drawnPush = drawn.push;
   // What the phone would cut off of what it now shows.
-  std::vector<Warning> clipped;
+  view.clipped.clear();
   const auto* shown = std::get_if<ui::Presentations>(&view.rendered.outcome);
   if (drawing::Fonts* measurer = shown ? fonts() : nullptr) {
-    clipped =
+    view.clipped =
         clippingWarningsAt(*shown, view.renderedAt, drawing::defaultLockScreenWidth, *measurer);
   }
-  noteWarnings(view.token, clipped);
-  if (!listeners_.empty()) broadcast(drawingEventJson(view, clipped));
+  noteWarnings(view.token, view.clipped);
+  if (!listeners_.empty()) broadcast(drawingEventJson(view, view.clipped));
 }
 
 void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason, double now) {
@@ -271,7 +286,13 @@ void ActivityBoard::broadcast(std::string event) {
   }
 }
 
-std::uint64_t ActivityBoard::listen(Listener listener) {
+std::uint64_t ActivityBoard::listen(Listener listener, bool catchUp) {
+  if (catchUp) {
+    for (const ActivityView& view : views_) {
+      if (view.serial == 0) continue;  // not drawn yet: its first drawing comes as an event
+      listener(std::make_shared<const std::string>(drawingEventJson(view, view.clipped)));
+    }
+  }
   const std::uint64_t id = nextListener_++;
   listeners_.emplace(id, std::move(listener));
   return id;
@@ -284,6 +305,7 @@ void ActivityBoard::endExtensions() {
     seat.extension.reset();  // its drawing under way, if any, is dropped unanswered
     seat.pending.reset();
     seat.drawing = false;
+    seat.waiting = false;
   }
 }
 

@@ -47,9 +47,10 @@ struct ActivityView {
   RenderedActivity rendered;                  // as drawn: the presentations, or why there are none
   std::optional<ui::Presentations> lastGood;  // the last presentations the extension gave
   double renderedAt = 0;                      // the instant the presentations were drawn for
-  std::uint64_t serial = 0;     // counts every drawing, so that each has its own style names
-  std::uint64_t pushes = 0;     // the pushes the activity has taken, counted from 1
-  std::uint64_t drawnPush = 0;  // the push whose state `rendered` shows; 0 before any drawing
+  std::uint64_t serial = 0;      // counts every drawing, so that each has its own style names
+  std::uint64_t pushes = 0;      // the pushes the activity has taken, counted from 1
+  std::uint64_t drawnPush = 0;   // the push whose state `rendered` shows; 0 before any drawing
+  std::vector<Warning> clipped;  // what the phone would cut off of `rendered`
 };
 
 struct TooManyActivities {};
@@ -72,7 +73,8 @@ class ActivityBoard {
   // has the push's own step, all within this call. The drawing runs behind: when what the
   // activity shows changed, its extension draws it, one drawing per activity at a time; pushes
   // that arrive meanwhile only mark the activity to be drawn again, and when the drawing ends
-  // the newest state is drawn next, the states between never. Each drawing that ends is a
+  // (and the extension is ready again: at most once a frame) the newest state is drawn next,
+  // the states between never. Each drawing that ends is a
   // drawing event, with its `clipped` warnings (also said through the notice). The extensions
   // of different activities draw at the same time.
   // `serviceWarnings` are what the push service's checks found (a push without a provider
@@ -84,7 +86,10 @@ class ActivityBoard {
   // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.
   void noteWatch(std::string_view note, double now);
 
-  std::uint64_t listen(Listener listener);
+  // Adds a listener of every event from now on. One that `catchUp`s (a page that was
+  // disconnected and missed events) is first told, within this call, a drawing event of each
+  // activity drawn so far, so that it shows every activity's newest drawing.
+  std::uint64_t listen(Listener listener, bool catchUp = false);
   void stopListening(std::uint64_t id);
   std::size_t listenerCount() const { return listeners_.size(); }
 
@@ -108,6 +113,8 @@ class ActivityBoard {
     std::optional<Pending> pending;  // at most one: a newer state replaces it
     bool drawing = false;
     std::uint64_t id = 0;  // its own number, which its extension's answer names it by
+    bool waiting = false;  // for its extension to be ready to draw again
+    bool ready = false;    // its extension may be asked now
   };
   // Frees the slot of an activity that can give it up, for a new token; false when none can.
   bool reclaimSlot(double now);

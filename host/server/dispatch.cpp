@@ -35,10 +35,12 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
     response.body = std::move(page.html);
     return AnswerNow{std::move(response), headOnly};
   }
-  if (std::holds_alternative<OpenEvents>(routed)) return StartEvents{headOnly};
+  if (const auto* events = std::get_if<OpenEvents>(&routed)) {
+    return StartEvents{headOnly, events->catchUp};
+  }
   const auto& push = std::get<Push>(routed);
-  // The answer waits for the push to be drawn and told to the listeners; meanwhile the thread
-  // serves the other clients.
+  // The board answers within the call, once the update rules have judged the push; the drawing
+  // runs behind.
   std::vector<Warning> serviceWarnings;
   if (push.withoutProviderToken) serviceWarnings.push_back(missingProviderTokenWarning());
   shared.board.push(

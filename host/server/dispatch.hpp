@@ -19,6 +19,7 @@ struct AnswerNow {
 // The event stream: its head, then the board's events (a HEAD gets the head alone).
 struct StartEvents {
   bool headOnly = false;
+  bool catchUp = false;  // see OpenEvents
 };
 // A push the board took: its answer comes later, through the callback given to `dispatch`.
 struct AnswerLater {};

@@ -17,6 +17,9 @@ struct EventBlock {
 
 inline constexpr std::string_view eventPrefix = "data: ";
 inline constexpr std::string_view eventEnd = "\n\n";
+// The stream's first block: a reader reconnects after a second, and the id it is given comes
+// back as its Last-Event-ID when it does, which asks for the catch-up (see OpenEvents).
+inline constexpr std::string_view streamOpening = "retry: 1000\nid: 1\n\n";
 
 // The block's bytes as sent.
 std::size_t framedSize(const EventBlock& block);

@@ -117,11 +117,11 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     if (auto* now = std::get_if<AnswerNow>(&dispatched)) {
       session_.respond(id, std::move(now->response), now->headOnly);
     } else if (const auto* events = std::get_if<StartEvents>(&dispatched)) {
-      openEvents(id, events->headOnly);
+      openEvents(id, events->headOnly, events->catchUp);
     }
   }
 
-  void openEvents(std::int32_t id, bool headOnly) {
+  void openEvents(std::int32_t id, bool headOnly, bool catchUp) {
     if (headOnly) {
       Response head;
       head.headers = {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}};
@@ -129,15 +129,17 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
       return;
     }
     if (!session_.openEvents(id)) return;
-    static const auto retry = std::make_shared<const std::string>("retry: 1000\n\n");
-    session_.sendOnEvents(id, retry, false);
+    static const auto opening = std::make_shared<const std::string>(streamOpening);
+    session_.sendOnEvents(id, opening, false);
     std::weak_ptr<H2Connection> weak = weak_from_this();
-    listeners_[id] = shared().board.listen([weak, id](const std::shared_ptr<const std::string>& e) {
-      auto self = weak.lock();
-      if (!self || self->closed_) return;
-      self->session_.sendOnEvents(id, e, true);
-      self->flushSoon();
-    });
+    listeners_[id] = shared().board.listen(
+        [weak, id](const std::shared_ptr<const std::string>& e) {
+          auto self = weak.lock();
+          if (!self || self->closed_) return;
+          self->session_.sendOnEvents(id, e, true);
+          self->flushSoon();
+        },
+        catchUp);
   }
 
   void stopListener(std::int32_t id) {

@@ -108,7 +108,7 @@ class Http1Connection : public Registered,
       return answer(now->response, version, keepAlive, now->headOnly);
     }
     if (const auto* events = std::get_if<StartEvents>(&dispatched)) {
-      return openStream(version, events->headOnly);
+      return openStream(version, events->headOnly, events->catchUp);
     }
     // AnswerLater: the board holds the callback; this connection waits for it.
   }
@@ -142,7 +142,7 @@ class Http1Connection : public Registered,
 
   // The event stream: its head, then one "data:" block per event, until the reader goes. A
   // HEAD gets the head alone, and the connection is closed as the stream's would be.
-  void openStream(unsigned version, bool headOnly) {
+  void openStream(unsigned version, bool headOnly, bool catchUp) {
     auto head = std::make_shared<http::response<http::empty_body>>(http::status::ok, version);
     head->set(http::field::server, "corvlin-host");
     head->set(http::field::content_type, "text/event-stream");
@@ -150,12 +150,17 @@ class Http1Connection : public Registered,
     head->keep_alive(false);
     if (headOnly) return write(std::move(head));
     auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*head);
-    std::weak_ptr<Http1Connection> weak = weak_from_this();
-    listener_ = shared().board.listen([weak](const std::shared_ptr<const std::string>& event) {
-      if (auto self = weak.lock()) self->enqueue(event);
-    });
-    queue_.push_back({std::make_shared<const std::string>("retry: 1000\n\n"), false});
+    // The opening goes first, then the catch-up the board tells within `listen`; the head is
+    // being written meanwhile, so they wait in the queue.
+    static const auto opening = std::make_shared<const std::string>(streamOpening);
+    queue_.push_back({opening, false});
     writing_ = true;
+    std::weak_ptr<Http1Connection> weak = weak_from_this();
+    listener_ = shared().board.listen(
+        [weak](const std::shared_ptr<const std::string>& event) {
+          if (auto self = weak.lock()) self->enqueue(event);
+        },
+        catchUp);
     lowest().expires_after(limits().clientTimeout);
     http::async_write_header(
         stream_, *serializer,

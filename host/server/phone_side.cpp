@@ -2,6 +2,9 @@
 
 #include <simdjson.h>
 
+#include <boost/asio/steady_timer.hpp>
+#include <chrono>
+
 #include "host/checks/envelope_warnings.hpp"
 #include "host/report/step_formats.hpp"
 #include "host/server/async_extension.hpp"
@@ -49,17 +52,33 @@ class UpdateRules final : public ActivityRules {
 };
 
 // The activity's own extension process, kept between pushes and started again on the next
-// question once it has failed or died.
+// question once it has failed or died; asked at most once a frame.
 class WarmSeat final : public ExtensionSeat {
  public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::microseconds frame{16'667};
+
   WarmSeat(boost::asio::io_context& io, std::string executable, ExtensionLimits limits)
-      : extension_(io, ExtensionOptions{{std::move(executable)}, std::nullopt, -1}, limits) {}
+      : extension_(io, ExtensionOptions{{std::move(executable)}, std::nullopt, -1}, limits),
+        timer_(io) {}
   void ask(std::string requestLine, Answered answered) override {
+    lastAsked_ = Clock::now();
     extension_.ask(std::move(requestLine), std::move(answered));
+  }
+  void whenReady(std::function<void()> then) override {
+    const auto due = lastAsked_ + frame;
+    if (Clock::now() >= due) return then();
+    timer_.expires_at(due);
+    // Destroying the seat cancels the wait, and `then` is not called.
+    timer_.async_wait([then = std::move(then)](const boost::system::error_code& error) {
+      if (!error) then();
+    });
   }
 
  private:
   AsyncExtension extension_;
+  boost::asio::steady_timer timer_;
+  Clock::time_point lastAsked_{};
 };
 
 }  // namespace

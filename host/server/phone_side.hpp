@@ -53,6 +53,11 @@ class ExtensionSeat {
   // from the event loop. One question at a time; one not yet answered when the seat is
   // destroyed is dropped.
   virtual void ask(std::string requestLine, Answered answered) = 0;
+  // Calls `then` once the seat may be asked again: here at once; the real seat waits until a
+  // frame (1/60 s) has passed since its last question, so that an activity is drawn at most as
+  // often as a display shows it, whatever the rate of its pushes. `then` is called within this
+  // call or later from the event loop, and never once the seat is destroyed.
+  virtual void whenReady(std::function<void()> then) { then(); }
 };
 
 // Makes the rules and the extension of each new activity.

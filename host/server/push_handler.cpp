@@ -141,7 +141,7 @@ Route route(const Request& request, const Site& site, const RandomId& freshId,
   const bool pageOrEvents = path == "/" || path == "/events";
   if (pageOrEvents && (request.method == "GET" || request.method == "HEAD")) {
     if (path == "/") return ShowPage{};
-    return OpenEvents{};
+    return OpenEvents{findHeader(request.headers, "Last-Event-ID") != nullptr};
   }
 
   const std::string* sentId = findHeader(request.headers, "apns-id");

@@ -54,8 +54,16 @@ struct Refused {
   friend bool operator==(const Refused&, const Refused&) = default;
 };
 
-struct ShowPage {};
-struct OpenEvents {};
+struct ShowPage {
+  friend bool operator==(const ShowPage&, const ShowPage&) = default;
+};
+// The event stream; `catchUp` for a reader that has been connected before (it sends the
+// Last-Event-ID it was given), which first hears each activity's newest drawing.
+struct OpenEvents {
+  bool catchUp = false;
+
+  friend bool operator==(const OpenEvents&, const OpenEvents&) = default;
+};
 // A push the service accepts, for the phone side to apply to the activity of `token`.
 struct Push {
   std::string token;

@@ -5,51 +5,20 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include "board_test_support.hpp"
 #include "host/server/server_page.hpp"
 
 namespace corvlin::host::server {
 namespace {
 
-const std::string validAnswer =
-    R"({"presentations":{"lockScreen":{"type":"Text","text":"stand-in","modifiers":[]},)"
-    R"("dynamicIsland":{"expanded":[)"
-    R"({"position":"leading","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
-    R"({"position":"trailing","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
-    R"({"position":"bottom","priority":0,"content":{"type":"EmptyView","modifiers":[]}}],)"
-    R"("compactLeading":{"type":"EmptyView","modifiers":[]},)"
-    R"("compactTrailing":{"type":"EmptyView","modifiers":[]},)"
-    R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
+using stand_ins::heardAs;
+using stand_ins::LaterSeats;
+using stand_ins::outcomeOf;
+using stand_ins::pushStep;
+using stand_ins::ScriptedRules;
+using stand_ins::shownTitled;
+using stand_ins::validAnswer;
 
-// A push's own step at `now`, applied.
-updates::Step pushStep(double now, updates::StepEvent event) {
-  return {Instant{now}, 0, event, updates::Applied{}, std::nullopt, std::nullopt};
-}
-
-updates::Shown shownTitled(std::string_view title) {
-  return {std::nullopt, ContentState{std::string(title), {}, {}, {}, {}, {}, {}, {}, {}}};
-}
-
-// The body names the outcome: "ignore", "reject", anything else is applied with that title.
-class ScriptedRules final : public ActivityRules {
- public:
-  std::vector<TakenStep> apply(std::string_view body, double now) override {
-    updates::Step step = pushStep(now, updates::StepEvent::update);
-    step.state = updates::ActivityState::active;
-    if (body == "ignore") {
-      step.outcome = updates::Ignored{updates::Reason::olderThanLastUpdate};
-    } else if (body == "reject") {
-      step.event.reset();
-      step.outcome = updates::Rejected{DecodingError{DecodingError::Kind::keyNotFound,
-                                                     {std::string("aps"), std::string("event")},
-                                                     "No value associated with key \"event\"."}};
-    } else {
-      step.shown = shownTitled(body);
-    }
-    return {{step, {}}};
-  }
-};
-
-// Answers, or fails when the title is "crash"; counts the questions.
 struct Seats {
   int asked = 0;
   PhoneSide side() {
@@ -76,11 +45,6 @@ PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_vie
   board.push(token, body, now, [&](PushResult r) { result = std::move(r); });
   EXPECT_TRUE(result.has_value());
   return result.value_or(TooManyActivities{});
-}
-
-std::string outcomeOf(const PushResult& result) {
-  if (std::holds_alternative<TooManyActivities>(result)) return "too many";
-  return std::string(updates::outcomeName(std::get<TakenStep>(result).step.outcome));
 }
 
 TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
@@ -184,59 +148,6 @@ TEST(ActivityBoard, DrawsEachRedrawWithStyleNamesOfItsOwn) {
   EXPECT_NE(page.contentSecurityPolicy.find("connect-src 'self'"), std::string::npos);
 }
 
-// Holds every question until the test answers it, as the event loop's extensions do.
-struct LaterSeats {
-  struct Question {
-    std::string line;
-    ExtensionSeat::Answered answered;
-  };
-  std::vector<Question> open;
-  std::vector<std::string> titles;  // of every question asked, in order
-  PhoneSide side() {
-    return {[] { return std::make_unique<ScriptedRules>(); },
-            [this] { return std::make_unique<Seat>(this); }};
-  }
-  struct Seat final : ExtensionSeat {
-    explicit Seat(LaterSeats* s) : seats(s) {}
-    void ask(std::string line, Answered answered) override {
-      const auto from = line.find("\"title\":\"") + 9;
-      seats->titles.push_back(line.substr(from, line.find('"', from) - from));
-      seats->open.push_back({std::move(line), std::move(answered)});
-    }
-    LaterSeats* seats;
-  };
-  // Answers the open question whose request names `title`: a crash when it is "crash".
-  void answer(const std::string& title) {
-    for (auto it = open.begin(); it != open.end(); ++it) {
-      if (it->line.find("\"title\":\"" + title + "\"") == std::string::npos) continue;
-      auto answered = std::move(it->answered);
-      open.erase(it);
-      if (title == "crash") {
-        return answered(Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}});
-      }
-      return answered(validAnswer);
-    }
-    ADD_FAILURE() << "no open question for " << title;
-  }
-};
-
-// What a listener heard, one line an event: "0a step 2 applied: reason" or "0a drawn 2".
-std::string heardAs(const std::string& event) {
-  simdjson::dom::parser parser;
-  simdjson::dom::element e = parser.parse(event);
-  std::string line{std::string_view(e["token"])};
-  if (e["drawn"].error()) {
-    return line + " step " + std::to_string(uint64_t(e["push"])) + " " +
-           std::string(std::string_view(e["step"]["outcome"])) + ": " +
-           std::string(std::string_view(e["log"]["detail"]));
-  }
-  line += " drawn " + std::to_string(uint64_t(e["drawn"]));
-  if (!e["failure"].error()) line += " failed";
-  return line;
-}
-
-// Each case is a run of pushes ("push TOKEN BODY") and ended drawings ("answer TITLE"): what is
-// answered, heard, and asked of the extensions, in order.
 TEST(ActivityBoard, AnswersAtOnceAndDrawsBehindOnlyTheNewestState) {
   struct Case {
     const char* name;
@@ -244,6 +155,7 @@ TEST(ActivityBoard, AnswersAtOnceAndDrawsBehindOnlyTheNewestState) {
     std::vector<std::string> answered;  // "TOKEN BODY OUTCOME", in the order answered
     std::vector<std::string> heard;
     std::vector<std::string> asked;  // the titles drawn, in the order asked
+    bool paced = false;              // an extension is ready again only after a "frame"
   };
   const std::vector<Case> cases = {
       {"the answer comes before the drawing ends",
@@ -276,18 +188,36 @@ TEST(ActivityBoard, AnswersAtOnceAndDrawsBehindOnlyTheNewestState) {
        {"0a crash applied", "0a fine applied"},
        {"0a step 1 applied: ", "0a step 2 applied: ", "0a drawn 1 failed", "0a drawn 2"},
        {"crash", "fine"}},
+      {"paced: the drawing waits for its frame, and the newest state by then is drawn",
+       {"push 0a a1", "push 0a a2", "frame", "push 0a a3", "answer a2", "push 0a a4", "frame",
+        "answer a4", "frame"},
+       {"0a a1 applied", "0a a2 applied", "0a a3 applied", "0a a4 applied"},
+       {"0a step 1 applied: ", "0a step 2 applied: ", "0a step 3 applied: ", "0a drawn 2",
+        "0a step 4 applied: ", "0a drawn 4"},
+       {"a2", "a4"},
+       true},
+      {"paced: each activity waits for a frame of its own",
+       {"push 0a a1", "frame", "push 0b b1", "answer a1", "frame", "answer b1"},
+       {"0a a1 applied", "0b b1 applied"},
+       {"0a step 1 applied: ", "0b step 1 applied: ", "0a drawn 1", "0b drawn 1"},
+       {"a1", "b1"},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     LaterSeats seats;
+    seats.paced = c.paced;
     ActivityBoard board(seats.side());
     std::vector<std::string> heard;
     board.listen([&](const auto& event) { heard.push_back(heardAs(*event)); });
     std::vector<std::string> answered;
-    std::vector<std::string> asked;
     double now = 0;
     std::size_t pushed = 0;
     for (const std::string& action : c.actions) {
+      if (action == "frame") {
+        seats.frame();
+        continue;
+      }
       if (action.rfind("answer ", 0) == 0) {
         seats.answer(action.substr(7));
         continue;
@@ -329,6 +259,40 @@ TEST(ActivityBoard, EndingTheExtensionsDropsTheDrawingUnderWayAndTheOneToCome) {
   board.push("0a", "a3", 3, [&](PushResult) { ++answered; });
   EXPECT_EQ(answered, 3);
   EXPECT_EQ(heard.back(), "0a drawn 3 failed");
+}
+
+TEST(ActivityBoard, EndingTheExtensionsDropsADrawingWaitingForItsFrame) {
+  LaterSeats seats;
+  seats.paced = true;
+  ActivityBoard board(seats.side());
+  board.push("0a", "a1", 1, {});
+  ASSERT_EQ(seats.waiting.size(), 1u);
+  board.endExtensions();
+  seats.frame();  // a wait that ended as the extensions did
+  EXPECT_TRUE(seats.titles.empty());
+  EXPECT_EQ(board.activities()[0].drawnPush, 0u);
+}
+
+TEST(ActivityBoard, AListenerThatCatchesUpHearsEachActivitysNewestDrawingFirst) {
+  LaterSeats seats;
+  ActivityBoard board(seats.side());
+  for (const char* action : {"0a a1", "0b b1", "0a a2", "0c reject"}) {
+    const std::string text = action;
+    board.push(text.substr(0, 2), text.substr(3), 1, {});
+  }
+  seats.answer("a1");
+  seats.answer("b1");
+  seats.answer("a2");
+  board.push("0b", "b2", 2, {});  // still being drawn: its drawing comes as an event
+  const auto heardBy = [&board](bool catchUp) {
+    std::vector<std::string> heard;
+    board.stopListening(
+        board.listen([&heard](const auto& event) { heard.push_back(heardAs(*event)); }, catchUp));
+    return heard;
+  };
+  EXPECT_EQ(heardBy(true), (std::vector<std::string>{"0a drawn 2", "0b drawn 1"}))
+      << "0c was never drawn";
+  EXPECT_TRUE(heardBy(false).empty());
 }
 
 // The body is the activity's state after the push: "ended" (still shown), "dismissed" (gone

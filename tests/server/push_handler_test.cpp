@@ -176,8 +176,10 @@ TEST(PushHandler, GuardsHostAndOrigin) {
 TEST(PushHandler, RoutesThePageAndTheEvents) {
   const Headers host = {{"Host", "127.0.0.1:8443"}};
   EXPECT_TRUE(std::holds_alternative<ShowPage>(route({"GET", "/?x", host, ""}, site, fixedId)));
-  EXPECT_TRUE(
-      std::holds_alternative<OpenEvents>(route({"GET", "/events", host, ""}, site, fixedId)));
+  EXPECT_EQ(route({"GET", "/events", host, ""}, site, fixedId), Route{OpenEvents{false}});
+  // A reader reconnecting sends the id it was given, and asks for the catch-up.
+  const Headers again = {{"Host", "127.0.0.1:8443"}, {"last-event-id", "1"}};
+  EXPECT_EQ(route({"GET", "/events", again, ""}, site, fixedId), Route{OpenEvents{true}});
   const Route posted = route({"POST", "/events", host, ""}, site, fixedId);
   ASSERT_TRUE(std::holds_alternative<Refused>(posted));
   EXPECT_EQ(std::get<Refused>(posted).status, 404u);

@@ -1,5 +1,6 @@
 // corvlin-host serve's HTTP, byte for byte over real connections: framing and authority that
-// could smuggle a request, HEAD and Allow, a path that is not UTF-8, and the descriptor limit.
+// could smuggle a request, HEAD and Allow, a path that is not UTF-8, the descriptor limit, and
+// the event stream a disconnected page reconnects to.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <simdjson.h>
@@ -209,6 +210,33 @@ std::size_t openDescriptorsBelow(pid_t pid, std::size_t limit) {
     if (std::stoul(entry->d_name) < limit) ++count;
   }
   return count;
+}
+
+// A page that fell behind is disconnected; when it reconnects it is sent each activity's newest
+// drawing first, so that it shows what it missed.
+TEST(ServeHttp, AReconnectingPageHearsEachActivitysNewestDrawingFirst) {
+  ServeProcess serve({});
+  const auto body = [](int timestamp, const std::string& title) {
+    return R"({"aps":{"event":"update","timestamp":)" + std::to_string(timestamp) +
+           R"(,"content-state":{"title":")" + title + R"("}}})";
+  };
+  {
+    EventReader first(serve.port());
+    ASSERT_EQ(push(serve.port(), "0a", body(1767225510, "First")).status, 200u);
+    ASSERT_EQ(member(first.nextDrawing(), {"drawn"}), "1");
+    ASSERT_EQ(push(serve.port(), "0a", body(1767225511, "Second")).status, 200u);
+    ASSERT_EQ(member(first.nextDrawing(), {"drawn"}), "2");
+  }
+  EventReader again(serve.port(), "1");
+  const std::string caughtUp = again.next();
+  EXPECT_EQ(member(caughtUp, {"token"}), "0a");
+  EXPECT_EQ(member(caughtUp, {"drawn"}), "2");
+  EXPECT_NE(member(caughtUp, {"html"}).find("Second"), std::string::npos);
+  // A page opened for the first time has the activities in it already: the stream goes on.
+  EventReader fresh(serve.port());
+  ASSERT_EQ(push(serve.port(), "0b", body(1767225512, "Other")).status, 200u);
+  EXPECT_EQ(member(fresh.next(), {"token"}), "0b");
+  EXPECT_EQ(member(again.next(), {"token"}), "0b");
 }
 
 TEST(ServeHttp, ServesItsConnectionsWhileDescriptorsRunOutAndAcceptsWhenTheyComeBack) {

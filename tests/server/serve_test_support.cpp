@@ -171,11 +171,13 @@ Answer push(std::uint16_t port, const std::string& token, const std::string& bod
   return send(port, "POST", "/3/device/" + token, headers, body);
 }
 
-EventReader::EventReader(std::uint16_t port) : socket_(io_) {
+EventReader::EventReader(std::uint16_t port, const std::string& lastEventId) : socket_(io_) {
   socket_.connect({asio::ip::make_address("127.0.0.1"), port});
   boundWaits(socket_, 10);
-  const std::string request = "GET /events HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                              "\r\nAccept: text/event-stream\r\n\r\n";
+  std::string request = "GET /events HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                        "\r\nAccept: text/event-stream\r\n";
+  if (!lastEventId.empty()) request += "Last-Event-ID: " + lastEventId + "\r\n";
+  request += "\r\n";
   asio::write(socket_, asio::buffer(request));
   beast::error_code ec;
   asio::read_until(socket_, buffer_, "\r\n\r\n", ec);

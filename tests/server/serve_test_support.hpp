@@ -72,10 +72,11 @@ Answer push(std::uint16_t port, const std::string& token, const std::string& bod
 // compact JSON, "" when absent, "<not JSON>" when the document is not JSON.
 std::string member(const std::string& json, std::initializer_list<const char*> path);
 
-// A connection to GET /events, reading one event at a time.
+// A connection to GET /events, reading one event at a time; `lastEventId`, when not empty, is
+// sent as a reconnecting browser sends the id it was given.
 class EventReader {
  public:
-  explicit EventReader(std::uint16_t port);
+  explicit EventReader(std::uint16_t port, const std::string& lastEventId = {});
   // The next event's data, skipping comments and the retry field; empty after 10 s or the end.
   std::string next();
   // The next drawing event (one with "drawn"), skipping the step events before it.

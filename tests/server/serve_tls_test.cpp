@@ -109,7 +109,8 @@ TEST(ServeTls, ServesHttp1AndItsEventsOverTls) {
   ASSERT_TRUE(events.ok());
   events.write("GET /events HTTP/1.1\r\nHost: localhost:" + std::to_string(serve.port()) +
                "\r\n\r\n");
-  EXPECT_NE(readUntil(events, "retry: 1000\n\n").find("text/event-stream"), std::string::npos);
+  EXPECT_NE(readUntil(events, "retry: 1000\nid: 1\n\n").find("text/event-stream"),
+            std::string::npos);
 
   Channel client(serve.port(), http1);
   ASSERT_TRUE(client.ok());

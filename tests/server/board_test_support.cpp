@@ -1,0 +1,103 @@
+#include "board_test_support.hpp"
+
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
+namespace corvlin::host::server::stand_ins {
+
+const std::string validAnswer =
+    R"({"presentations":{"lockScreen":{"type":"Text","text":"stand-in","modifiers":[]},)"
+    R"("dynamicIsland":{"expanded":[)"
+    R"({"position":"leading","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
+    R"({"position":"trailing","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
+    R"({"position":"bottom","priority":0,"content":{"type":"EmptyView","modifiers":[]}}],)"
+    R"("compactLeading":{"type":"EmptyView","modifiers":[]},)"
+    R"("compactTrailing":{"type":"EmptyView","modifiers":[]},)"
+    R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
+
+updates::Step pushStep(double now, updates::StepEvent event) {
+  return {Instant{now}, 0, event, updates::Applied{}, std::nullopt, std::nullopt};
+}
+
+updates::Shown shownTitled(std::string_view title) {
+  return {std::nullopt, ContentState{std::string(title), {}, {}, {}, {}, {}, {}, {}, {}}};
+}
+
+std::vector<TakenStep> ScriptedRules::apply(std::string_view body, double now) {
+  updates::Step step = pushStep(now, updates::StepEvent::update);
+  step.state = updates::ActivityState::active;
+  if (body == "ignore") {
+    step.outcome = updates::Ignored{updates::Reason::olderThanLastUpdate};
+  } else if (body == "reject") {
+    step.event.reset();
+    step.outcome = updates::Rejected{DecodingError{DecodingError::Kind::keyNotFound,
+                                                   {std::string("aps"), std::string("event")},
+                                                   "No value associated with key \"event\"."}};
+  } else {
+    step.shown = shownTitled(body);
+  }
+  return {{step, {}}};
+}
+
+namespace {
+
+struct LaterSeat final : ExtensionSeat {
+  explicit LaterSeat(LaterSeats* s) : seats(s) {}
+  void ask(std::string line, Answered answered) override {
+    const auto from = line.find("\"title\":\"") + 9;
+    seats->titles.push_back(line.substr(from, line.find('"', from) - from));
+    seats->open.push_back({std::move(line), std::move(answered)});
+  }
+  void whenReady(std::function<void()> then) override {
+    if (!seats->paced) return then();
+    seats->waiting.push_back(std::move(then));
+  }
+  LaterSeats* seats;
+};
+
+}  // namespace
+
+PhoneSide LaterSeats::side() {
+  return {[] { return std::make_unique<ScriptedRules>(); },
+          [this] { return std::make_unique<LaterSeat>(this); }};
+}
+
+void LaterSeats::answer(const std::string& title) {
+  for (auto it = open.begin(); it != open.end(); ++it) {
+    if (it->line.find("\"title\":\"" + title + "\"") == std::string::npos) continue;
+    auto answered = std::move(it->answered);
+    open.erase(it);
+    if (title == "crash") {
+      return answered(Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}});
+    }
+    return answered(validAnswer);
+  }
+  ADD_FAILURE() << "no open question for " << title;
+}
+
+void LaterSeats::frame() {
+  auto ready = std::move(waiting);
+  waiting.clear();
+  for (auto& then : ready) then();
+}
+
+std::string heardAs(const std::string& event) {
+  simdjson::dom::parser parser;
+  simdjson::dom::element e = parser.parse(event);
+  std::string line{std::string_view(e["token"])};
+  if (e["drawn"].error()) {
+    return line + " step " + std::to_string(uint64_t(e["push"])) + " " +
+           std::string(std::string_view(e["step"]["outcome"])) + ": " +
+           std::string(std::string_view(e["log"]["detail"]));
+  }
+  line += " drawn " + std::to_string(uint64_t(e["drawn"]));
+  if (!e["failure"].error()) line += " failed";
+  return line;
+}
+
+std::string outcomeOf(const PushResult& result) {
+  if (std::holds_alternative<TooManyActivities>(result)) return "too many";
+  return std::string(updates::outcomeName(std::get<TakenStep>(result).step.outcome));
+}
+
+}  // namespace corvlin::host::server::stand_ins

@@ -1,0 +1,50 @@
+// Stand-ins for the phone side of the owner of the activities: rules scripted by the push's
+// body, and extensions that answer when the test says so, ready again when the test says so.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/server/activity_board.hpp"
+
+namespace corvlin::host::server::stand_ins {
+
+// A valid answer of the extension: every presentation, each a text or nothing.
+extern const std::string validAnswer;
+
+// A push's own step at `now`, applied.
+updates::Step pushStep(double now, updates::StepEvent event);
+updates::Shown shownTitled(std::string_view title);
+
+// The body names the outcome: "ignore", "reject", anything else is applied with that title.
+class ScriptedRules final : public ActivityRules {
+ public:
+  std::vector<TakenStep> apply(std::string_view body, double now) override;
+};
+
+// Holds every question until the test answers it, as the event loop's extensions do. When
+// `paced`, a seat is ready to be asked only once the test says a frame has passed.
+struct LaterSeats {
+  struct Question {
+    std::string line;
+    ExtensionSeat::Answered answered;
+  };
+  bool paced = false;
+  std::vector<Question> open;
+  std::vector<std::string> titles;             // of every question asked, in order
+  std::vector<std::function<void()>> waiting;  // of the seats waiting for their frame
+  PhoneSide side();
+  // Answers the open question whose request names `title`: a crash when it is "crash".
+  void answer(const std::string& title);
+  // A frame passes: every seat waiting for one is ready.
+  void frame();
+};
+
+// What a listener heard, one line an event: "0a step 2 applied: reason" or "0a drawn 2".
+std::string heardAs(const std::string& event);
+// The outcome's name, or "too many".
+std::string outcomeOf(const PushResult& result);
+
+}  // namespace corvlin::host::server::stand_ins
