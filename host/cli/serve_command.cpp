@@ -95,6 +95,17 @@ int runServe(const ServeOptions& options, Environment& env) {
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
+  std::unique_ptr<server::FileWatch> watch;
+  // From here on a SIGINT or SIGTERM ends the server cleanly, with exit 0, even one that comes
+  // while it is still starting (making the local authority may wait for another server's
+  // lock): it is taken when the event loop runs.
+  asio::signal_set signals(io, SIGINT, SIGTERM);
+  signals.async_wait([&](const boost::system::error_code& ec, int) {
+    if (ec) return;
+    if (watch) watch->stop();
+    http.stop();
+    board.endExtensions();
+  });
   if (options.tls) {
     // The user's own pair, or a certificate from the local authority, made on the first start.
     // The trust notice names the authority by a path that works from any folder.
@@ -139,7 +150,6 @@ int runServe(const ServeOptions& options, Environment& env) {
     return exitUnavailable;
   }
 
-  std::unique_ptr<server::FileWatch> watch;
   if (options.watch) {
     // Posted as a push of its own would be; read no further than one byte past what a push
     // may hold, so that a file that large is rejected as too large, as that push would be.
@@ -161,14 +171,6 @@ int runServe(const ServeOptions& options, Environment& env) {
     }
     watch = std::move(started).value();
   }
-
-  asio::signal_set signals(io, SIGINT, SIGTERM);
-  signals.async_wait([&](const boost::system::error_code& ec, int) {
-    if (ec) return;
-    if (watch) watch->stop();
-    http.stop();
-    board.endExtensions();
-  });
 
   env.out << "serving " << site.value().scheme << "://" << site.value().host << ":"
           << site.value().port << "/\n";

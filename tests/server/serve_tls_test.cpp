@@ -1,17 +1,23 @@
 // corvlin-host serve --tls: what the handshake agrees to (versions, ALPN, the certificate's
-// names), HTTP/1.1 and its event stream over TLS, and the options that start it.
+// names), HTTP/1.1 and its event stream over TLS, the options that start it, and a signal that
+// comes while it is starting.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <regex>
+#include <sstream>
+#include <thread>
 
 #include "h2_test_support.hpp"
 #include "serve_test_support.hpp"
@@ -219,6 +225,54 @@ TEST(ServeTls, IssuesItsCertificateFromTheLocalAuthority) {
       EXPECT_EQ(client.push(name, "0a", update("From the authority")).status, 200u) << name;
     }
   }
+}
+
+// The server's process id, found among this process's children by its name; -1 if none
+// appears within five seconds.
+pid_t childNamed(const std::string& name) {
+  for (int tries = 0; tries < 500; ++tries) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      std::ifstream stat(entry.path() / "stat");
+      std::string line;
+      std::getline(stat, line);
+      const auto open = line.find(" (");
+      const auto close = line.rfind(") ");
+      if (open == std::string::npos || close == std::string::npos) continue;
+      std::istringstream rest(line.substr(close + 2));
+      char state = 0;
+      pid_t parent = 0;
+      rest >> state >> parent;
+      if (parent == ::getpid() && line.substr(open + 2, close - open - 2) == name) {
+        return static_cast<pid_t>(std::stol(line.substr(0, open)));
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return -1;
+}
+
+// A SIGTERM while the server waits for the local authority's lock (another server is making
+// it) ends it cleanly once it can go on, as one while it serves does: exit 0.
+TEST(ServeTls, ASignalWhileStartingEndsTheServerCleanly) {
+  const std::string folder = scratch() + "/starting";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  const int lock = ::open((folder + "/ca.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(lock, 0);
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+  std::thread other([&] {
+    const pid_t server = childNamed("corvlin-host");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // waiting for the lock
+    if (server > 0) ::kill(server, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::close(lock);
+  });
+  ServeProcess serve({"--tls", "--state-dir", folder}, {}, scratch() + "/starting.txt");
+  other.join();
+  const int status = serve.stop(0);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
