@@ -122,13 +122,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
   }
 
   void openEvents(std::int32_t id, bool headOnly, bool catchUp) {
-    if (headOnly) {
-      Response head;
-      head.headers = {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}};
-      session_.respond(id, head, true);
-      return;
-    }
-    if (!session_.openEvents(id)) return;
+    if (!session_.openEvents(id, headOnly) || headOnly) return;
     static const auto opening = std::make_shared<const std::string>(streamOpening);
     session_.sendOnEvents(id, opening, false);
     std::weak_ptr<H2Connection> weak = weak_from_this();

@@ -263,18 +263,19 @@ bool H2Session::respond(std::int32_t stream, Response response, bool headOnly) {
                                  withBody ? &provider : nullptr) == 0;
 }
 
-bool H2Session::openEvents(std::int32_t stream) {
+bool H2Session::openEvents(std::int32_t stream, bool headOnly) {
   Stream* state = find(stream);
   if (state == nullptr || state->answered) return false;
   state->answered = true;
-  state->events = true;
+  state->events = !headOnly;
   const nghttp2_nv fields[] = {field(":status", "200"), field("server", "corvlin-host"),
                                field("content-type", "text/event-stream"),
                                field("cache-control", "no-store")};
   nghttp2_data_provider provider{};
   provider.source.ptr = state;
   provider.read_callback = Callbacks::readBody;
-  return nghttp2_submit_response(session_, stream, fields, std::size(fields), &provider) == 0;
+  return nghttp2_submit_response(session_, stream, fields, std::size(fields),
+                                 headOnly ? nullptr : &provider) == 0;
 }
 
 void H2Session::sendOnEvents(std::int32_t stream, std::shared_ptr<const std::string> textToSend,

@@ -59,8 +59,9 @@ class H2Session {
   // gone.
   bool respond(std::int32_t stream, Response response, bool headOnly);
   // Starts the event stream's answer: 200 text/event-stream, its body whatever `sendOnEvents`
-  // adds, never ending. False when the stream is gone.
-  bool openEvents(std::int32_t stream);
+  // adds, never ending; for a HEAD, the same head and the stream's end, with no Content-Length
+  // (the stream has none). False when the stream is gone.
+  bool openEvents(std::int32_t stream, bool headOnly = false);
   // Adds text to an event stream: an event's JSON framed as a "data:" block, or a line as it
   // is; the text is shared, not copied. A reader that has fallen `maxQueuedEvents` blocks
   // behind has its stream reset.

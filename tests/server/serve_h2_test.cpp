@@ -118,6 +118,12 @@ TEST(ServeH2, AnswersOverTlsAndH2c) {
     EXPECT_TRUE(head.body.empty());
     // The page tells the time it was drawn, so its length may change by a digit.
     EXPECT_GT(std::stoul(head.headers.at("content-length")), 1000u);
+    // The event stream's head, and its end: a stream has no length to tell.
+    const H2Answer eventsHead = client->await(client->submit("HEAD", "/events", "localhost"));
+    EXPECT_EQ(eventsHead.status, 200u);
+    EXPECT_TRUE(eventsHead.closed && eventsHead.body.empty());
+    EXPECT_EQ(eventsHead.headers.at("content-type"), "text/event-stream");
+    EXPECT_EQ(eventsHead.headers.count("content-length"), 0u);
     EXPECT_EQ(client->serverSetting(NGHTTP2_SETTINGS_MAX_CONCURRENT_STREAMS), 128u);
     EXPECT_EQ(client->serverSetting(NGHTTP2_SETTINGS_MAX_HEADER_LIST_SIZE), 8192u);
   }
