@@ -239,47 +239,6 @@ TEST(Serve, SendsAnEventAfterEachPush) {
   EXPECT_EQ(member(warned, {"log", "warnings"}), member(warned, {"step", "warnings"}));
 }
 
-TEST(Serve, PostsEachSaveOfTheWatchedFile) {
-  const auto folder =
-      std::filesystem::temp_directory_path() / ("corvlin-watch-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
-  const auto file = folder / "activity.json";
-  ServeProcess serve({"--watch", file.string()});
-  EventReader events(serve.port());
-  struct Case {
-    const char* name;
-    std::string contents;
-    const char* title;  // expected in the drawing
-  };
-  const std::vector<Case> cases = {
-      {"content state, written in place", R"({"title":"Saved once"})", "Saved once"},
-      {"wrapped form, saved by rename",
-       R"({"attributes":{"kind":"delivery","activityId":"A1"},"contentState":{"title":"Renamed"}})",
-       "Renamed"},
-      {"envelope", update(4102444800, "Envelope"), "Envelope"},
-  };
-  bool rename = false;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    if (rename) {
-      const auto temporary = folder / ".activity.json.swp";
-      std::ofstream(temporary) << c.contents;
-      std::filesystem::rename(temporary, file);
-    } else {
-      // An editor's burst: truncate, then write in pieces; one push follows.
-      std::ofstream out(file);
-      out << c.contents.substr(0, 5) << std::flush;
-      out << c.contents.substr(5);
-    }
-    rename = !rename;
-    const std::string event = events.next();
-    EXPECT_EQ(member(event, {"token"}), "0");
-    EXPECT_EQ(member(event, {"step", "outcome"}), "applied");
-    EXPECT_NE(member(events.nextDrawing(), {"html"}).find(c.title), std::string::npos);
-  }
-  std::filesystem::remove_all(folder);
-}
-
 TEST(Serve, GuardsAgainstOtherHostsAndOrigins) {
   ServeProcess serve({});
   const std::string port = std::to_string(serve.port());

@@ -1,6 +1,6 @@
-// corvlin-host serve --watch over a real folder: the file as it stands at the start, and files
-// and folders put in its way, which must neither end nor stall the server and are each said on
-// the page's log and on standard error.
+// corvlin-host serve --watch over a real folder: each save, the file as it stands at the start, and
+// files and folders put in its way, which must neither end nor stall the server and are each said
+// on the page's log and on standard error.
 #include <gtest/gtest.h>
 #include <simdjson.h>
 #include <sys/stat.h>
@@ -46,6 +46,49 @@ void saveByRename(const fs::path& file, const std::string& contents) {
   const fs::path temporary = file.parent_path() / ("." + file.filename().string() + ".swp");
   std::ofstream(temporary, std::ios::binary) << contents;
   fs::rename(temporary, file);
+}
+
+TEST(ServeWatch, PostsEachSaveOfTheWatchedFile) {
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("corvlin-watch-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const auto file = folder / "activity.json";
+  ServeProcess serve({"--watch", file.string()});
+  EventReader events(serve.port());
+  struct Case {
+    const char* name;
+    std::string contents;
+    const char* title;  // expected in the drawing
+  };
+  const std::vector<Case> cases = {
+      {"content state, written in place", R"({"title":"Saved once"})", "Saved once"},
+      {"wrapped form, saved by rename",
+       R"({"attributes":{"kind":"delivery","activityId":"A1"},"contentState":{"title":"Renamed"}})",
+       "Renamed"},
+      {"envelope",
+       R"({"aps":{"event":"update","timestamp":4102444800,"content-state":{"title":"Envelope"}}})",
+       "Envelope"},
+  };
+  bool rename = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (rename) {
+      const auto temporary = folder / ".activity.json.swp";
+      std::ofstream(temporary) << c.contents;
+      std::filesystem::rename(temporary, file);
+    } else {
+      // An editor's burst: truncate, then write in pieces; one push follows.
+      std::ofstream out(file);
+      out << c.contents.substr(0, 5) << std::flush;
+      out << c.contents.substr(5);
+    }
+    rename = !rename;
+    const std::string event = events.next();
+    EXPECT_EQ(member(event, {"token"}), "0");
+    EXPECT_EQ(member(event, {"step", "outcome"}), "applied");
+    EXPECT_NE(member(events.nextDrawing(), {"html"}).find(c.title), std::string::npos);
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST(ServeWatch, PostsTheFileAsItStandsAtTheStart) {
