@@ -119,7 +119,7 @@ PangoLayout* Fonts::lineLayout(std::string_view text, const layout::TextFont& fo
 }
 
 double Fonts::width(std::string_view text, const layout::TextFont& font) {
-  const auto key = std::make_tuple(text, font.size, font.weight, font.monospacedDigit);
+  auto key = std::make_tuple(std::string(text), font.size, font.weight, font.monospacedDigit);
   if (auto found = widths_.find(key); found != widths_.end()) return found->second;
   PangoLayout* layout = lineLayout(text, font);
   PangoRectangle logical{};
@@ -127,8 +127,7 @@ double Fonts::width(std::string_view text, const layout::TextFont& font) {
   g_object_unref(layout);
   const double width = static_cast<double>(logical.width) / PANGO_SCALE;
   if (widths_.size() >= widthsKept) widths_.clear();
-  widths_.emplace(std::make_tuple(std::string(text), font.size, font.weight, font.monospacedDigit),
-                  width);
+  widths_.emplace(std::move(key), width);
   return width;
 }
 

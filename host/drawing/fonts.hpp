@@ -47,7 +47,7 @@ class Fonts final : public layout::TextMeasurer {
   PangoContext* context_ = nullptr;
   // Bounded: a server measures every text its activities show, and titles that count change.
   static constexpr std::size_t widthsKept = 4096;
-  std::map<std::tuple<std::string, double, int, bool>, double, std::less<>> widths_;
+  std::map<std::tuple<std::string, double, int, bool>, double> widths_;
 };
 
 }  // namespace corvlin::host::drawing

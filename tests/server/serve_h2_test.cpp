@@ -182,6 +182,11 @@ TEST(ServeH2, StreamsEventsOverTlsAndH2c) {
   ASSERT_EQ(h2c->awaitHead(plainEvents), 200u);
   ASSERT_EQ(overH2c(plain.port())->push("127.0.0.1", "cafe", update(1767225510, "A")).status, 200u);
   EXPECT_EQ(member(h2c->nextEvent(plainEvents), {"token"}), "cafe");
+  // A stream asked for again, as a page that was disconnected: the newest drawing comes first.
+  ASSERT_EQ(member(h2c->nextEvent(plainEvents), {"drawn"}), "1") << "its drawing, behind";
+  const auto again = h2c->submit("GET", "/events", "127.0.0.1", {{"last-event-id", "1"}});
+  ASSERT_EQ(h2c->awaitHead(again), 200u);
+  EXPECT_EQ(member(h2c->nextEvent(again), {"drawn"}), "1");
 }
 
 // A page's event stream is not a slow request: it stays open past the client timeout, over
