@@ -28,4 +28,37 @@ std::size_t copyFramed(const EventBlock& block, std::size_t offset, std::uint8_t
   return copied;
 }
 
+std::vector<std::string_view> gatherFramed(const std::vector<EventBlock>& blocks,
+                                           std::string& scratch) {
+  const auto shared = [](const EventBlock& block) {
+    return block.text->size() >= sharedBlockBytes;
+  };
+  std::size_t copied = 0;
+  for (const EventBlock& block : blocks) {
+    copied += shared(block) ? framedSize(block) - block.text->size() : framedSize(block);
+  }
+  scratch.clear();
+  scratch.reserve(copied);  // never grown below, so the pieces stay valid
+  std::vector<std::string_view> pieces;
+  std::size_t runStart = 0;
+  const auto endRun = [&] {
+    if (scratch.size() > runStart) {
+      pieces.emplace_back(scratch.data() + runStart, scratch.size() - runStart);
+    }
+    runStart = scratch.size();
+  };
+  for (const EventBlock& block : blocks) {
+    if (block.isEvent) scratch += eventPrefix;
+    if (shared(block)) {
+      endRun();
+      pieces.emplace_back(*block.text);
+    } else {
+      scratch += *block.text;
+    }
+    if (block.isEvent) scratch += eventEnd;
+  }
+  endRun();
+  return pieces;
+}
+
 }  // namespace corvlin::host::server

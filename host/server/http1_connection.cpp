@@ -186,10 +186,8 @@ class Http1Connection : public Registered,
     sending_.clear();
     std::swap(sending_, queue_);
     buffers_.clear();
-    for (const auto& block : sending_) {
-      if (block.isEvent) buffers_.emplace_back(eventPrefix.data(), eventPrefix.size());
-      buffers_.emplace_back(block.text->data(), block.text->size());
-      if (block.isEvent) buffers_.emplace_back(eventEnd.data(), eventEnd.size());
+    for (const std::string_view piece : gatherFramed(sending_, scratch_)) {
+      buffers_.emplace_back(piece.data(), piece.size());
     }
     writing_ = true;
     lowest().expires_after(limits().clientTimeout);
@@ -229,6 +227,7 @@ class Http1Connection : public Registered,
   std::optional<std::uint64_t> listener_;
   std::vector<EventBlock> queue_;
   std::vector<EventBlock> sending_;  // held while their write is under way
+  std::string scratch_;              // the short ones among them, framed
   std::vector<asio::const_buffer> buffers_;
   bool writing_ = false;
   asio::steady_timer heartbeat_;
