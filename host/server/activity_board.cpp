@@ -132,7 +132,7 @@ bool ActivityBoard::reclaimSlot(double now) {
   const auto at = static_cast<std::ptrdiff_t>(*chosen);
   views_.erase(views_.begin() + at);
   seats_.erase(seats_.begin() + at);
-  if (!listeners_.empty()) broadcast(reclaimedEventJson(token, now));
+  if (!listeners_.empty()) listeners_.tell(reclaimedEventJson(token, now));
   return true;
 }
 
@@ -234,7 +234,7 @@ void ActivityBoard::takeSteps(std::size_t index, const std::vector<TakenStep>& s
     if (taken.step.state) view.state = std::string(updates::stateName(*taken.step.state));
     LogEntry entry = logEntry(taken, view.token);
     noteWarnings(view.token, taken.warnings);
-    if (!listeners_.empty()) broadcast(pushEventJson(view, taken, entry));
+    if (!listeners_.empty()) listeners_.tell(pushEventJson(view, taken, entry));
     remember(std::move(entry));
   }
 }
@@ -254,36 +254,24 @@ void ActivityBoard::settle(std::size_t index, RenderedActivity rendered, const P
         clippingWarningsAt(*shown, view.renderedAt, drawing::defaultLockScreenWidth, *measurer);
   }
   noteWarnings(view.token, view.clipped);
-  if (!listeners_.empty()) broadcast(drawingEventJson(view, view.clipped));
+  if (!listeners_.empty()) listeners_.tell(drawingEventJson(view, view.clipped));
 }
 
 void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason, double now) {
   LogEntry entry{now, canonicalToken(token), "", "refused", std::string(reason), {}};
   remember(entry);
-  if (!listeners_.empty()) broadcast(refusalEventJson(entry));
+  if (!listeners_.empty()) listeners_.tell(refusalEventJson(entry));
 }
 
 void ActivityBoard::noteWatch(std::string_view note, double now) {
   LogEntry entry{now, "0", "", "watch", std::string(note), {}};
   remember(entry);
-  if (!listeners_.empty()) broadcast(watchEventJson(entry));
+  if (!listeners_.empty()) listeners_.tell(watchEventJson(entry));
 }
 
 void ActivityBoard::remember(LogEntry entry) {
   log_.push_back(std::move(entry));
   while (log_.size() > limits_.logEntries) log_.pop_front();
-}
-
-void ActivityBoard::broadcast(std::string event) {
-  const auto shared = std::make_shared<const std::string>(std::move(event));
-  // A listener may stop listening while it is told; iterate over a copy of the ids.
-  std::vector<std::uint64_t> ids;
-  ids.reserve(listeners_.size());
-  for (const auto& [id, listener] : listeners_) ids.push_back(id);
-  for (auto id : ids) {
-    auto found = listeners_.find(id);
-    if (found != listeners_.end()) found->second(shared);
-  }
 }
 
 std::uint64_t ActivityBoard::listen(Listener listener, bool catchUp) {
@@ -293,12 +281,8 @@ std::uint64_t ActivityBoard::listen(Listener listener, bool catchUp) {
       listener(std::make_shared<const std::string>(drawingEventJson(view, view.clipped)));
     }
   }
-  const std::uint64_t id = nextListener_++;
-  listeners_.emplace(id, std::move(listener));
-  return id;
+  return listeners_.add(std::move(listener));
 }
-
-void ActivityBoard::stopListening(std::uint64_t id) { listeners_.erase(id); }
 
 void ActivityBoard::endExtensions() {
   for (auto& seat : seats_) {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +16,7 @@
 
 #include "host/drawing/fonts.hpp"
 #include "host/process/render.hpp"
+#include "host/server/event_listeners.hpp"
 #include "host/server/phone_side.hpp"
 
 namespace corvlin::host::server {
@@ -59,7 +59,7 @@ using PushResult = std::variant<TakenStep, TooManyActivities>;
 class ActivityBoard {
  public:
   // An event's text, shared by every listener it is sent to.
-  using Listener = std::function<void(const std::shared_ptr<const std::string>& event)>;
+  using Listener = EventListeners::Listener;
 
   // A line for the server's standard error: each warning of a push, {"warning":{...,"token"}}.
   using Notice = std::function<void(std::string line)>;
@@ -90,7 +90,7 @@ class ActivityBoard {
   // disconnected and missed events) is first told, within this call, a drawing event of each
   // activity drawn so far, so that it shows every activity's newest drawing.
   std::uint64_t listen(Listener listener, bool catchUp = false);
-  void stopListening(std::uint64_t id);
+  void stopListening(std::uint64_t id) { listeners_.remove(id); }
   std::size_t listenerCount() const { return listeners_.size(); }
 
   const std::vector<ActivityView>& activities() const { return views_; }
@@ -131,7 +131,6 @@ class ActivityBoard {
   // The fonts the clipping check lays out with, opened at the first drawing; null when they
   // cannot be loaded (said once through the notice).
   drawing::Fonts* fonts();
-  void broadcast(std::string event);
 
   PhoneSide phone_;
   BoardLimits limits_;
@@ -141,8 +140,7 @@ class ActivityBoard {
   std::uint64_t seatsMade_ = 0;
   std::deque<LogEntry> log_;
   std::uint64_t drawings_ = 0;
-  std::map<std::uint64_t, Listener> listeners_;
-  std::uint64_t nextListener_ = 0;
+  EventListeners listeners_;
   std::unique_ptr<drawing::Fonts> fonts_;
   bool fontsTried_ = false;
 };
