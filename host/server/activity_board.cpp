@@ -274,11 +274,16 @@ void ActivityBoard::remember(LogEntry entry) {
   while (log_.size() > limits_.logEntries) log_.pop_front();
 }
 
-std::uint64_t ActivityBoard::listen(Listener listener, bool catchUp) {
-  if (catchUp) {
+std::uint64_t ActivityBoard::listen(Listener listener, std::optional<double> catchUpAt) {
+  const auto tell = [&listener](std::string event) {
+    listener(std::make_shared<const std::string>(std::move(event)));
+  };
+  if (catchUpAt) {
+    tell(catchUpEventJson(views_, *catchUpAt));
+    for (const LogEntry& entry : log_) tell(loggedEventJson(entry));
     for (const ActivityView& view : views_) {
       if (view.serial == 0) continue;  // not drawn yet: its first drawing comes as an event
-      listener(std::make_shared<const std::string>(drawingEventJson(view, view.clipped)));
+      tell(drawingEventJson(view, view.clipped));
     }
   }
   return listeners_.add(std::move(listener));

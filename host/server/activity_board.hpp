@@ -86,10 +86,11 @@ class ActivityBoard {
   // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.
   void noteWatch(std::string_view note, double now);
 
-  // Adds a listener of every event from now on. One that `catchUp`s (a page that was
-  // disconnected and missed events) is first told, within this call, a drawing event of each
-  // activity drawn so far, so that it shows every activity's newest drawing.
-  std::uint64_t listen(Listener listener, bool catchUp = false);
+  // Adds a listener of every event from now on. One that catches up (a page that was
+  // disconnected and missed events) is first told, within this call, what the page would show
+  // if loaded at `catchUpAt`: the activities there are, the log entries kept and each activity's
+  // newest drawing.
+  std::uint64_t listen(Listener listener, std::optional<double> catchUpAt = std::nullopt);
   void stopListening(std::uint64_t id) { listeners_.remove(id); }
   std::size_t listenerCount() const { return listeners_.size(); }
 

@@ -133,7 +133,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
           self->session_.sendOnEvents(id, e, true);
           self->flushSoon();
         },
-        catchUp);
+        catchUp ? std::optional<double>(shared().now()) : std::nullopt);
   }
 
   void stopListener(std::int32_t id) {

@@ -160,7 +160,7 @@ class Http1Connection : public Registered,
         [weak](const std::shared_ptr<const std::string>& event) {
           if (auto self = weak.lock()) self->enqueue(event);
         },
-        catchUp);
+        catchUp ? std::optional<double>(shared().now()) : std::nullopt);
     lowest().expires_after(limits().clientTimeout);
     http::async_write_header(
         stream_, *serializer,

@@ -277,6 +277,29 @@ std::string refusalEventJson(const LogEntry& entry) { return noteEventJson(entry
 
 std::string watchEventJson(const LogEntry& entry) { return noteEventJson(entry, "watch"); }
 
+std::string catchUpEventJson(const std::vector<ActivityView>& activities, double now) {
+  std::string out = "{\"token\":\"\",\"catchUp\":[";
+  for (const ActivityView& activity : activities) {
+    if (out.back() != '[') out += ',';
+    json::appendString(out, activity.token);
+  }
+  out += "],\"now\":";
+  json::appendNumber(out, now);
+  out += "}";
+  return out;
+}
+
+std::string loggedEventJson(const LogEntry& entry) {
+  std::string out = "{\"token\":";
+  json::appendString(out, entry.token);
+  out += ",\"log\":";
+  json::Writer log;
+  writeLogEntry(log, entry);
+  out += log.str();
+  out += "}";
+  return out;
+}
+
 std::string reclaimedEventJson(std::string_view token, double now) {
   std::string out = "{\"token\":";
   json::appendString(out, token);

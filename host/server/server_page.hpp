@@ -46,6 +46,13 @@ std::string watchEventJson(const LogEntry& entry);
 // {"token","reclaimed":true,"now"}.
 std::string reclaimedEventJson(std::string_view token, double now);
 
+// The first event of a page's catch-up: {"token":"","catchUp":[TOKEN...],"now"}, the tokens of
+// the activities there are now, in order. The log entries kept and each activity's drawing
+// follow.
+std::string catchUpEventJson(const std::vector<ActivityView>& activities, double now);
+// A log entry sent again in a catch-up: {"token","log"}.
+std::string loggedEventJson(const LogEntry& entry);
+
 // The log entry of a step the activity of `token` took: its event, its outcome, and as its
 // detail the step's note (the reason, or the error as errorText writes it, without the hint).
 LogEntry logEntry(const TakenStep& taken, std::string_view token);

@@ -181,3 +181,48 @@ describe('the push endpoint page', () => {
     assert.deepEqual(seen, { errors: [], dialogs: [], cspViolations: [], foreign: [] });
   });
 });
+
+// A page falls behind (a tab in the background, a flood of pushes) and is disconnected; it
+// reconnects with the id its stream gave it, and must then show what it missed.
+describe('a page that missed events', () => {
+  test('catches up when it reconnects: the log and each newest drawing', async () => {
+    await push(server.url, '0c0d', envelope({ title: 'Before' }));
+    const page = await browser.newPage();
+    const errors = [];
+    page.on('pageerror', (e) => errors.push(String(e)));
+    let asked = 0;
+    await page.route('**/events', async (route) => {
+      // (The Last-Event-ID the browser adds is not among the headers an intercepted request shows:
+      // that the server heard it shows in what the page has after it is back.)
+      asked += 1;
+      if (asked === 1) {
+        // The first stream gives its id and ends, as one cut off for falling behind would.
+        await route.fulfill({
+          status: 200, headers: { 'content-type': 'text/event-stream' }, body: 'retry: 100\nid: 1\n\n',
+        });
+        return;
+      }
+      // While the page was away: a push, drawn before the page is back, which it can hear of
+      // only by catching up.
+      if (asked === 2) {
+        await push(server.url, '0c0d', envelope({ title: 'While away' }));
+        for (let tries = 0; tries < 100; tries += 1) {
+          if ((await (await fetch(server.url)).text()).includes('While away')) break;
+          await new Promise((resolve) => setTimeout(resolve, 20));
+        }
+      }
+      await route.continue();
+    });
+    await page.goto(server.url);
+    const activity = page.locator('[data-token="0c0d"]');
+    await activity.getByText('While away').first().waitFor({ timeout: 5000 });
+    const rows = await page.getByTestId('push-log').locator('tr').evaluateAll((trs) =>
+      trs.map((tr) => [...tr.cells].map((td) => td.textContent)));
+    assert.deepEqual(rows.filter((r) => r[1] === '0c0d').map((r) => r[3]), ['applied', 'applied'],
+      'the missed push is logged once, newest first, and nothing twice');
+    assert.equal(await page.locator('section[data-token="0c0d"]').count(), 1);
+    assert.ok(asked >= 2, 'it reconnected');
+    assert.deepEqual(errors, []);
+    await page.close();
+  });
+});

@@ -273,7 +273,7 @@ TEST(ActivityBoard, EndingTheExtensionsDropsADrawingWaitingForItsFrame) {
   EXPECT_EQ(board.activities()[0].drawnPush, 0u);
 }
 
-TEST(ActivityBoard, AListenerThatCatchesUpHearsEachActivitysNewestDrawingFirst) {
+TEST(ActivityBoard, AListenerThatCatchesUpHearsWhatALoadedPageWouldShowFirst) {
   LaterSeats seats;
   ActivityBoard board(seats.side());
   for (const char* action : {"0a a1", "0b b1", "0a a2", "0c reject"}) {
@@ -284,15 +284,18 @@ TEST(ActivityBoard, AListenerThatCatchesUpHearsEachActivitysNewestDrawingFirst) 
   seats.answer("b1");
   seats.answer("a2");
   board.push("0b", "b2", 2, {});  // still being drawn: its drawing comes as an event
-  const auto heardBy = [&board](bool catchUp) {
+  const auto heardBy = [&board](std::optional<double> catchUpAt) {
     std::vector<std::string> heard;
     board.stopListening(
-        board.listen([&heard](const auto& event) { heard.push_back(heardAs(*event)); }, catchUp));
+        board.listen([&heard](const auto& event) { heard.push_back(heardAs(*event)); }, catchUpAt));
     return heard;
   };
-  EXPECT_EQ(heardBy(true), (std::vector<std::string>{"0a drawn 2", "0b drawn 1"}))
-      << "0c was never drawn";
-  EXPECT_TRUE(heardBy(false).empty());
+  EXPECT_EQ(heardBy(3),
+            (std::vector<std::string>{
+                "catch up: 0a 0b 0c", "0a logged applied", "0b logged applied", "0a logged applied",
+                "0c logged rejected", "0b logged applied", "0a drawn 2", "0b drawn 1"}))
+      << "the log oldest first, then the drawings; 0c was never drawn";
+  EXPECT_TRUE(heardBy(std::nullopt).empty());
 }
 
 // The body is the activity's state after the push: "ended" (still shown), "dismissed" (gone

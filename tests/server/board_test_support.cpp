@@ -84,7 +84,16 @@ void LaterSeats::frame() {
 std::string heardAs(const std::string& event) {
   simdjson::dom::parser parser;
   simdjson::dom::element e = parser.parse(event);
+  if (!e["catchUp"].error()) {
+    std::string line = "catch up:";
+    for (const auto token : e["catchUp"].get_array())
+      line += " " + std::string(token.get_string().value());
+    return line;
+  }
   std::string line{std::string_view(e["token"])};
+  if (e["drawn"].error() && e["push"].error()) {
+    return line + " logged " + std::string(std::string_view(e["log"]["outcome"]));
+  }
   if (e["drawn"].error()) {
     return line + " step " + std::to_string(uint64_t(e["push"])) + " " +
            std::string(std::string_view(e["step"]["outcome"])) + ": " +

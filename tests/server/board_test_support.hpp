@@ -42,7 +42,8 @@ struct LaterSeats {
   void frame();
 };
 
-// What a listener heard, one line an event: "0a step 2 applied: reason" or "0a drawn 2".
+// What a listener heard, one line an event: "0a step 2 applied: reason", "0a drawn 2", and in a
+// catch-up "catch up: 0a 0b" and "0a logged applied".
 std::string heardAs(const std::string& event);
 // The outcome's name, or "too many".
 std::string outcomeOf(const PushResult& result);

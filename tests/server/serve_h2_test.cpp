@@ -186,6 +186,8 @@ TEST(ServeH2, StreamsEventsOverTlsAndH2c) {
   ASSERT_EQ(member(h2c->nextEvent(plainEvents), {"drawn"}), "1") << "its drawing, behind";
   const auto again = h2c->submit("GET", "/events", "127.0.0.1", {{"last-event-id", "1"}});
   ASSERT_EQ(h2c->awaitHead(again), 200u);
+  EXPECT_EQ(member(h2c->nextEvent(again), {"catchUp"}), R"(["cafe"])");
+  EXPECT_EQ(member(h2c->nextEvent(again), {"log", "token"}), "cafe");
   EXPECT_EQ(member(h2c->nextEvent(again), {"drawn"}), "1");
 }
 

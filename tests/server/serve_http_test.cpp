@@ -212,9 +212,9 @@ std::size_t openDescriptorsBelow(pid_t pid, std::size_t limit) {
   return count;
 }
 
-// A page that fell behind is disconnected; when it reconnects it is sent each activity's newest
-// drawing first, so that it shows what it missed.
-TEST(ServeHttp, AReconnectingPageHearsEachActivitysNewestDrawingFirst) {
+// A page that fell behind is disconnected; when it reconnects it is first sent what a page
+// loaded then would show: the activities there are, the log kept, each newest drawing.
+TEST(ServeHttp, AReconnectingPageHearsWhatItMissedFirst) {
   ServeProcess serve({});
   const auto body = [](int timestamp, const std::string& title) {
     return R"({"aps":{"event":"update","timestamp":)" + std::to_string(timestamp) +
@@ -228,6 +228,9 @@ TEST(ServeHttp, AReconnectingPageHearsEachActivitysNewestDrawingFirst) {
     ASSERT_EQ(member(first.nextDrawing(), {"drawn"}), "2");
   }
   EventReader again(serve.port(), "1");
+  EXPECT_EQ(member(again.next(), {"catchUp"}), R"(["0a"])");
+  EXPECT_EQ(member(again.next(), {"log", "detail"}), "started by the app");
+  EXPECT_EQ(member(again.next(), {"log", "outcome"}), "applied");
   const std::string caughtUp = again.next();
   EXPECT_EQ(member(caughtUp, {"token"}), "0a");
   EXPECT_EQ(member(caughtUp, {"drawn"}), "2");

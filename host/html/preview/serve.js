@@ -114,6 +114,14 @@
     if (placeholder && !canvas.querySelector('section[data-token]')) placeholder.hidden = false;
   }
 
+  // The page missed events: its log is sent again whole, and an activity no longer there goes.
+  function catchUp(tokens) {
+    if (log) while (log.rows.length > 0) log.deleteRow(0);
+    for (const existing of canvas.querySelectorAll('section[data-token]')) {
+      if (!tokens.includes(existing.dataset.token)) removeSection(existing.dataset.token);
+    }
+  }
+
   function addLogRow(entry) {
     if (!log) return;
     const row = document.createElement('tr');
@@ -145,12 +153,16 @@
       return;
     }
     if (typeof event !== 'object' || event === null || typeof event.token !== 'string') return;
-    if (typeof event.now === 'number' && Number.isFinite(event.now)) {
+    // The server's clock, from every event but a drawing, whose `now` is the instant drawn for.
+    const drawing = typeof event.html === 'string' && typeof event.css === 'string';
+    if (!drawing && typeof event.now === 'number' && Number.isFinite(event.now)) {
       offset = event.now - Date.now() / 1000;
     }
     if (event.reclaimed === true) removeSection(event.token);
+    // Back after missing events: the log kept and each drawing follow, as a reload would show.
+    if (Array.isArray(event.catchUp)) catchUp(event.catchUp);
     // A drawing event brings the activity's section, newest last; a step event its state.
-    if (typeof event.html === 'string' && typeof event.css === 'string') {
+    if (drawing) {
       setStyles(event.token, event.css);
       placeSection(event.token, event.html);
     } else if (typeof event.state === 'string' && event.step) {
