@@ -214,15 +214,20 @@ void appendSection(std::string& out, const DrawnSection& drawn) {
   out += "}";
 }
 
-// ,"now":AT,"log":{...}} : the end every event of a log entry shares.
-void appendNowAndLog(std::string& out, const LogEntry& entry) {
-  out += ",\"now\":";
-  json::appendNumber(out, entry.at);
+// ,"log":{...}} : the end every event of a log entry shares.
+void appendLog(std::string& out, const LogEntry& entry) {
   out += ",\"log\":";
   json::Writer log;
   writeLogEntry(log, entry);
   out += log.str();
   out += "}";
+}
+
+// ,"now":AT,"log":{...}} : the end of an event of a log entry as it happens.
+void appendNowAndLog(std::string& out, const LogEntry& entry) {
+  out += ",\"now\":";
+  json::appendNumber(out, entry.at);
+  appendLog(out, entry);
 }
 
 }  // namespace
@@ -292,11 +297,7 @@ std::string catchUpEventJson(const std::vector<ActivityView>& activities, double
 std::string loggedEventJson(const LogEntry& entry) {
   std::string out = "{\"token\":";
   json::appendString(out, entry.token);
-  out += ",\"log\":";
-  json::Writer log;
-  writeLogEntry(log, entry);
-  out += log.str();
-  out += "}";
+  appendLog(out, entry);
   return out;
 }
 
