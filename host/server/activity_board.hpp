@@ -74,11 +74,10 @@ class ActivityBoard {
   // activity shows changed, its extension draws it, one drawing per activity at a time; pushes
   // that arrive meanwhile only mark the activity to be drawn again, and when the drawing ends
   // (and the extension is ready again: at most once a frame) the newest state is drawn next,
-  // the states between never. Each drawing that ends is a
-  // drawing event, with its `clipped` warnings (also said through the notice). The extensions
-  // of different activities draw at the same time.
-  // `serviceWarnings` are what the push service's checks found (a push without a provider
-  // token); they go first among the push's own step's warnings.
+  // the states between never. Each drawing that ends is a drawing event, with its `clipped`
+  // warnings (also said through the notice). The activities' extensions draw at the same time.
+  // `serviceWarnings`, what the push service's checks found (no provider token), go first
+  // among the push's own step's warnings.
   void push(std::string_view token, std::string_view body, double now, PushDone done,
             std::vector<Warning> serviceWarnings = {});
   // Logs a push the service refused, and tells the listeners.
@@ -86,10 +85,9 @@ class ActivityBoard {
   // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.
   void noteWatch(std::string_view note, double now);
 
-  // Adds a listener of every event from now on. One that catches up (a page that was
-  // disconnected and missed events) is first told, within this call, what the page would show
-  // if loaded at `catchUpAt`: the activities there are, the log entries kept and each activity's
-  // newest drawing.
+  // Adds a listener of every event from now on. One that catches up (a page that missed events)
+  // is first told, within this call, what a page loaded at `catchUpAt` would show: the
+  // activities there are, the log entries kept and each activity's newest drawing.
   std::uint64_t listen(Listener listener, std::optional<double> catchUpAt = std::nullopt);
   void stopListening(std::uint64_t id) { listeners_.remove(id); }
   std::size_t listenerCount() const { return listeners_.size(); }
