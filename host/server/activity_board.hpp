@@ -90,7 +90,6 @@ class ActivityBoard {
   // activities there are, the log entries kept and each activity's newest drawing.
   std::uint64_t listen(Listener listener, std::optional<double> catchUpAt = std::nullopt);
   void stopListening(std::uint64_t id) { listeners_.remove(id); }
-  std::size_t listenerCount() const { return listeners_.size(); }
 
   const std::vector<ActivityView>& activities() const { return views_; }
   const std::deque<LogEntry>& log() const { return log_; }

@@ -16,7 +16,6 @@ class EventListeners {
 
   std::uint64_t add(Listener listener);
   void remove(std::uint64_t id) { listeners_.erase(id); }
-  std::size_t size() const { return listeners_.size(); }
   bool empty() const { return listeners_.empty(); }
   // Tells every listener; one may stop listening while it is told, or another start.
   void tell(std::string event);
