@@ -3,17 +3,11 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include "support/stand_in_answer.hpp"
+
 namespace corvlin::host::server::stand_ins {
 
-const std::string validAnswer =
-    R"({"presentations":{"lockScreen":{"type":"Text","text":"stand-in","modifiers":[]},)"
-    R"("dynamicIsland":{"expanded":[)"
-    R"({"position":"leading","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
-    R"({"position":"trailing","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
-    R"({"position":"bottom","priority":0,"content":{"type":"EmptyView","modifiers":[]}}],)"
-    R"("compactLeading":{"type":"EmptyView","modifiers":[]},)"
-    R"("compactTrailing":{"type":"EmptyView","modifiers":[]},)"
-    R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
+const std::string validAnswer = test::standInAnswer;
 
 updates::Step pushStep(double now, updates::StepEvent event) {
   return {Instant{now}, 0, event, updates::Applied{}, std::nullopt, std::nullopt};

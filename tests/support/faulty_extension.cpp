@@ -16,18 +16,11 @@
 #include <string>
 #include <thread>
 
+#include "stand_in_answer.hpp"
+
 namespace {
 
-// Seven presentations: the lock screen says "stand-in", the other six are empty.
-const char* const validAnswer =
-    R"({"presentations":{"lockScreen":{"type":"Text","text":"stand-in","modifiers":[]},)"
-    R"("dynamicIsland":{"expanded":[)"
-    R"({"position":"leading","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
-    R"({"position":"trailing","priority":0,"content":{"type":"EmptyView","modifiers":[]}},)"
-    R"({"position":"bottom","priority":0,"content":{"type":"EmptyView","modifiers":[]}}],)"
-    R"("compactLeading":{"type":"EmptyView","modifiers":[]},)"
-    R"("compactTrailing":{"type":"EmptyView","modifiers":[]},)"
-    R"("minimal":{"type":"EmptyView","modifiers":[]}}}})";
+const char* const validAnswer = corvlin::test::standInAnswer;
 
 // Well-formed JSON whose view description is not: the second child of the third expanded
 // region's stack is a number.
