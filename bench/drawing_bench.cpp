@@ -10,14 +10,14 @@
 #include "extension/widget.hpp"
 #include "host/drawing/draw.hpp"
 #include "host/drawing/fonts.hpp"
-#include "host/drawing/presentation_layout.hpp"
 #include "host/text/timer_format.hpp"
+#include "layout/presentations.hpp"
 
 namespace corvlin::bench {
 namespace {
 
-using host::drawing::ActivityLayout;
 using host::drawing::Fonts;
+using host::layout::ActivityLayout;
 
 struct Fixture {
   ui::Presentations views;
@@ -31,7 +31,9 @@ struct Fixture {
     fonts = Fonts::open(host::drawing::defaultFontFiles()).value();
     options.timerText = [now](const ui::TimerText& t) { return host::timerTextAt(t, now); };
   }
-  ActivityLayout laidOut() { return host::drawing::layoutActivity(views, 371, *fonts, options); }
+  layout::ActivityLayout laidOut() {
+    return host::layout::layoutActivity(views, 371, *fonts, options);
+  }
 };
 
 Fixture& fixture() {
@@ -52,26 +54,26 @@ void openAndLayOutOnce(benchmark::State& state) {
   Fixture& f = fixture();
   for (auto _ : state) {
     auto fonts = Fonts::open(host::drawing::defaultFontFiles()).value();
-    auto a = host::drawing::layoutActivity(f.views, 371, *fonts, f.options);
+    auto a = host::layout::layoutActivity(f.views, 371, *fonts, f.options);
     benchmark::DoNotOptimize(a);
   }
 }
 
-using host::drawing::Which;
+using host::layout::Which;
 
 void layOut(benchmark::State& state) {
   Fixture& f = fixture();
-  const auto which = static_cast<Which>(state.range(0));
+  const auto which = static_cast<layout::Which>(state.range(0));
   for (auto _ : state) {
-    auto p = host::drawing::layoutPresentation(f.views, which, 371, *f.fonts, f.options);
+    auto p = host::layout::layoutPresentation(f.views, which, 371, *f.fonts, f.options);
     benchmark::DoNotOptimize(p);
   }
 }
 
 void draw(benchmark::State& state) {
   Fixture& f = fixture();
-  const auto which = static_cast<Which>(state.range(0));
-  const auto p = host::drawing::layoutPresentation(f.views, which, 371, *f.fonts, f.options);
+  const auto which = static_cast<layout::Which>(state.range(0));
+  const auto p = host::layout::layoutPresentation(f.views, which, 371, *f.fonts, f.options);
   for (auto _ : state) {
     auto picture = host::drawing::drawPresentation(p, which, 3, *f.fonts);
     benchmark::DoNotOptimize(picture);
@@ -81,7 +83,7 @@ void draw(benchmark::State& state) {
 void layOutAndDrawAll(benchmark::State& state) {
   Fixture& f = fixture();
   for (auto _ : state) {
-    ActivityLayout a = f.laidOut();
+    layout::ActivityLayout a = f.laidOut();
     auto pictures = host::drawing::drawActivity(a, 3, *f.fonts);
     benchmark::DoNotOptimize(pictures);
   }

@@ -70,7 +70,7 @@ std::string quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
 }
 
-std::string tallHint(const drawing::Presentation& p) {
+std::string tallHint(const layout::Presentation& p) {
   LongestText longest;
   for (const auto& region : p.regions) findLongest(region.content, longest);
   if (longest.lines > 1) {
@@ -88,12 +88,12 @@ Warning clipped(const CodingPath& path, std::string presentation, std::string de
 
 }  // namespace
 
-std::vector<Warning> clippingWarnings(const drawing::ActivityLayout& activity,
+std::vector<Warning> clippingWarnings(const layout::ActivityLayout& activity,
                                       const CodingPath& path) {
   std::vector<Warning> out;
   // Too tall: the lock screen and the expanded island grow to 160 points, then cut.
   const struct {
-    const drawing::Presentation* p;
+    const layout::Presentation* p;
     const char* name;
     const char* said;
   } tall[] = {{&activity.lockScreen, "lockScreen", "The lock screen's content is "},
@@ -138,7 +138,7 @@ std::vector<Warning> clippingWarningsAt(const ui::Presentations& views, double n
                                         double lockScreenWidth, drawing::Fonts& fonts) {
   layout::Options options;
   options.timerText = [now](const ui::TimerText& t) { return timerTextAt(t, now); };
-  return clippingWarnings(drawing::layoutActivity(views, lockScreenWidth, fonts, options), {});
+  return clippingWarnings(layout::layoutActivity(views, lockScreenWidth, fonts, options), {});
 }
 
 }  // namespace corvlin::host

@@ -6,13 +6,13 @@
 
 #include "host/checks/warning.hpp"
 #include "host/drawing/fonts.hpp"
-#include "host/drawing/presentation_layout.hpp"
+#include "layout/presentations.hpp"
 
 namespace corvlin::host {
 
 // The warnings of one laid-out activity; `path` is the activity's coding path (its index in a
 // list, or empty).
-std::vector<Warning> clippingWarnings(const drawing::ActivityLayout& activity,
+std::vector<Warning> clippingWarnings(const layout::ActivityLayout& activity,
                                       const CodingPath& path);
 
 // The warnings of one answer laid out with `fonts` for the instant `now` (paths empty), its lock

@@ -13,13 +13,13 @@
 #include "host/cli/render_output.hpp"
 #include "host/cli/render_verdict.hpp"
 #include "host/drawing/fonts.hpp"
-#include "host/drawing/presentation_layout.hpp"
 #include "host/drawing/snapshots.hpp"
 #include "host/payload/activity.hpp"
 #include "host/process/render.hpp"
 #include "host/report/diagnostics.hpp"
 #include "host/samples/samples.hpp"
 #include "host/text/timer_format.hpp"
+#include "layout/presentations.hpp"
 #include "model/coding.hpp"
 
 namespace corvlin::host {
@@ -60,7 +60,7 @@ Result<LoadedPayload, int> loadActivities(const Options& options, double now, En
 
 struct LaidOut {
   std::unique_ptr<drawing::Fonts> fonts;  // absent when the fonts could not be loaded
-  std::vector<std::optional<drawing::ActivityLayout>> activities;  // absent: nothing drawn
+  std::vector<std::optional<layout::ActivityLayout>> activities;  // absent: nothing drawn
 };
 
 // Lays out every activity of `rendered` that has presentations and adds its clipping warnings
@@ -82,7 +82,7 @@ LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
     const auto* views = std::get_if<ui::Presentations>(&rendered[i].outcome);
     if (!views) continue;
     out.activities[i] =
-        drawing::layoutActivity(*views, options.lockScreenWidth, *out.fonts, layoutOptions);
+        layout::layoutActivity(*views, options.lockScreenWidth, *out.fonts, layoutOptions);
     CodingPath path;
     if (isList) path.emplace_back(i);
     for (auto& w : clippingWarnings(*out.activities[i], path)) {

@@ -40,7 +40,7 @@ cairo_status_t append(void* closure, const unsigned char* data, unsigned int len
   return CAIRO_STATUS_SUCCESS;
 }
 
-Result<Picture, std::string> draw(const Presentation& p, Shape shape, std::string file,
+Result<Picture, std::string> draw(const layout::Presentation& p, Shape shape, std::string file,
                                   double scale, Fonts& fonts) {
   const int width = static_cast<int>(std::ceil(p.size.width * scale - 1e-6));
   const int height = static_cast<int>(std::ceil(p.size.height * scale - 1e-6));
@@ -93,27 +93,28 @@ Result<Picture, std::string> draw(const Presentation& p, Shape shape, std::strin
 
 }  // namespace
 
-Result<Picture, std::string> drawPresentation(const Presentation& presentation, Which which,
-                                              double scale, Fonts& fonts) {
+Result<Picture, std::string> drawPresentation(const layout::Presentation& presentation,
+                                              layout::Which which, double scale, Fonts& fonts) {
   switch (which) {
-    case Which::lockScreen:
+    case layout::Which::lockScreen:
       return draw(presentation, Shape::card, "lock-screen.png", scale, fonts);
-    case Which::expanded:
+    case layout::Which::expanded:
       return draw(presentation, Shape::expanded, "island-expanded.png", scale, fonts);
-    case Which::compact:
+    case layout::Which::compact:
       return draw(presentation, Shape::pill, "island-compact.png", scale, fonts);
-    case Which::minimal:
+    case layout::Which::minimal:
       return draw(presentation, Shape::circle, "island-minimal.png", scale, fonts);
   }
   return Failure{std::string("no such presentation")};
 }
 
-Result<std::vector<Picture>, std::string> drawActivity(const ActivityLayout& activity, double scale,
-                                                       Fonts& fonts) {
-  const std::pair<const Presentation*, Which> jobs[] = {{&activity.lockScreen, Which::lockScreen},
-                                                        {&activity.expanded, Which::expanded},
-                                                        {&activity.compact, Which::compact},
-                                                        {&activity.minimal, Which::minimal}};
+Result<std::vector<Picture>, std::string> drawActivity(const layout::ActivityLayout& activity,
+                                                       double scale, Fonts& fonts) {
+  const std::pair<const layout::Presentation*, layout::Which> jobs[] = {
+      {&activity.lockScreen, layout::Which::lockScreen},
+      {&activity.expanded, layout::Which::expanded},
+      {&activity.compact, layout::Which::compact},
+      {&activity.minimal, layout::Which::minimal}};
   std::vector<Picture> pictures;
   for (const auto& [presentation, which] : jobs) {
     CORVLIN_TRY(picture, drawPresentation(*presentation, which, scale, fonts));

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "host/drawing/fonts.hpp"
-#include "host/drawing/presentation_layout.hpp"
 #include "json/result.hpp"
+#include "layout/presentations.hpp"
 
 namespace corvlin::host::drawing {
 
@@ -18,12 +18,12 @@ struct Picture {
 
 // One snapshot of a laid-out presentation: the card, the expanded island, the compact pill or
 // the minimal circle, as `which` says.
-Result<Picture, std::string> drawPresentation(const Presentation& presentation, Which which,
-                                              double scale, Fonts& fonts);
+Result<Picture, std::string> drawPresentation(const layout::Presentation& presentation,
+                                              layout::Which which, double scale, Fonts& fonts);
 
 // The four snapshots of a laid-out activity, `scale` pixels to the point. The same layout
 // always gives the same bytes: the files carry no time and no text chunk.
-Result<std::vector<Picture>, std::string> drawActivity(const ActivityLayout& activity, double scale,
-                                                       Fonts& fonts);
+Result<std::vector<Picture>, std::string> drawActivity(const layout::ActivityLayout& activity,
+                                                       double scale, Fonts& fonts);
 
 }  // namespace corvlin::host::drawing

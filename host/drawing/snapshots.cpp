@@ -20,8 +20,8 @@ std::optional<std::string> makeFolder(const std::string& path) {
 }  // namespace
 
 Result<std::monostate, SnapshotFailure> writeSnapshots(
-    const std::vector<std::optional<ActivityLayout>>& activities, bool inSubfolders, double scale,
-    Fonts& fonts, const std::string& root) {
+    const std::vector<std::optional<layout::ActivityLayout>>& activities, bool inSubfolders,
+    double scale, Fonts& fonts, const std::string& root) {
   using Kind = SnapshotFailure::Kind;
   if (auto failed = makeFolder(root)) return Failure{SnapshotFailure{Kind::cannotCreate, *failed}};
   for (std::size_t i = 0; i < activities.size(); ++i) {

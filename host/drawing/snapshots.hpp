@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "host/drawing/fonts.hpp"
-#include "host/drawing/presentation_layout.hpp"
 #include "json/result.hpp"
+#include "layout/presentations.hpp"
 
 namespace corvlin::host::drawing {
 
@@ -23,7 +23,7 @@ struct SnapshotFailure {
 // folder `root`, made if needed; with `inSubfolders`, activity N's go to its subfolder N/.
 // Stops at the first failure.
 Result<std::monostate, SnapshotFailure> writeSnapshots(
-    const std::vector<std::optional<ActivityLayout>>& activities, bool inSubfolders, double scale,
-    Fonts& fonts, const std::string& root);
+    const std::vector<std::optional<layout::ActivityLayout>>& activities, bool inSubfolders,
+    double scale, Fonts& fonts, const std::string& root);
 
 }  // namespace corvlin::host::drawing

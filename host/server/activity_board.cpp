@@ -251,7 +251,7 @@ void ActivityBoard::settle(std::size_t index, RenderedActivity rendered, const P
   const auto* shown = std::get_if<ui::Presentations>(&view.rendered.outcome);
   if (drawing::Fonts* measurer = shown ? fonts() : nullptr) {
     view.clipped =
-        clippingWarningsAt(*shown, view.renderedAt, drawing::defaultLockScreenWidth, *measurer);
+        clippingWarningsAt(*shown, view.renderedAt, layout::defaultLockScreenWidth, *measurer);
   }
   noteWarnings(view.token, view.clipped);
   if (!listeners_.empty()) listeners_.tell(drawingEventJson(view, view.clipped));

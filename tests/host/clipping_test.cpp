@@ -30,7 +30,7 @@ std::vector<Warning> warningsOf(const Presentations& p) {
   layout::FixedAdvanceMeasurer measurer;
   layout::Options options;
   options.timerText = [](const TimerText&) { return std::string("10:00:00:00"); };
-  const auto laidOut = drawing::layoutActivity(p, 371, measurer, options);
+  const auto laidOut = layout::layoutActivity(p, 371, measurer, options);
   return clippingWarnings(laidOut, {std::size_t{3}});
 }
 

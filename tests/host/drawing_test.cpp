@@ -70,11 +70,11 @@ TEST(Drawing, ShapesTrimsTurnsFillsAndOpacityAsThePhoneDrawsThem) {
     Presentations views;
     views.dynamicIsland.minimal = c.view;
     layout::FixedAdvanceMeasurer measurer;
-    const Presentation minimal =
-        layoutPresentation(views, Which::minimal, 371, measurer, layout::Options{});
+    const layout::Presentation minimal =
+        layoutPresentation(views, layout::Which::minimal, 371, measurer, layout::Options{});
     auto fonts = Fonts::open(defaultFontFiles());
     ASSERT_TRUE(fonts) << fonts.error();
-    auto picture = drawPresentation(minimal, Which::minimal, 1, *fonts.value());
+    auto picture = drawPresentation(minimal, layout::Which::minimal, 1, *fonts.value());
     ASSERT_TRUE(picture) << picture.error();
     const auto got = pixelAt(picture.value().png, c.x, c.y);
     for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(got[i], c.expected[i], 3) << i;

@@ -22,7 +22,7 @@ TEST(SnapshotFolder, MakesTheFoldersAndPutsEachActivityWhereItsIndexSays) {
   ASSERT_TRUE(opened) << opened.error();
   Fonts& fonts = *opened.value();
   const ui::Presentations views;  // the layout points into it
-  const ActivityLayout drawn = layoutActivity(views, 371, fonts, layout::Options{});
+  const layout::ActivityLayout drawn = layoutActivity(views, 371, fonts, layout::Options{});
   const fs::path scratch =
       fs::temp_directory_path() / ("corvlin-snapshot-folder-" + std::to_string(::getpid()));
   fs::remove_all(scratch);
@@ -31,7 +31,7 @@ TEST(SnapshotFolder, MakesTheFoldersAndPutsEachActivityWhereItsIndexSays) {
 
   struct Case {
     const char* name;
-    std::vector<std::optional<ActivityLayout>> activities;
+    std::vector<std::optional<layout::ActivityLayout>> activities;
     bool inSubfolders;
     std::string root;                       // under the scratch folder
     std::vector<std::string> withPictures;  // folders under it that hold the four pictures

@@ -10,7 +10,7 @@
 
 #include "layout/layout.hpp"
 
-namespace corvlin::host::drawing {
+namespace corvlin::layout {
 
 inline constexpr double defaultLockScreenWidth = 371;  // 408 on the larger phone
 inline constexpr double lockScreenMinHeight = 84;
@@ -26,15 +26,15 @@ inline constexpr double minimalDiameter = 37;
 // The room the phone gives one view, and the view laid out in it.
 struct Region {
   std::string_view name;  // "lockScreen", "expanded leading", "compactTrailing", ...
-  layout::Rect frame;     // in the presentation's picture
-  layout::Node content;   // placed in `frame` (and past it where it does not fit)
+  Rect frame;             // in the presentation's picture
+  Node content;           // placed in `frame` (and past it where it does not fit)
 };
 
 // One picture: the lock screen, the expanded island, the compact island or the minimal one.
 struct Presentation {
   std::string_view name;  // "lockScreen", "expanded", "compact", "minimal"
-  layout::Size size;      // the picture's, in points
-  layout::Size content;   // what the content needs (past `size` when the phone cuts it)
+  Size size;              // the picture's, in points
+  Size content;           // what the content needs (past `size` when the phone cuts it)
   std::vector<Region> regions;
 };
 
@@ -51,11 +51,11 @@ enum class Which { lockScreen, expanded, compact, minimal };
 
 // One presentation of `views` laid out (the lock screen `lockScreenWidth` wide).
 Presentation layoutPresentation(const ui::Presentations& views, Which which, double lockScreenWidth,
-                                layout::TextMeasurer& measurer, const layout::Options& options);
+                                TextMeasurer& measurer, const Options& options);
 
 // The four presentations of `views` laid out for a lock screen `lockScreenWidth` wide; the
 // trees must outlive the result.
 ActivityLayout layoutActivity(const ui::Presentations& views, double lockScreenWidth,
-                              layout::TextMeasurer& measurer, const layout::Options& options);
+                              TextMeasurer& measurer, const Options& options);
 
-}  // namespace corvlin::host::drawing
+}  // namespace corvlin::layout

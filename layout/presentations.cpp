@@ -1,14 +1,14 @@
-#include "host/drawing/presentation_layout.hpp"
+#include "layout/presentations.hpp"
 
 #include <algorithm>
 
-namespace corvlin::host::drawing {
+namespace corvlin::layout {
 namespace {
 
-using layout::Node;
-using layout::Proposal;
-using layout::Rect;
-using layout::Size;
+using Node;
+using Proposal;
+using Rect;
+using Size;
 
 // The expanded island's insets and the gap between its rows.
 constexpr double expandedTop = 14;
@@ -20,11 +20,10 @@ constexpr double regionMinHeight = 37;
 // `view` laid out for `proposal`, then placed in `frame` by the fractions across and down
 // (0 leading or top, 0.5 centre, 1 trailing or bottom).
 Region place(std::string_view name, const ui::View& view, Proposal proposal, Rect frame,
-             double across, double down, layout::TextMeasurer& measurer,
-             const layout::Options& options) {
+             double across, double down, TextMeasurer& measurer, const Options& options) {
   const Size size = layout::sizeThatFits(view, proposal, measurer, options);
-  const layout::Point origin{frame.x + (frame.width - size.width) * across,
-                             frame.y + std::max(0.0, (frame.height - size.height) * down)};
+  const Point origin{frame.x + (frame.width - size.width) * across,
+                     frame.y + std::max(0.0, (frame.height - size.height) * down)};
   return {name, frame, layout::layout(view, proposal, measurer, options, origin)};
 }
 
@@ -35,8 +34,8 @@ const ui::View* regionAt(const ui::DynamicIsland& island, ui::ExpandedRegionPosi
   return nullptr;
 }
 
-Presentation lockScreen(const ui::View& view, double width, layout::TextMeasurer& measurer,
-                        const layout::Options& options) {
+Presentation lockScreen(const ui::View& view, double width, TextMeasurer& measurer,
+                        const Options& options) {
   const Proposal proposal{width, std::nullopt};
   const Size content = layout::sizeThatFits(view, proposal, measurer, options);
   const double height = std::clamp(content.height, lockScreenMinHeight, lockScreenMaxHeight);
@@ -47,8 +46,8 @@ Presentation lockScreen(const ui::View& view, double width, layout::TextMeasurer
   return p;
 }
 
-Presentation expanded(const ui::DynamicIsland& island, layout::TextMeasurer& measurer,
-                      const layout::Options& options) {
+Presentation expanded(const ui::DynamicIsland& island, TextMeasurer& measurer,
+                      const Options& options) {
   using Position = ui::ExpandedRegionPosition;
   const double inner = islandWidth - 2 * expandedSide;
   const double side = (inner - cameraWidth) / 2;
@@ -94,8 +93,8 @@ Presentation expanded(const ui::DynamicIsland& island, layout::TextMeasurer& mea
   return p;
 }
 
-Presentation compact(const ui::DynamicIsland& island, layout::TextMeasurer& measurer,
-                     const layout::Options& options) {
+Presentation compact(const ui::DynamicIsland& island, TextMeasurer& measurer,
+                     const Options& options) {
   const double pill = 2 * compactPieceWidth + cameraWidth;
   Presentation p{"compact", {pill, compactHeight}, {pill, compactHeight}, {}};
   const Proposal piece{compactPieceWidth, compactHeight};
@@ -107,8 +106,8 @@ Presentation compact(const ui::DynamicIsland& island, layout::TextMeasurer& meas
   return p;
 }
 
-Presentation minimal(const ui::DynamicIsland& island, layout::TextMeasurer& measurer,
-                     const layout::Options& options) {
+Presentation minimal(const ui::DynamicIsland& island, TextMeasurer& measurer,
+                     const Options& options) {
   Presentation p{
       "minimal", {minimalDiameter, minimalDiameter}, {minimalDiameter, minimalDiameter}, {}};
   p.regions.push_back(place("minimal", island.minimal, {minimalDiameter, minimalDiameter},
@@ -119,7 +118,7 @@ Presentation minimal(const ui::DynamicIsland& island, layout::TextMeasurer& meas
 }  // namespace
 
 Presentation layoutPresentation(const ui::Presentations& views, Which which, double lockScreenWidth,
-                                layout::TextMeasurer& measurer, const layout::Options& options) {
+                                TextMeasurer& measurer, const Options& options) {
   switch (which) {
     case Which::lockScreen:
       return lockScreen(views.lockScreen, lockScreenWidth, measurer, options);
@@ -134,11 +133,11 @@ Presentation layoutPresentation(const ui::Presentations& views, Which which, dou
 }
 
 ActivityLayout layoutActivity(const ui::Presentations& views, double lockScreenWidth,
-                              layout::TextMeasurer& measurer, const layout::Options& options) {
+                              TextMeasurer& measurer, const Options& options) {
   return {layoutPresentation(views, Which::lockScreen, lockScreenWidth, measurer, options),
           layoutPresentation(views, Which::expanded, lockScreenWidth, measurer, options),
           layoutPresentation(views, Which::compact, lockScreenWidth, measurer, options),
           layoutPresentation(views, Which::minimal, lockScreenWidth, measurer, options)};
 }
 
-}  // namespace corvlin::host::drawing
+}  // namespace corvlin::layout
