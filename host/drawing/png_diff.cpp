@@ -79,14 +79,26 @@ DiffFailure failureOf(cairo_status_t status, const std::string& what, const std:
 std::variant<Surface, DiffFailure> decode(std::string_view bytes, const std::string& what) {
   Reader reader{bytes};
   Surface s(cairo_image_surface_create_from_png_stream(readFrom, &reader));
-  if (const cairo_status_t status = cairo_surface_status(s.get())) {
-    const bool sized = status == CAIRO_STATUS_NO_MEMORY && claimedPixels(bytes) > 0;
+  if (cairo_status_t status = cairo_surface_status(s.get())) {
+    // Cairo 1.16 reports a PNG it cannot parse as out of memory: only when the pixels the header
+    // claims cannot be had is it that.
+    const bool headed = claimedPixels(bytes) > 0;
+    const int w = headed ? static_cast<int>(bigEndian(bytes, 16) & 0x7FFFFFFF) : 0;
+    const int h = headed ? static_cast<int>(bigEndian(bytes, 20) & 0x7FFFFFFF) : 0;
+    if (status == CAIRO_STATUS_NO_MEMORY) {
+      if (!headed) {
+        return DiffFailure{DiffFailure::Kind::unreadable,
+                           what + " is not a readable PNG (it does not begin as a PNG does)"};
+      }
+      const Surface probe(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+      status = cairo_surface_status(probe.get());
+      if (status == CAIRO_STATUS_SUCCESS) {
+        return DiffFailure{DiffFailure::Kind::unreadable,
+                           what + " is not a readable PNG (its data is damaged)"};
+      }
+    }
     return failureOf(status,
-                     sized ? what + " (" +
-                                 sizeText(static_cast<int>(bigEndian(bytes, 16) & 0x7FFFFFFF),
-                                          static_cast<int>(bigEndian(bytes, 20) & 0x7FFFFFFF)) +
-                                 ")"
-                           : what,
+                     status == CAIRO_STATUS_NO_MEMORY ? what + " (" + sizeText(w, h) + ")" : what,
                      "decoding");
   }
   if (cairo_image_surface_get_format(s.get()) == CAIRO_FORMAT_ARGB32) {

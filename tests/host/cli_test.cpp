@@ -53,7 +53,7 @@ TEST(Cli, RejectsBadUsageNamingTheProblem) {
       {{"serve", "--prot", "1"}, "unknown option of serve '--prot'; did you mean '--port'?"},
       {{"serve", "--auth-key", "k.p8", "--key-id", "", "--team-id", "T"},
        "--key-id is empty: give the signing key's key id"},
-      {{"serve", "--auth-key", "k.p8", "--key-id=K", "--team-id="}, "--team-id is empty"},
+      {{"serve", "--auth-key", "k.p8", "--key-id=K", "--team-id", ""}, "--team-id is empty"},
       {{"replay"}, "replay needs a TIMELINE file"},
       {{"replay", "x", "--now"}, "--now is not an option of replay"},
       {{"replay", "x", "--scale", "2"}, "--scale is an option of render"},
