@@ -73,6 +73,8 @@ std::optional<std::string> serveOptionsProblem(const ServeOptions& o) {
   if (any && !(o.authKey && o.keyId && o.teamId)) {
     return "--auth-key, --key-id and --team-id go together";
   }
+  if (o.keyId && o.keyId->empty()) return "--key-id is empty: give the signing key's key id";
+  if (o.teamId && o.teamId->empty()) return "--team-id is empty: give the team id";
   return std::nullopt;
 }
 
@@ -97,11 +99,13 @@ int runServe(const ServeOptions& options, Environment& env) {
   server::HttpServer http(io, board, limits, realNow, randomId);
   std::unique_ptr<server::FileWatch> watch;
   // From here on a SIGINT or SIGTERM ends the server cleanly, with exit 0, even one that comes
-  // while it is still starting (making the local authority may wait for another server's
-  // lock): it is taken when the event loop runs.
+  // while it is still starting: it is taken when the event loop runs, or while the server waits
+  // for the local authority's lock, which another server holds as it makes the authority.
+  bool stopping = false;
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&](const boost::system::error_code& ec, int) {
     if (ec) return;
+    stopping = true;
     if (watch) watch->stop();
     http.stop();
     board.endExtensions();
@@ -115,8 +119,21 @@ int runServe(const ServeOptions& options, Environment& env) {
       const auto absolute = std::filesystem::absolute(*stateDir, ignored);
       if (!absolute.empty()) stateDir = absolute.lexically_normal().string();
     }
+    security::LockWait wait;
+    wait.waiting = [&env](const std::filesystem::path& lock) {
+      env.err << "corvlin-host: waiting for " << lock.string()
+              << ": another process holds it while it makes the local authority "
+                 "(SIGINT or SIGTERM stops)\n";
+      env.err.flush();
+    };
+    wait.stopped = [&] {
+      io.poll();
+      if (io.stopped()) io.restart();
+      return stopping;
+    };
     auto setup = security::prepareTls({stateDir, options.cert, options.key, options.bind},
-                                      security::processEnvironment(), realNow());
+                                      security::processEnvironment(), realNow(), wait);
+    if (!setup && stopping) return exitOk;
     if (!setup) {
       env.err << "corvlin-host: " << setup.error() << "\n";
       return exitNoInput;

@@ -4,6 +4,7 @@
 #include <pango/pangocairo.h>
 
 #include <cmath>
+#include <new>
 #include <numbers>
 
 #include "host/drawing/draw_views.hpp"
@@ -35,8 +36,13 @@ void outline(cairo_t* cr, Shape shape, layout::Size size) {
   cairo_close_path(cr);
 }
 
+// No exception may pass through Cairo: running out of memory is Cairo's own status.
 cairo_status_t append(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  try {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  } catch (const std::bad_alloc&) {
+    return CAIRO_STATUS_NO_MEMORY;
+  }
   return CAIRO_STATUS_SUCCESS;
 }
 

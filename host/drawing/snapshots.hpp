@@ -1,5 +1,5 @@
 // PNG snapshots written to a folder: each laid-out activity's four pictures, each file replaced
-// atomically.
+// atomically, never through a link (host/files/output_folder.hpp).
 #pragma once
 
 #include <optional>

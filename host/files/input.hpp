@@ -19,6 +19,16 @@ struct InputError {
   std::string message;
 };
 
+// What a file's type makes it, for messages: "a regular file", "a folder", "a symbolic link",
+// "a FIFO", "a socket", "a character device", "a block device".
+std::string_view fileKind(unsigned mode);
+
+// The whole of the regular file `path`, at most `limit` bytes. The open never waits (a FIFO is
+// refused, not read) and follows a link to its file. The message names the path and says what
+// is wrong: missing, not a regular file (and what it is instead), larger than the limit,
+// unreadable.
+Result<std::string, InputError> readRegularFile(const std::string& path, std::size_t limit);
+
 // Reads `path` whole, or standard input for "-".
 Result<std::string, InputError> readPayload(const std::string& path);
 

@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "host/files/input.hpp"
+#include "host/files/output_folder.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -31,19 +33,46 @@ int writeAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-Written writeInPlace(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return failed(path, errno);
-  const int writeError = writeAll(fd, bytes);
+// A character device, or a FIFO that a process reads: written where it is. The open never
+// waits, and never follows a link that took the name meanwhile.
+Written writeInPlace(const std::string& path, mode_t expected, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ENXIO && S_ISFIFO(expected)) {
+      return Failure{"cannot write " + path + ": it is a FIFO that no process is reading"};
+    }
+    return failed(path, error);
+  }
+  struct stat opened {};
+  int error = ::fstat(fd, &opened) == 0 ? 0 : errno;
+  if (error == 0 && (opened.st_mode & S_IFMT) != (expected & S_IFMT)) {
+    ::close(fd);
+    return Failure{"cannot write " + path + ": it changed while it was opened"};
+  }
+  // Written as any output is: a reader that is slow is waited for, one that has gone fails.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (error == 0 && (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)) error = errno;
+  if (error == 0) error = writeAll(fd, bytes);
   const int closeError = ::close(fd) == 0 ? 0 : errno;
-  if (writeError != 0 || closeError != 0) return failed(path, writeError ? writeError : closeError);
+  if (error != 0 || closeError != 0) return failed(path, error != 0 ? error : closeError);
   return std::monostate{};
 }
 
-mode_t newFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return static_cast<mode_t>(0666 & ~mask);
+// Why `path`, of this type, is not written.
+std::string refusal(const std::string& path, const struct stat& entry) {
+  const std::string start = "cannot write " + path + ": it is ";
+  if (S_ISLNK(entry.st_mode)) {
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return start + "a symbolic link" + (target.empty() ? "" : " to " + target) +
+           "; --out does not write through a link: name the file itself, or give --out - for "
+           "standard output";
+  }
+  return start + std::string(fileKind(entry.st_mode)) +
+         "; --out writes a regular file, a character device such as /dev/null, or a FIFO that "
+         "a process reads";
 }
 
 }  // namespace
@@ -56,44 +85,23 @@ Written writeStream(std::ostream& out, std::string_view name, std::string_view b
   return std::monostate{};
 }
 
-Written replaceFile(const std::string& named, std::string_view bytes) {
-  struct stat target {};
-  const bool exists = ::stat(named.c_str(), &target) == 0;
-  if (exists && !S_ISREG(target.st_mode)) return writeInPlace(named, bytes);
-  // A symbolic link stays a link: the file it points to is the one replaced.
-  std::string path = named;
-  struct stat link {};
-  if (exists && ::lstat(named.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    if (char* resolved = ::realpath(named.c_str(), nullptr)) {
-      path = resolved;
-      std::free(resolved);
+Written replaceFile(const std::string& path, std::string_view bytes) {
+  struct stat entry {};
+  if (::lstat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode)) {
+    if (S_ISCHR(entry.st_mode) || S_ISFIFO(entry.st_mode)) {
+      return writeInPlace(path, entry.st_mode, bytes);
     }
+    return Failure{refusal(path, entry)};
   }
-
   const auto slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temporary = (slash == std::string::npos ? "" : folder) + "." + name + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return failed(named, errno);
-
-  // The new file gets the old one's permissions, or those of a file created here.
-  int error = ::fchmod(fd, exists ? (target.st_mode & 07777) : newFileMode()) == 0 ? 0 : errno;
-  if (error == 0) error = writeAll(fd, bytes);
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return failed(named, error);
+  if (name.empty() || name == "." || name == "..") {
+    return Failure{"cannot write " + path + ": it names a folder, not a file"};
   }
-  // Make the rename itself durable; a folder that cannot be synced leaves the file written.
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return std::monostate{};
+  auto opened = OutputFolder::openExisting(folder);
+  if (!opened) return Failure{"cannot write " + path + ": " + opened.error()};
+  return opened.value().replace(name, bytes);
 }
 
 Written closeStandardOutput() {

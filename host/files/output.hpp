@@ -16,11 +16,13 @@ using Written = Result<std::monostate, std::string>;
 // Writes `bytes` to `out` and flushes it; `name` is what the message calls it.
 Written writeStream(std::ostream& out, std::string_view name, std::string_view bytes);
 
-// Writes `bytes` to a temporary file in the folder of `path`, syncs it to disk and renames it
-// over `path`, so that `path` holds either what it held before or all of `bytes`; a failure
-// removes the temporary file. A symbolic link is followed, so the file it points to is
-// replaced. A path that names something other than a regular file (a device, a pipe) cannot be
-// replaced and is written in place.
+// The file a user named with --out. A regular file, or a name not taken, is replaced as
+// OutputFolder::replace does (the folder is the user's path, followed as given), so that
+// `path` holds either what it held before or all of `bytes`. A character device (/dev/null) is
+// written in place, and so is a FIFO that a process holds open for reading; the open never
+// waits. Refused, with a message that says what the path is: a symbolic link (it is not
+// written through, nor replaced: it names the file the user meant), a folder, a FIFO that no
+// process reads, a socket, a block device.
 Written replaceFile(const std::string& path, std::string_view bytes);
 
 // Flushes and closes standard output, at exit: a write that the buffer held back fails here.

@@ -39,17 +39,17 @@ Result<LocalAuthority, std::string> readAuthority(const AuthorityFiles& files) {
   if (!keyText) return Failure{std::move(keyText).error()};
   auto certificateText = readBoundedFile(files.certificate);
   if (!certificateText) return Failure{std::move(certificateText).error()};
-  const KeyHandle key = readPrivateKeyPem(keyText.value());
-  if (!key) {
-    return Failure{files.key.string() + " holds no PEM private key (" + cryptoReason() + ")"};
-  }
-  const CertificateHandle certificate = readCertificatePem(certificateText.value());
-  if (!certificate) {
-    return Failure{files.certificate.string() + " holds no PEM certificate (" + cryptoReason() +
-                   ")"};
-  }
   const std::string startOver = "; remove " + shellQuoted(files.certificate.string()) + " and " +
                                 shellQuoted(files.key.string()) + " to make a new authority";
+  const KeyHandle key = readPrivateKeyPem(keyText.value());
+  if (!key) return Failure{unreadableKeyMessage(keyText.value(), files.key.string()) + startOver};
+  const CertificateHandle certificate = readCertificatePem(certificateText.value());
+  if (!certificate) {
+    cryptoReason();
+    return Failure{files.certificate.string() +
+                   " holds no PEM certificate, or a damaged one (cut short, or changed)" +
+                   startOver};
+  }
   if (X509_check_private_key(certificate.get(), key.get()) != 1) {
     cryptoReason();
     return Failure{files.key.string() + " is not the key of the certificate in " +
@@ -97,6 +97,16 @@ Result<LocalAuthority, std::string> createAuthority(const AuthorityFiles& files,
   return authority;
 }
 
+// The authority whose certificate is present: its key must be beside it.
+Result<LocalAuthority, std::string> readComplete(const AuthorityFiles& files) {
+  if (!isPresent(files.key)) {
+    return Failure{files.certificate.string() + " has no key beside it (" + files.key.string() +
+                   "); remove " + shellQuoted(files.certificate.string()) +
+                   " to make a new authority, and trust the new one"};
+  }
+  return readAuthority(files);
+}
+
 // A path as a shell would need it: as it is when it is made of ordinary characters only.
 std::string shellWord(const std::string& text) {
   for (const char c : text) {
@@ -132,21 +142,23 @@ Result<fs::path, std::string> stateDirectory(const EnvironmentLookup& environmen
       "--state-dir")};
 }
 
-Result<LocalAuthority, std::string> loadOrCreateAuthority(const fs::path& folder, double now) {
+Result<LocalAuthority, std::string> loadOrCreateAuthority(const fs::path& folder, double now,
+                                                          const LockWait& wait) {
   auto made = makePrivateDirectory(folder);
   if (!made) return Failure{std::move(made).error()};
-  auto lock = FileLock::acquire(folder / authorityLockFile);
+  // A folder made now is ours and 0700; one that was there must be as private.
+  if (!made.value()) {
+    auto trusted = checkPrivateDirectory(folder);
+    if (!trusted) return Failure{std::move(trusted).error()};
+  }
+  const AuthorityFiles files = filesIn(folder);
+  // Creation writes the key first and the certificate last, each by a rename: a certificate
+  // present is a complete authority, read without the lock (so a read-only folder serves).
+  if (isPresent(files.certificate)) return readComplete(files);
+  auto lock = FileLock::acquire(folder / authorityLockFile, wait);
   if (!lock) return Failure{std::move(lock).error()};
   // Under the lock: whoever came first has made the authority, or nobody has.
-  const AuthorityFiles files = filesIn(folder);
-  if (isPresent(files.certificate)) {
-    if (!isPresent(files.key)) {
-      return Failure{files.certificate.string() + " has no key beside it (" + files.key.string() +
-                     "); remove " + shellQuoted(files.certificate.string()) +
-                     " to make a new authority, and trust the new one"};
-    }
-    return readAuthority(files);
-  }
+  if (isPresent(files.certificate)) return readComplete(files);
   // A key without its certificate is what an interrupted creation leaves: nothing can have
   // trusted it, so it is replaced.
   return createAuthority(files, now);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/security/secure_files.hpp"
 #include "json/result.hpp"
 
 namespace corvlin::host::security {
@@ -43,13 +44,17 @@ struct LocalAuthority {
 
 // Reads the authority from `folder`, or makes it there when it has none: the folder (and the
 // missing ones above it) 0700, ca-key.pem 0600, ca.pem 0644, each written to a temporary file
-// and renamed into place. Creation holds an flock on ca.lock, so that servers starting at once
-// make one authority between them and all read it. Refused: a key that group or others can
-// read (with the chmod that fixes it), a file over 64 KiB, text that is not PEM, a key that is
-// not the certificate's, a certificate that is not a CA, and a ca.pem without its key.
-// `now` (seconds since 1970, as every instant here) starts the authority's validity.
+// and renamed into place. A complete authority is read without a lock, so a read-only folder
+// holding one serves. Creation holds an flock on ca.lock (never a link followed), so that
+// servers starting at once make one authority between them and all read it; while another
+// holds it, `wait` is told and may give up. Refused: a folder that was there already and that
+// another user owns or group or others may write; a key that another user owns, or that group
+// or others can read (with the chmod that fixes it); a file over 64 KiB, text that is not PEM,
+// an encrypted or damaged key, a key that is not the certificate's, a certificate that is not a
+// CA, and a ca.pem without its key. `now` (seconds since 1970, as every instant here) starts the
+// authority's validity.
 Result<LocalAuthority, std::string> loadOrCreateAuthority(const std::filesystem::path& folder,
-                                                          double now);
+                                                          double now, const LockWait& wait = {});
 
 // What a client needs to trust the authority, for standard error: two lines, each ending in
 // a newline.

@@ -44,6 +44,10 @@ std::string cryptoReason();
 // A private key in PEM form (any PEM label libcrypto reads a private key from); null when the
 // text holds none. Never asks for a passphrase: an encrypted key is not read.
 KeyHandle readPrivateKeyPem(std::string_view pem);
+// Why readPrivateKeyPem found no key in the PEM text of the file `path`: a message that starts
+// with the path and says what is wrong (encrypted, no PEM at all, a damaged key block, a block
+// of another kind) and how to go on.
+std::string unreadableKeyMessage(std::string_view pem, const std::string& path);
 // The first certificate of a PEM text; null when it holds none.
 CertificateHandle readCertificatePem(std::string_view pem);
 

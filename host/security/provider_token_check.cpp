@@ -105,12 +105,7 @@ Result<ProviderTokenVerifier, std::string> ProviderTokenVerifier::fromPem(std::s
         std::string("a provider key needs its key id (--key-id) and team id (--team-id)")};
   }
   const KeyHandle key = readPrivateKeyPem(pem);
-  if (!key) {
-    cryptoReason();
-    return Failure{std::string(source) +
-                   " holds no PEM private key (a .p8 signing key begins with -----BEGIN PRIVATE "
-                   "KEY-----)"};
-  }
+  if (!key) return Failure{unreadableKeyMessage(pem, std::string(source))};
   if (!isP256Key(*key)) {
     return Failure{std::string(source) + " is not an elliptic-curve P-256 key, as ES256 needs"};
   }

@@ -1,12 +1,16 @@
 #include "host/security/secure_files.hpp"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -17,6 +21,24 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string systemReason(int error) { return std::strerror(error); }
+
+// "user 1000 (alice)", or "user 1000" when it has no name.
+std::string ownerName(uid_t user) {
+  std::string text = "user " + std::to_string(user);
+  std::vector<char> buffer(std::size_t{16} * 1024);
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+    text += std::string(" (") + found->pw_name + ")";
+  }
+  return text;
+}
+
+std::string octal(mode_t mode) {
+  std::array<char, 8> text{};
+  std::snprintf(text.data(), text.size(), "%04o", static_cast<unsigned>(mode & 07777));
+  return text.data();
+}
 
 // Closes a descriptor when it goes out of scope.
 class Descriptor {
@@ -69,6 +91,12 @@ Result<std::string, std::string> readChecked(const fs::path& path, std::size_t l
     return Failure{path.string() + ": cannot be read: " + systemReason(errno)};
   }
   if (!S_ISREG(status.st_mode)) return Failure{path.string() + " is not a regular file"};
+  if (privateKey && status.st_uid != ::geteuid()) {
+    return Failure{path.string() + " is owned by " + ownerName(status.st_uid) + ", not by you (" +
+                   ownerName(::geteuid()) +
+                   "): a key that someone else can replace is not used; make it yours "
+                   "(chown) or remove it"};
+  }
   if (privateKey && (status.st_mode & 077) != 0) {
     const char* exposure = (status.st_mode & 044) != 0 ? "can be read by other users"
                                                        : "can be written by other users";
@@ -102,13 +130,16 @@ Result<std::string, std::string> readPrivateFile(const fs::path& path, std::size
 Result<bool, std::string> makePrivateDirectory(const fs::path& path) {
   if (path.empty()) return Failure{std::string("the state folder is not named")};
   fs::path partial;
+  bool made = false;
   for (const fs::path& part : path) {
     partial /= part;
+    made = false;
     if (::mkdir(partial.c_str(), 0700) == 0) {
       // The mode is exact whatever the process's umask.
       if (::chmod(partial.c_str(), 0700) != 0) {
         return Failure{partial.string() + ": cannot set its mode: " + systemReason(errno)};
       }
+      made = true;
       continue;
     }
     const int error = errno;
@@ -118,6 +149,26 @@ Result<bool, std::string> makePrivateDirectory(const fs::path& path) {
   }
   std::error_code code;
   if (!fs::is_directory(path, code)) return Failure{path.string() + " is not a folder"};
+  return made;
+}
+
+Result<bool, std::string> checkPrivateDirectory(const fs::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    return Failure{path.string() + ": cannot be read: " + systemReason(errno)};
+  }
+  if (!S_ISDIR(status.st_mode)) return Failure{path.string() + " is not a folder"};
+  if (status.st_uid != ::geteuid()) {
+    return Failure{path.string() + " is owned by " + ownerName(status.st_uid) + ", not by you (" +
+                   ownerName(::geteuid()) +
+                   "), who could put a key of their own in it; name a folder of your own with "
+                   "--state-dir"};
+  }
+  if ((status.st_mode & 022) != 0) {
+    return Failure{path.string() + " can be written by other users (mode " + octal(status.st_mode) +
+                   "), who could put a key of their own in it; run: " + "chmod 700 " +
+                   shellQuoted(path.string())};
+  }
   return true;
 }
 
@@ -165,17 +216,39 @@ std::string shellQuoted(const std::string& text) {
   return quoted;
 }
 
-Result<FileLock, std::string> FileLock::acquire(const fs::path& path) {
-  const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+Result<FileLock, std::string> FileLock::acquire(const fs::path& path, const LockWait& wait) {
+  const int descriptor =
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (descriptor < 0) {
-    return Failure{path.string() + ": cannot open the lock file: " + systemReason(errno)};
+    const int error = errno;
+    if (error == ELOOP) {
+      return Failure{path.string() + " is a symbolic link; a lock file is never followed: remove " +
+                     shellQuoted(path.string())};
+    }
+    return Failure{path.string() + ": cannot open the lock file: " + systemReason(error)};
   }
   FileLock lock(descriptor);
-  while (::flock(descriptor, LOCK_EX) != 0) {
-    if (errno != EINTR)
-      return Failure{path.string() + ": cannot be locked: " + systemReason(errno)};
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    return Failure{path.string() + " is not a regular file; remove it, it is only a lock"};
   }
-  return lock;
+  bool told = false;
+  for (;;) {
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) return lock;
+    const int error = errno;
+    if (error != EWOULDBLOCK && error != EINTR) {
+      return Failure{path.string() + ": cannot be locked: " + systemReason(error)};
+    }
+    if (error == EINTR) continue;
+    if (!told && wait.waiting) wait.waiting(path);
+    told = true;
+    if (wait.stopped && wait.stopped()) {
+      return Failure{"stopped while waiting for the lock " + path.string()};
+    }
+    // A signal ends the nap early; the loop then asks again.
+    const struct timespec nap { 0, 100'000'000 };
+    ::nanosleep(&nap, nullptr);
+  }
 }
 
 FileLock::FileLock(FileLock&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}

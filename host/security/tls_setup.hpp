@@ -32,8 +32,10 @@ struct TlsSetup {
 
 // --cert and --key go together, and take the place of the authority (the state folder is then
 // not touched); otherwise the authority in --state-dir, or in stateDirectory(environment), is
-// read or made and issues the server's certificate for the bound address.
+// read or made and issues the server's certificate for the bound address; `wait` is told of a
+// wait for the authority's lock and may give it up.
 Result<TlsSetup, std::string> prepareTls(const TlsOptions& options,
-                                         const EnvironmentLookup& environment, double now);
+                                         const EnvironmentLookup& environment, double now,
+                                         const LockWait& wait = {});
 
 }  // namespace corvlin::host::security

@@ -47,11 +47,7 @@ Result<ServerCredentials, std::string> loadUserCertificate(const fs::path& certi
     return Failure{certificatePath.string() + " holds no PEM certificate, or a broken one"};
   }
   const KeyHandle key = readPrivateKeyPem(keyText.value());
-  if (!key) {
-    cryptoReason();
-    return Failure{keyPath.string() +
-                   " holds no PEM private key (an encrypted key must be decrypted first)"};
-  }
+  if (!key) return Failure{unreadableKeyMessage(keyText.value(), keyPath.string())};
   if (X509_check_private_key(chain.front().get(), key.get()) != 1) {
     cryptoReason();
     return Failure{keyPath.string() + " is not the key of the certificate in " +

@@ -48,10 +48,15 @@ HostRun runHost(const std::vector<std::string>& arguments, const HostSetup& setu
   std::ofstream(in, std::ios::binary) << setup.input;
 
   host::SpawnOptions options;
-  // A file-size limit applies to the host and what it starts, and to nothing here.
-  if (setup.fileSizeLimit) {
-    options.arguments = {"/usr/bin/prlimit", "--fsize=" + std::to_string(*setup.fileSizeLimit),
-                         "--"};
+  // A file-size or memory limit applies to the host and what it starts, and to nothing here.
+  if (setup.fileSizeLimit || setup.memoryLimit) {
+    options.arguments = {"/usr/bin/prlimit"};
+    if (setup.fileSizeLimit) {
+      options.arguments.push_back("--fsize=" + std::to_string(*setup.fileSizeLimit));
+    }
+    if (setup.memoryLimit)
+      options.arguments.push_back("--as=" + std::to_string(*setup.memoryLimit));
+    options.arguments.push_back("--");
   }
   options.arguments.push_back(binPath("corvlin-host"));
   options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());

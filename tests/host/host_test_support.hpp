@@ -26,6 +26,7 @@ struct HostSetup {
   std::vector<std::string> env;  // extra "NAME=value" assignments
   Stdout out = Stdout::captured;
   std::optional<long> fileSizeLimit;  // RLIMIT_FSIZE in bytes, for the host and its children
+  std::optional<long> memoryLimit;    // RLIMIT_AS in bytes, the same way
 };
 
 // Runs build/bin/corvlin-host with `arguments`.

@@ -1,5 +1,5 @@
-// render --format png and compare, as a user runs them: the pictures' sizes, their bytes from run
-// to run, and compare's statuses and lines.
+// render --format png as a user runs it: the pictures' sizes, their bytes from run to run, and the
+// clipped warning (compare: compare_test.cpp).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -142,78 +142,6 @@ TEST(Snapshots, AReplayedRecordThatIsCutOffWarnsWithItsIndex) {
       << run.err;
   EXPECT_NE(run.out.find(R"("codingPath":[],"presentation":"expanded")"), std::string::npos);
   EXPECT_EQ(runHost({"replay", "-", "--strict"}, timeline).status, 65);
-}
-
-TEST(Compare, ExitStatusAndOneLinePerDifferingPicture) {
-  const Scratch scratch;
-  ASSERT_EQ(snapshot(scratch / "old").status, 0);
-  ASSERT_EQ(snapshot(scratch / "same").status, 0);
-  // Ten seconds on, the timer texts differ; the dots do not.
-  ASSERT_EQ(snapshot(scratch / "later", {"--now", "1767225520"}).status, 0);
-  ASSERT_EQ(snapshot(scratch / "wide", {"--width", "408"}).status, 0);
-  fs::create_directories(scratch / "broken");
-  std::ofstream(fs::path(scratch / "broken") / "lock-screen.png") << "not a picture";
-  // A header that claims 100000 x 100000 pixels: refused before anything is decoded.
-  fs::create_directories(scratch / "huge");
-  std::ofstream(fs::path(scratch / "huge") / "lock-screen.png", std::ios::binary) << std::string(
-      "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\x01\x86\xa0\0\x01\x86\xa0\x08\x06\0\0\0", 29);
-
-  struct Case {
-    const char* name;
-    std::vector<std::string> arguments;
-    int status;
-    std::string out;  // a part of standard output
-    std::string err;  // a part of standard error
-  };
-  const std::string old = scratch / "old";
-  const Case cases[] = {
-      {"the same pictures", {"compare", old, scratch / "same"}, 0, "", ""},
-      {"a later timer", {"compare", old, scratch / "later"}, 1, "island-compact.png: ", ""},
-      {"within a tolerance of every channel",
-       {"compare", old, scratch / "later", "--tolerance", "255"},
-       0,
-       "",
-       ""},
-      {"another size",
-       {"compare", old, scratch / "wide"},
-       2,
-       "",
-       "lock-screen.png: the sizes differ: 1113 x"},
-      {"a missing folder", {"compare", old, scratch / "nowhere"}, 2, "", "nowhere is not a folder"},
-      {"an unreadable picture", {"compare", scratch / "broken", old}, 2, "", "not a readable PNG"},
-      {"a picture too large to decode",
-       {"compare", old, scratch / "huge"},
-       2,
-       "",
-       "the new picture claims 10000000000 pixels, more than 64 Mpixels"},
-      {"one folder", {"compare", old}, 64, "", "two snapshot folders"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const HostRun run = runHost(c.arguments);
-    EXPECT_EQ(run.status, c.status) << run.out << run.err;
-    if (c.out.empty()) {
-      EXPECT_EQ(run.out, "");
-    } else {
-      EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
-    }
-    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
-  }
-  const HostRun later = runHost({"compare", old, scratch / "later"});
-  EXPECT_NE(later.out.find(" pixels changed, in the box from ("), std::string::npos);
-  EXPECT_EQ(later.out.find("island-minimal.png"), std::string::npos) << later.out;
-}
-
-TEST(Compare, OutWritesAPictureOfEachChangeOnly) {
-  const Scratch scratch;
-  ASSERT_EQ(snapshot(scratch / "old").status, 0);
-  ASSERT_EQ(snapshot(scratch / "new", {"--now", "1767225520"}).status, 0);
-  EXPECT_EQ(
-      runHost({"compare", scratch / "old", scratch / "new", "--out", scratch / "diff"}).status, 1);
-  const fs::path diff = scratch / "diff";
-  EXPECT_EQ(pngSize(bytesOf(diff / "island-compact.png")),
-            pngSize(bytesOf(fs::path(scratch / "new") / "island-compact.png")));
-  EXPECT_FALSE(fs::exists(diff / "island-minimal.png"));
 }
 
 }  // namespace

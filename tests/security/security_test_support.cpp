@@ -45,6 +45,20 @@ unsigned modeOf(const fs::path& path) {
   return status.st_mode & 07777;
 }
 
+std::string encryptedKeyPem() {
+  const host::security::KeyHandle key = host::security::generateP256Key();
+  const BioHandle bio(BIO_new(BIO_s_mem()));
+  char passphrase[] = "secret";
+  if (!key || !bio ||
+      PEM_write_bio_PKCS8PrivateKey(bio.get(), key.get(), EVP_aes_256_cbc(), passphrase, 6, nullptr,
+                                    nullptr) != 1) {
+    throw std::runtime_error("cannot write an encrypted key");
+  }
+  char* data = nullptr;
+  const long size = BIO_get_mem_data(bio.get(), &data);
+  return std::string(data, static_cast<std::size_t>(size));
+}
+
 std::vector<CertificateHandle> certificatesOf(const std::string& pem) {
   std::vector<CertificateHandle> certificates;
   const BioHandle bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));

@@ -29,6 +29,9 @@ std::string readWhole(const std::filesystem::path& path);
 void writeWhole(const std::filesystem::path& path, const std::string& contents);
 unsigned modeOf(const std::filesystem::path& path);
 
+// A fresh P-256 key in PEM, encrypted with a passphrase (PKCS#8, AES-256).
+std::string encryptedKeyPem();
+
 // Every certificate of a PEM text, in order.
 std::vector<host::security::CertificateHandle> certificatesOf(const std::string& pem);
 
