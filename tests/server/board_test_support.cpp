@@ -29,7 +29,7 @@ std::vector<TakenStep> ScriptedRules::apply(std::string_view body, double now) {
                                                    "No value associated with key \"event\"."}};
   } else if (body.starts_with("stale+")) {
     // A stale date that passed before the push: its time step, then the push's own.
-    const updates::Step stale{Instant{now},
+    const updates::Step stale{Instant{now - 0.5},
                               std::nullopt,
                               updates::StepEvent::stale,
                               updates::Applied{updates::Reason::staleDateReached},

@@ -21,6 +21,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// The servers' standard error: each large push's warnings, which these tests do not read.
+const std::string quiet = "/dev/null";
+
 const std::vector<std::pair<std::string, std::string>> pushFields = {
     {"apns-push-type", "liveactivity"}, {"apns-topic", "com.corvlin.app.push-type.liveactivity"}};
 
@@ -103,7 +106,7 @@ void awaitHeads(H2Client& client, int streams) {
 }
 
 TEST(ServeH2Bounds, HoldsLittleForClientsThatTakeNothingAndServesTheOthers) {
-  ServeProcess serve({"--client-timeout", "1000"});
+  ServeProcess serve({"--client-timeout", "1000"}, {}, quiet);
   startActivities(serve.port(), 8);
   const pid_t pid = serve.pid();
   const std::size_t before = statusKb(pid, "VmRSS");
@@ -142,7 +145,7 @@ TEST(ServeH2Bounds, HoldsLittleForClientsThatTakeNothingAndServesTheOthers) {
 // A stream whose body never ends is answered 408 after the client timeout, however busy the
 // rest of its connection.
 TEST(ServeH2Bounds, AnswersARequestThatNeverEndsWhileTheConnectionIsBusy) {
-  ServeProcess serve({"--client-timeout", "300"});
+  ServeProcess serve({"--client-timeout", "300"}, {}, quiet);
   auto client = overH2c(serve.port());
   const auto endless = client->submit("POST", "/3/device/0a", "localhost", pushFields, "", false);
   client->flush();
@@ -163,7 +166,7 @@ TEST(ServeH2Bounds, AnswersARequestThatNeverEndsWhileTheConnectionIsBusy) {
 // A server with no address space left to grow: the connections that ask for more than there is
 // end, and the server lives on to serve once there is memory again.
 TEST(ServeH2Bounds, AConnectionThatRunsOutOfMemoryEndsAndTheServerGoesOn) {
-  ServeProcess serve({"--client-timeout", "1000"});
+  ServeProcess serve({"--client-timeout", "1000"}, {}, quiet);
   startActivities(serve.port(), 8);
   const pid_t pid = serve.pid();
   limitAddressSpace(pid, statusKb(pid, "VmSize") << 10);
