@@ -1,9 +1,11 @@
 // Feeds the HTTP/2 session glue with arbitrary bytes, as a client would send them on one
 // connection (the seeds are whole sessions, preface included), in pieces whose sizes the input's
 // last byte sets. Every request it completes is answered at once, every third one is turned
-// into an event stream that is sent text, and the output is taken after each piece. Checks the
-// bounds the session keeps: no request past the header list and body limits, none on a stream
-// already answered, and a session that ended stays ended.
+// into an event stream that is sent text, and the output is taken after each piece; the
+// session's clock moves 40 ms a piece, against a timeout of 100 ms. Checks the bounds the session
+// keeps: no request past the header list and body limits, none on a stream already answered, the
+// bytes queued for the client never past their bound, and a session that ended stays ended.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -35,7 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   limits.maxBodyBytes = 1024;
   limits.maxResetsWithoutAnswer = 4;
   limits.maxQueuedEvents = 4;
+  limits.maxQueuedBytes = 2048;
+  limits.maxHeaderBytesWithoutAnswer = 16 * 1024;
   H2Session session(limits);
+  auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
   const std::size_t piece = 1 + data[size - 1] % 64;
   std::string_view input(reinterpret_cast<const char*>(data), size);
   std::set<std::int32_t> answered;
@@ -57,9 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              "the header list bound holds");
       corvlin::fuzz::require(!request.method.empty(), "a request has a method");
       if (++count % 3 == 0 && session.openEvents(stream)) {
-        session.sendOnEvents(stream, std::make_shared<const std::string>(R"({"token":"0a"})"),
-                             true);
+        // Events of every size, the largest past the bound alone.
+        session.sendOnEvents(stream, std::make_shared<const std::string>(request.target), true);
+        session.sendOnEvents(stream, std::make_shared<const std::string>(request.body), true);
         session.heartbeat();
+        corvlin::fuzz::require(session.queuedBytes() <= limits.maxQueuedBytes,
+                               "the bytes queued stay within their bound");
         continue;
       }
       Response response;
@@ -67,7 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       response.headers = {{"Content-Type", "application/json"}};
       response.body = request.body;
       session.respond(stream, std::move(response), request.method == "HEAD");
+      corvlin::fuzz::require(session.queuedBytes() <= limits.maxQueuedBytes,
+                             "the bytes queued stay within their bound");
     }
+    now += std::chrono::milliseconds(40);
+    session.checkDeadlines(now, std::chrono::milliseconds(100));
     session.takeClosedStreams();
     output.clear();
     while (session.takeOutput(output, 1 << 16)) output.clear();

@@ -1,19 +1,24 @@
 // Feeds the push endpoint's request handling with arbitrary bytes, as a client would send them
 // on one connection, without a socket: Beast's parser with the server's bounds, the transport's
 // own check of each head before its body is read and its adapter to the handler's request, then
-// the handler, then the phone side's rules with a stand-in extension. Checks that every answer
-// is one the endpoint may give, that no body is read with a framing other than the one its head
-// declares, and that nothing it accepts breaks the push service's bounds.
+// the handler, then the phone side's rules with a stand-in extension; each event stream asked
+// for is a reader that takes nothing. Checks that every answer is one the endpoint may give,
+// that no body is read with a framing other than the one its head declares, that nothing it
+// accepts breaks the push service's bounds, and that what waits for a reader stays within the
+// bound on queued bytes. The fonts are opened once for the process, as the tool opens them.
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/http.hpp>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 
 #include "fuzz_check.hpp"
+#include "host/drawing/fonts.hpp"
 #include "host/server/activity_board.hpp"
+#include "host/server/event_block.hpp"
 #include "host/server/push_handler.hpp"
 #include "host/server/request_adapter.hpp"
 
@@ -31,6 +36,23 @@ const std::string standInAnswer =
 
 struct StandIn final : ExtensionSeat {
   void ask(std::string, Answered answered) override { answered(standInAnswer); }
+};
+
+// The fonts the board lays out with, opened at the first input: fontconfig keeps what each
+// opening allocated, so a board per input must not open them again.
+std::shared_ptr<drawing::Fonts> processFonts() {
+  static const std::shared_ptr<drawing::Fonts> fonts = [] {
+    auto opened = drawing::Fonts::open(drawing::defaultFontFiles());
+    return opened ? std::shared_ptr<drawing::Fonts>(std::move(opened).value()) : nullptr;
+  }();
+  return fonts;
+}
+
+// The reader of an event stream that takes nothing, its events queued as HTTP/1.1 queues them.
+constexpr std::size_t readerBytes = 4096;
+struct StalledReader {
+  EventQueue queue{1024, readerBytes};
+  bool open = true;  // until an event would pass the bound: the transport then closes it
 };
 
 bool isHex(char c) {
@@ -63,7 +85,8 @@ void checkRefusal(const Refused& refused) {
 }
 
 // The handler's verdict on one request the transport let through, and the push it may be.
-void handleOne(const Request& request, ActivityBoard& board) {
+void handleOne(const Request& request, ActivityBoard& board,
+               std::vector<std::unique_ptr<StalledReader>>& readers) {
   RandomId id{};
   const Route routed = route(request, Site{"127.0.0.1", 8443}, id);
   if (const auto* refused = std::get_if<Refused>(&routed)) return checkRefusal(*refused);
@@ -71,6 +94,16 @@ void handleOne(const Request& request, ActivityBoard& board) {
   if (push == nullptr) {
     corvlin::fuzz::require(request.method == "GET" || request.method == "HEAD",
                            "the page and the events are read with GET or HEAD");
+    const auto* events = std::get_if<OpenEvents>(&routed);
+    if (events == nullptr || request.method != "GET") return;
+    StalledReader* reader = readers.emplace_back(std::make_unique<StalledReader>()).get();
+    board.listen(
+        [reader](const std::shared_ptr<const std::string>& event) {
+          if (reader->open) reader->open = reader->queue.add({event, true});
+          corvlin::fuzz::require(reader->queue.bytes() <= readerBytes,
+                                 "what waits for a reader stays within the bound");
+        },
+        events->catchUp ? std::optional<double>(1767225510) : std::nullopt);
     return;
   }
   corvlin::fuzz::require(request.method == "POST", "only a POST is a push");
@@ -99,8 +132,10 @@ void handleOne(const Request& request, ActivityBoard& board) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   boost::asio::io_context io;
+  std::vector<std::unique_ptr<StalledReader>> readers;  // outlive the board that tells them
   ActivityBoard board(PhoneSide{realPhoneSide(io, "/nonexistent", {}).rules,
-                                [] { return std::make_unique<StandIn>(); }});
+                                [] { return std::make_unique<StandIn>(); }},
+                      {}, {}, processFonts());
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   // As the transport reads a connection: one request after another while it keeps alive.
   for (int requests = 0; requests < 4 && !rest.empty(); ++requests) {
@@ -122,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ec || !parser.is_done()) return 0;
     rest.remove_prefix(used);
     const BeastRequest& message = parser.get();
-    handleOne(fromBeast(message), board);
+    handleOne(fromBeast(message), board, readers);
     if (!message.keep_alive()) return 0;
   }
   return 0;

@@ -31,6 +31,10 @@ targets=(decode_fuzzer render_fuzzer runner_fuzzer updates_fuzzer serve_fuzzer l
 # MiB or more is a failure. Its over-long lines (see fuzz/runner_fuzzer.cpp) must then be read
 # and dropped, never held, and a line within the bound parsed in less.
 runner_malloc_limit_mb=32
+# The servers' targets run under a tighter memory limit: each holds what a connection may queue
+# (bounded, and checked inside the harness), and the serve target opens its fonts once, so
+# neither may grow with the inputs it has run.
+declare -A rss_limits_mb=([h2_session_fuzzer]=1024 [serve_fuzzer]=1024)
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:symbolize=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
@@ -42,6 +46,8 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$repo/tests/lsan.supp:print_sup
 failed=()
 run() {
   local target=$1 name=$2 malloc_limit=$3
+  local rss_limit=${rss_limits_mb[$target]:-2048}
+  if [ "$malloc_limit" -gt "$rss_limit" ]; then malloc_limit=$rss_limit; fi
   local binary=$build/bin/$target
   if [ ! -x "$binary" ]; then
     echo "fuzz: $binary is missing; build with -DCORVLIN_BUILD_FUZZ=ON" >&2
@@ -54,12 +60,12 @@ run() {
     cp -n "$seeds/$folder"/* "$work/corpus/"
   done
 
-  echo "fuzz: $name for ${seconds}s"
+  echo "fuzz: $name for ${seconds}s (memory limit ${rss_limit} MiB)"
   "$binary" "$work/corpus" \
     -dict="$repo/fuzz/json.dict" \
     -max_total_time="$seconds" \
     -max_len=32768 \
-    -rss_limit_mb=2048 \
+    -rss_limit_mb="$rss_limit" \
     -malloc_limit_mb="$malloc_limit" \
     -timeout=10 \
     -detect_leaks=1 \

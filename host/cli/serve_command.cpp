@@ -9,6 +9,8 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <new>
+#include <optional>
 #include <stdexcept>
 #include <variant>
 
@@ -45,6 +47,18 @@ server::RandomId randomId() {
   }
   return bytes;
 }
+
+// Ends the board's extensions when it goes, before the event loop that drives their processes.
+class ExtensionsEnd {
+ public:
+  explicit ExtensionsEnd(server::ActivityBoard& board) : board_(board) {}
+  ~ExtensionsEnd() { board_.endExtensions(); }
+  ExtensionsEnd(const ExtensionsEnd&) = delete;
+  ExtensionsEnd& operator=(const ExtensionsEnd&) = delete;
+
+ private:
+  server::ActivityBoard& board_;
+};
 
 }  // namespace
 
@@ -89,11 +103,17 @@ int runServe(const ServeOptions& options, Environment& env) {
   if (const auto raised = server::raiseDescriptorLimit(); !raised) {
     env.err << "corvlin-host: warning: " << raised.error() << "\n";
   }
+  // The board outlives the event loop: connections whose work is still pending when the loop
+  // is destroyed go with it, and stop listening to the board as they go. The extensions, which
+  // the loop drives, end before it.
+  std::optional<server::ActivityBoard> boardKept;
   asio::io_context io;
   const std::string extension = options.extension.value_or(env.defaultExtension);
   // Each push's warnings go to standard error as well as to its answer, event and log entry.
-  server::ActivityBoard board(server::realPhoneSide(io, extension, ExtensionLimits{}), {},
-                              [&env](const std::string& line) { env.err << line << "\n"; });
+  server::ActivityBoard& board = boardKept.emplace(
+      server::realPhoneSide(io, extension, ExtensionLimits{}), server::BoardLimits{},
+      [&env](const std::string& line) { env.err << line << "\n"; });
+  const ExtensionsEnd extensionsEnd(board);
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
@@ -196,7 +216,17 @@ int runServe(const ServeOptions& options, Environment& env) {
     env.err << "corvlin-host: cannot write to standard output\n";
     return exitCannotCreate;
   }
-  io.run();
+  // Running out of memory in a handler ends what the handler served (a connection catches it
+  // and closes; one that did not goes with the handler), and the server goes on.
+  for (;;) {
+    try {
+      io.run();
+      break;
+    } catch (const std::bad_alloc&) {
+      env.err << "corvlin-host: out of memory; a client's connection was closed\n";
+      env.err.flush();
+    }
+  }
   return exitOk;
 }
 

@@ -12,14 +12,6 @@
 
 namespace corvlin::host::server {
 
-std::string canonicalToken(std::string_view token) {
-  std::string out(token);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 namespace {
 
 bool anyApplied(const std::vector<TakenStep>& steps) {
@@ -57,8 +49,13 @@ TakenStep ownStep(const std::vector<TakenStep>& steps, double now, std::string_v
 
 }  // namespace
 
-ActivityBoard::ActivityBoard(PhoneSide phone, BoardLimits limits, Notice notice)
-    : phone_(std::move(phone)), limits_(limits), notice_(std::move(notice)) {}
+ActivityBoard::ActivityBoard(PhoneSide phone, BoardLimits limits, Notice notice,
+                             std::shared_ptr<drawing::Fonts> fonts)
+    : phone_(std::move(phone)),
+      limits_(limits),
+      notice_(std::move(notice)),
+      fonts_(std::move(fonts)),
+      fontsTried_(fonts_ != nullptr) {}
 
 void ActivityBoard::push(std::string_view rawToken, std::string_view body, double now,
                          PushDone done, std::vector<Warning> serviceWarnings) {
@@ -98,48 +95,6 @@ void ActivityBoard::push(std::string_view rawToken, std::string_view body, doubl
   if (done) done(ownStep(steps, now, views_[index].state));
   // Whoever was told may have pushed for a new token, which may have moved this activity.
   drawNext(id);
-}
-
-namespace {
-
-// How readily an activity gives up its slot: 0 gone from the phone (dismissed, or never
-// started: its pushes were all rejected), 1 ended (it takes no more updates, and only waits to
-// be dismissed), 2 live (never).
-int giveUpRank(const std::string& state) {
-  if (state == "dismissed" || state == "not started") return 0;
-  return state == "ended" ? 1 : 2;
-}
-
-}  // namespace
-
-// The slot of the activity gone longest (the least recently drawn of those readiest to give
-// theirs up) is freed for a new token: its view and its seat go, with its extension process;
-// its steps stay in the log. One still drawing, or with a state still to draw, keeps its slot.
-bool ActivityBoard::reclaimSlot(double now) {
-  std::optional<std::size_t> chosen;
-  for (std::size_t i = 0; i < seats_.size(); ++i) {
-    const int rank = giveUpRank(views_[i].state);
-    if (rank == 2 || seats_[i].drawing || seats_[i].pending) continue;
-    if (!chosen) {
-      chosen = i;
-      continue;
-    }
-    const int best = giveUpRank(views_[*chosen].state);
-    if (rank < best || (rank == best && views_[i].serial < views_[*chosen].serial)) chosen = i;
-  }
-  if (!chosen) return false;
-  const std::string token = views_[*chosen].token;
-  const auto at = static_cast<std::ptrdiff_t>(*chosen);
-  views_.erase(views_.begin() + at);
-  seats_.erase(seats_.begin() + at);
-  if (!listeners_.empty()) listeners_.tell(reclaimedEventJson(token, now));
-  return true;
-}
-
-std::size_t ActivityBoard::seatIndex(std::uint64_t id) const {
-  std::size_t at = 0;
-  while (at < seats_.size() && seats_[at].id != id) ++at;
-  return at;
 }
 
 // Draws the newest state of one activity: at once when no extension is needed, else by asking
@@ -208,7 +163,7 @@ drawing::Fonts* ActivityBoard::fonts() {
     fontsTried_ = true;
     auto opened = drawing::Fonts::open(drawing::defaultFontFiles());
     if (opened) {
-      fonts_ = std::move(opened).value();
+      fonts_ = std::shared_ptr<drawing::Fonts>(std::move(opened).value());
     } else if (notice_) {
       notice_("corvlin-host: cannot lay out the presentations: " + opened.error());
     }
@@ -231,7 +186,10 @@ void ActivityBoard::noteWarnings(const std::string& token, const std::vector<War
 void ActivityBoard::takeSteps(std::size_t index, const std::vector<TakenStep>& steps) {
   ActivityView& view = views_[index];
   for (const auto& taken : steps) {
-    if (taken.step.state) view.state = std::string(updates::stateName(*taken.step.state));
+    if (taken.step.state && view.state != updates::stateName(*taken.step.state)) {
+      view.state = std::string(updates::stateName(*taken.step.state));
+      seats_[index].drawingEvent.reset();  // it names the state
+    }
     LogEntry entry = logEntry(taken, view.token);
     noteWarnings(view.token, taken.warnings);
     if (!listeners_.empty()) listeners_.tell(pushEventJson(view, taken, entry));
@@ -254,39 +212,17 @@ void ActivityBoard::settle(std::size_t index, RenderedActivity rendered, const P
         clippingWarningsAt(*shown, view.renderedAt, layout::defaultLockScreenWidth, *measurer);
   }
   noteWarnings(view.token, view.clipped);
-  if (!listeners_.empty()) listeners_.tell(drawingEventJson(view, view.clipped));
+  seats_[index].drawingEvent.reset();
+  if (!listeners_.empty()) listeners_.tell(drawingEvent(index));
 }
 
-void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason, double now) {
-  LogEntry entry{now, canonicalToken(token), "", "refused", std::string(reason), {}};
-  remember(entry);
-  if (!listeners_.empty()) listeners_.tell(refusalEventJson(entry));
-}
-
-void ActivityBoard::noteWatch(std::string_view note, double now) {
-  LogEntry entry{now, "0", "", "watch", std::string(note), {}};
-  remember(entry);
-  if (!listeners_.empty()) listeners_.tell(watchEventJson(entry));
-}
-
-void ActivityBoard::remember(LogEntry entry) {
-  log_.push_back(std::move(entry));
-  while (log_.size() > limits_.logEntries) log_.pop_front();
-}
-
-std::uint64_t ActivityBoard::listen(Listener listener, std::optional<double> catchUpAt) {
-  const auto tell = [&listener](std::string event) {
-    listener(std::make_shared<const std::string>(std::move(event)));
-  };
-  if (catchUpAt) {
-    tell(catchUpEventJson(views_, *catchUpAt));
-    for (const LogEntry& entry : log_) tell(loggedEventJson(entry));
-    for (const ActivityView& view : views_) {
-      if (view.serial == 0) continue;  // not drawn yet: its first drawing comes as an event
-      tell(drawingEventJson(view, view.clipped));
-    }
+const std::shared_ptr<const std::string>& ActivityBoard::drawingEvent(std::size_t index) {
+  auto& event = seats_[index].drawingEvent;
+  if (!event) {
+    event =
+        std::make_shared<const std::string>(drawingEventJson(views_[index], views_[index].clipped));
   }
-  return listeners_.add(std::move(listener));
+  return event;
 }
 
 void ActivityBoard::endExtensions() {

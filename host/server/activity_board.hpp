@@ -64,7 +64,10 @@ class ActivityBoard {
   // A line for the server's standard error: each warning of a push, {"warning":{...,"token"}}.
   using Notice = std::function<void(std::string line)>;
 
-  explicit ActivityBoard(PhoneSide phone, BoardLimits limits = {}, Notice notice = {});
+  // `fonts`, those the clipping check lays out with, are opened at the first drawing when none
+  // are given (a process that makes many boards opens them once).
+  explicit ActivityBoard(PhoneSide phone, BoardLimits limits = {}, Notice notice = {},
+                         std::shared_ptr<drawing::Fonts> fonts = nullptr);
 
   using PushDone = std::function<void(PushResult)>;
 
@@ -87,7 +90,8 @@ class ActivityBoard {
 
   // Adds a listener of every event from now on. One that catches up (a page that missed events)
   // is first told, within this call, what a page loaded at `catchUpAt` would show: the
-  // activities there are, the log entries kept and each activity's newest drawing.
+  // activities there are, the log entries kept and each activity's newest drawing (the one text
+  // every listener heard, shared, not copied).
   std::uint64_t listen(Listener listener, std::optional<double> catchUpAt = std::nullopt);
   void stopListening(std::uint64_t id) { listeners_.remove(id); }
 
@@ -113,6 +117,9 @@ class ActivityBoard {
     std::uint64_t id = 0;  // its own number, which its extension's answer names it by
     bool waiting = false;  // for its extension to be ready to draw again
     bool ready = false;    // its extension may be asked now
+    // The newest drawing's event, made once for every listener and catch-up; made again when
+    // the activity's state, which it names, changes.
+    std::shared_ptr<const std::string> drawingEvent = nullptr;
   };
   // Frees the slot of an activity that can give it up, for a new token; false when none can.
   bool reclaimSlot(double now);
@@ -124,6 +131,7 @@ class ActivityBoard {
   void takeSteps(std::size_t index, const std::vector<TakenStep>& steps);
   // The drawing of `drawn` ended as `rendered`: the view takes it and the listeners hear it.
   void settle(std::size_t index, RenderedActivity rendered, const Pending& drawn);
+  const std::shared_ptr<const std::string>& drawingEvent(std::size_t index);
   void noteWarnings(const std::string& token, const std::vector<Warning>& warnings);
   void remember(LogEntry entry);
   // The fonts the clipping check lays out with, opened at the first drawing; null when they
@@ -139,7 +147,7 @@ class ActivityBoard {
   std::deque<LogEntry> log_;
   std::uint64_t drawings_ = 0;
   EventListeners listeners_;
-  std::unique_ptr<drawing::Fonts> fonts_;
+  std::shared_ptr<drawing::Fonts> fonts_;
   bool fontsTried_ = false;
 };
 

@@ -61,4 +61,18 @@ std::vector<std::string_view> gatherFramed(const std::vector<EventBlock>& blocks
   return pieces;
 }
 
+bool EventQueue::add(EventBlock block) {
+  const std::size_t size = framedSize(block);
+  if (waiting_.size() >= maxBlocks_ || bytes_ + size > maxBytes_) return false;
+  waiting_.push_back(std::move(block));
+  bytes_ += size;
+  return true;
+}
+
+std::vector<EventBlock> EventQueue::take() {
+  std::vector<EventBlock> taken;
+  taken.swap(waiting_);
+  return taken;
+}
+
 }  // namespace corvlin::host::server

@@ -38,4 +38,27 @@ inline constexpr std::size_t sharedBlockBytes = 4096;
 std::vector<std::string_view> gatherFramed(const std::vector<EventBlock>& blocks,
                                            std::string& scratch);
 
+// The blocks an HTTP/1.1 event stream holds for its reader, within bounds on their count and
+// their bytes as framed, those taken for a write still counted until it is done.
+class EventQueue {
+ public:
+  EventQueue(std::size_t maxBlocks, std::size_t maxBytes)
+      : maxBlocks_(maxBlocks), maxBytes_(maxBytes) {}
+  // Adds a block, or refuses it (false, nothing added) when it would pass a bound: the reader
+  // fell behind.
+  bool add(EventBlock block);
+  // The blocks waiting, for one write.
+  std::vector<EventBlock> take();
+  // That many bytes of the blocks taken were written.
+  void written(std::size_t bytes) { bytes_ -= bytes; }
+  bool empty() const { return waiting_.empty(); }
+  std::size_t bytes() const { return bytes_; }
+
+ private:
+  std::size_t maxBlocks_;
+  std::size_t maxBytes_;
+  std::vector<EventBlock> waiting_;
+  std::size_t bytes_ = 0;  // waiting and taken, not yet written
+};
+
 }  // namespace corvlin::host::server

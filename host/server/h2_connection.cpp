@@ -33,6 +33,8 @@ H2Limits sessionLimits(const ServerLimits& limits) {
   h2.maxBodyBytes = limits.maxBodyBytes;
   h2.maxResetsWithoutAnswer = limits.maxResetsWithoutAnswer;
   h2.maxQueuedEvents = limits.maxQueuedEvents;
+  h2.maxQueuedBytes = limits.maxQueuedBytes;
+  h2.maxHeaderBytesWithoutAnswer = limits.maxHeaderBytesWithoutAnswer;
   return h2;
 }
 
@@ -54,20 +56,24 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     lastHeartbeat_ = now;
     // The HTTP/2 connection is timed by this connection's own clock, not the stream's.
     beast::get_lowest_layer(stream_).expires_never();
-    if (!session_.receive(received)) closing_ = true;
-    afterReceive();
-    if (!closed_) read();
-    if (!closed_) armTick();
+    guarded([&] {
+      if (!session_.receive(received)) closing_ = true;
+      afterReceive();
+      if (!closed_) read();
+      if (!closed_) armTick();
+    });
   }
 
   // On shutdown: GOAWAY, then the connection closes once it is written, or after a moment
   // when the client does not take it.
   void close() override {
-    goAwayAndClose();
-    if (closed_) return;
-    tick_.expires_after(maxLinger);  // ends the connection's own clock
-    tick_.async_wait([self = shared_from_this()](beast::error_code ec) {
-      if (!ec) self->shutdownNow();
+    guarded([&] {
+      goAwayAndClose();
+      if (closed_) return;
+      tick_.expires_after(maxLinger);  // ends the connection's own clock
+      tick_.async_wait([self = shared_from_this()](beast::error_code ec) {
+        if (!ec) self->shutdownNow();
+      });
     });
   }
 
@@ -78,27 +84,38 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
   const ServerLimits& limits() const { return shared().limits; }
   tcp::socket& socket() { return beast::get_lowest_layer(stream_).socket(); }
 
+  // Runs a piece of the connection's work: running out of memory in it ends this connection,
+  // and the server goes on.
+  template <class Body>
+  void guarded(Body body) {
+    try {
+      body();
+    } catch (const std::bad_alloc&) {
+      shutdownNow();
+    }
+  }
+
   void read() {
     stream_.async_read_some(asio::buffer(input_),
                             [self = shared_from_this()](beast::error_code ec, std::size_t n) {
                               if (ec || self->closed_) return self->shutdownNow();
-                              // Once closing, what the client still sends is read and dropped, so
-                              // that the kernel does not answer it with a reset that could discard
-                              // the GOAWAY on its way.
-                              if (!self->closing_) {
-                                if (!self->session_.receive({self->input_.data(), n}))
-                                  self->closing_ = true;
-                                self->afterReceive();
-                              }
-                              self->read();
+                              self->guarded([&] {
+                                // Once closing, what the client still sends is read and dropped, so
+                                // that the kernel does not answer it with a reset that could
+                                // discard the GOAWAY on its way.
+                                if (!self->closing_) {
+                                  if (!self->session_.receive({self->input_.data(), n}))
+                                    self->closing_ = true;
+                                  self->afterReceive();
+                                }
+                                if (!self->closed_) self->read();
+                              });
                             });
   }
 
   void afterReceive() {
     for (const std::int32_t id : session_.takeClosedStreams()) stopListener(id);
-    auto requests = session_.takeRequests();
-    if (!requests.empty()) stalledSince_.reset();  // a request came whole: progress
-    for (auto& [id, request] : requests) handle(id, request);
+    for (auto& [id, request] : session_.takeRequests()) handle(id, request);
     flush();
   }
 
@@ -109,8 +126,10 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
       auto self = weak.lock();
       if (!self || self->closed_) return;
       --self->pendingAnswers_;
-      self->session_.respond(id, std::move(response), false);
-      self->flushSoon();
+      self->guarded([&] {
+        self->session_.respond(id, std::move(response), false);
+        self->flushSoon();
+      });
     });
     if (std::holds_alternative<AnswerLater>(dispatched)) return;
     --pendingAnswers_;
@@ -130,8 +149,10 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
         [weak, id](const std::shared_ptr<const std::string>& e) {
           auto self = weak.lock();
           if (!self || self->closed_) return;
-          self->session_.sendOnEvents(id, e, true);
-          self->flushSoon();
+          self->guarded([&] {
+            self->session_.sendOnEvents(id, e, true);
+            self->flushSoon();
+          });
         },
         catchUp ? std::optional<double>(shared().now()) : std::nullopt);
   }
@@ -155,7 +176,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     flushPosted_ = true;
     asio::post(shared().io, [self = shared_from_this()] {
       self->flushPosted_ = false;
-      self->flush();
+      self->guarded([&] { self->flush(); });
     });
   }
 
@@ -174,7 +195,7 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
                       [self = shared_from_this()](beast::error_code ec, std::size_t) {
                         self->writing_ = false;
                         if (ec) return self->shutdownNow();
-                        self->flush();
+                        self->guarded([&] { self->flush(); });
                       });
   }
 
@@ -205,15 +226,15 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     beast::get_lowest_layer(stream_).close();
   }
 
-  // The connection's clock: a write not taken, a request not arriving whole, or a connection
-  // with nothing open, each for the client timeout, ends it; quiet event streams get their
-  // comment line.
+  // The connection's clock: a write not taken, or a connection with nothing open, each for the
+  // client timeout, ends it; the session times its streams (a request not arriving whole, bytes
+  // that flow control keeps from being sent); quiet event streams get their comment line.
   void armTick() {
     const auto period = std::max(limits().clientTimeout / 4, std::chrono::milliseconds(5));
     tick_.expires_after(period);
     tick_.async_wait([self = shared_from_this()](beast::error_code ec) {
       if (ec || self->closed_) return;
-      self->onTick();
+      self->guarded([&] { self->onTick(); });
       if (!self->closed_) self->armTick();
     });
   }
@@ -224,13 +245,8 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
     if (writing_ && now - writeStarted_ > timeout) return shutdownNow();
     if (lingerUntil_ && now >= *lingerUntil_) return shutdownNow();
     if (closing_) return;
-    if (session_.incompleteRequests() == 0) {
-      stalledSince_.reset();
-    } else if (!stalledSince_) {
-      stalledSince_ = now;
-    } else if (now - *stalledSince_ >= timeout) {
-      return goAwayAndClose();
-    }
+    session_.checkDeadlines(now, timeout);
+    flush();
     if (session_.openStreams() != 0 || pendingAnswers_ != 0) {
       idleSince_ = now;
     } else if (now - idleSince_ >= timeout) {
@@ -257,7 +273,6 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
   Clock::time_point writeStarted_;
   Clock::time_point idleSince_;
   Clock::time_point lastHeartbeat_;
-  std::optional<Clock::time_point> stalledSince_;
   std::optional<Clock::time_point> lingerUntil_;
 };
 

@@ -3,38 +3,14 @@
 #include <nghttp2/nghttp2.h>
 
 #include <algorithm>
-#include <cstring>
-#include <stdexcept>
+#include <new>
 
-#include "host/server/event_block.hpp"
+#include "host/server/h2_callbacks.hpp"
 #include "host/server/push_handler.hpp"
 
 namespace corvlin::host::server {
 
-// One stream's request as it arrives, and its answer as it leaves.
-struct H2Session::Stream {
-  Request request;
-  std::string authority;
-  std::size_t headerBytes = 0;
-  bool headerTooLarge = false;
-  bool bodyTooLarge = false;
-  bool requestComplete = false;
-  bool answered = false;
-  bool resetAfterAnswer = false;  // answered before the request ended: the client is to stop
-  std::string body;               // the answer's body
-  std::size_t sent = 0;           // of `body`, or of the first waiting block of an event stream
-  bool events = false;
-  bool deferred = false;  // an event stream with nothing to send, waiting to be resumed
-  // An event stream's blocks not yet sent whole: the board's text, shared by every stream it
-  // goes to, framed as it is copied out.
-  std::deque<EventBlock> waiting;
-};
-
 namespace {
-
-std::string_view text(const std::uint8_t* bytes, std::size_t length) {
-  return {reinterpret_cast<const char*>(bytes), length};
-}
 
 nghttp2_nv field(std::string_view name, std::string_view value) {
   // nghttp2 copies (and lower-cases) the names and values it is given.
@@ -43,151 +19,25 @@ nghttp2_nv field(std::string_view name, std::string_view value) {
           value.size(), NGHTTP2_NV_FLAG_NONE};
 }
 
-bool endsStream(const nghttp2_frame* frame) {
-  return (frame->hd.flags & NGHTTP2_FLAG_END_STREAM) != 0;
+// The GOAWAY code for an error on which nghttp2 stops reading without a word of its own.
+std::uint32_t goAwayCode(ssize_t error) {
+  switch (error) {
+    case NGHTTP2_ERR_FLOODED:
+    case NGHTTP2_ERR_TOO_MANY_CONTINUATIONS:
+      return NGHTTP2_ENHANCE_YOUR_CALM;
+    case NGHTTP2_ERR_NOMEM:
+    case NGHTTP2_ERR_CALLBACK_FAILURE:
+      return NGHTTP2_INTERNAL_ERROR;
+    default:
+      return NGHTTP2_PROTOCOL_ERROR;
+  }
 }
 
 }  // namespace
 
-// nghttp2's callbacks, each given the session as its user data.
-struct H2Session::Callbacks {
-  static H2Session& self(void* data) { return *static_cast<H2Session*>(data); }
-
-  static int beginHeaders(nghttp2_session*, const nghttp2_frame* frame, void* data) {
-    if (frame->hd.type != NGHTTP2_HEADERS || frame->headers.cat != NGHTTP2_HCAT_REQUEST) return 0;
-    self(data).streams_[frame->hd.stream_id] = std::make_unique<Stream>();
-    return 0;
-  }
-
-  static int header(nghttp2_session*, const nghttp2_frame* frame, const std::uint8_t* name,
-                    std::size_t nameLength, const std::uint8_t* value, std::size_t valueLength,
-                    std::uint8_t, void* data) {
-    H2Session& session = self(data);
-    Stream* stream = session.find(frame->hd.stream_id);
-    // Trailers, after the body, are not kept: the request was whole without them.
-    if (stream == nullptr || frame->hd.type != NGHTTP2_HEADERS ||
-        frame->headers.cat != NGHTTP2_HCAT_REQUEST) {
-      return 0;
-    }
-    // As SETTINGS_MAX_HEADER_LIST_SIZE counts: each field's name and value, and 32 more.
-    stream->headerBytes += nameLength + valueLength + 32;
-    if (stream->headerBytes > session.limits_.maxHeaderBytes) stream->headerTooLarge = true;
-    if (stream->headerTooLarge) return 0;  // read on, for HPACK's sake, but keep nothing more
-    const std::string_view key = text(name, nameLength);
-    const std::string_view val = text(value, valueLength);
-    if (key == ":method") {
-      stream->request.method = val;
-    } else if (key == ":path") {
-      stream->request.target = val;
-    } else if (key == ":authority") {
-      stream->authority = val;
-    } else if (!key.starts_with(':')) {
-      stream->request.headers.emplace_back(key, val);
-    }
-    return 0;
-  }
-
-  static int frameReceived(nghttp2_session* ng, const nghttp2_frame* frame, void* data) {
-    H2Session& session = self(data);
-    if (frame->hd.type == NGHTTP2_RST_STREAM) {
-      if (++session.resetsWithoutAnswer_ > session.limits_.maxResetsWithoutAnswer) {
-        session.failed_ = true;
-        nghttp2_session_terminate_session(ng, NGHTTP2_ENHANCE_YOUR_CALM);
-      }
-      return 0;
-    }
-    if (frame->hd.type != NGHTTP2_HEADERS && frame->hd.type != NGHTTP2_DATA) return 0;
-    Stream* stream = session.find(frame->hd.stream_id);
-    if (stream == nullptr) return 0;
-    if (frame->hd.type == NGHTTP2_HEADERS && stream->headerTooLarge && !stream->answered) {
-      stream->requestComplete = endsStream(frame);
-      session.refuse(frame->hd.stream_id, *stream, 431, "HeaderTooLarge");
-      return 0;
-    }
-    if (endsStream(frame)) session.complete(frame->hd.stream_id, *stream);
-    return 0;
-  }
-
-  static int dataChunk(nghttp2_session*, std::uint8_t, std::int32_t id, const std::uint8_t* bytes,
-                       std::size_t length, void* data) {
-    H2Session& session = self(data);
-    Stream* stream = session.find(id);
-    if (stream == nullptr || stream->answered) return 0;  // refused already: dropped unread
-    if (stream->request.body.size() + length > session.limits_.maxBodyBytes) {
-      stream->bodyTooLarge = true;
-      stream->request.body.clear();
-      session.refuse(id, *stream, 413, "PayloadTooLarge");
-      return 0;
-    }
-    stream->request.body.append(text(bytes, length));
-    return 0;
-  }
-
-  static int frameSent(nghttp2_session* ng, const nghttp2_frame* frame, void* data) {
-    H2Session& session = self(data);
-    if ((frame->hd.type != NGHTTP2_HEADERS && frame->hd.type != NGHTTP2_DATA) ||
-        !endsStream(frame)) {
-      return 0;
-    }
-    session.resetsWithoutAnswer_ = 0;  // an answer went out whole
-    Stream* stream = session.find(frame->hd.stream_id);
-    if (stream != nullptr && stream->resetAfterAnswer) {
-      nghttp2_submit_rst_stream(ng, NGHTTP2_FLAG_NONE, frame->hd.stream_id, NGHTTP2_NO_ERROR);
-    }
-    return 0;
-  }
-
-  static int streamClosed(nghttp2_session*, std::int32_t id, std::uint32_t, void* data) {
-    H2Session& session = self(data);
-    if (session.streams_.erase(id) != 0) session.closed_.push_back(id);
-    return 0;
-  }
-
-  static ssize_t readBody(nghttp2_session*, std::int32_t, std::uint8_t* buffer, std::size_t length,
-                          std::uint32_t* flags, nghttp2_data_source* source, void*) {
-    auto& stream = *static_cast<Stream*>(source->ptr);
-    if (stream.events) return readEvents(stream, buffer, length);
-    const std::size_t n = std::min(length, stream.body.size() - stream.sent);
-    if (n != 0) {
-      // Bytes of a DATA frame, not a C string.
-      // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
-      std::memcpy(buffer, stream.body.data() + stream.sent, n);
-    }
-    stream.sent += n;
-    if (stream.sent == stream.body.size()) *flags |= NGHTTP2_DATA_FLAG_EOF;
-    return static_cast<ssize_t>(n);
-  }
-
-  // An event stream never ends: with nothing waiting it is deferred until text comes.
-  static ssize_t readEvents(Stream& stream, std::uint8_t* buffer, std::size_t length) {
-    std::size_t copied = 0;
-    while (copied < length && !stream.waiting.empty()) {
-      const EventBlock& block = stream.waiting.front();
-      const std::size_t n = copyFramed(block, stream.sent, buffer + copied, length - copied);
-      copied += n;
-      stream.sent += n;
-      if (stream.sent == framedSize(block)) {
-        stream.waiting.pop_front();
-        stream.sent = 0;
-      }
-    }
-    if (copied == 0) {
-      stream.deferred = true;
-      return NGHTTP2_ERR_DEFERRED;
-    }
-    return static_cast<ssize_t>(copied);
-  }
-};
-
 H2Session::H2Session(const H2Limits& limits) : limits_(limits) {
-  nghttp2_session_callbacks* callbacks = nullptr;
-  if (nghttp2_session_callbacks_new(&callbacks) != 0) throw std::bad_alloc();
-  nghttp2_session_callbacks_set_on_begin_headers_callback(callbacks, Callbacks::beginHeaders);
-  nghttp2_session_callbacks_set_on_header_callback(callbacks, Callbacks::header);
-  nghttp2_session_callbacks_set_on_frame_recv_callback(callbacks, Callbacks::frameReceived);
-  nghttp2_session_callbacks_set_on_data_chunk_recv_callback(callbacks, Callbacks::dataChunk);
-  nghttp2_session_callbacks_set_on_frame_send_callback(callbacks, Callbacks::frameSent);
-  nghttp2_session_callbacks_set_on_stream_close_callback(callbacks, Callbacks::streamClosed);
+  nghttp2_session_callbacks* callbacks = Callbacks::make();
+  if (callbacks == nullptr) throw std::bad_alloc();
   const int made = nghttp2_session_server_new(&session_, callbacks, this);
   nghttp2_session_callbacks_del(callbacks);
   if (made != 0) throw std::bad_alloc();
@@ -199,7 +49,7 @@ H2Session::H2Session(const H2Limits& limits) : limits_(limits) {
 
 H2Session::~H2Session() { nghttp2_session_del(session_); }
 
-H2Session::Stream* H2Session::find(std::int32_t stream) {
+H2Stream* H2Session::find(std::int32_t stream) {
   const auto found = streams_.find(stream);
   return found == streams_.end() ? nullptr : found->second.get();
 }
@@ -208,11 +58,26 @@ bool H2Session::receive(std::string_view bytes) {
   if (failed_) return false;
   const auto used = nghttp2_session_mem_recv(
       session_, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  if (used < 0) failed_ = true;
+  if (used < 0) terminate(goAwayCode(used));
   return !failed_;
 }
 
-void H2Session::complete(std::int32_t stream, Stream& state) {
+void H2Session::terminate(std::uint32_t code) {
+  failed_ = true;
+  if (terminated_) return;
+  terminated_ = true;
+  // Does nothing when nghttp2 has said GOAWAY of its own.
+  nghttp2_session_terminate_session(session_, code);
+}
+
+void H2Session::cancel(std::int32_t stream, H2Stream& state) {
+  if (state.cancelled) return;
+  state.cancelled = true;
+  queuedBytes_ -= state.drop();
+  nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE, stream, NGHTTP2_CANCEL);
+}
+
+void H2Session::complete(std::int32_t stream, H2Stream& state) {
   state.requestComplete = true;
   if (state.answered) return;
   // :authority stands for Host, and is the one the handler checks when a client sends both.
@@ -222,7 +87,7 @@ void H2Session::complete(std::int32_t stream, Stream& state) {
   completed_.push_back(stream);
 }
 
-void H2Session::refuse(std::int32_t stream, Stream& state, unsigned status, const char* reason) {
+void H2Session::refuse(std::int32_t stream, H2Stream& state, unsigned status, const char* reason) {
   state.resetAfterAnswer = !state.requestComplete;
   respond(stream, refusalResponse({status, reason, ""}), false);
 }
@@ -230,7 +95,7 @@ void H2Session::refuse(std::int32_t stream, Stream& state, unsigned status, cons
 std::vector<H2Request> H2Session::takeRequests() {
   std::vector<H2Request> requests;
   for (const std::int32_t id : completed_) {
-    Stream* stream = find(id);
+    H2Stream* stream = find(id);
     if (stream == nullptr || stream->answered) continue;  // reset by the client meanwhile
     requests.push_back({id, std::move(stream->request)});
   }
@@ -245,26 +110,30 @@ std::vector<std::int32_t> H2Session::takeClosedStreams() {
 }
 
 bool H2Session::respond(std::int32_t stream, Response response, bool headOnly) {
-  Stream* state = find(stream);
+  H2Stream* state = find(stream);
   if (state == nullptr || state->answered) return false;
   state->answered = true;
+  const std::size_t bodyBytes = headOnly ? 0 : response.body.size();
+  if (queuedBytes_ + bodyBytes > limits_.maxQueuedBytes) {  // the client takes too little
+    cancel(stream, *state);
+    return false;
+  }
   const std::string status = std::to_string(response.status);
   const std::string length = std::to_string(response.body.size());
-  state->body = headOnly ? std::string() : std::move(response.body);
-  state->sent = 0;
+  state->setBody(headOnly ? std::string() : std::move(response.body));
+  queuedBytes_ += bodyBytes;
   std::vector<nghttp2_nv> fields = {field(":status", status), field("server", "corvlin-host"),
                                     field("content-length", length)};
   for (const auto& [name, value] : response.headers) fields.push_back(field(name, value));
   nghttp2_data_provider provider{};
   provider.source.ptr = state;
   provider.read_callback = Callbacks::readBody;
-  const bool withBody = !state->body.empty();
   return nghttp2_submit_response(session_, stream, fields.data(), fields.size(),
-                                 withBody ? &provider : nullptr) == 0;
+                                 bodyBytes != 0 ? &provider : nullptr) == 0;
 }
 
 bool H2Session::openEvents(std::int32_t stream, bool headOnly) {
-  Stream* state = find(stream);
+  H2Stream* state = find(stream);
   if (state == nullptr || state->answered) return false;
   state->answered = true;
   state->events = !headOnly;
@@ -280,13 +149,17 @@ bool H2Session::openEvents(std::int32_t stream, bool headOnly) {
 
 void H2Session::sendOnEvents(std::int32_t stream, std::shared_ptr<const std::string> textToSend,
                              bool isEvent) {
-  Stream* state = find(stream);
-  if (state == nullptr || !state->events) return;
-  if (state->waiting.size() >= limits_.maxQueuedEvents) {  // the reader fell behind
-    nghttp2_submit_rst_stream(session_, NGHTTP2_FLAG_NONE, stream, NGHTTP2_CANCEL);
+  H2Stream* state = find(stream);
+  if (state == nullptr || !state->events || state->cancelled) return;
+  EventBlock block{std::move(textToSend), isEvent};
+  const std::size_t bytes = framedSize(block);
+  if (state->waitingBlocks() >= limits_.maxQueuedEvents ||
+      queuedBytes_ + bytes > limits_.maxQueuedBytes) {  // the reader fell behind
+    cancel(stream, *state);
     return;
   }
-  state->waiting.push_back({std::move(textToSend), isEvent});
+  state->addBlock(std::move(block));
+  queuedBytes_ += bytes;
   if (state->deferred) {
     state->deferred = false;
     nghttp2_session_resume_data(session_, stream);
@@ -296,7 +169,7 @@ void H2Session::sendOnEvents(std::int32_t stream, std::shared_ptr<const std::str
 void H2Session::heartbeat() {
   static const auto comment = std::make_shared<const std::string>(":\n\n");
   for (const auto& [id, stream] : streams_) {
-    if (stream->events && stream->waiting.empty()) sendOnEvents(id, comment, false);
+    if (stream->events && stream->waitingBlocks() == 0) sendOnEvents(id, comment, false);
   }
 }
 
@@ -304,6 +177,35 @@ void H2Session::goAway() {
   nghttp2_submit_goaway(session_, NGHTTP2_FLAG_NONE,
                         nghttp2_session_get_last_proc_stream_id(session_), NGHTTP2_NO_ERROR,
                         nullptr, 0);
+}
+
+void H2Session::checkDeadlines(std::chrono::steady_clock::time_point now,
+                               std::chrono::milliseconds timeout) {
+  std::vector<std::int32_t> late;
+  std::vector<std::int32_t> stalled;
+  for (const auto& [id, stream] : streams_) {
+    if (!stream->requestComplete && !stream->answered) {
+      if (!stream->seenIncomplete) {
+        stream->seenIncomplete = now;
+      } else if (now - *stream->seenIncomplete >= timeout) {
+        late.push_back(id);
+      }
+    }
+    if (stream->waitingBytes() == 0 || stream->sentBytes() != stream->sentWhenStalled) {
+      stream->stalledSince.reset();  // nothing to send, or some sent since the last look
+      stream->sentWhenStalled = stream->sentBytes();
+    } else if (!stream->stalledSince) {
+      stream->stalledSince = now;
+    } else if (now - *stream->stalledSince >= timeout) {
+      stalled.push_back(id);
+    }
+  }
+  for (const std::int32_t id : late) {
+    if (H2Stream* stream = find(id)) refuse(id, *stream, 408, "RequestTimeout");
+  }
+  for (const std::int32_t id : stalled) {
+    if (H2Stream* stream = find(id)) cancel(id, *stream);
+  }
 }
 
 bool H2Session::takeOutput(std::string& out, std::size_t atMost) {
@@ -316,7 +218,7 @@ bool H2Session::takeOutput(std::string& out, std::size_t atMost) {
       break;
     }
     if (n == 0) break;
-    out.append(text(bytes, static_cast<std::size_t>(n)));
+    out.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(n));
   }
   return out.size() != before;
 }
@@ -324,12 +226,6 @@ bool H2Session::takeOutput(std::string& out, std::size_t atMost) {
 bool H2Session::finished() const {
   return (failed_ && nghttp2_session_want_write(session_) == 0) ||
          (nghttp2_session_want_read(session_) == 0 && nghttp2_session_want_write(session_) == 0);
-}
-
-std::size_t H2Session::incompleteRequests() const {
-  return static_cast<std::size_t>(std::count_if(
-      streams_.begin(), streams_.end(),
-      [](const auto& s) { return !s.second->requestComplete && !s.second->answered; }));
 }
 
 bool H2Session::hasEventStreams() const {

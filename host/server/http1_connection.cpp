@@ -29,7 +29,8 @@ class Http1Connection : public Registered,
       : Registered(std::move(s)),
         stream_(std::move(stream)),
         buffer_(std::move(received)),
-        heartbeat_(shared().io) {}
+        heartbeat_(shared().io),
+        queue_(limits().maxQueuedEvents, limits().maxQueuedBytes) {}
   ~Http1Connection() override { stopListening(); }
   Http1Connection(const Http1Connection&) = delete;
   Http1Connection& operator=(const Http1Connection&) = delete;
@@ -153,12 +154,18 @@ class Http1Connection : public Registered,
     // The opening goes first, then the catch-up the board tells within `listen`; the head is
     // being written meanwhile, so they wait in the queue.
     static const auto opening = std::make_shared<const std::string>(streamOpening);
-    queue_.push_back({opening, false});
+    queue_.add({opening, false});
     writing_ = true;
     std::weak_ptr<Http1Connection> weak = weak_from_this();
     listener_ = shared().board.listen(
         [weak](const std::shared_ptr<const std::string>& event) {
-          if (auto self = weak.lock()) self->enqueue(event);
+          auto self = weak.lock();
+          if (!self) return;
+          try {
+            self->enqueue(event);
+          } catch (const std::bad_alloc&) {
+            self->close();  // this reader goes; the server and its other readers go on
+          }
         },
         catchUp ? std::optional<double>(shared().now()) : std::nullopt);
     lowest().expires_after(limits().clientTimeout);
@@ -174,8 +181,9 @@ class Http1Connection : public Registered,
   }
 
   void enqueue(const std::shared_ptr<const std::string>& event) {
-    if (queue_.size() >= limits().maxQueuedEvents) return close();  // the reader fell behind
-    queue_.push_back({event, true});
+    if (!socket().is_open()) return;
+    // The reader fell behind: too many events, or too many bytes, wait for it.
+    if (!queue_.add({event, true})) return close();
     if (!writing_) writeEvents();
   }
 
@@ -183,8 +191,7 @@ class Http1Connection : public Registered,
   // copying it: the board's text is shared by every stream it is sent to.
   void writeEvents() {
     if (writing_ || queue_.empty() || !socket().is_open()) return;
-    sending_.clear();
-    std::swap(sending_, queue_);
+    sending_ = queue_.take();
     buffers_.clear();
     for (const std::string_view piece : gatherFramed(sending_, scratch_)) {
       buffers_.emplace_back(piece.data(), piece.size());
@@ -192,8 +199,9 @@ class Http1Connection : public Registered,
     writing_ = true;
     lowest().expires_after(limits().clientTimeout);
     asio::async_write(stream_, buffers_,
-                      [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                      [self = shared_from_this()](beast::error_code ec, std::size_t n) {
                         self->writing_ = false;
+                        self->queue_.written(n);
                         if (ec) return self->close();
                         self->writeEvents();
                       });
@@ -214,7 +222,7 @@ class Http1Connection : public Registered,
     heartbeat_.async_wait([self = shared_from_this()](beast::error_code ec) {
       if (ec || !self->socket().is_open()) return;
       if (!self->writing_ && self->queue_.empty()) {
-        self->queue_.push_back({std::make_shared<const std::string>(":\n\n"), false});
+        self->queue_.add({std::make_shared<const std::string>(":\n\n"), false});
         self->writeEvents();
       }
       self->armHeartbeat();
@@ -225,12 +233,12 @@ class Http1Connection : public Registered,
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<BeastRequest::body_type>> parser_;
   std::optional<std::uint64_t> listener_;
-  std::vector<EventBlock> queue_;
   std::vector<EventBlock> sending_;  // held while their write is under way
   std::string scratch_;              // the short ones among them, framed
   std::vector<asio::const_buffer> buffers_;
   bool writing_ = false;
   asio::steady_timer heartbeat_;
+  EventQueue queue_;  // the events waiting for the reader, and those being written
   std::array<char, 64> probe_{};
 };
 

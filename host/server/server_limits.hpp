@@ -21,6 +21,14 @@ struct ServerLimits {
   std::chrono::milliseconds clientTimeout{10000};
   // An event stream whose reader falls this many events behind is closed.
   std::size_t maxQueuedEvents = 1024;
+  // The bytes a connection holds for its client to take: answers and events together (over
+  // HTTP/2 an event counts on every stream it waits on). An event stream or answer that would
+  // pass it is closed (HTTP/1.1) or its stream reset (HTTP/2, CANCEL).
+  std::size_t maxQueuedBytes = std::size_t{16} << 20;
+  // HTTP/2: the header fields one connection may have decoded with no answer completed in
+  // between (each field's name and value and 32 bytes more), past which it is sent GOAWAY
+  // (ENHANCE_YOUR_CALM) and disconnected: HPACK names a field of up to 4 KB in a byte.
+  std::size_t maxHeaderBytesWithoutAnswer = std::size_t{1} << 20;
   // An event stream that is quiet this long gets a comment line, to find readers that are gone.
   std::chrono::milliseconds heartbeat{15000};
   // HTTP/2: the streams one connection may have open at once (SETTINGS_MAX_CONCURRENT_STREAMS).

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
+#include <algorithm>
+
 #include "board_test_support.hpp"
 #include "host/server/server_page.hpp"
 
@@ -14,38 +16,11 @@ namespace {
 using stand_ins::heardAs;
 using stand_ins::LaterSeats;
 using stand_ins::outcomeOf;
+using stand_ins::pushNow;
 using stand_ins::pushStep;
 using stand_ins::ScriptedRules;
+using stand_ins::Seats;
 using stand_ins::shownTitled;
-using stand_ins::validAnswer;
-
-struct Seats {
-  int asked = 0;
-  PhoneSide side() {
-    return {[] { return std::make_unique<ScriptedRules>(); },
-            [this] { return std::make_unique<Seat>(this); }};
-  }
-  struct Seat final : ExtensionSeat {
-    explicit Seat(Seats* s) : seats(s) {}
-    void ask(std::string line, Answered answered) override {
-      ++seats->asked;
-      if (line.find("\"title\":\"crash\"") != std::string::npos) {
-        return answered(Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}});
-      }
-      answered(validAnswer);
-    }
-    Seats* seats;
-  };
-};
-
-// A push to a board whose seats answer at once: it is finished within the call.
-PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_view body,
-                   double now) {
-  std::optional<PushResult> result;
-  board.push(token, body, now, [&](PushResult r) { result = std::move(r); });
-  EXPECT_TRUE(result.has_value());
-  return result.value_or(TooManyActivities{});
-}
 
 TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
   Seats seats;
@@ -183,6 +158,12 @@ TEST(ActivityBoard, AnswersAtOnceAndDrawsBehindOnlyTheNewestState) {
         "0a step 2 ignored: older than the last update", "0a step 3 applied: ", "0b drawn 1",
         "0a drawn 1", "0b step 2 applied: ", "0a drawn 3", "0b drawn 2"},
        {"a1", "b1", "a2", "b2"}},
+      {"a push that gives two steps (a stale date passed, then the push): the newest drawn",
+       {"push 0a a1", "answer a1", "push 0a stale+a2", "answer a2"},
+       {"0a a1 applied", "0a stale+a2 applied"},
+       {"0a step 1 applied: ", "0a drawn 1", "0a step 2 applied: the stale date was reached",
+        "0a step 2 applied: ", "0a drawn 2"},
+       {"a1", "a2"}},
       {"a failing drawing, then a good one",
        {"push 0a crash", "push 0a fine", "answer crash", "answer fine"},
        {"0a crash applied", "0a fine applied"},
@@ -232,7 +213,10 @@ TEST(ActivityBoard, AnswersAtOnceAndDrawsBehindOnlyTheNewestState) {
     EXPECT_EQ(answered, c.answered);
     EXPECT_EQ(heard, c.heard);
     EXPECT_EQ(seats.titles, c.asked);
-    ASSERT_EQ(board.log().size(), c.answered.size()) << "one entry a push";
+    const auto steps = std::count_if(c.heard.begin(), c.heard.end(), [](const std::string& line) {
+      return line.find(" step ") != std::string::npos;
+    });
+    ASSERT_EQ(board.log().size(), static_cast<std::size_t>(steps)) << "one entry a step";
     for (std::size_t i = 1; i < board.log().size(); ++i) {
       EXPECT_LT(board.log()[i - 1].at, board.log()[i].at) << "in the order pushed";
     }
@@ -296,118 +280,25 @@ TEST(ActivityBoard, AListenerThatCatchesUpHearsWhatALoadedPageWouldShowFirst) {
                 "0c logged rejected", "0b logged applied", "0a drawn 2", "0b drawn 1"}))
       << "the log oldest first, then the drawings; 0c was never drawn";
   EXPECT_TRUE(heardBy(std::nullopt).empty());
-}
 
-// The body is the activity's state after the push: "ended" (still shown), "dismissed" (gone
-// from the phone), "rejected" (nothing starts), anything else active and shown with that title.
-class StateRules final : public ActivityRules {
- public:
-  std::vector<TakenStep> apply(std::string_view body, double now) override {
-    using S = updates::ActivityState;
-    updates::Step step =
-        pushStep(now, body == "ended" || body == "dismissed" ? updates::StepEvent::end
-                                                             : updates::StepEvent::update);
-    if (body == "rejected") {
-      step.outcome =
-          updates::Rejected{DecodingError{DecodingError::Kind::dataCorrupted, {}, "not JSON"}};
-      return {{step, {}}};
-    }
-    step.state = body == "ended" ? S::ended : body == "dismissed" ? S::dismissed : S::active;
-    if (body != "dismissed") step.shown = shownTitled(body);
-    return {{step, {}}};
-  }
-};
-
-std::vector<std::string> tokensOf(const ActivityBoard& board) {
-  std::vector<std::string> tokens;
-  for (const auto& view : board.activities()) tokens.push_back(view.token);
-  return tokens;
-}
-
-TEST(ActivityBoard, ANewTokenTakesTheSlotOfAnActivityGoneFromThePhone) {
-  struct Case {
-    const char* token;
-    const char* body;
-    const char* outcome;
-    std::vector<std::string> tokens;  // the board's activities after the push
+  // Every catch-up shares the one text of each newest drawing, as its listeners heard it.
+  const auto drawingsHeard = [&board](std::optional<double> catchUpAt) {
+    std::vector<const std::string*> drawings;
+    board.stopListening(board.listen(
+        [&drawings](const auto& event) {
+          if (event->find("\"drawn\"") != std::string::npos) drawings.push_back(event.get());
+        },
+        catchUpAt));
+    return drawings;
   };
-  const std::vector<Case> cases = {
-      {"01", "one", "applied", {"01"}},
-      {"02", "two", "applied", {"01", "02"}},
-      {"03", "three", "applied", {"01", "02", "03"}},
-      {"01", "ended", "applied", {"01", "02", "03"}},
-      {"02", "dismissed", "applied", {"01", "02", "03"}},
-      {"03", "dismissed", "applied", {"01", "02", "03"}},
-      // The dismissed first, the one dismissed longest ago first, though 01 ended before both.
-      {"04", "four", "applied", {"01", "03", "04"}},
-      {"05", "rejected", "rejected", {"01", "04", "05"}},
-      // Never started: gone from the phone too, before any ended one.
-      {"06", "six", "applied", {"01", "04", "06"}},
-      // Then the oldest ended.
-      {"07", "seven", "applied", {"04", "06", "07"}},
-      // Only live activities are refused a slot.
-      {"08", "eight", "too many", {"04", "06", "07"}},
-      {"04", "four again", "applied", {"04", "06", "07"}},
-  };
-  Seats seats;
-  PhoneSide side = seats.side();
-  side.rules = [] { return std::make_unique<StateRules>(); };
-  ActivityBoard board(std::move(side), {3, 200});
-  double now = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.token) + " " + c.body);
-    EXPECT_EQ(outcomeOf(pushNow(board, c.token, c.body, ++now)), c.outcome);
-    EXPECT_EQ(tokensOf(board), c.tokens);
-  }
-  EXPECT_EQ(board.log().front(), (LogEntry{1, "01", "update", "applied", "", {}}))
-      << "a reclaimed activity's steps stay in the log";
-}
-
-TEST(ActivityBoard, AnAnswerFindsItsOwnActivityAfterAnotherGaveUpItsSlot) {
-  LaterSeats seats;
-  PhoneSide side = seats.side();
-  side.rules = [] { return std::make_unique<StateRules>(); };
-  ActivityBoard board(std::move(side), {3, 200});
-  std::vector<std::string> heard;
-  board.listen([&](const auto& event) { heard.push_back(*event); });
-  board.push("0a", "a1", 1, nullptr);
-  board.push("0b", "b1", 2, nullptr);
-  board.push("0c", "c1", 3, nullptr);
-  seats.answer("a1");
-  seats.answer("c1");
-  board.push("0a", "dismissed", 4, nullptr);
-  board.push("0d", "d1", 5, nullptr);  // takes 0a's slot: 0b and 0c move up
-  ASSERT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c", "0d"}));
-  ASSERT_GE(heard.size(), 2u);
-  EXPECT_EQ(heard[heard.size() - 2], R"({"token":"0a","reclaimed":true,"now":5})")
-      << "before 0d's step";
-  board.push("0e", "e1", 6, nullptr);  // all live, though 0b and 0d are still drawing
-  EXPECT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c", "0d"}));
-  seats.answer("b1");  // asked when 0b was second; it is first now
-  EXPECT_EQ(board.activities()[0].state, "active");
-  EXPECT_EQ(board.activities()[0].renderedAt, 2);
-  EXPECT_EQ(board.activities()[1].renderedAt, 3) << "0c keeps its own drawing";
-  EXPECT_EQ(board.activities()[2].state, "active") << "its state is the rules', at once";
-  EXPECT_EQ(board.activities()[2].drawnPush, 0u) << "0d is still drawing";
-  seats.answer("d1");
-  EXPECT_EQ(board.activities()[2].renderedAt, 5);
-}
-
-TEST(ActivityBoard, AWaitingPushIsStillDrawnWhenItsActivityMoves) {
-  LaterSeats seats;
-  PhoneSide side = seats.side();
-  side.rules = [] { return std::make_unique<StateRules>(); };
-  ActivityBoard board(std::move(side), {2, 200});
-  board.push("0a", "dismissed", 1, nullptr);
-  board.push("0b", "b1", 2, [&](PushResult) {
-    board.push("0c", "c1", 4, nullptr);  // told of b1, one pushes for a new token: 0b moves up
-  });
-  board.push("0b", "b2", 3, nullptr);
-  seats.answer("b1");
-  EXPECT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c"}));
-  ASSERT_EQ(seats.open.size(), 2u) << "b2 is asked for, as c1 is";
+  const std::string* heardLive = nullptr;
+  const auto live = board.listen([&](const auto& event) { heardLive = event.get(); });
   seats.answer("b2");
-  EXPECT_EQ(board.activities()[0].renderedAt, 3);
+  board.stopListening(live);
+  const auto first = drawingsHeard(4);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(first[1], heardLive) << "the drawing event as it was told";
+  EXPECT_EQ(drawingsHeard(5), first) << "not a copy for each catch-up";
 }
 
 }  // namespace

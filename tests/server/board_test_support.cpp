@@ -27,6 +27,16 @@ std::vector<TakenStep> ScriptedRules::apply(std::string_view body, double now) {
     step.outcome = updates::Rejected{DecodingError{DecodingError::Kind::keyNotFound,
                                                    {std::string("aps"), std::string("event")},
                                                    "No value associated with key \"event\"."}};
+  } else if (body.starts_with("stale+")) {
+    // A stale date that passed before the push: its time step, then the push's own.
+    const updates::Step stale{Instant{now - 0.5},
+                              std::nullopt,
+                              updates::StepEvent::stale,
+                              updates::Applied{updates::Reason::staleDateReached},
+                              updates::ActivityState::stale,
+                              shownTitled("stale")};
+    step.shown = shownTitled(body.substr(6));
+    return {{stale, {}}, {step, {}}};
   } else {
     step.shown = shownTitled(body);
   }
@@ -49,7 +59,32 @@ struct LaterSeat final : ExtensionSeat {
   LaterSeats* seats;
 };
 
+struct AnsweringSeat final : ExtensionSeat {
+  explicit AnsweringSeat(Seats* s) : seats(s) {}
+  void ask(std::string line, Answered answered) override {
+    ++seats->asked;
+    if (line.find("\"title\":\"crash\"") != std::string::npos) {
+      return answered(Failure{ExtensionFailure{ExtensionFailure::Kind::crashed, "it crashed"}});
+    }
+    answered(validAnswer);
+  }
+  Seats* seats;
+};
+
 }  // namespace
+
+PhoneSide Seats::side() {
+  return {[] { return std::make_unique<ScriptedRules>(); },
+          [this] { return std::make_unique<AnsweringSeat>(this); }};
+}
+
+PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_view body,
+                   double now) {
+  std::optional<PushResult> result;
+  board.push(token, body, now, [&](PushResult r) { result = std::move(r); });
+  EXPECT_TRUE(result.has_value());
+  return result.value_or(TooManyActivities{});
+}
 
 PhoneSide LaterSeats::side() {
   return {[] { return std::make_unique<ScriptedRules>(); },

@@ -18,7 +18,8 @@ extern const std::string validAnswer;
 updates::Step pushStep(double now, updates::StepEvent event);
 updates::Shown shownTitled(std::string_view title);
 
-// The body names the outcome: "ignore", "reject", anything else is applied with that title.
+// The body names the outcome: "ignore", "reject", "stale+TITLE" (a stale date passed: a time
+// step shown titled "stale", then the push applied), anything else applied with that title.
 class ScriptedRules final : public ActivityRules {
  public:
   std::vector<TakenStep> apply(std::string_view body, double now) override;
@@ -41,6 +42,16 @@ struct LaterSeats {
   // A frame passes: every seat waiting for one is ready.
   void frame();
 };
+
+// Seats that answer at once, within the question: a valid answer, or a crash when the title is
+// "crash". `asked` counts the questions.
+struct Seats {
+  int asked = 0;
+  PhoneSide side();
+};
+
+// A push to a board whose seats answer at once: it is finished within the call.
+PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_view body, double now);
 
 // What a listener heard, one line an event: "0a step 2 applied: reason", "0a drawn 2", and in a
 // catch-up "catch up: 0a 0b" and "0a logged applied".

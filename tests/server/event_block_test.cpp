@@ -75,5 +75,43 @@ TEST(EventBlock, IsCopiedPiecewiseFromAnyOffset) {
   }
 }
 
+// A reader that takes nothing holds at most so many blocks and bytes; one past either is refused,
+// and a write done gives its bytes back.
+TEST(EventBlock, QueuesWithinBoundsOnBlocksAndBytes) {
+  struct Case {
+    const char* name;
+    std::vector<std::size_t> sizes;  // of each event's text, added in order (framed: 8 more)
+    std::size_t maxBlocks;
+    std::size_t maxBytes;
+    std::vector<bool> added;
+    std::size_t bytes;
+  };
+  const std::vector<Case> cases = {
+      {"within both", {10, 20}, 4, 100, {true, true}, 46},
+      {"exactly at the byte bound", {42, 42}, 4, 100, {true, true}, 100},
+      {"one byte past it", {42, 43}, 4, 100, {true, false}, 50},
+      {"past the block bound", {1, 1, 1}, 2, 100, {true, true, false}, 18},
+      {"a small block after a large one refused", {95, 2}, 4, 100, {false, true}, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EventQueue queue(c.maxBlocks, c.maxBytes);
+    std::vector<bool> added;
+    for (const std::size_t size : c.sizes)
+      added.push_back(queue.add(event(std::string(size, 'x'))));
+    EXPECT_EQ(added, c.added);
+    EXPECT_EQ(queue.bytes(), c.bytes);
+  }
+  EventQueue queue(2, 100);
+  ASSERT_TRUE(queue.add(event(std::string(40, 'x'))));
+  const auto taken = queue.take();
+  EXPECT_EQ(taken.size(), 1u);
+  EXPECT_TRUE(queue.empty());
+  EXPECT_FALSE(queue.add(event(std::string(60, 'x')))) << "what is being written still counts";
+  queue.written(48);
+  EXPECT_TRUE(queue.add(event(std::string(60, 'x'))));
+  EXPECT_EQ(queue.bytes(), 68u);
+}
+
 }  // namespace
 }  // namespace corvlin::host::server

@@ -71,14 +71,14 @@ nghttp2_nv field(std::string_view name, std::string_view value) {
 
 }  // namespace
 
-H2Client::H2Client(std::unique_ptr<Channel> channel)
+H2Client::H2Client(std::unique_ptr<Channel> channel, const H2ClientOptions& options)
     : H2Client([this](std::string_view bytes) { return channel_->write(bytes); },
-               [this] { return channel_->read(); }) {
+               [this] { return channel_->read(); }, options) {
   channel_ = std::move(channel);
   flush();
 }
 
-H2Client::H2Client(Write write, Read read)
+H2Client::H2Client(Write write, Read read, const H2ClientOptions& options)
     : write_(std::move(write)), read_(std::move(read)), state_(std::make_unique<State>()) {
   nghttp2_session_callbacks* callbacks = nullptr;
   nghttp2_session_callbacks_new(&callbacks);
@@ -86,9 +86,17 @@ H2Client::H2Client(Write write, Read read)
   nghttp2_session_callbacks_set_on_data_chunk_recv_callback(callbacks, onData);
   nghttp2_session_callbacks_set_on_frame_recv_callback(callbacks, onFrame);
   nghttp2_session_callbacks_set_on_stream_close_callback(callbacks, onClose);
-  nghttp2_session_client_new(&session_, callbacks, state_.get());
+  nghttp2_option* option = nullptr;
+  nghttp2_option_new(&option);
+  nghttp2_option_set_max_send_header_block_length(option, options.maxHeaderBlock);
+  nghttp2_session_client_new2(&session_, callbacks, state_.get(), option);
+  nghttp2_option_del(option);
   nghttp2_session_callbacks_del(callbacks);
-  nghttp2_submit_settings(session_, NGHTTP2_FLAG_NONE, nullptr, 0);
+  std::vector<nghttp2_settings_entry> settings;
+  if (options.initialWindowSize) {
+    settings.push_back({NGHTTP2_SETTINGS_INITIAL_WINDOW_SIZE, *options.initialWindowSize});
+  }
+  nghttp2_submit_settings(session_, NGHTTP2_FLAG_NONE, settings.data(), settings.size());
 }
 
 H2Client::~H2Client() { nghttp2_session_del(session_); }

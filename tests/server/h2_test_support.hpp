@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,14 +25,22 @@ struct H2Answer {
   std::uint32_t resetCode = 0;  // its RST_STREAM code, when the server reset it
 };
 
+// How the client differs from nghttp2's defaults.
+struct H2ClientOptions {
+  // Sent as SETTINGS_INITIAL_WINDOW_SIZE: 0 lets the server send no DATA on any stream.
+  std::optional<std::uint32_t> initialWindowSize;
+  // The largest header block it sends (nghttp2's own bound is 64 KiB).
+  std::size_t maxHeaderBlock = 64 * 1024;
+};
+
 class H2Client {
  public:
   // What the client writes and reads through: `read` gives what came, empty at the end.
   using Write = std::function<bool(std::string_view)>;
   using Read = std::function<std::string()>;
 
-  explicit H2Client(std::unique_ptr<Channel> channel);
-  H2Client(Write write, Read read);
+  explicit H2Client(std::unique_ptr<Channel> channel, const H2ClientOptions& options = {});
+  H2Client(Write write, Read read, const H2ClientOptions& options = {});
   ~H2Client();
   H2Client(const H2Client&) = delete;
   H2Client& operator=(const H2Client&) = delete;
