@@ -35,5 +35,10 @@ install(EXPORT corvlinTargets NAMESPACE corvlin::
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/corvlinConfig.cmake.in
   ${PROJECT_BINARY_DIR}/corvlinConfig.cmake
   INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/corvlin)
+# find_package(corvlin 0.1 CONFIG) checks the project() version; before 1.0 a minor version
+# may change the libraries' interfaces.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/corvlinConfigVersion.cmake
+  COMPATIBILITY SameMinorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/corvlinConfig.cmake
+              ${PROJECT_BINARY_DIR}/corvlinConfigVersion.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/corvlin)

@@ -1,5 +1,6 @@
 #include "json/decoding.hpp"
 
+#include "json/near_key.hpp"
 #include "json/writer.hpp"
 
 namespace corvlin::json {
@@ -57,6 +58,13 @@ DecodingError keyNotFound(const PathNode* at, std::string_view key) {
   appendString(description, key);
   description += '.';
   return {DecodingError::Kind::keyNotFound, pathOf(at), std::move(description)};
+}
+
+DecodingError keyNotFound(const PathNode* at, std::string_view key, simdjson::dom::object object,
+                          std::span<const std::string_view> known) {
+  DecodingError error = keyNotFound(at, key);
+  if (auto found = misspeltMember(object, key, known)) error.hint = misspeltKeyHint(*found, key);
+  return error;
 }
 
 DecodingError valueNotFound(const PathNode* at, std::string_view expected) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,6 +47,11 @@ CodingPath pathOf(const PathNode* node);
 // The failures, in the host coder's wording.
 DecodingError typeMismatch(const PathNode* at, std::string_view expected, element_type found);
 DecodingError keyNotFound(const PathNode* at, std::string_view key);  // `at`: the key's node
+// The same for a key of the set `known` missing from `object`: with a hint when a member that no
+// key reads is a misspelling of it (json/near_key.hpp), as in "found \"titel\"; did you mean
+// \"title\"?".
+DecodingError keyNotFound(const PathNode* at, std::string_view key, simdjson::dom::object object,
+                          std::span<const std::string_view> known);
 DecodingError valueNotFound(const PathNode* at, std::string_view expected);
 DecodingError dataCorrupted(const PathNode* at, std::string description);
 
@@ -161,9 +167,9 @@ class KeyedDecodingContainer {
     if (value.type() != element_type::OBJECT) {
       return Failure{typeMismatch(at, objectTypeName, value.type())};
     }
-    KeyedDecodingContainer container(at);
     // (A named object: a range-for over value_unsafe() of a temporary would dangle.)
     const simdjson::dom::object object = value.get_object().value_unsafe();
+    KeyedDecodingContainer container(at, object);
     for (auto field : object) {
       const auto key = codingKeyFromString<Key>(field.key);
       if (!key) continue;
@@ -192,7 +198,7 @@ class KeyedDecodingContainer {
       -> decltype(read(element(), nullptr)) {
     const PathNode node = PathNode::member(at_, stringValue(key));
     const std::size_t slot = position(key);
-    if (!present_[slot]) return Failure{keyNotFound(&node, stringValue(key))};
+    if (!present_[slot]) return Failure{missing(&node, key)};
     if (entries_[slot].is_null()) return Failure{valueNotFound(&node, typeName)};
     return read(entries_[slot], &node);
   }
@@ -227,7 +233,7 @@ class KeyedDecodingContainer {
                                           std::string_view typeName = objectTypeName) const {
     const PathNode node = PathNode::member(at_, stringValue(key));
     const std::size_t slot = position(key);
-    if (!present_[slot]) return keyNotFound(&node, stringValue(key));
+    if (!present_[slot]) return missing(&node, key);
     if (entries_[slot].is_null()) return valueNotFound(&node, typeName);
     return readItem(entries_[slot], &node, out);
   }
@@ -255,9 +261,15 @@ class KeyedDecodingContainer {
   const PathNode* path() const { return at_; }
 
  private:
-  explicit KeyedDecodingContainer(const PathNode* at) : at_(at) {}
+  KeyedDecodingContainer(const PathNode* at, simdjson::dom::object object)
+      : at_(at), object_(object) {}
+
+  DecodingError missing(const PathNode* node, Key key) const {
+    return keyNotFound(node, stringValue(key), object_, CodingKeyStrings<Key>::values);
+  }
 
   const PathNode* at_;
+  simdjson::dom::object object_;  // read again only to name a misspelt member
   std::array<element, codingKeyCount<Key>> entries_{};
   std::bitset<codingKeyCount<Key>> present_;
 };

@@ -9,16 +9,13 @@
 #include <vector>
 
 #include "host/checks/warning.hpp"
+#include "json/near_key.hpp"
 #include "model/coding_keys.hpp"
 
 namespace corvlin::host {
 
-// The known key that `name` most likely misspells: one that matches ignoring ASCII case, else
-// the nearest within two edits (insertions, deletions, substitutions, swaps of neighbours,
-// ignoring case) that leaves at least one character of `name` unchanged; the first in `known`
-// on a tie. Absent when none is that near.
-std::optional<std::string_view> nearestKey(std::string_view name,
-                                           std::span<const std::string_view> known);
+// The known key a member name most likely misspells (json/near_key.hpp).
+using json::nearestKey;
 
 // An unknownKey warning for each member of `object` whose name is not in `known`, in document
 // order; each path is `at` followed by the member's name.

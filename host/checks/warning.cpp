@@ -5,11 +5,11 @@
 
 template <>
 struct corvlin::json::EnumNames<corvlin::host::Warning::Kind> {
-  static constexpr std::array<std::string_view, 13> values{
-      "unknownKey",          "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
-      "timerIncomplete",     "progressOutOfRange",  "actionsDropped",      "emptyLabel",
-      "alreadyEnded",        "overBudget",          "dismissalDateNotEnd", "clipped",
-      "missingProviderToken"};
+  static constexpr std::array<std::string_view, 14> values{
+      "unknownKey",      "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
+      "timerIncomplete", "progressOutOfRange",  "actionsDropped",      "emptyLabel",
+      "alreadyEnded",    "overBudget",          "dismissalDateNotEnd", "staleOnArrival",
+      "clipped",         "missingProviderToken"};
 };
 
 namespace corvlin::host {

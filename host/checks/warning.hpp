@@ -29,6 +29,7 @@ struct Warning {
     alreadyEnded,          // a countdown already over at the render instant: no buttons
     overBudget,            // a content state over the platform's budget for an activity's data
     dismissalDateNotEnd,   // a dismissal date on an event that does not end the activity
+    staleOnArrival,        // a stale-date already past when the push is sent or arrives
     clipped,               // a presentation's content larger than the frame the phone gives it
     missingProviderToken,  // a push without a provider token, which the push service refuses
   };

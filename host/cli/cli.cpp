@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "host/checks/unknown_keys.hpp"
+#include "host/cli/instant_option.hpp"
 #include "host/cli/option_values.hpp"
 
 namespace corvlin::host {
@@ -62,13 +63,28 @@ void addRenderingOptions(CLI::App& command, Options& o, bool png) {
                cli::wholeNumber<long>(1, 3600000));
 }
 
-// Every command with its options, on `app`; `files` receives the FILE arguments.
-std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<std::string>& files) {
-  app.set_help_flag();  // the usage text is corvlin-host's own: cli::help
+// "--now", read by readInstant.
+void addNowOption(CLI::App& command, Options& o) {
+  cli::value(command, "--now", [&o](const std::string& text) {
+    auto instant = cli::readInstant("--now", text);
+    if (!instant) cli::refuse(instant.error());
+    o.now = instant.value();
+  });
+}
+
+// Every command with its options, on `app`; `files` receives the FILE arguments, `helpName`
+// the COMMAND of `help COMMAND`.
+std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<std::string>& files,
+                                       std::string& helpName) {
+  app.set_help_flag();  // the help is corvlin-host's own: cli::help, helpText
   app.allow_extras();   // unknown names are reported below, with a suggestion
   app.require_subcommand(0, 1);
-  cli::help(app);
-  cli::help(*app.add_subcommand("help")->group(""));
+  auto topic = [&o](Command command) { return [&o, command] { o.helpTopic = command; }; };
+  cli::help(app, topic(Command::help));
+  cli::version(app);
+  CLI::App& help = *app.add_subcommand("help")->group("");
+  cli::help(help, topic(Command::help));
+  help.add_option("COMMAND", helpName);
 
   CLI::App& decode = *app.add_subcommand("decode");
   cli::flag(decode, "--attributes", o.attributes);
@@ -77,8 +93,7 @@ std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<st
 
   CLI::App& render = *app.add_subcommand("render");
   addRenderingOptions(render, o, true);
-  cli::checked(render, "--now", o.now, "a number of seconds written as in JSON",
-               cli::Reader<double>(cli::jsonNumber));
+  addNowOption(render, o);
   cli::checked(render, "--scale", o.scale, "a whole number from 1 to 4",
                cli::wholeNumber<double>(1, 4));
   cli::checked(render, "--width", o.lockScreenWidth, "371 or 408 (points)", cli::oneOf({371, 408}));
@@ -86,8 +101,6 @@ std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<st
 
   CLI::App& replay = *app.add_subcommand("replay");
   addRenderingOptions(replay, o, false);
-  // Its instants come from the timeline.
-  cli::refused(replay, "--now", "--now is not an option of replay");
   replay.add_option("TIMELINE", files);
 
   CLI::App& serve = *app.add_subcommand("serve");
@@ -99,17 +112,25 @@ std::vector<CommandLineEntry> describe(CLI::App& app, Options& o, std::vector<st
                cli::wholeNumber<double>(0, 255));
   compare.add_option("FOLDER", o.folders);  // OLD and NEW
 
-  for (CLI::App* command : {&decode, &render, &replay, &serve, &compare}) cli::help(*command);
+  cli::help(decode, topic(Command::decode));
+  cli::help(render, topic(Command::render));
+  cli::help(replay, topic(Command::replay));
+  cli::help(serve, topic(Command::serve));
+  cli::help(compare, topic(Command::compare));
 
   const std::vector<const CLI::App*> payloadCommands = {&decode, &render, &replay};
   auto file = [&] { return oneFile(files, o); };
   return {
       {Command::decode, &decode, "option", payloadCommands, file},
       {Command::render, &render, "option", payloadCommands,
-       [&o, file]() -> std::optional<std::string> {
+       [&o, &render, file]() -> std::optional<std::string> {
          if (auto bad = file()) return bad;
          if (o.format == Format::png && !o.out) {
            return "--format png needs --out DIR, the folder for the pictures";
+         }
+         // --width also sets the frame the clipped warnings are judged in, for every format.
+         if (o.format != Format::png && render.count("--scale") > 0) {
+           return "--scale sets the pictures' pixels to the point: it goes with --format png";
          }
          return std::nullopt;
        }},
@@ -154,17 +175,37 @@ std::string unknownName(const std::string& what, const std::string& name,
   return message;
 }
 
-// The first argument `entry`'s command did not know, said as a usage error.
-std::optional<std::string> unknownOption(const CommandLineEntry& entry) {
+// "render", "render and replay", "render, replay and serve".
+std::string spokenList(const std::vector<std::string>& names) {
+  std::string out;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) out += i + 1 == names.size() ? " and " : ", ";
+    out += names[i];
+  }
+  return out;
+}
+
+// The first argument `entry`'s command did not know, said as a usage error: the commands it is
+// an option of, else the nearest option of its family.
+std::optional<std::string> unknownOption(const CommandLineEntry& entry,
+                                         const std::vector<CommandLineEntry>& commands,
+                                         const CLI::App& app) {
   auto extras = entry.app->remaining();
   std::erase(extras, "--");  // it ends the options; what follows is FILE
   if (extras.empty()) return std::nullopt;
   const std::string name = extras.front().substr(0, extras.front().find('='));
+  std::vector<std::string> owners;
+  for (const CommandLineEntry& other : commands) {
+    if (other.app != entry.app && other.app->get_option_no_throw(name) != nullptr) {
+      owners.push_back(other.app->get_name());
+    }
+  }
+  if (!owners.empty()) return name + " is an option of " + spokenList(owners);
+  if (name.starts_with("--") && app.get_option_no_throw(name) != nullptr) {
+    return name + " comes before any command: corvlin-host " + name;
+  }
   std::vector<std::string> known;
   for (const CLI::App* member : entry.family) {
-    if (member != entry.app && member->get_option_no_throw(name) != nullptr) {
-      return name + " is an option of " + member->get_name();
-    }
     for (std::string& option : optionNames(*member)) {
       if (std::find(known.begin(), known.end(), option) == known.end()) known.push_back(option);
     }
@@ -174,52 +215,78 @@ std::optional<std::string> unknownOption(const CommandLineEntry& entry) {
 
 }  // namespace
 
-int usageError(std::ostream& err, std::string_view message) {
-  err << "corvlin-host: " << message << "\ntry 'corvlin-host --help'\n";
+int usageError(std::ostream& err, std::string_view message, std::string_view command) {
+  err << "corvlin-host: " << message << "\ntry 'corvlin-host ";
+  if (!command.empty()) err << command << " ";
+  err << "--help'\n";
   return exitUsage;
 }
 
-Result<Options, std::string> parseArguments(const std::vector<std::string>& arguments) {
+Result<Options, UsageProblem> parseArguments(const std::vector<std::string>& arguments) {
   Options options;
   std::vector<std::string> files;
+  std::string helpName;
   CLI::App app("", "corvlin-host");
-  const std::vector<CommandLineEntry> commands = describe(app, options, files);
+  const std::vector<CommandLineEntry> commands = describe(app, options, files, helpName);
+  // The command the arguments chose, for the usage error's pointer to its help.
+  std::string chosen;
+  for (const CommandLineEntry& entry : commands) {
+    if (!arguments.empty() && arguments.front() == entry.app->get_name())
+      chosen = arguments.front();
+  }
+  auto failed = [&chosen](std::string message) {
+    return Failure{UsageProblem{std::move(message), chosen}};
+  };
+  Options asked;
   try {
     app.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));
   } catch (const CLI::CallForHelp&) {
-    return Options{};
+    asked.helpTopic = options.helpTopic;
+    return asked;
+  } catch (const CLI::CallForVersion&) {
+    asked.command = Command::version;
+    return asked;
   } catch (const CLI::ArgumentMismatch&) {
     // An option takes the argument after it whatever it looks like: only the last can lack one.
     const std::string& last = arguments.back();
-    return Failure{last.substr(0, last.find('=')) + " needs a value"};
+    return failed(last.substr(0, last.find('=')) + " needs a value");
   } catch (const CLI::ParseError& error) {
-    return Failure{std::string(error.what())};
+    return failed(std::string(error.what()));
   }
 
+  std::vector<std::string> commandNames;
+  for (const CommandLineEntry& entry : commands) commandNames.push_back(entry.app->get_name());
   if (const auto extras = app.remaining(); !extras.empty()) {
-    std::vector<std::string> known;
-    for (const CommandLineEntry& entry : commands) known.push_back(entry.app->get_name());
-    return Failure{unknownName("command", extras.front(), known)};
+    return failed(unknownName("command", extras.front(), commandNames));
   }
   for (const CommandLineEntry& entry : commands) {
     if (!entry.app->parsed()) continue;
-    if (auto bad = unknownOption(entry)) return Failure{std::move(*bad)};
-    if (auto bad = entry.finish()) return Failure{std::move(*bad)};
+    if (auto bad = unknownOption(entry, commands, app)) return failed(std::move(*bad));
+    if (auto bad = entry.finish()) return failed(std::move(*bad));
     options.command = entry.command;
     return options;
   }
-  if (app.got_subcommand("help")) return Options{};
-  return Failure{std::string("missing command")};
+  if (app.got_subcommand("help")) {
+    if (helpName.empty()) return asked;
+    for (const CommandLineEntry& entry : commands) {
+      if (entry.app->get_name() == helpName) asked.helpTopic = entry.command;
+    }
+    if (asked.helpTopic == Command::help) {
+      return failed(unknownName("command", helpName, commandNames));
+    }
+    return asked;
+  }
+  return failed("missing command");
 }
 
-std::vector<std::string> commandLineNames() {
+std::vector<CommandNames> commandLineNames() {
   Options options;
   std::vector<std::string> files;
+  std::string helpName;
   CLI::App app;
-  std::vector<std::string> names;
-  for (const CommandLineEntry& entry : describe(app, options, files)) {
-    names.push_back(entry.app->get_name());
-    for (std::string& option : optionNames(*entry.app)) names.push_back(std::move(option));
+  std::vector<CommandNames> names;
+  for (const CommandLineEntry& entry : describe(app, options, files, helpName)) {
+    names.push_back({entry.command, entry.app->get_name(), optionNames(*entry.app)});
   }
   return names;
 }

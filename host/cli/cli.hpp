@@ -26,7 +26,10 @@ enum ExitStatus : int {
 enum class Format { text, json, html, png };
 
 struct Options {
-  enum class Command { help, decode, render, replay, serve, compare } command = Command::help;
+  enum class Command { help, version, decode, render, replay, serve, compare };
+  Command command = Command::help;
+  // help: the command whose usage is asked for; help itself for the list of commands.
+  Command helpTopic = Command::help;
   std::optional<std::string> file;  // absent: the embedded payload; "-": standard input
   bool attributes = false;          // decode: read attributes instead of a content state
   bool strict = false;              // any warning fails the command (exit 65)
@@ -42,16 +45,33 @@ struct Options {
   std::optional<double> tolerance;   // compare: per-channel differences ignored
 };
 
-extern const char* const usageText;
+// What `corvlin-host --help` prints (`topic` help: the commands), or `corvlin-host CMD --help`
+// (that command's usage and options only).
+std::string helpText(Options::Command topic);
 
-// The options, or a message saying what is wrong with the arguments (the first wrong one). An
-// option's value follows it or an "=" (--port=80); "--" ends the options.
-Result<Options, std::string> parseArguments(const std::vector<std::string>& arguments);
+// "corvlin-host 0.1.0": the version the build was made from.
+std::string versionText();
 
-// The name of every command and option parseArguments reads.
-std::vector<std::string> commandLineNames();
+// What is wrong with the arguments (the first wrong one), and the command it was given to.
+struct UsageProblem {
+  std::string message;
+  std::string command;  // empty before a command was chosen
+};
 
-// Every usage error: "corvlin-host: MESSAGE", then "try 'corvlin-host --help'"; exitUsage.
-int usageError(std::ostream& err, std::string_view message);
+// The options, or what is wrong with the arguments. An option's value follows it or an "="
+// (--port=80); "--" ends the options.
+Result<Options, UsageProblem> parseArguments(const std::vector<std::string>& arguments);
+
+// Each command's name with the name of every option parseArguments reads for it.
+struct CommandNames {
+  Options::Command command;
+  std::string name;
+  std::vector<std::string> options;
+};
+std::vector<CommandNames> commandLineNames();
+
+// Every usage error: "corvlin-host: MESSAGE", then "try 'corvlin-host --help'" (with a command,
+// "try 'corvlin-host COMMAND --help'"); exitUsage.
+int usageError(std::ostream& err, std::string_view message, std::string_view command = {});
 
 }  // namespace corvlin::host

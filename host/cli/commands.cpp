@@ -6,7 +6,11 @@
 
 namespace corvlin::host {
 
-int runHelp(Environment& env) { return emit(std::nullopt, usageText, env); }
+int runHelp(Options::Command topic, Environment& env) {
+  return emit(std::nullopt, helpText(topic), env);
+}
+
+int runVersion(Environment& env) { return emit(std::nullopt, versionText(), env); }
 
 Result<std::string, int> loadPayload(const std::optional<std::string>& file,
                                      std::string_view builtIn, Environment& env) {

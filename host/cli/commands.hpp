@@ -21,7 +21,9 @@ struct Environment {
   double realNow = 0;
 };
 
-int runHelp(Environment& env);
+// The help of `topic` (Options::helpTopic), or the version, on standard output.
+int runHelp(Options::Command topic, Environment& env);
+int runVersion(Environment& env);
 int runDecode(const Options& options, Environment& env);
 int runRender(const Options& options, Environment& env);
 // compare: 0 when every picture matches, 1 when any differs, 2 when they cannot be compared.

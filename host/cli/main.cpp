@@ -49,14 +49,17 @@ int run(int argc, char** argv) {
 
   std::vector<std::string> arguments(argv + 1, argv + argc);
   auto options = parseArguments(arguments);
-  if (!options) return usageError(std::cerr, options.error());
+  if (!options) return usageError(std::cerr, options.error().message, options.error().command);
   const double realNow =
       std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
   Environment env{std::cout, std::cerr, extensionNextToSelf(argv[0]), realNow};
   int status = exitSoftware;
   switch (options.value().command) {
     case Options::Command::help:
-      status = runHelp(env);
+      status = runHelp(options.value().helpTopic, env);
+      break;
+    case Options::Command::version:
+      status = runVersion(env);
       break;
     case Options::Command::decode:
       status = runDecode(options.value(), env);

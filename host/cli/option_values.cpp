@@ -23,14 +23,15 @@ CLI::Option* flag(CLI::App& command, const std::string& name, bool& into) {
   return atOnce(command.add_flag_callback(name, [&into] { into = true; }));
 }
 
-CLI::Option* help(CLI::App& command) {
-  return atOnce(command.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); }));
+CLI::Option* help(CLI::App& command, std::function<void()> asked) {
+  return atOnce(command.add_flag_callback("-h,--help", [asked = std::move(asked)] {
+    asked();
+    throw CLI::CallForHelp();
+  }));
 }
 
-CLI::Option* refused(CLI::App& command, const std::string& name, const std::string& message) {
-  return command.add_option(name, [message](const CLI::results_t&) -> bool { refuse(message); })
-      ->expected(0, 1)
-      ->trigger_on_parse();
+CLI::Option* version(CLI::App& command) {
+  return atOnce(command.add_flag_callback("--version", [] { throw CLI::CallForVersion(); }));
 }
 
 CLI::Option* value(CLI::App& command, const std::string& name,

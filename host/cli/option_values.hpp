@@ -24,11 +24,11 @@ using Reader = std::function<std::optional<T>(const std::string& text)>;
 // --NAME: sets `into`.
 CLI::Option* flag(CLI::App& command, const std::string& name, bool& into);
 
-// -h and --help: the parse ends there, with the usage text as its outcome.
-CLI::Option* help(CLI::App& command);
+// -h and --help: `asked` runs, and the parse ends there with the help as its outcome.
+CLI::Option* help(CLI::App& command, std::function<void()> asked);
 
-// --NAME, with a value or without: refused with `message`.
-CLI::Option* refused(CLI::App& command, const std::string& name, const std::string& message);
+// --version: the parse ends there, with the version as its outcome.
+CLI::Option* version(CLI::App& command);
 
 // --NAME VALUE: `take` gets each value as written (--NAME=VALUE too) and may refuse() it.
 CLI::Option* value(CLI::App& command, const std::string& name,

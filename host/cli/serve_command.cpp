@@ -83,6 +83,10 @@ void addServeOptions(CLI::App& serve, ServeOptions& o) {
 std::optional<std::string> serveOptionsProblem(const ServeOptions& o) {
   if (o.cert.has_value() != o.key.has_value()) return "--cert and --key go together";
   if (!o.tls && (o.cert || o.stateDir)) return "--cert, --key and --state-dir go with --tls";
+  if (o.cert && o.stateDir) {
+    return "--state-dir keeps the local authority, which --cert and --key replace: give one or "
+           "the other";
+  }
   const bool any = o.authKey || o.keyId || o.teamId;
   if (any && !(o.authKey && o.keyId && o.teamId)) {
     return "--auth-key, --key-id and --team-id go together";
@@ -181,7 +185,7 @@ int runServe(const ServeOptions& options, Environment& env) {
   auto site = http.listen(options.bind, options.port);
   if (!site) {
     if (site.error().find("not an IP address") != std::string::npos) {
-      return usageError(env.err, site.error());
+      return usageError(env.err, site.error(), "serve");
     }
     env.err << "corvlin-host: " << site.error() << "\n";
     return exitUnavailable;

@@ -200,8 +200,7 @@ Element presentationsRow(const RenderedActivity& activity, double now) {
   if (const auto* p = std::get_if<ui::Presentations>(&activity.outcome)) {
     row = presentationsRow(*p, now);
   } else if (const auto* e = std::get_if<DecodingError>(&activity.outcome)) {
-    row.children.push_back(
-        failure("The content state does not decode", errorText(*e, ErrorHint::leftOut)));
+    row.children.push_back(failure("The content state does not decode", errorText(*e)));
   } else {
     row.children.push_back(
         failure("The extension failed", std::get<ExtensionFailure>(activity.outcome).message));

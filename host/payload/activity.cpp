@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "json/near_key.hpp"
 #include "json/try.hpp"
 #include "model/coding.hpp"
 #include "updates/envelope_coding.hpp"
@@ -33,13 +34,23 @@ DecodedActivity envelopeActivity(simdjson::dom::element value, const CodingPath&
   auto envelope = updates::decodeEnvelope(value);
   if (!envelope) return Failure{prefixed(std::move(envelope).error(), prefix)};
   if (!envelope.value().contentState) {
-    return Failure{prefixed(
-        DecodingError{DecodingError::Kind::keyNotFound,
-                      {std::string("aps"), std::string("content-state")},
-                      "The envelope has no \"content-state\", so there is nothing to draw.",
-                      "an \"end\" may leave it out, and the activity keeps what it showed; give "
-                      "\"content-state\" to see the end's presentations"},
-        prefix)};
+    constexpr std::string_view key = "content-state";
+    std::string hint =
+        "an \"end\" may leave it out, and the activity keeps what it showed; give "
+        "\"content-state\" to see the end's presentations";
+    simdjson::dom::object aps;
+    if (value["aps"].get_object().get(aps) == simdjson::SUCCESS) {
+      const auto& known = json::CodingKeyStrings<updates::ApsCodingKeys>::values;
+      if (auto found = json::misspeltMember(aps, key, known)) {
+        hint = json::misspeltKeyHint(*found, key);
+      }
+    }
+    return Failure{prefixed(DecodingError{DecodingError::Kind::keyNotFound,
+                                          {std::string("aps"), std::string(key)},
+                                          "The envelope has no \"content-state\", so there is "
+                                          "nothing to draw.",
+                                          std::move(hint)},
+                            prefix)};
   }
   return Activity{std::move(envelope.value().attributes), std::move(*envelope.value().contentState),
                   false};

@@ -2,6 +2,7 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -88,6 +89,7 @@ struct ReadRecord {
   updates::Record record;
   bool follows = false;
   std::vector<Warning> warnings;
+  bool wrapped = false;  // {"at","payload"}: the envelope's paths start with "payload"
 };
 
 // One record; `bytes` is its body's size on its own line, absent when it is to be measured.
@@ -132,7 +134,7 @@ ReadRecord readRecord(element value, std::optional<std::size_t> bytes, std::size
     }
   }
   return ReadRecord{updates::Arrival{index, Instant{at.value()}, std::move(envelope).value()},
-                    false, std::move(warnings)};
+                    false, std::move(warnings), true};
 }
 
 // The instant of a record that has one of its own.
@@ -142,14 +144,28 @@ std::optional<Instant> ownInstant(const ReadRecord& read) {
   return std::get<updates::Rejection>(read.record).at;
 }
 
+// A stale-date already past when the record is applied at `at`, unless its timestamp gave one.
+void judgeStaleDate(ReadRecord& read, const updates::Arrival& arrival, Instant at) {
+  for (const Warning& warning : read.warnings) {
+    if (warning.kind == Warning::Kind::staleOnArrival) return;
+  }
+  if (auto warning = staleOnArrivalWarning(arrival.envelope, at)) {
+    if (read.wrapped)
+      warning->codingPath.insert(warning->codingPath.begin(), std::string("payload"));
+    read.warnings.push_back(std::move(*warning));
+  }
+}
+
 // Records without a plausible instant of their own arrive right after the record before them;
-// before the first instant of the timeline, at that instant.
+// before the first instant of the timeline, at that instant. Each is applied at the latest
+// instant reached, which judges its stale-date.
 Timeline settled(std::vector<ReadRecord> read) {
   std::optional<Instant> previous;
   for (const ReadRecord& r : read) {
     previous = ownInstant(r);
     if (previous) break;
   }
+  std::optional<Instant> reached;
   Timeline timeline;
   timeline.records.reserve(read.size());
   timeline.warnings.reserve(read.size());
@@ -158,6 +174,10 @@ Timeline settled(std::vector<ReadRecord> read) {
       previous = own;
     } else if (auto* arrival = std::get_if<updates::Arrival>(&r.record); arrival && previous) {
       arrival->at = *previous;
+    }
+    if (const auto* arrival = std::get_if<updates::Arrival>(&r.record)) {
+      reached = reached ? std::max(*reached, arrival->at) : arrival->at;
+      judgeStaleDate(r, *arrival, *reached);
     }
     timeline.records.push_back(std::move(r.record));
     timeline.warnings.push_back(std::move(r.warnings));

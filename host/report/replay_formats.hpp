@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/report/outcome.hpp"
+#include "host/text/instant_text.hpp"  // utcText, which the replay's forms write
 
 namespace corvlin::host {
 
@@ -15,8 +16,5 @@ std::string replayJson(const std::vector<ReplayedStep>& steps);
 
 // Each step as a headline, then the text sketch of what it shows.
 std::string replayText(const std::vector<ReplayedStep>& steps);
-
-// "2026-01-01 00:00:10 UTC"; seconds beyond what a calendar shows are written as a number.
-std::string utcText(double seconds);
 
 }  // namespace corvlin::host

@@ -122,7 +122,7 @@ LogEntry logEntry(const TakenStep& taken, std::string_view token) {
           std::string(token),
           step.event ? std::string(updates::stepEventName(*step.event)) : std::string(),
           std::string(updates::outcomeName(step.outcome)),
-          stepNote(step, ErrorHint::leftOut),
+          stepNote(step),
           taken.warnings};
 }
 

@@ -54,7 +54,7 @@ std::string catchUpEventJson(const std::vector<ActivityView>& activities, double
 std::string loggedEventJson(const LogEntry& entry);
 
 // The log entry of a step the activity of `token` took: its event, its outcome, and as its
-// detail the step's note (the reason, or the error as errorText writes it, without the hint).
+// detail the step's note (the reason, or the error as errorText writes it, with its hint).
 LogEntry logEntry(const TakenStep& taken, std::string_view token);
 
 }  // namespace corvlin::host::server

@@ -115,15 +115,20 @@ TEST(HostCommands, BadUsageSaysWhatIsWrongAndWhereToLook) {
   struct Case {
     std::vector<std::string> arguments;
     std::string first;
+    std::string help;  // the command whose help the second line points to
   };
   const Case cases[] = {
-      {{}, "corvlin-host: missing command"},
-      {{"decode", "--bogus"}, "corvlin-host: unknown option '--bogus'"},
-      {{"render", "--now", "1e400"}, "corvlin-host: --now needs a number of seconds"},
-      {{"render", "--out"}, "corvlin-host: --out needs a value"},
-      {{"decod"}, "corvlin-host: unknown command 'decod'; did you mean 'decode'?"},
-      {{"replay"}, "corvlin-host: replay needs a TIMELINE file"},
-      {{"serve", "--bind", "example.org"}, "corvlin-host: "},
+      {{}, "corvlin-host: missing command", ""},
+      {{"decode", "--bogus"}, "corvlin-host: unknown option '--bogus'", "decode"},
+      {{"render", "--now", "1e400"}, "corvlin-host: --now needs seconds since 1970", "render"},
+      {{"render", "--now", "1767225600000"},
+       "corvlin-host: --now 1767225600000 looks like milliseconds",
+       "render"},
+      {{"render", "--out"}, "corvlin-host: --out needs a value", "render"},
+      {{"render", "--port", "80"}, "corvlin-host: --port is an option of serve\n", "render"},
+      {{"decod"}, "corvlin-host: unknown command 'decod'; did you mean 'decode'?", ""},
+      {{"replay"}, "corvlin-host: replay needs a TIMELINE file", "replay"},
+      {{"serve", "--bind", "example.org"}, "corvlin-host: ", "serve"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.first);
@@ -133,7 +138,30 @@ TEST(HostCommands, BadUsageSaysWhatIsWrongAndWhereToLook) {
     const auto newline = run.err.find('\n');
     ASSERT_NE(newline, std::string::npos) << run.err;
     EXPECT_EQ(run.err.rfind(c.first, 0), 0u) << run.err;
-    EXPECT_EQ(run.err.substr(newline + 1), "try 'corvlin-host --help'\n");
+    EXPECT_EQ(run.err.substr(newline + 1),
+              "try 'corvlin-host " + (c.help.empty() ? "" : c.help + " ") + "--help'\n");
+  }
+}
+
+TEST(HostCommands, HelpAndVersionGoToStandardOutput) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string first;  // the first line, exact
+  };
+  const Case cases[] = {
+      {{"--help"}, "usage: corvlin-host COMMAND [OPTIONS] [ARGUMENTS]"},
+      {{"render", "--help"},
+       "usage: corvlin-host render [FILE|-] [--format text|json|html] [--now INSTANT] [--out "
+       "PATH]"},
+      {{"help", "compare"}, "usage: corvlin-host compare OLD NEW [--out DIR] [--tolerance N]"},
+      {{"--version"}, "corvlin-host " CORVLIN_EXPECTED_VERSION},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
+    const HostRun run = runHost(c.arguments);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')), c.first);
   }
 }
 
