@@ -390,7 +390,7 @@ TEST(HostReplay, UsageAndOutputFaults) {
   };
   const std::vector<Case> cases{
       {"no timeline", {"replay"}, 64, "replay needs a TIMELINE"},
-      {"--now", {"replay", "x", "--now", "5"}, 64, "--now is not an option of replay"},
+      {"--now", {"replay", "x", "--now", "5"}, 64, "--now is an option of render"},
       {"missing file", {"replay", "/nonexistent/timeline.jsonl"}, 66, ""},
       {"empty timeline", {"replay", "-"}, 65, "The timeline holds no record."},
       {"unwritable output",

@@ -48,7 +48,7 @@ TEST(StaleOnArrival, SaysWhenTheStaleDateWasAndWhatThePhoneShows) {
       {"before the timestamp", envelope("update", sent, staleAt + "1767225300"), std::nullopt,
        "The stale-date 1767225300 (2025-12-31 23:55:00 UTC) is 5 minutes before the timestamp "
        "1767225600 (2026-01-01 00:00:00 UTC), so the update is stale when it is sent."},
-      {"at the timestamp", envelope("start", sent, staleAt + "1767225600"), std::nullopt,
+      {"at the timestamp", envelope("update", sent, staleAt + "1767225600"), std::nullopt,
        "The stale-date 1767225600 (2026-01-01 00:00:00 UTC) is the timestamp itself, so the "
        "update is stale when it is sent."},
       {"the timestamp goes first", envelope("update", sent, staleAt + "1767225590"), Instant{sent + 3600},
