@@ -115,7 +115,10 @@ class H2Connection : public Registered, public std::enable_shared_from_this<H2Co
 
   void afterReceive() {
     for (const std::int32_t id : session_.takeClosedStreams()) stopListener(id);
-    for (auto& [id, request] : session_.takeRequests()) handle(id, request);
+    auto requests = session_.takeRequests();
+    // A request is no idleness, however quickly it is answered between two looks of the clock.
+    if (!requests.empty()) idleSince_ = Clock::now();
+    for (auto& [id, request] : requests) handle(id, request);
     flush();
   }
 

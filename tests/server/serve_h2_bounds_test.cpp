@@ -159,7 +159,8 @@ TEST(ServeH2Bounds, AnswersARequestThatNeverEndsWhileTheConnectionIsBusy) {
   EXPECT_EQ(answer.status, 408u);
   EXPECT_EQ(member(answer.body, {"reason"}), "RequestTimeout");
   EXPECT_TRUE(answer.closed);
-  EXPECT_EQ(client->push("localhost", "0b", largeUpdate(1000)).status, 200u) << "it goes on";
+  EXPECT_EQ(client->push("localhost", "0b", largeUpdate(1000)).status, 200u)
+      << "the connection goes on: requests every 50 ms keep it from being idle";
 }
 
 #ifndef CORVLIN_SANITIZED  // the sanitizers' runtimes reserve far more address space
