@@ -264,7 +264,15 @@ TEST(ServeTls, ASignalWhileWaitingForTheAuthoritysLockEndsTheServerCleanly) {
   const std::string errors = scratch() + "/starting.txt";
   std::thread other([&] {
     const pid_t server = childNamed("corvlin-host");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // waiting for the lock
+    // It says that it waits once it takes the signals; a loaded machine may take a while.
+    const auto saidNothing = [&] {
+      std::error_code ec;
+      const auto size = std::filesystem::file_size(errors, ec);
+      return ec || size == 0;
+    };
+    for (int i = 0; i < 1000 && saidNothing(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     if (server > 0) ::kill(server, SIGTERM);
   });
   const auto start = std::chrono::steady_clock::now();
