@@ -82,7 +82,7 @@ TEST(SnapshotFolder, ReplacesALinkOrAFifoOfAPicturesNameAndNeverWritesThroughIt)
   ASSERT_TRUE(opened) << opened.error();
   Fonts& fonts = *opened.value();
   const ui::Presentations views;
-  const ActivityLayout drawn = layoutActivity(views, 371, fonts, layout::Options{});
+  const layout::ActivityLayout drawn = layout::layoutActivity(views, 371, fonts, layout::Options{});
   const fs::path scratch =
       fs::temp_directory_path() / ("corvlin-snapshot-links-" + std::to_string(::getpid()));
   fs::remove_all(scratch);
