@@ -1,6 +1,7 @@
-// The fonts the host measures and draws text with: Inter for text and Noto Color Emoji for
-// emoji, through a fontconfig configuration that sees these files and nothing else, so that a
-// snapshot comes out the same on every machine with the same packages.
+// The fonts the host measures and draws text with: Inter for text, Noto Color Emoji for emoji and
+// the Noto families for every other script (font_files.hpp), through a fontconfig configuration
+// that sees these files and nothing else, so that a snapshot comes out the same on every machine
+// with the same packages.
 #pragma once
 
 #include <map>
@@ -9,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "host/drawing/font_files.hpp"
 #include "json/result.hpp"
 #include "layout/layout.hpp"
 
@@ -17,17 +19,16 @@ using PangoLayout = struct _PangoLayout;
 
 namespace corvlin::host::drawing {
 
-// The font files, in the order fontconfig falls back through them.
-std::vector<std::string> defaultFontFiles();
-
 // A font configuration of the project's own and a Pango context on it. Opening one scans the
-// font files (see docs/layout.md for what that costs); the caller keeps it for every activity.
+// first group of font files and checks that the others are there; a later group is scanned the
+// first time a text needs it (see docs/layout.md for what that costs). The caller keeps it for
+// every activity.
 // Widths measured are kept (the last few thousand), so that a text measured again costs a
 // lookup.
 class Fonts final : public layout::TextMeasurer {
  public:
   // The fonts, or a message naming the file that could not be loaded.
-  static Result<std::unique_ptr<Fonts>, std::string> open(const std::vector<std::string>& files);
+  static Result<std::unique_ptr<Fonts>, std::string> open(const std::vector<FontGroup>& groups);
 
   ~Fonts() override;
   Fonts(const Fonts&) = delete;
@@ -38,6 +39,11 @@ class Fonts final : public layout::TextMeasurer {
   // A one-line layout of `text` in `font` on this configuration; the caller unrefs it.
   PangoLayout* lineLayout(std::string_view text, const layout::TextFont& font);
   PangoContext* context() { return context_; }
+
+  // Opens the groups of font files that `text` needs, in order, until every character it holds
+  // is drawn or none is left.
+  void cover(std::string_view text);
+  std::size_t groupsOpen() const;
 
  private:
   struct Handles;
