@@ -65,6 +65,12 @@ TEST(Clipping, APresentationLargerThanItsFrameIsOneWarningWithBothSizes) {
        "the longest text, \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\xE2\x80\xA6\" (100 "
        "characters), takes "
        "3 lines"},
+      {"a text of 40 characters is quoted whole, with no ellipsis",
+       activity(viewList(headline(std::string(40, 'b')), headline("2"), headline("3"),
+                         headline("4"), headline("5"), headline("6"), headline("7"))),
+       {"lockScreen"},
+       "The lock screen's content is 208 pt tall; the phone shows 160 pt and cuts off the rest.",
+       "the longest text, \"" + std::string(40, 'b') + "\" (40 characters), takes 2 lines"},
       {"a compact timer past its piece",
        activity(viewList(headline("Order 42")), timerText({0, 1, true, {}, true})
                                                     .with(FontModifier{font(TextStyle::caption2)})

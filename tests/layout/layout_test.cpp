@@ -115,6 +115,13 @@ TEST(Layout, RightToLeftMirrorsOrderLeadingAndPadding) {
        {400, 400},
        {38, 16},
        {{26, 0, 12, 16}, {0, 0, 18, 16}}},
+      {"right to left, a ZStack's leading child stands at its right edge",
+       zstack({HorizontalAlignment::leading, VerticalAlignment::top},
+              viewList(circle().with(Frame{100, 20, centered}), caption("ab")))
+           .with(LayoutDirectionModifier{LayoutDirection::rightToLeft}),
+       {400, 400},
+       {100, 20},
+       {{0, 0, 100, 20}, {88, 0, 12, 16}}},
       {"right to left, leading padding on the right",
        vstack(HorizontalAlignment::leading, 0,
               viewList(caption("ab").with(Padding{leading, 10}), caption("cdef")))
@@ -144,6 +151,14 @@ TEST(Layout, FixedAndFlexibleFramesProposeAndReportAsTheToolkitDoes) {
        {100, 100},
        {44, 16},
        {{0, 0, 44, 16}}},
+      {"a bounded flexible frame offers its child no more than its maximum: the text wraps",
+       vstack(HorizontalAlignment::leading, 0,
+              viewList(caption("aaaa bbbb cccc dddd eeee")
+                           .with(FlexFrame{
+                               100, {HorizontalAlignment::leading, VerticalAlignment::top}}))),
+       {200, std::nullopt},
+       {100, 32},
+       {{0, 0, 100, 32}}},
       {"the least flexible child is sized first; the flexible one gets what is left",
        hstack(VerticalAlignment::center, 14,
               viewList(caption("abc").with(FlexFrame{infinity, centered}),
