@@ -1,10 +1,12 @@
-// Every script on the host's own fonts, through Pango: each is drawn with no missing glyph, from
-// the family meant for it, broken into lines only where its rules allow, and emoji in colour.
+// Every script on the host's own fonts, through Pango and through the layout's measurer: each is
+// drawn with no missing glyph, from the family meant for it, broken into lines only where its
+// rules allow, and emoji in colour.
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -105,6 +107,22 @@ TEST(Scripts, EachBreaksOnlyWhereItsRulesAllowWithNoGlyphMissing) {
       EXPECT_LE(ink.width, c.width + 1);
     }
     g_object_unref(layout);
+
+    // The layout's measurer breaks it the same way, and counts no glyph missing either.
+    const layout::MeasuredText measured = fonts().measure(text, body, c.width, std::nullopt);
+    EXPECT_EQ(measured.unknownGlyphs, 0u);
+    EXPECT_FALSE(measured.truncated);
+    EXPECT_GE(measured.lines.size(), 2u);
+    EXPECT_EQ(measured.lineCount, measured.lines.size());
+    std::size_t cursor = 0;
+    for (const auto& line : measured.lines) {
+      SCOPED_TRACE(line.text);
+      const std::size_t at = text.find(line.text, cursor);
+      ASSERT_NE(at, std::string::npos);
+      EXPECT_TRUE(allowed.count(static_cast<int>(at))) << "a line starts inside a piece";
+      EXPECT_LE(line.width, c.width + 0.5);
+      cursor = at + line.text.size();
+    }
   }
 }
 
