@@ -63,11 +63,26 @@ struct LaidOut {
   std::vector<std::optional<layout::ActivityLayout>> activities;  // absent: nothing drawn
 };
 
-// Lays out every activity of `rendered` that has presentations and adds its clipping warnings
-// to it (paths start with its index in a list). When the fonts cannot be loaded, says so on
-// standard error and lays out nothing. `rendered` must outlive the result.
-LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
+// Where an activity's content state stands in the payload: its index in a list, then
+// "contentState" in the wrapped form or "aps", "content-state" in an envelope.
+CodingPath statePath(const Activity& activity, bool isList, std::size_t index) {
+  CodingPath path;
+  if (isList) path.emplace_back(index);
+  if (activity.wrapped) path.emplace_back(std::string("contentState"));
+  if (activity.envelope) {
+    path.emplace_back(std::string("aps"));
+    path.emplace_back(std::string("content-state"));
+  }
+  return path;
+}
+
+// Lays out every activity of `rendered` that has presentations and adds its layout warnings
+// (clipped, truncated, missingGlyph) to it: paths start with its index in a list. When the fonts
+// cannot be loaded, says so on standard error and lays out nothing. `rendered` must outlive the
+// result.
+LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, const Payload& payload,
                          const Options& options, double now, Environment& env) {
+  const bool isList = payload.isList;
   LaidOut out;
   auto fonts = drawing::Fonts::open(drawing::defaultFontFiles());
   if (!fonts) {
@@ -85,7 +100,11 @@ LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
         layout::layoutActivity(*views, options.lockScreenWidth, *out.fonts, layoutOptions);
     CodingPath path;
     if (isList) path.emplace_back(i);
-    for (auto& w : clippingWarnings(*out.activities[i], path)) {
+    const Activity* activity =
+        i < payload.entries.size() && payload.entries[i] ? &payload.entries[i].value() : nullptr;
+    const CodingPath fields = activity ? statePath(*activity, isList, i) : path;
+    for (auto& w :
+         layoutWarnings(*out.activities[i], activity ? &activity->state : nullptr, path, fields)) {
       rendered[i].warnings.push_back(std::move(w));
     }
   }
@@ -130,7 +149,7 @@ int runRender(const Options& options, Environment& env) {
   auto warnings = payloadWarnings(loaded.value().bytes, payload, Instant{now});
   for (std::size_t i = 0; i < rendered.size(); ++i) rendered[i].warnings = std::move(warnings[i]);
   // The layout tells what the phone cuts off; the snapshots are drawn from it.
-  LaidOut laidOut = layOutActivities(rendered, payload.isList, options, now, env);
+  LaidOut laidOut = layOutActivities(rendered, payload, options, now, env);
 
   const RenderVerdict verdict = decideRender(rendered, payload.isList, options.strict);
   for (const auto& line : verdict.diagnostics) env.err << line << "\n";

@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "host/checks/clipping.hpp"
+#include "host/drawing/fonts.hpp"
 #include "host/html/replay_page.hpp"
 #include "host/replay/replay_render.hpp"
 #include "host/replay/timeline.hpp"
@@ -58,7 +59,9 @@ int runReplay(const Options& options, Environment& env) {
       replayed.warnings = timeline.value().warnings[*record];
     }
   }
-  // What the phone would cut off after each record, from the host's own layout.
+  // What the phone would cut off or truncate after each record, from the host's own layout; the
+  // texts' paths name the fields of the record's content state.
+  const CodingPath statePathOfRecord{std::string("aps"), std::string("content-state")};
   if (auto fonts = drawing::Fonts::open(drawing::defaultFontFiles()); !fonts) {
     env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
   } else {
@@ -67,8 +70,10 @@ int runReplay(const Options& options, Environment& env) {
                               ? std::get_if<ui::Presentations>(&replayed.rendered->outcome)
                               : nullptr;
       if (!views) continue;
-      for (Warning& warning : clippingWarningsAt(*views, replayed.step.at.timeIntervalSince1970,
-                                                 options.lockScreenWidth, *fonts.value())) {
+      const ContentState* state = replayed.step.shown ? &replayed.step.shown->content : nullptr;
+      for (Warning& warning :
+           layoutWarningsAt(*views, state, replayed.step.at.timeIntervalSince1970,
+                            options.lockScreenWidth, *fonts.value(), statePathOfRecord)) {
         anyWarning = true;
         Warning line = warning;
         line.codingPath.insert(line.codingPath.begin(), *replayed.step.record);

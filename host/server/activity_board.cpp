@@ -208,8 +208,9 @@ void ActivityBoard::settle(std::size_t index, RenderedActivity rendered, const P
   view.clipped.clear();
   const auto* shown = std::get_if<ui::Presentations>(&view.rendered.outcome);
   if (drawing::Fonts* measurer = shown ? fonts() : nullptr) {
-    view.clipped =
-        clippingWarningsAt(*shown, view.renderedAt, layout::defaultLockScreenWidth, *measurer);
+    view.clipped = layoutWarningsAt(*shown, drawn.shown ? &drawn.shown->content : nullptr,
+                                    view.renderedAt, layout::defaultLockScreenWidth, *measurer,
+                                    {std::string("aps"), std::string("content-state")});
   }
   noteWarnings(view.token, view.clipped);
   seats_[index].drawingEvent.reset();

@@ -47,10 +47,12 @@ struct ActivityView {
   RenderedActivity rendered;                  // as drawn: the presentations, or why there are none
   std::optional<ui::Presentations> lastGood;  // the last presentations the extension gave
   double renderedAt = 0;                      // the instant the presentations were drawn for
-  std::uint64_t serial = 0;      // counts every drawing, so that each has its own style names
-  std::uint64_t pushes = 0;      // the pushes the activity has taken, counted from 1
-  std::uint64_t drawnPush = 0;   // the push whose state `rendered` shows; 0 before any drawing
-  std::vector<Warning> clipped;  // what the phone would cut off of `rendered`
+  std::uint64_t serial = 0;     // counts every drawing, so that each has its own style names
+  std::uint64_t pushes = 0;     // the pushes the activity has taken, counted from 1
+  std::uint64_t drawnPush = 0;  // the push whose state `rendered` shows; 0 before any drawing
+  // The layout's warnings of `rendered`: what the phone would cut off (clipped) or end in "…"
+  // (truncated), and characters no font draws (missingGlyph).
+  std::vector<Warning> clipped;
 };
 
 struct TooManyActivities {};

@@ -25,8 +25,11 @@ apt_install() {
 # Debian's Chromium drives the tests; no browser is ever downloaded.
 [ -x /usr/bin/chromium ] || apt_install chromium
 command -v node >/dev/null && command -v npm >/dev/null || apt_install nodejs npm
-# Emoji in a payload's texts are drawn from the colour emoji font in the page's font stack.
-dpkg -s fonts-noto-color-emoji >/dev/null 2>&1 || apt_install fonts-noto-color-emoji
+# Emoji in a payload's texts are drawn from the colour emoji font in the page's font stack, and
+# other scripts from the Noto families the snapshots use.
+for p in fonts-noto-color-emoji fonts-noto-core fonts-noto-cjk; do
+  dpkg -s "$p" >/dev/null 2>&1 || apt_install "$p"
+done
 if [ ! -d "$here/node_modules/playwright-core" ] || [ ! -d "$here/node_modules/@parse/node-apn" ]; then
   (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
 fi
