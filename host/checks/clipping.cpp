@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string>
 
-#include "host/text/timer_format.hpp"
 #include "layout/text_wrap.hpp"
 
 namespace corvlin::host {
@@ -132,13 +131,6 @@ std::vector<Warning> clippingWarnings(const layout::ActivityLayout& activity,
     }
   }
   return out;
-}
-
-std::vector<Warning> clippingWarningsAt(const ui::Presentations& views, double now,
-                                        double lockScreenWidth, drawing::Fonts& fonts) {
-  layout::Options options;
-  options.timerText = [now](const ui::TimerText& t) { return timerTextAt(t, now); };
-  return clippingWarnings(layout::layoutActivity(views, lockScreenWidth, fonts, options), {});
 }
 
 }  // namespace corvlin::host

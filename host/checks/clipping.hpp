@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "host/checks/warning.hpp"
-#include "host/drawing/fonts.hpp"
 #include "layout/presentations.hpp"
 
 namespace corvlin::host {
@@ -14,10 +13,5 @@ namespace corvlin::host {
 // list, or empty).
 std::vector<Warning> clippingWarnings(const layout::ActivityLayout& activity,
                                       const CodingPath& path);
-
-// The warnings of one answer laid out with `fonts` for the instant `now` (paths empty), its lock
-// screen `lockScreenWidth` wide.
-std::vector<Warning> clippingWarningsAt(const ui::Presentations& views, double now,
-                                        double lockScreenWidth, drawing::Fonts& fonts);
 
 }  // namespace corvlin::host

@@ -6,7 +6,7 @@ namespace corvlin::host {
 const char* const usageText =
     "usage: corvlin-host decode [--attributes] [--strict] [FILE|-]\n"
     "       corvlin-host render [FILE|-] [--format text|json|html] [--now SECONDS] [--out PATH]\n"
-    "                           [--extension PATH] [--timeout MS] [--strict]\n"
+    "                           [--width 371|408] [--extension PATH] [--timeout MS] [--strict]\n"
     "       corvlin-host render [FILE|-] --format png --out DIR [--scale N] [--width 371|408]\n"
     "                           [--now SECONDS] [--extension PATH] [--timeout MS] [--strict]\n"
     "       corvlin-host compare OLD NEW [--out DIR] [--tolerance N]\n"
@@ -25,7 +25,8 @@ const char* const usageText =
     "        a text sketch (default), the view description as JSON, or a live HTML page;\n"
     "        --format png writes lock-screen.png and island-{expanded,compact,minimal}.png\n"
     "        to DIR (a list: DIR/N/ for each activity, N from 0), --scale 1 to 4 (default 3).\n"
-    "        A presentation larger than the phone shows is a \"clipped\" warning.\n"
+    "        A presentation larger than the phone shows is a \"clipped\" warning. The page,\n"
+    "        the pictures and the warnings share one layout, the lock screen --width wide.\n"
     "        FILE holds a content state, {\"attributes\":...,\"contentState\":...}, or a list of\n"
     "        these. Without FILE it renders the built-in default activity, whose countdown\n"
     "        ends 90 seconds after now.\n"

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "host/checks/laid_out.hpp"
 #include "host/drawing/fonts.hpp"
 #include "host/process/render.hpp"
 #include "host/server/event_listeners.hpp"
@@ -47,10 +48,13 @@ struct ActivityView {
   RenderedActivity rendered;                  // as drawn: the presentations, or why there are none
   std::optional<ui::Presentations> lastGood;  // the last presentations the extension gave
   double renderedAt = 0;                      // the instant the presentations were drawn for
-  std::uint64_t serial = 0;      // counts every drawing, so that each has its own style names
-  std::uint64_t pushes = 0;      // the pushes the activity has taken, counted from 1
-  std::uint64_t drawnPush = 0;   // the push whose state `rendered` shows; 0 before any drawing
-  std::vector<Warning> clipped;  // what the phone would cut off of `rendered`
+  std::uint64_t serial = 0;     // counts every drawing, so that each has its own style names
+  std::uint64_t pushes = 0;     // the pushes the activity has taken, counted from 1
+  std::uint64_t drawnPush = 0;  // the push whose state `rendered` shows; 0 before any drawing
+  // `rendered`'s presentations laid out in the phone's frames, which the page places them by;
+  // null when there are none or the fonts could not be loaded.
+  std::shared_ptr<const LaidOutAnswer> laidOut;
+  std::vector<Warning> clipped;  // what the phone would cut off of `rendered`: laidOut's warnings
 };
 
 struct TooManyActivities {};
@@ -126,7 +130,7 @@ class ActivityBoard {
   void settle(std::size_t index, RenderedActivity rendered, const Pending& drawn);
   void noteWarnings(const std::string& token, const std::vector<Warning>& warnings);
   void remember(LogEntry entry);
-  // The fonts the clipping check lays out with, opened at the first drawing; null when they
+  // The fonts the drawings are laid out with, opened at the first drawing; null when they
   // cannot be loaded (said once through the notice).
   drawing::Fonts* fonts();
 
