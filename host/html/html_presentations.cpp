@@ -139,7 +139,7 @@ Element compactIsland(const LaidOutAnswer& answer) {
   shape.children.push_back(std::move(camera));
   for (const auto& region : p.regions) {
     const bool leading = region.name == "compactLeading";
-    Element piece = cutFrame({"compact-piece", "placed"}, region.frame, {});
+    Element piece = cutFrame({"region", "compact-piece", "placed"}, region.frame, {});
     piece.setAttribute("data-testid", leading ? "compact-leading" : "compact-trailing");
     piece.setAttribute("aria-label", leading ? "compact leading" : "compact trailing");
     placeRegion(piece, region, {region.frame.x, region.frame.y});
@@ -161,7 +161,7 @@ Element minimalIsland(const LaidOutAnswer& answer) {
   shape.setAttribute("data-testid", "island-minimal");
   shape.setAttribute("dir", "ltr");
   for (const auto& region : p.regions) {
-    Element piece = cutFrame({"minimal-piece"}, region.frame, {});
+    Element piece = cutFrame({"region", "minimal-piece"}, region.frame, {});
     piece.setAttribute("data-testid", "minimal");
     placeRegion(piece, region, {region.frame.x, region.frame.y});
     shape.children.push_back(std::move(piece));

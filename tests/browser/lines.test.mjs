@@ -28,7 +28,8 @@ let page;
 let seen;
 before(async () => {
   browser = await launch();
-  ({ page, seen } = await openPage(browser, 'lines'));
+  // Tall enough that every activity is on the screen at once, for the screenshots below.
+  ({ page, seen } = await openPage(browser, 'lines', { width: 1600, height: 3200 }));
 });
 after(async () => { await browser?.close(); });
 
@@ -76,7 +77,6 @@ describe('below the 160 points the phone shows', () => {
   names.forEach((name, i) => {
     test(`${name}: nothing of the lock screen is visible`, async () => {
       const card = page.locator(`[data-activity="${i + 1}"]`).getByTestId('lock-screen');
-      await card.scrollIntoViewIfNeeded();
       const b = await box(card);
       const below = { x: b.x, y: b.y + 160, width: b.width, height: 60 };
       // What is drawn there with the card, and with the card hidden, must be the same pixels.

@@ -224,12 +224,16 @@ TEST(HtmlPlacement, ATimerTicksInTheLineTheLayoutGaveIt) {
 
 TEST(HtmlPlacement, ARotationTurnsTheElementItWrapsAboutItsAnchor) {
   // The ring's arc: a quarter, stroked, turned back a quarter turn about its centre.
+  Stroke stroke;
+  stroke.lineWidth = 5;
+  stroke.lineCap = LineCap::round;
   const View arc = circle()
                        .with(Trim{0, 0.25})
-                       .with(Stroke{white, 5, LineCap::round})
+                       .with(stroke)
                        .with(RotationEffect{-90, {0.5, 0.5}})
                        .with(Frame{58, 58});
-  const auto circles = all(place(arc).elements, "circle");
+  const Placed ring = place(arc);
+  const auto circles = all(ring.elements, "circle");
   ASSERT_EQ(circles.size(), 1u);
   EXPECT_EQ(styleOf(*circles.front(), "transform"), "rotate(-90deg)");
   EXPECT_EQ(styleOf(*circles.front(), "transform-origin"), "29px 29px");
