@@ -31,9 +31,7 @@ struct Fixture {
     fonts = Fonts::open(host::drawing::defaultFontFiles()).value();
     options.timerText = [now](const ui::TimerText& t) { return host::timerTextAt(t, now); };
   }
-  layout::ActivityLayout laidOut() {
-    return layout::layoutActivity(views, 371, *fonts, options);
-  }
+  layout::ActivityLayout laidOut() { return layout::layoutActivity(views, 371, *fonts, options); }
 };
 
 Fixture& fixture() {
