@@ -5,7 +5,9 @@
 
 namespace corvlin::host {
 
-std::shared_ptr<const LaidOutAnswer> layOutAnswer(const ui::Presentations& views, double now,
+std::shared_ptr<const LaidOutAnswer> layOutAnswer(const ui::Presentations& views,
+                                                  const ContentState* state,
+                                                  const CodingPath& statePath, double now,
                                                   double lockScreenWidth,
                                                   layout::TextMeasurer& measurer) {
   auto answer = std::make_shared<LaidOutAnswer>(views);
@@ -14,7 +16,7 @@ std::shared_ptr<const LaidOutAnswer> layOutAnswer(const ui::Presentations& views
   layout::Options options;
   options.timerText = [now](const ui::TimerText& t) { return timerTextAt(t, now); };
   answer->layout = layout::layoutActivity(answer->views, lockScreenWidth, measurer, options);
-  answer->warnings = clippingWarnings(answer->layout, {});
+  answer->warnings = layoutWarnings(answer->layout, state, {}, statePath);
   return answer;
 }
 

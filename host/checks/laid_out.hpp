@@ -7,6 +7,7 @@
 
 #include "host/checks/warning.hpp"
 #include "layout/presentations.hpp"
+#include "model/records.hpp"
 
 namespace corvlin::host {
 
@@ -18,7 +19,9 @@ struct LaidOutAnswer {
   double at = 0;  // the instant the timers' texts were laid out for
   double lockScreenWidth = layout::defaultLockScreenWidth;
   layout::ActivityLayout layout;
-  std::vector<Warning> warnings;  // what the phone cuts off, paths from the content state's root
+  // What the phone cuts off (clipped), ends in "…" (truncated) and cannot draw (missingGlyph):
+  // the clipped warnings' paths empty, the texts' from the root of the content state's document.
+  std::vector<Warning> warnings;
 
   explicit LaidOutAnswer(ui::Presentations v) : views(std::move(v)) {}
   LaidOutAnswer(const LaidOutAnswer&) = delete;
@@ -26,8 +29,12 @@ struct LaidOutAnswer {
 };
 
 // `views` laid out for the instant `now` (the timers show their text of that instant), the lock
-// screen `lockScreenWidth` wide, measured with `measurer`.
-std::shared_ptr<const LaidOutAnswer> layOutAnswer(const ui::Presentations& views, double now,
+// screen and the expanded island `lockScreenWidth` wide, measured with `measurer`. The texts'
+// warnings name the field of `state` they show (when it is known), from `statePath`, where the
+// content state stands in its document.
+std::shared_ptr<const LaidOutAnswer> layOutAnswer(const ui::Presentations& views,
+                                                  const ContentState* state,
+                                                  const CodingPath& statePath, double now,
                                                   double lockScreenWidth,
                                                   layout::TextMeasurer& measurer);
 

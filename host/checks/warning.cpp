@@ -5,16 +5,16 @@
 
 template <>
 struct corvlin::json::EnumNames<corvlin::host::Warning::Kind> {
-  static constexpr std::array<std::string_view, 13> values{
-      "unknownKey",          "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
-      "timerIncomplete",     "progressOutOfRange",  "actionsDropped",      "emptyLabel",
-      "alreadyEnded",        "overBudget",          "dismissalDateNotEnd", "clipped",
-      "missingProviderToken"};
+  static constexpr std::array<std::string_view, 15> values{
+      "unknownKey",           "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
+      "timerIncomplete",      "progressOutOfRange",  "actionsDropped",      "emptyLabel",
+      "alreadyEnded",         "overBudget",          "dismissalDateNotEnd", "clipped",
+      "missingProviderToken", "truncated",           "missingGlyph"};
 };
 
 namespace corvlin::host {
 
-static_assert(json::namesEvery(Warning::Kind::missingProviderToken));
+static_assert(json::namesEvery(Warning::Kind::missingGlyph));
 
 std::string_view kindName(Warning::Kind kind) { return json::nameOf(kind, "unknown"); }
 
@@ -29,6 +29,14 @@ void writeWarning(json::Writer& writer, const Warning& warning) {
   if (!warning.presentation.empty()) {
     writer.key("presentation");
     writer.string(warning.presentation);
+  }
+  if (warning.shownLines) {
+    writer.key("shownLines");
+    writer.number(static_cast<double>(*warning.shownLines));
+  }
+  if (warning.lines) {
+    writer.key("lines");
+    writer.number(static_cast<double>(*warning.lines));
   }
   writer.key("description");
   writer.string(warning.description);

@@ -62,11 +62,26 @@ struct LaidOut {
   std::vector<ActivityLayouts> activities;  // beside the rendered activities
 };
 
+// Where an activity's content state stands in the payload: its index in a list, then
+// "contentState" in the wrapped form or "aps", "content-state" in an envelope.
+CodingPath statePath(const Activity& activity, bool isList, std::size_t index) {
+  CodingPath path;
+  if (isList) path.emplace_back(index);
+  if (activity.wrapped) path.emplace_back(std::string("contentState"));
+  if (activity.envelope) {
+    path.emplace_back(std::string("aps"));
+    path.emplace_back(std::string("content-state"));
+  }
+  return path;
+}
+
 // Lays out every activity of `rendered` that has presentations (for a page, its later answer
-// too, for its own instant) and adds the layout's warnings to it (paths start with its index in
-// a list). When the fonts cannot be loaded, says so on standard error and lays out nothing.
-LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
+// too, for its own instant) and adds the layout's warnings (clipped, truncated, missingGlyph) to
+// it: paths start with its index in a list. When the fonts cannot be loaded, says so on standard
+// error and lays out nothing.
+LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, const Payload& payload,
                          const Options& options, double now, Environment& env) {
+  const bool isList = payload.isList;
   LaidOut out;
   out.activities.resize(rendered.size());
   auto fonts = drawing::Fonts::open(drawing::defaultFontFiles());
@@ -78,14 +93,19 @@ LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
   for (std::size_t i = 0; i < rendered.size(); ++i) {
     const auto* views = std::get_if<ui::Presentations>(&rendered[i].outcome);
     if (!views) continue;
-    out.activities[i].shown = layOutAnswer(*views, now, options.lockScreenWidth, *out.fonts);
+    const Activity* activity =
+        i < payload.entries.size() && payload.entries[i] ? &payload.entries[i].value() : nullptr;
+    const ContentState* state = activity ? &activity->state : nullptr;
+    const CodingPath fields = activity ? statePath(*activity, false, i) : CodingPath{};
+    out.activities[i].shown =
+        layOutAnswer(*views, state, fields, now, options.lockScreenWidth, *out.fonts);
     for (Warning w : out.activities[i].shown->warnings) {
       if (isList) w.codingPath.insert(w.codingPath.begin(), i);
       rendered[i].warnings.push_back(std::move(w));
     }
     if (const auto& later = rendered[i].later; later && options.format == Format::html) {
-      out.activities[i].later =
-          layOutAnswer(later->presentations, later->at, options.lockScreenWidth, *out.fonts);
+      out.activities[i].later = layOutAnswer(later->presentations, state, fields, later->at,
+                                             options.lockScreenWidth, *out.fonts);
     }
   }
   return out;
@@ -132,7 +152,7 @@ int runRender(const Options& options, Environment& env) {
   auto warnings = payloadWarnings(loaded.value().bytes, payload, Instant{now});
   for (std::size_t i = 0; i < rendered.size(); ++i) rendered[i].warnings = std::move(warnings[i]);
   // The layout tells what the phone cuts off; the snapshots are drawn from it.
-  LaidOut laidOut = layOutActivities(rendered, payload.isList, options, now, env);
+  LaidOut laidOut = layOutActivities(rendered, payload, options, now, env);
 
   const RenderVerdict verdict = decideRender(rendered, payload.isList, options.strict);
   for (const auto& line : verdict.diagnostics) env.err << line << "\n";

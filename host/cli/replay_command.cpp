@@ -59,8 +59,10 @@ int runReplay(const Options& options, Environment& env) {
       replayed.warnings = timeline.value().warnings[*record];
     }
   }
-  // Each visible step laid out with the host's fonts: the page places its views by it, and
-  // what the phone would cut off after a record is a warning of that record.
+  // Each visible step laid out with the host's fonts: the page places its views by it, and what
+  // the phone would cut off or truncate after a record is a warning of that record (the texts'
+  // paths name the fields of the record's content state).
+  const CodingPath statePathOfRecord{std::string("aps"), std::string("content-state")};
   std::vector<std::shared_ptr<const LaidOutAnswer>> layouts(steps.size());
   if (auto fonts = drawing::Fonts::open(drawing::defaultFontFiles()); !fonts) {
     env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
@@ -70,8 +72,10 @@ int runReplay(const Options& options, Environment& env) {
       const auto* views =
           replayed.rendered ? std::get_if<ui::Presentations>(&replayed.rendered->outcome) : nullptr;
       if (!views) continue;
-      layouts[i] = layOutAnswer(*views, replayed.step.at.timeIntervalSince1970,
-                                options.lockScreenWidth, *fonts.value());
+      const ContentState* state = replayed.step.shown ? &replayed.step.shown->content : nullptr;
+      layouts[i] =
+          layOutAnswer(*views, state, statePathOfRecord, replayed.step.at.timeIntervalSince1970,
+                       options.lockScreenWidth, *fonts.value());
       if (!replayed.step.record) continue;
       for (const Warning& warning : layouts[i]->warnings) {
         anyWarning = true;

@@ -4,6 +4,8 @@
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
 
+#include "host/drawing/shaped_text.hpp"
+
 #ifndef CORVLIN_TEXT_FONT_DIR
 #define CORVLIN_TEXT_FONT_DIR "/usr/share/fonts/opentype/inter"
 #endif
@@ -99,7 +101,7 @@ Fonts::~Fonts() {
   if (context_) g_object_unref(context_);
 }
 
-PangoLayout* Fonts::lineLayout(std::string_view text, const layout::TextFont& font) {
+PangoLayout* Fonts::textLayout(std::string_view text, const layout::TextFont& font) {
   PangoLayout* layout = pango_layout_new(context_);
   PangoFontDescription* description = pango_font_description_new();
   pango_font_description_set_family_static(description, "Inter");
@@ -107,28 +109,32 @@ PangoLayout* Fonts::lineLayout(std::string_view text, const layout::TextFont& fo
   pango_font_description_set_absolute_size(description, font.size * PANGO_SCALE);
   pango_layout_set_font_description(layout, description);
   pango_font_description_free(description);
-  if (font.monospacedDigit) {
-    PangoAttrList* attributes = pango_attr_list_new();
+  PangoAttrList* attributes = pango_attr_list_new();
+  // A word broken between characters gets no hyphen (and Pango's hyphen search costs time
+  // growing with the square of the word).
+  pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+  if (font.monospacedDigit)
     pango_attr_list_insert(attributes, pango_attr_font_features_new("tnum"));
-    pango_layout_set_attributes(layout, attributes);
-    pango_attr_list_unref(attributes);
-  }
+  pango_layout_set_attributes(layout, attributes);
+  pango_attr_list_unref(attributes);
+  // A text is laid out within the data budget, so its length always fits Pango's int.
+  pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+  return layout;
+}
+
+PangoLayout* Fonts::lineLayout(std::string_view text, const layout::TextFont& font) {
+  PangoLayout* layout = textLayout({}, font);
   pango_layout_set_single_paragraph_mode(layout, TRUE);
   pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
   return layout;
 }
 
 double Fonts::width(std::string_view text, const layout::TextFont& font) {
-  auto key = std::make_tuple(std::string(text), font.size, font.weight, font.monospacedDigit);
-  if (auto found = widths_.find(key); found != widths_.end()) return found->second;
   PangoLayout* layout = lineLayout(text, font);
   PangoRectangle logical{};
   pango_layout_get_extents(layout, nullptr, &logical);
   g_object_unref(layout);
-  const double width = static_cast<double>(logical.width) / PANGO_SCALE;
-  if (widths_.size() >= widthsKept) widths_.clear();
-  widths_.emplace(std::move(key), width);
-  return width;
+  return static_cast<double>(logical.width) / PANGO_SCALE;
 }
 
 }  // namespace corvlin::host::drawing

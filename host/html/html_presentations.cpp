@@ -55,12 +55,14 @@ void addBadges(Element& f, std::string_view figureName, const std::vector<Warnin
   bool cut = false;
   for (const Warning& w : warnings) {
     const bool clipped = w.kind == Warning::Kind::clipped;
-    if (!clipped || !about(w, figureName)) continue;
+    if (!(clipped || w.kind == Warning::Kind::truncated) || !about(w, figureName)) continue;
     cut = cut || clipped;
     Element badge = textElement("span", w.description, {"overflow-badge"});
     badge.setAttribute("data-testid", "overflow-badge");
     badge.setAttribute("data-kind", std::string(kindName(w.kind)));
     badge.setAttribute("data-presentation", w.presentation);
+    if (w.shownLines) badge.setAttribute("data-shown-lines", std::to_string(*w.shownLines));
+    if (w.lines) badge.setAttribute("data-lines", std::to_string(*w.lines));
     report.children.push_back(std::move(badge));
   }
   if (report.children.empty()) return;

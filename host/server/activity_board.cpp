@@ -250,7 +250,9 @@ void ActivityBoard::settle(std::size_t index, RenderedActivity rendered, const P
   view.clipped.clear();
   const auto* shown = std::get_if<ui::Presentations>(&view.rendered.outcome);
   if (drawing::Fonts* measurer = shown ? fonts() : nullptr) {
-    view.laidOut = layOutAnswer(*shown, view.renderedAt, layout::defaultLockScreenWidth, *measurer);
+    view.laidOut = layOutAnswer(*shown, drawn.shown ? &drawn.shown->content : nullptr,
+                                {std::string("aps"), std::string("content-state")}, view.renderedAt,
+                                layout::defaultLockScreenWidth, *measurer);
     view.clipped = view.laidOut->warnings;
   }
   noteWarnings(view.token, view.clipped);

@@ -54,7 +54,9 @@ struct ActivityView {
   // `rendered`'s presentations laid out in the phone's frames, which the page places them by;
   // null when there are none or the fonts could not be loaded.
   std::shared_ptr<const LaidOutAnswer> laidOut;
-  std::vector<Warning> clipped;  // what the phone would cut off of `rendered`: laidOut's warnings
+  // The layout's warnings of `rendered` (laidOut's): what the phone would cut off (clipped) or
+  // end in "…" (truncated), and characters no font draws (missingGlyph).
+  std::vector<Warning> clipped;
 };
 
 struct TooManyActivities {};
