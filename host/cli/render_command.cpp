@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/checks/clipping.hpp"
+#include "host/checks/laid_out.hpp"
 #include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/render_output.hpp"
@@ -18,7 +18,6 @@
 #include "host/process/render.hpp"
 #include "host/report/diagnostics.hpp"
 #include "host/samples/samples.hpp"
-#include "host/text/timer_format.hpp"
 #include "layout/presentations.hpp"
 #include "model/coding.hpp"
 
@@ -59,8 +58,8 @@ Result<LoadedPayload, int> loadActivities(const Options& options, double now, En
 }
 
 struct LaidOut {
-  std::unique_ptr<drawing::Fonts> fonts;  // absent when the fonts could not be loaded
-  std::vector<std::optional<layout::ActivityLayout>> activities;  // absent: nothing drawn
+  std::unique_ptr<drawing::Fonts> fonts;    // absent when the fonts could not be loaded
+  std::vector<ActivityLayouts> activities;  // beside the rendered activities
 };
 
 // Where an activity's content state stands in the payload: its index in a list, then
@@ -76,36 +75,37 @@ CodingPath statePath(const Activity& activity, bool isList, std::size_t index) {
   return path;
 }
 
-// Lays out every activity of `rendered` that has presentations and adds its layout warnings
-// (clipped, truncated, missingGlyph) to it: paths start with its index in a list. When the fonts
-// cannot be loaded, says so on standard error and lays out nothing. `rendered` must outlive the
-// result.
+// Lays out every activity of `rendered` that has presentations (for a page, its later answer
+// too, for its own instant) and adds the layout's warnings (clipped, truncated, missingGlyph) to
+// it: paths start with its index in a list. When the fonts cannot be loaded, says so on standard
+// error and lays out nothing.
 LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, const Payload& payload,
                          const Options& options, double now, Environment& env) {
   const bool isList = payload.isList;
   LaidOut out;
+  out.activities.resize(rendered.size());
   auto fonts = drawing::Fonts::open(drawing::defaultFontFiles());
   if (!fonts) {
     env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
     return out;
   }
   out.fonts = std::move(fonts).value();
-  layout::Options layoutOptions;
-  layoutOptions.timerText = [now](const ui::TimerText& t) { return timerTextAt(t, now); };
-  out.activities.resize(rendered.size());
   for (std::size_t i = 0; i < rendered.size(); ++i) {
     const auto* views = std::get_if<ui::Presentations>(&rendered[i].outcome);
     if (!views) continue;
-    out.activities[i] =
-        layout::layoutActivity(*views, options.lockScreenWidth, *out.fonts, layoutOptions);
-    CodingPath path;
-    if (isList) path.emplace_back(i);
     const Activity* activity =
         i < payload.entries.size() && payload.entries[i] ? &payload.entries[i].value() : nullptr;
-    const CodingPath fields = activity ? statePath(*activity, isList, i) : path;
-    for (auto& w :
-         layoutWarnings(*out.activities[i], activity ? &activity->state : nullptr, path, fields)) {
+    const ContentState* state = activity ? &activity->state : nullptr;
+    const CodingPath fields = activity ? statePath(*activity, false, i) : CodingPath{};
+    out.activities[i].shown =
+        layOutAnswer(*views, state, fields, now, options.lockScreenWidth, *out.fonts);
+    for (Warning w : out.activities[i].shown->warnings) {
+      if (isList) w.codingPath.insert(w.codingPath.begin(), i);
       rendered[i].warnings.push_back(std::move(w));
+    }
+    if (const auto& later = rendered[i].later; later && options.format == Format::html) {
+      out.activities[i].later = layOutAnswer(later->presentations, state, fields, later->at,
+                                             options.lockScreenWidth, *out.fonts);
     }
   }
   return out;
@@ -116,8 +116,11 @@ LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, const Payload&
 int writeSnapshots(LaidOut& laidOut, bool isList, const Options& options, Environment& env) {
   if (!laidOut.fonts) return exitUnavailable;
   const std::string root = options.out.value_or(".");
-  auto written =
-      drawing::writeSnapshots(laidOut.activities, isList, options.scale, *laidOut.fonts, root);
+  std::vector<std::optional<layout::ActivityLayout>> layouts(laidOut.activities.size());
+  for (std::size_t i = 0; i < layouts.size(); ++i) {
+    if (const auto& shown = laidOut.activities[i].shown) layouts[i] = shown->layout;
+  }
+  auto written = drawing::writeSnapshots(layouts, isList, options.scale, *laidOut.fonts, root);
   if (!written) {
     env.err << "corvlin-host: " << written.error().message << "\n";
     switch (written.error().kind) {
@@ -159,7 +162,8 @@ int runRender(const Options& options, Environment& env) {
     return drawn != exitOk ? drawn : verdict.status;
   }
   const int written =
-      emit(options.out, presentRender(rendered, payload.isList, options.format, now), env);
+      emit(options.out,
+           presentRender(rendered, laidOut.activities, payload.isList, options.format, now), env);
   if (written != exitOk) return written;
   if (options.out) env.err << "corvlin-host: wrote " << *options.out << "\n";
   return verdict.status;

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "host/checks/clipping.hpp"
 #include "host/server/server_page.hpp"
 #include "json/error.hpp"
 #include "json/writer.hpp"
@@ -204,13 +203,15 @@ void ActivityBoard::settle(std::size_t index, RenderedActivity rendered, const P
   view.renderedAt = drawn.now;
   view.serial = ++drawings_;
   view.drawnPush = drawn.push;
-  // What the phone would cut off of what it now shows.
+  // What it now shows laid out, which the page places it by, and what the phone cuts off.
+  view.laidOut.reset();
   view.clipped.clear();
   const auto* shown = std::get_if<ui::Presentations>(&view.rendered.outcome);
   if (drawing::Fonts* measurer = shown ? fonts() : nullptr) {
-    view.clipped = layoutWarningsAt(*shown, drawn.shown ? &drawn.shown->content : nullptr,
-                                    view.renderedAt, layout::defaultLockScreenWidth, *measurer,
-                                    {std::string("aps"), std::string("content-state")});
+    view.laidOut = layOutAnswer(*shown, drawn.shown ? &drawn.shown->content : nullptr,
+                                {std::string("aps"), std::string("content-state")}, view.renderedAt,
+                                layout::defaultLockScreenWidth, *measurer);
+    view.clipped = view.laidOut->warnings;
   }
   noteWarnings(view.token, view.clipped);
   seats_[index].drawingEvent.reset();

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "host/checks/laid_out.hpp"
 #include "host/drawing/fonts.hpp"
 #include "host/process/render.hpp"
 #include "host/server/event_listeners.hpp"
@@ -50,8 +51,11 @@ struct ActivityView {
   std::uint64_t serial = 0;     // counts every drawing, so that each has its own style names
   std::uint64_t pushes = 0;     // the pushes the activity has taken, counted from 1
   std::uint64_t drawnPush = 0;  // the push whose state `rendered` shows; 0 before any drawing
-  // The layout's warnings of `rendered`: what the phone would cut off (clipped) or end in "…"
-  // (truncated), and characters no font draws (missingGlyph).
+  // `rendered`'s presentations laid out in the phone's frames, which the page places them by;
+  // null when there are none or the fonts could not be loaded.
+  std::shared_ptr<const LaidOutAnswer> laidOut;
+  // The layout's warnings of `rendered` (laidOut's): what the phone would cut off (clipped) or
+  // end in "…" (truncated), and characters no font draws (missingGlyph).
   std::vector<Warning> clipped;
 };
 
@@ -136,7 +140,7 @@ class ActivityBoard {
   const std::shared_ptr<const std::string>& drawingEvent(std::size_t index);
   void noteWarnings(const std::string& token, const std::vector<Warning>& warnings);
   void remember(LogEntry entry);
-  // The fonts the clipping check lays out with, opened at the first drawing; null when they
+  // The fonts the drawings are laid out with, opened at the first drawing; null when they
   // cannot be loaded (said once through the notice).
   drawing::Fonts* fonts();
 

@@ -36,7 +36,7 @@ std::string timeOfDay(double seconds) {
 }
 
 Element activitySection(const ActivityView& activity) {
-  Element section = activityElement(activity.rendered, 0, 1, activity.renderedAt);
+  Element section = activityElement(activity.rendered, {activity.laidOut, nullptr}, 0, 1);
   section.setAttribute("data-token", activity.token);
   section.setAttribute("data-state", activity.state);
   section.setAttribute("data-now", html::number(activity.renderedAt));

@@ -60,6 +60,12 @@ render honest 0 "$here/payloads/honest.json" --now "$now"  # overflow, a long ti
 render clipping 0 "$here/payloads/clipping.json" --now "$now"
 "$host" render "$here/payloads/clipping.json" --now "$now" --format json --out "$pages/clipping.json" \
   2>>"$pages/render.log"
+# Fits, a long title, three actions, an Arabic and a Japanese title: the page's lines against the
+# layout's warnings.
+render lines 0 "$here/payloads/lines.json" --now "$now"
+"$host" render "$here/payloads/lines.json" --now "$now" --format json --out "$pages/lines.json" \
+  2>>"$pages/render.log"
+render wide 0 "$here/payloads/clipping.json" --now "$now" --width 408
 
 # replay NAME TIMELINE EXPECTED_STATUS: the replay page of a timeline kept in tests/data.
 replay() {
