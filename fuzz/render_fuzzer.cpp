@@ -73,8 +73,10 @@ int hexValue(char c) {
 // The value of the one query item "actionId", unescaped as a query parser would; nothing when
 // the query holds anything else (a second item, a fragment, a bad escape, a raw '+').
 std::optional<std::string> onlyActionIdValue(std::string_view url) {
-  if (!url.starts_with(corvlin::actionURLPrefix)) return std::nullopt;
-  const std::string_view value = url.substr(corvlin::actionURLPrefix.size());
+  const std::string prefix =
+      std::string(corvlin::appLinkPrefix) + std::string(corvlin::actionLinkPath);
+  if (!url.starts_with(prefix)) return std::nullopt;
+  const std::string_view value = url.substr(prefix.size());
   std::string decoded;
   for (std::size_t i = 0; i < value.size(); ++i) {
     const char c = value[i];

@@ -68,8 +68,9 @@ template <class String>
 bool writeActionURL(const ActionSpec& action, String& url) {
   const std::string_view id = trimmedSpan(action.actionId);
   if (id.empty()) return false;
-  url.reserve(actionURLPrefix.size() + id.size());
-  url += actionURLPrefix;
+  url.reserve(appLinkPrefix.size() + actionLinkPath.size() + id.size());
+  url += appLinkPrefix;
+  url += actionLinkPath;
   appendPercentEscaped(url, id);
   return true;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/app_link.hpp"
 #include "model/instant.hpp"
 #include "model/records.hpp"
 #include "toolkit/view.hpp"
@@ -14,7 +15,8 @@
 namespace corvlin {
 
 inline constexpr std::size_t maxVisibleActions = 3;
-inline constexpr std::string_view actionURLPrefix = "corvlin://live-activity/action?actionId=";
+// An action's deep link: appLinkPrefix, this path and query, then the action's escaped id.
+inline constexpr std::string_view actionLinkPath = "live-activity/action?actionId=";
 
 // `id` without white space and line breaks at either end: Unicode category Zs, U+0009,
 // U+000A to U+000D, U+0085, U+2028 and U+2029. Inner white space stays.

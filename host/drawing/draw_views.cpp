@@ -7,6 +7,8 @@
 #include <numbers>
 #include <type_traits>
 
+#include "toolkit/shape_style.hpp"
+
 namespace corvlin::host::drawing {
 namespace {
 
@@ -16,37 +18,6 @@ using namespace ui;
 
 // The host's own text colour where a view sets none.
 ui::Color foregroundOf(const Node& node) { return node.environment.foreground.value_or(white); }
-
-// What a shape is filled or stroked with: the trims, then the fill or stroke, that come first
-// among its view's modifiers (as on the page).
-struct ShapeStyle {
-  double from = 0;
-  double to = 1;
-  std::optional<Fill> fill;
-  std::optional<Stroke> stroke;
-};
-
-ShapeStyle shapeStyle(const View& view) {
-  ShapeStyle style;
-  for (const auto& m : view.modifiers) {
-    if (const auto* t = std::get_if<Trim>(&m)) {
-      const double span = style.to - style.from;
-      const double from = std::clamp(t->from, 0.0, 1.0);
-      const double to = std::clamp(t->to, 0.0, 1.0);
-      style.to = style.from + to * span;
-      style.from = style.from + from * span;
-    } else if (const auto* f = std::get_if<Fill>(&m)) {
-      style.fill = *f;
-      break;
-    } else if (const auto* s = std::get_if<Stroke>(&m)) {
-      style.stroke = *s;
-      break;
-    } else {
-      break;
-    }
-  }
-  return style;
-}
 
 void roundedRect(cairo_t* cr, Rect r, double radius) {
   radius = std::min({radius, r.width / 2, r.height / 2});
@@ -87,14 +58,15 @@ void applyStroke(cairo_t* cr, const Stroke& s, bool trimmed) {
 void drawShape(cairo_t* cr, const Node& node, bool circle) {
   const ShapeStyle style = shapeStyle(*node.view);
   const Rect f = node.frame;
-  if (style.to <= style.from) return;  // trimmed to nothing
-  const bool trimmed = style.from > 0 || style.to < 1;
+  if (style.trimTo <= style.trimFrom) return;  // trimmed to nothing
+  const bool trimmed = style.trimFrom > 0 || style.trimTo < 1;
   cairo_new_path(cr);
   if (circle) {
     // The outline starts at the rightmost point and runs clockwise on screen.
     const double r = std::min(f.width, f.height) / 2;
     const double turn = 2 * std::numbers::pi;
-    cairo_arc(cr, f.x + f.width / 2, f.y + f.height / 2, r, turn * style.from, turn * style.to);
+    cairo_arc(cr, f.x + f.width / 2, f.y + f.height / 2, r, turn * style.trimFrom,
+              turn * style.trimTo);
     if (!trimmed) cairo_close_path(cr);
   } else {
     roundedRect(cr, f, std::min(f.width, f.height) / 2);

@@ -55,6 +55,12 @@ Element element(std::string tag, std::vector<std::string> classes) {
   return e;
 }
 
+Element textElement(std::string tag, std::string text, std::vector<std::string> classes) {
+  Element e = element(std::move(tag), std::move(classes));
+  e.text = std::move(text);
+  return e;
+}
+
 const std::string& GeneratedStyles::classFor(const std::string& block) {
   auto found = classByBlock.find(block);
   if (found != classByBlock.end()) return found->second;

@@ -29,6 +29,8 @@ struct Element {
 };
 
 Element element(std::string tag, std::vector<std::string> classes = {});
+// An element whose only content is `text`.
+Element textElement(std::string tag, std::string text, std::vector<std::string> classes = {});
 
 // Collects the declaration blocks of a page, one generated class per distinct block.
 struct GeneratedStyles {

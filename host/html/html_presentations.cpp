@@ -13,12 +13,6 @@ namespace {
 using layout::Presentation;
 using layout::Rect;
 
-Element textElement(std::string tag, std::string text, std::vector<std::string> classes = {}) {
-  Element e = element(std::move(tag), std::move(classes));
-  e.text = std::move(text);
-  return e;
-}
-
 Element figure(std::string presentation, std::string caption) {
   Element f = element("figure", {"presentation"});
   f.setAttribute("data-presentation", std::move(presentation));

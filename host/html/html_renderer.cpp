@@ -1,29 +1,25 @@
 #include "host/html/html_renderer.hpp"
 
-#include <cmath>
-#include <cstdio>
-#include <ctime>
-
 #include "host/html/html_assets.hpp"
 #include "host/html/html_element.hpp"
 #include "host/html/html_presentations.hpp"
 #include "host/html/page_shell.hpp"
+#include "host/text/instant_text.hpp"
 #include "json/error.hpp"
+#include "layout/presentations.hpp"
 
 namespace corvlin::host {
 namespace {
 
 using html::Element;
 using html::element;
-
-Element textElement(std::string tag, std::string text, std::vector<std::string> classes = {}) {
-  Element e = element(std::move(tag), std::move(classes));
-  e.text = std::move(text);
-  return e;
-}
+using html::textElement;
 
 Element failure(std::string headline, std::string detail) {
+  // In the lock screen's place, at its least size.
   Element box = element("div", {"activity-error"});
+  box.setStyle("width", html::number(layout::defaultLockScreenWidth) + "px");
+  box.setStyle("min-height", html::number(layout::lockScreenMinHeight) + "px");
   box.setAttribute("role", "alert");
   box.setAttribute("data-testid", "activity-error");
   box.children.push_back(textElement("strong", std::move(headline)));
@@ -119,17 +115,6 @@ Element appPanel() {
   list.children.push_back(std::move(id));
   panel.children.push_back(std::move(list));
   return panel;
-}
-
-// "2024-05-01 12:00:00 UTC", for the page's header.
-std::string utcText(double seconds) {
-  if (!std::isfinite(seconds) || std::fabs(seconds) > 1e13) return html::number(seconds) + " s";
-  const auto whole = static_cast<std::time_t>(std::floor(seconds));
-  std::tm parts{};
-  if (!gmtime_r(&whole, &parts)) return html::number(seconds) + " s";
-  char buffer[64];
-  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S UTC", &parts);
-  return buffer;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/html/html_views.hpp"
+#include "toolkit/shape_style.hpp"
 #include "toolkit/view_names.hpp"
 
 namespace corvlin::host::html {
@@ -13,37 +14,6 @@ namespace corvlin::host::html {
 using namespace ui;
 
 namespace {
-
-// What a shape is filled or stroked with: the shape modifiers that come first on its view.
-struct ShapeStyle {
-  double trimFrom = 0;
-  double trimTo = 1;
-  std::optional<Fill> fill;
-  std::optional<Stroke> stroke;
-};
-
-ShapeStyle shapeModifiers(const View& view) {
-  ShapeStyle style;
-  for (const auto& m : view.modifiers) {
-    if (const auto* t = std::get_if<Trim>(&m)) {
-      // A trim of a trimmed path picks its fractions out of what is left.
-      const double span = style.trimTo - style.trimFrom;
-      const double from = std::clamp(t->from, 0.0, 1.0);
-      const double to = std::clamp(t->to, 0.0, 1.0);
-      style.trimTo = style.trimFrom + to * span;
-      style.trimFrom = style.trimFrom + from * span;
-    } else if (const auto* f = std::get_if<Fill>(&m)) {
-      style.fill = *f;
-      break;
-    } else if (const auto* s = std::get_if<Stroke>(&m)) {
-      style.stroke = *s;
-      break;
-    } else {
-      break;
-    }
-  }
-  return style;
-}
 
 std::string dashList(const std::vector<double>& dash) {
   std::string out;
@@ -56,7 +26,7 @@ std::string dashList(const std::vector<double>& dash) {
 }  // namespace
 
 Element circleElement(const View& view, layout::Size size) {
-  const ShapeStyle style = shapeModifiers(view);
+  const ShapeStyle style = shapeStyle(view);
   Element svg = element("svg", {"shape", "circle"});
   const double width = size.width;
   const double height = size.height;
@@ -97,7 +67,7 @@ Element circleElement(const View& view, layout::Size size) {
 }
 
 Element capsuleElement(const View& view) {
-  const ShapeStyle style = shapeModifiers(view);
+  const ShapeStyle style = shapeStyle(view);
   Element e = element("div", {"shape", "capsule"});
   if (style.stroke) {
     // A stroke is centred on the outline: half inside, half outside.

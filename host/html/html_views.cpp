@@ -4,6 +4,8 @@
 #include <cmath>
 #include <type_traits>
 
+#include "model/app_link.hpp"
+
 namespace corvlin::host::html {
 
 using namespace ui;
@@ -100,7 +102,7 @@ std::string cssColor(const Color& color) {
   return out + ")";
 }
 
-bool isDeepLink(std::string_view destination) { return destination.starts_with("corvlin://"); }
+bool isDeepLink(std::string_view destination) { return destination.starts_with(appLinkPrefix); }
 
 std::optional<Color> activityBackgroundTint(const View& view) {
   return findColor<ActivityBackgroundTint>(view);

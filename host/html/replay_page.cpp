@@ -12,13 +12,8 @@ namespace {
 
 using html::Element;
 using html::element;
+using html::textElement;
 using updates::Step;
-
-Element textElement(std::string tag, std::string text, std::vector<std::string> classes = {}) {
-  Element e = element(std::move(tag), std::move(classes));
-  e.text = std::move(text);
-  return e;
-}
 
 std::string eventText(const Step& step) {
   return step.event ? std::string(updates::stepEventName(*step.event)) : std::string("record");
