@@ -9,6 +9,7 @@ using namespace ui;
 
 const Color red{1, 0, 0, 1};
 const Color blue{0, 0, 1, 1};
+const Stroke blueStroke{blue, 1, LineCap::butt, LineJoin::miter, 10, {}, 0};
 
 // The one rule the picture and the page both draw shapes by.
 TEST(ShapeStyle, TrimsNarrowWhatIsLeftAndTheFirstFillOrStrokeEndsTheShapesModifiers) {
@@ -26,8 +27,8 @@ TEST(ShapeStyle, TrimsNarrowWhatIsLeftAndTheFirstFillOrStrokeEndsTheShapesModifi
        0.5, 0.75, false, false},
       {"a trim's fractions are clamped to 0...1", circle().with(Trim{-1, 2}), 0, 1, false, false},
       {"a fill ends them: a later trim and stroke are not the shape's",
-       circle().with(Fill{red}).with(Trim{0, 0.5}).with(Stroke{blue}), 0, 1, true, false},
-      {"a stroke after a trim", circle().with(Trim{0, 0.25}).with(Stroke{blue}), 0, 0.25, false,
+       circle().with(Fill{red}).with(Trim{0, 0.5}).with(blueStroke), 0, 1, true, false},
+      {"a stroke after a trim", circle().with(Trim{0, 0.25}).with(blueStroke), 0, 0.25, false,
        true},
       {"any other modifier ends them", circle().with(Opacity{0.5}).with(Fill{red}), 0, 1, false,
        false},
@@ -40,7 +41,9 @@ TEST(ShapeStyle, TrimsNarrowWhatIsLeftAndTheFirstFillOrStrokeEndsTheShapesModifi
     EXPECT_DOUBLE_EQ(style.trimTo, c.trimTo);
     EXPECT_EQ(style.fill.has_value(), c.fill);
     EXPECT_EQ(style.stroke.has_value(), c.stroke);
-    if (c.stroke) EXPECT_EQ(style.stroke->color, blue);
+    if (c.stroke) {
+      EXPECT_EQ(style.stroke->color, blue);
+    }
   }
 }
 
