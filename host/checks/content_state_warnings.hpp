@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "model/instant.hpp"
 #include "model/records.hpp"
 

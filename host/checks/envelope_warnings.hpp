@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "model/instant.hpp"
 #include "updates/envelope.hpp"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "layout/presentations.hpp"
 #include "model/records.hpp"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "host/payload/activity.hpp"
 #include "model/instant.hpp"
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "json/near_key.hpp"
 #include "model/coding_keys.hpp"
 

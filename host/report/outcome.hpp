@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "json/error.hpp"
 #include "protocol/extension_failure.hpp"
 #include "toolkit/view.hpp"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "json/error.hpp"
 #include "updates/update_rules.hpp"
 

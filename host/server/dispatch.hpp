@@ -5,7 +5,7 @@
 #include <functional>
 #include <variant>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "host/server/http_message.hpp"
 #include "host/server/server_shared.hpp"
 

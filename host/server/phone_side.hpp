@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 #include "host/process/extension_process.hpp"
 #include "json/error.hpp"
 #include "json/result.hpp"

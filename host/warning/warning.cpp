@@ -1,4 +1,4 @@
-#include "host/checks/warning.hpp"
+#include "host/warning/warning.hpp"
 
 #include "json/names.hpp"
 #include "json/writer.hpp"
