@@ -32,6 +32,7 @@ struct Warning {
     staleOnArrival,        // a stale-date already past when the push is sent or arrives
     clipped,               // a presentation's content larger than the frame the phone gives it
     missingProviderToken,  // a push without a provider token, which the push service refuses
+    http1Push,             // a push over HTTP/1.1, which the push service does not speak
   };
 
   Warning() = default;
