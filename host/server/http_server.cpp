@@ -98,7 +98,7 @@ class TlsOpening : public Registered, public std::enable_shared_from_this<TlsOpe
   // After the plain answer, what the client still sends is read and dropped, up to this many
   // bytes and for at most a second, so that the kernel does not answer it with a reset that
   // could discard the answer on its way.
-  static constexpr std::size_t maxDrainedBytes = 64 * 1024;
+  static constexpr std::size_t maxDrainedBytes = std::size_t{64} * 1024;
 
   beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
 
