@@ -37,8 +37,15 @@ void writeStepMembers(json::Writer& writer, const updates::Step& step,
     writer.string(updates::reasonText(*reason));
   }
   if (const auto* rejected = std::get_if<updates::Rejected>(&step.outcome)) {
+    // A 200 answer's body has no top-level "error" (nor "status"): push clients read either as
+    // a failure of the push service's own, and file an accepted push as failed.
+    if (form == StepForm::verdict) {
+      writer.key("phone");
+      writer.beginObject();
+    }
     writer.key("error");
     json::writeError(writer, rejected->error);
+    if (form == StepForm::verdict) writer.endObject();
   }
   if (step.state) {
     writer.key("state");

@@ -19,7 +19,8 @@ namespace corvlin::host {
 enum class StepForm {
   timeline,  // at, record, event, outcome, reason, error, state, warnings: a replay's step
   push,      // the same without the record: a push is no part of a timeline
-  verdict,   // outcome, reason, error, state, warnings: the answer to a push
+  verdict,   // outcome, reason, phone, state, warnings: the answer to a push, its error
+             // within "phone" ({"phone":{"error":{...}}}), so no top-level "error"
 };
 
 // Writes the step's members in the order above into the object being written. A member the

@@ -11,6 +11,14 @@ Warning missingProviderTokenWarning() {
                  "send \"authorization: bearer JWT\"; serve checks the token with --auth-key");
 }
 
+Warning http1PushWarning() {
+  return Warning(Warning::Kind::http1Push, {},
+                 "The push came over HTTP/1.1; the push service accepts only HTTP/2, so this "
+                 "client cannot connect to it.",
+                 "send it with an HTTP/2 client against serve --tls: curl --http2, "
+                 "@parse/node-apn or apns2 (curl --http2-prior-knowledge without --tls)");
+}
+
 Dispatched dispatch(const Request& request, ServerShared& shared,
                     std::function<void(Response)> later) {
   const bool headOnly = request.method == "HEAD";
@@ -42,6 +50,7 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
   // The board answers within the call, once the update rules have judged the push; the drawing
   // runs behind.
   std::vector<Warning> serviceWarnings;
+  if (push.overHttp1) serviceWarnings.push_back(http1PushWarning());
   if (push.withoutProviderToken) serviceWarnings.push_back(missingProviderTokenWarning());
   shared.board.push(
       push.token, push.body, shared.now(),

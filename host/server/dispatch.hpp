@@ -35,4 +35,8 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
 // service would refuse it.
 Warning missingProviderTokenWarning();
 
+// The warning a push over HTTP/1.1 carries, first of all: the push service speaks HTTP/2 alone,
+// so the client that sent it cannot connect to the service.
+Warning http1PushWarning();
+
 }  // namespace corvlin::host::server

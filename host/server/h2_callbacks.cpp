@@ -107,6 +107,15 @@ int H2Session::Callbacks::frameReceived(nghttp2_session*, const nghttp2_frame* f
       session.refuse(frame->hd.stream_id, *stream, 431, "HeaderTooLarge");
       return 0;
     }
+    // A head whose host field disagrees with its :authority is refused before its body is read.
+    if (frame->hd.type == NGHTTP2_HEADERS && frame->headers.cat == NGHTTP2_HCAT_REQUEST &&
+        !stream->answered) {
+      if (const auto refused = refuseHttp2Authority(stream->authority, stream->request.headers)) {
+        stream->requestComplete = endsStream(frame);
+        session.refuse(frame->hd.stream_id, *stream, refused->status, refused->reason.c_str());
+        return 0;
+      }
+    }
     if (endsStream(frame)) session.complete(frame->hd.stream_id, *stream);
     return 0;
   });

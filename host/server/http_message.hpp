@@ -11,11 +11,16 @@ namespace corvlin::host::server {
 
 using Headers = std::vector<std::pair<std::string, std::string>>;
 
+// The protocol a request came in: the push service speaks HTTP/2 alone, so a push over HTTP/1.1
+// is answered with a warning that its client could not reach the service.
+enum class HttpVersion { http2, http1 };
+
 struct Request {
   std::string method;  // "GET", "POST", ...
   std::string target;  // the request target as sent, e.g. "/3/device/0a1b"
   Headers headers;     // names as sent; looked up without regard to case
   std::string body;
+  HttpVersion version = HttpVersion::http2;
 
   friend bool operator==(const Request&, const Request&) = default;
 };

@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 #include <boost/beast/ssl.hpp>
+#include <chrono>
 #include <string_view>
 
 #include "host/server/descriptors.hpp"
@@ -17,6 +20,7 @@ namespace corvlin::host::server {
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
+namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
 namespace {
@@ -66,25 +70,48 @@ class PlainOpening : public Registered, public std::enable_shared_from_this<Plai
   beast::flat_buffer buffer_;
 };
 
-// A new connection on the TLS port, through its handshake, after which ALPN's choice says
-// which protocol it speaks: h2, or HTTP/1.1 (also when the client offered neither).
+// A new connection on the TLS port. Its first bytes, read before the handshake, tell TLS from
+// plain text: a TLS client goes through the handshake (which takes those bytes as the start of
+// its input), after which ALPN's choice says which protocol it speaks: h2, or HTTP/1.1 (also
+// when the client offered neither). A client that sent plain text, such as HTTP without TLS, is
+// answered in plain HTTP/1.1 with the port's https:// address, then closed.
 class TlsOpening : public Registered, public std::enable_shared_from_this<TlsOpening> {
  public:
   TlsOpening(tcp::socket socket, std::shared_ptr<ServerShared> s)
       : Registered(std::move(s)), stream_(std::move(socket), *shared().tls) {}
 
   void start() {
-    beast::get_lowest_layer(stream_).expires_after(shared().limits.clientTimeout);
-    stream_.async_handshake(asio::ssl::stream_base::server,
-                            [self = shared_from_this()](beast::error_code ec) {
+    lowest().expires_after(shared().limits.clientTimeout);
+    lowest().async_read_some(received_.prepare(firstReadBytes),
+                             [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+                               self->received_.commit(n);
+                               if (ec || n == 0) return self->close();
+                               self->decide();
+                             });
+  }
+
+  void close() override { lowest().close(); }
+
+ private:
+  // A ClientHello, or the start of one; a longer one is read on by the handshake.
+  static constexpr std::size_t firstReadBytes = 4096;
+  // After the plain answer, what the client still sends is read and dropped, up to this many
+  // bytes and for at most a second, so that the kernel does not answer it with a reset that
+  // could discard the answer on its way.
+  static constexpr std::size_t maxDrainedBytes = std::size_t{64} * 1024;
+
+  beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
+
+  void decide() {
+    const auto first = static_cast<const unsigned char*>(received_.data().data())[0];
+    if (!mayStartTlsRecord(first)) return answerPlainText();
+    stream_.async_handshake(asio::ssl::stream_base::server, received_.data(),
+                            [self = shared_from_this()](beast::error_code ec, std::size_t) {
                               if (ec) return self->close();
                               self->handOver();
                             });
   }
 
-  void close() override { beast::get_lowest_layer(stream_).close(); }
-
- private:
   void handOver() {
     if (negotiatedProtocol(stream_.native_handle()) == "h2") {
       return startH2(std::move(stream_), {}, sharedPointer());
@@ -92,7 +119,41 @@ class TlsOpening : public Registered, public std::enable_shared_from_this<TlsOpe
     startHttp1(std::move(stream_), beast::flat_buffer(), sharedPointer());
   }
 
+  void answerPlainText() {
+    const Site& site = shared().site;
+    Response answer =
+        plainTextOnTlsPort("https://" + site.host + ":" + std::to_string(site.port) + "/");
+    auto message = std::make_shared<http::response<http::string_body>>();
+    message->version(11);
+    message->result(answer.status);
+    message->set(http::field::server, "corvlin-host");
+    for (auto& [name, value] : answer.headers) message->insert(name, value);
+    message->body() = std::move(answer.body);
+    message->prepare_payload();
+    lowest().expires_after(shared().limits.clientTimeout);
+    http::async_write(lowest(), *message,
+                      [self = shared_from_this(), message](beast::error_code ec, std::size_t) {
+                        if (ec) return self->close();
+                        beast::error_code ignored;
+                        self->lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
+                        self->lowest().expires_after(std::min<std::chrono::milliseconds>(
+                            std::chrono::seconds(1), self->shared().limits.clientTimeout));
+                        self->drain(0);
+                      });
+  }
+
+  void drain(std::size_t drained) {
+    received_.clear();
+    lowest().async_read_some(
+        received_.prepare(firstReadBytes),
+        [self = shared_from_this(), drained](beast::error_code ec, std::size_t n) {
+          if (ec || drained + n > maxDrainedBytes) return self->close();
+          self->drain(drained + n);
+        });
+  }
+
   TlsStream stream_;
+  beast::flat_buffer received_;
 };
 
 void acceptNext(const std::shared_ptr<ServerShared>& shared) {

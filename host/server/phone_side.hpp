@@ -30,7 +30,8 @@ struct TakenStep {
   bool ofThePush() const { return step.record.has_value(); }
 };
 
-// {"outcome","reason"|"error","state","warnings"}: the body of the push's 200 answer.
+// {"outcome","reason"|"phone":{"error"},"state","warnings"}: the body of the push's 200 answer,
+// never with a top-level "status" or "error", which push clients take for the service's refusal.
 std::string verdictJson(const TakenStep& taken);
 
 // The update rules for one activity, holding its state between pushes.

@@ -120,6 +120,19 @@ std::string tokenOfTarget(std::string_view target) {
   return json::repairUtf8(routed.substr(devicePrefix.size()));
 }
 
+std::optional<Refused> refuseHttp2Authority(std::string_view authority, const Headers& fields) {
+  const std::string* host = nullptr;
+  for (const auto& [name, value] : fields) {
+    if (!equalIgnoringCase(name, "host")) continue;
+    if (host != nullptr) return Refused{400, "BadRequest", ""};
+    host = &value;
+  }
+  if (host != nullptr && !authority.empty() && !equalIgnoringCase(*host, authority)) {
+    return Refused{400, "BadRequest", ""};
+  }
+  return std::nullopt;
+}
+
 Response accepted(std::string_view apnsId, std::string verdictJson) {
   Response response = json(200, std::move(verdictJson));
   response.headers.emplace_back("apns-id", std::string(apnsId));
@@ -182,7 +195,8 @@ Route route(const Request& request, const Site& site, const RandomId& freshId,
   }
   if (request.body.empty()) return Refused{400, "PayloadEmpty", apnsId};
   if (request.body.size() > maxPushBodyBytes) return Refused{413, "PayloadTooLarge", apnsId};
-  return Push{std::string(token), apnsId, request.body, withoutProviderToken};
+  return Push{std::string(token), apnsId, request.body, withoutProviderToken,
+              request.version == HttpVersion::http1};
 }
 
 }  // namespace corvlin::host::server

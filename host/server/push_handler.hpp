@@ -72,6 +72,9 @@ struct Push {
   // Taken without a provider token, which the push service would refuse with 403
   // MissingProviderToken: only when serve checks no tokens (no --auth-key).
   bool withoutProviderToken = false;
+  // Sent over HTTP/1.1 (or 1.0), which the push service does not speak: its client would not
+  // connect there at all.
+  bool overHttp1 = false;
 
   friend bool operator==(const Push&, const Push&) = default;
 };
@@ -91,6 +94,12 @@ using ProviderTokenJudge =
     std::function<security::ProviderTokenCheck(std::optional<std::string_view> authorization)>;
 Route route(const Request& request, const Site& site, const RandomId& freshId,
             const ProviderTokenJudge& judgeToken = {});
+
+// An HTTP/2 request's authority, told as HTTP/1.1 tells it by Host: a request with two `host`
+// fields, or with a `host` field that names another authority than its `:authority` (compared
+// without regard to case), is malformed, and refused 400 BadRequest as HTTP/1.1 refuses the
+// same. `authority` is empty when the request had no `:authority`.
+std::optional<Refused> refuseHttp2Authority(std::string_view authority, const Headers& fields);
 
 // The token of a push path, for the log of refused pushes, with each byte that is not UTF-8
 // replaced by U+FFFD; empty when the path has none.

@@ -63,6 +63,7 @@ Request fromBeast(const BeastRequest& message) {
     request.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
   }
   request.body = message.body();
+  request.version = HttpVersion::http1;  // HTTP/1.0 included
   return request;
 }
 

@@ -24,7 +24,8 @@ using BeastRequest = boost::beast::http::request<boost::beast::http::string_body
 // - 501 NotImplemented: a coding other than `chunked` before the last (`gzip, chunked`).
 std::optional<Refused> refuseHead(const BeastHead& head);
 
-// The request as the handler takes it: method, target, every field as sent, and the body.
+// The request as the handler takes it: method, target, every field as sent, the body, and
+// HTTP/1 as its protocol.
 Request fromBeast(const BeastRequest& message);
 
 }  // namespace corvlin::host::server

@@ -69,4 +69,16 @@ std::string negotiatedProtocol(const SSL* connection) {
   return name == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(name), length);
 }
 
+bool mayStartTlsRecord(std::uint8_t firstByte) { return firstByte >= 20 && firstByte <= 24; }
+
+Response plainTextOnTlsPort(std::string_view httpsAddress) {
+  Response response;
+  response.status = 400;
+  response.headers = {{"Content-Type", "text/plain; charset=utf-8"}, {"Connection", "close"}};
+  response.body = "This port speaks TLS (HTTPS) only: use ";
+  response.body += httpsAddress;
+  response.body += "\n";
+  return response;
+}
+
 }  // namespace corvlin::host::server

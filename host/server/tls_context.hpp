@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/server/http_message.hpp"
 #include "json/result.hpp"
 
 namespace corvlin::host::server {
@@ -19,5 +20,14 @@ Result<std::shared_ptr<boost::asio::ssl::context>, std::string> makeTlsContext(
 // The protocol ALPN chose on a connection: "h2", "http/1.1", or empty when the client offered
 // none this server speaks.
 std::string negotiatedProtocol(const SSL* connection);
+
+// Whether a connection's first byte can begin a TLS record: a record's content type, 20 to 24
+// (a client's first is a handshake, 22). Any other byte is some other protocol, such as plain
+// HTTP sent to the TLS port.
+bool mayStartTlsRecord(std::uint8_t firstByte);
+
+// The plain answer on the TLS port to a client that did not speak TLS: 400, saying that the
+// port speaks TLS and giving its https:// address (`httpsAddress`, e.g. "https://127.0.0.1:8443/").
+Response plainTextOnTlsPort(std::string_view httpsAddress);
 
 }  // namespace corvlin::host::server

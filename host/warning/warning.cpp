@@ -5,16 +5,17 @@
 
 template <>
 struct corvlin::json::EnumNames<corvlin::host::Warning::Kind> {
-  static constexpr std::array<std::string_view, 16> values{
-      "unknownKey",      "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
-      "timerIncomplete", "progressOutOfRange",  "actionsDropped",      "emptyLabel",
-      "alreadyEnded",    "overBudget",          "dismissalDateNotEnd", "staleOnArrival",
-      "clipped",         "missingProviderToken", "truncated",          "missingGlyph"};
+  static constexpr std::array<std::string_view, 17> values{
+      "unknownKey",      "millisecondsInstant",  "instantFarFromNow",   "unknownKeyword",
+      "timerIncomplete", "progressOutOfRange",   "actionsDropped",      "emptyLabel",
+      "alreadyEnded",    "overBudget",           "dismissalDateNotEnd", "staleOnArrival",
+      "clipped",         "missingProviderToken", "truncated",           "missingGlyph",
+      "http1Push"};
 };
 
 namespace corvlin::host {
 
-static_assert(json::namesEvery(Warning::Kind::missingGlyph));
+static_assert(json::namesEvery(Warning::Kind::http1Push));
 
 std::string_view kindName(Warning::Kind kind) { return json::nameOf(kind, "unknown"); }
 

@@ -36,6 +36,7 @@ struct Warning {
     missingProviderToken,  // a push without a provider token, which the push service refuses
     truncated,             // a text given fewer lines than it needs, cut with "…"
     missingGlyph,          // a text with characters that no font draws
+    http1Push,             // a push over HTTP/1.1, which the push service does not speak
   };
 
   Warning() = default;

@@ -84,6 +84,45 @@ test('node-apn gets the service\'s answers and the phone\'s verdict over h2 with
   assert.deepEqual(refused.failed[0].response, { reason: 'TopicDisallowed' });
 });
 
+// node-apn spreads a 200 answer's body into its result, and files a result with a `status` or
+// an `error` under `failed`: the phone's refusal is a verdict of an accepted push, so it lands in
+// `sent` with the verdict readable, while the service's own refusals land in `failed`.
+test('a push the phone rejects is sent, with its verdict; one the service refuses is failed', async () => {
+  const cases = [
+    { name: 'no title', note: liveActivity({ body: 'untitled' }), sent: true,
+      check: (r) => {
+        assert.equal(r.outcome, 'rejected');
+        assert.equal(r.phone.error.kind, 'keyNotFound');
+        assert.deepEqual(r.phone.error.codingPath, ['aps', 'content-state', 'title']);
+      } },
+    { name: 'not a Live Activity event', note: (() => {
+      const note = liveActivity({ title: 'x' });
+      note.rawPayload.aps.event = 'explode';
+      return note;
+    })(), sent: true, check: (r) => assert.equal(r.phone.error.codingPath.join('.'), 'aps.event') },
+    { name: 'applied', note: liveActivity({ title: 'Applied' }), sent: true,
+      check: (r) => { assert.equal(r.outcome, 'applied'); assert.equal(r.phone, undefined); } },
+    { name: 'another push type\'s topic', note: liveActivity({ title: 'x' }, 'com.corvlin.app'),
+      sent: false, check: (r) => {
+        assert.equal(r.status, 400);
+        assert.equal(r.response.reason, 'TopicDisallowed');
+      } },
+    { name: 'a body over 4096 bytes', note: liveActivity({ title: 'x'.repeat(5000) }), sent: false,
+      check: (r) => {
+        assert.equal(r.status, 413);
+        assert.equal(r.response.reason, 'PayloadTooLarge');
+      } },
+  ];
+  for (const c of cases) {
+    const { sent, failed } = await client.send(c.note, 'c0de');
+    const [result] = c.sent ? sent : failed;
+    assert.equal((c.sent ? failed : sent).length, 0, c.name);
+    assert.ok(result, c.name);
+    assert.equal(result.device, 'c0de', c.name);
+    c.check(result);
+  }
+});
+
 test('the page over h2 with TLS draws what node-apn pushed, as it arrives', async () => {
   const context = await browser.newContext({ ignoreHTTPSErrors: true });
   const page = await context.newPage();

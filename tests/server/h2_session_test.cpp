@@ -73,6 +73,15 @@ TEST(H2Session, RefusesWhatPassesItsBoundsOnTheStreamAlone) {
        "HeaderTooLarge",
        true},
       {"a body too large", pushFields, std::string(1025, 'b'), 413, "PayloadTooLarge", true},
+      // :authority stands for Host: a host field beside it that names another is malformed.
+      {"a host field naming another authority",
+       {{"host", "evil.example"}},
+       "",
+       400,
+       "BadRequest",
+       false},
+      {"and with a body to come", {{"host", "evil.example"}}, "{}", 400, "BadRequest", true},
+      {"a host field naming the same authority", {{"host", "localhost"}}, "{}", 0, "", false},
       {"a body far too large", pushFields, std::string(200000, 'b'), 413, "PayloadTooLarge", true},
   };
   for (const auto& c : cases) {

@@ -222,6 +222,52 @@ TEST(PushHandler, AnswersHeadAsGetAndNamesWhatEach405Allows) {
       << "a push by absolute form";
 }
 
+// The push service speaks HTTP/2 alone: a push that came over HTTP/1 says so, for its warning.
+TEST(PushHandler, TellsAPushOverHttp1) {
+  Request overHttp1 = push();
+  overHttp1.version = HttpVersion::http1;
+  const Route routed = route(overHttp1, site, fixedId);
+  ASSERT_TRUE(std::holds_alternative<Push>(routed));
+  EXPECT_TRUE(std::get<Push>(routed).overHttp1);
+  const Route overHttp2 = route(push(), site, fixedId);
+  ASSERT_TRUE(std::holds_alternative<Push>(overHttp2));
+  EXPECT_FALSE(std::get<Push>(overHttp2).overHttp1);
+}
+
+// Over HTTP/2, :authority stands for Host; a host field beside it must name the same, as
+// HTTP/1.1 holds an absolute-form target to its Host.
+TEST(PushHandler, RefusesAnHttp2HostFieldThatDisagreesWithItsAuthority) {
+  struct Case {
+    const char* name;
+    std::string authority;
+    Headers fields;
+    bool refused;
+  };
+  const std::vector<Case> cases = {
+      {":authority alone", "localhost", {{"apns-topic", "x"}}, false},
+      {"host alone", "", {{"host", "localhost"}}, false},
+      {"the same authority", "localhost:8443", {{"host", "localhost:8443"}}, false},
+      {"the same in another case", "LocalHost", {{"host", "localhost"}}, false},
+      {"another host", "localhost", {{"host", "evil.example"}}, true},
+      {"another port", "localhost:8443", {{"host", "localhost:8444"}}, true},
+      {"the port left out of one", "localhost:8443", {{"host", "localhost"}}, true},
+      {"an empty host", "localhost", {{"host", ""}}, true},
+      {"two host fields", "", {{"host", "localhost"}, {"host", "localhost"}}, true},
+      {"two, one of them the authority",
+       "localhost",
+       {{"host", "localhost"}, {"Host", "evil.example"}},
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto refused = refuseHttp2Authority(c.authority, c.fields);
+    EXPECT_EQ(refused.has_value(), c.refused);
+    if (refused) {
+      EXPECT_EQ(*refused, (Refused{400, "BadRequest", ""}));
+    }
+  }
+}
+
 TEST(PushHandler, LogsARefusedTokenAsUtf8) {
   EXPECT_EQ(tokenOfTarget("/3/device/\xff\xfe\xc3"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(tokenOfTarget("/3/device/0a\xC3\xA9"), "0a\xC3\xA9");

@@ -95,7 +95,9 @@ TEST(RequestAdapter, HandsOnEveryFieldAsSent) {
             (Request{"POST",
                      "/3/device/0a",
                      {{"Host", "h:1"}, {"X-A", "1"}, {"x-a", "2"}, {"Content-Length", "2"}},
-                     "{}"}));
+                     "{}",
+                     HttpVersion::http1}))
+      << "an HTTP/1.1 request, for the warning of a push sent over it";
 }
 
 }  // namespace

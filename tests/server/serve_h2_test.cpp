@@ -71,6 +71,8 @@ TEST(ServeH2, AnswersOverTlsAndH2c) {
     withId.emplace_back("apns-id", "01234567-89AB-CDEF-0123-456789ABCDEF");
     Fields withHost = pushFields;
     withHost.emplace_back("host", "localhost:" + port);
+    Fields withOtherHost = pushFields;
+    withOtherHost.emplace_back("host", "evil.example");
     const std::vector<Case> cases = {
         {"a push", "POST", "/3/device/0a1b", "127.0.0.1:" + port, pushFields, body, 200, "applied"},
         {"no port, as push clients send", "POST", "/3/device/0a1b", "localhost", pushFields,
@@ -90,6 +92,10 @@ TEST(ServeH2, AnswersOverTlsAndH2c) {
          "MisdirectedRequest"},
         {"another port", "POST", "/3/device/0a1b", "localhost:1", pushFields, body, 421,
          "MisdirectedRequest"},
+        {"a host field beside :authority naming another", "POST", "/3/device/0a1b", "localhost",
+         withOtherHost, update(1767225514, "E"), 400, "BadRequest"},
+        {"a host field naming the same", "POST", "/3/device/0a1b", "localhost:" + port, withHost,
+         update(1767225515, "F"), 200, "applied"},
         {"the wrong method", "PUT", "/3/device/0a1b", "localhost", pushFields, body, 405,
          "MethodNotAllowed"},
     };
@@ -102,7 +108,8 @@ TEST(ServeH2, AnswersOverTlsAndH2c) {
       EXPECT_EQ(answer.headers.at("content-length"), std::to_string(answer.body.size()));
       const std::string verdict = member(answer.body, {c.status == 200 ? "outcome" : "reason"});
       EXPECT_EQ(verdict, c.outcomeOrReason) << answer.body;
-      const bool counted = c.status != 421;  // refused before it counted as a push
+      // Refused before it counted as a push: a wrong Host, or a malformed head.
+      const bool counted = c.status != 421 && c.outcomeOrReason != "BadRequest";
       EXPECT_EQ(answer.headers.count("apns-id"), counted ? 1u : 0u);
       if (counted && c.fields == withId) {
         EXPECT_EQ(answer.headers.at("apns-id"), "01234567-89AB-CDEF-0123-456789ABCDEF");

@@ -20,9 +20,8 @@
 namespace corvlin::test {
 namespace {
 
-// The warning of a push sent without a provider token to a serve that checks none.
-const std::string noProviderToken =
-    R"({"warning":{"kind":"missingProviderToken","codingPath":[],"description":"The push has no authorization header; the push service refuses it with 403 MissingProviderToken.","hint":"send \"authorization: bearer JWT\"; serve checks the token with --auth-key"}})";
+// The warnings of a push sent over HTTP/1.1 without a provider token to a serve that checks none.
+const std::string serviceWarnings = http1PushWarning + "," + noProviderTokenWarning;
 
 std::string update(double timestamp, const std::string& title) {
   return R"({"aps":{"event":"update","timestamp":)" + std::to_string(timestamp) +
@@ -118,58 +117,6 @@ TEST(Serve, RefusesA65thToken) {
   EXPECT_EQ(push(serve.port(), "fffe", update(1767225514, "A")).status, 429u);
 }
 
-TEST(Serve, AnswersThePhonesVerdict) {
-  ServeProcess serve({});
-  struct Case {
-    const char* name;
-    std::string body;
-    const char* outcome;
-    const char* reasonOrPath;  // the reason, or the error's coding path
-    std::string warnings;      // the "warnings" member, exact; empty when left out
-  };
-  const std::string tone =
-      R"({"warning":{"kind":"unknownKeyword","codingPath":["aps","content-state","tone"],)"
-      R"("description":"The tone \"Warning\" is none of \"danger\", \"warning\", \"positive\" (compared exactly); the accent falls back to the default blue.","hint":"did you mean \"warning\"?"}})";
-  // Without --auth-key, a push without a token is taken, and says the push service would not.
-  const std::string only = "[" + noProviderToken + "]";
-  const std::vector<Case> cases = {
-      {"first update starts the activity", update(1767225510, "A"), "applied", "started by the app",
-       only},
-      {"newer update", update(1767225520, "B"), "applied", "", only},
-      {"older update", update(1767225500, "C"), "ignored", "older than the last update", only},
-      {"not JSON", "{\"aps\":", "rejected", "[]", only},
-      {"missing label",
-       R"({"aps":{"event":"update","timestamp":1767225530,"content-state":{"title":"D","actions":[{"actionId":"x"}]}}})",
-       "rejected", R"(["aps","content-state","actions",0,"label"])", only},
-      {"a warned update is applied, with its warnings",
-       R"({"aps":{"event":"update","timestamp":1767225535,"content-state":{"title":"D","tone":"Warning"}}})",
-       "applied", "", "[" + noProviderToken + "," + tone + "]"},
-      {"an ignored update still says what is wrong with it",
-       R"({"aps":{"event":"update","timestamp":1767225500,"content-state":{"title":"D","tone":"Warning"}}})",
-       "ignored", "older than the last update", "[" + noProviderToken + "," + tone + "]"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const Answer answer =
-        push(serve.port(), "0a", c.body, {{"apns-id", "11111111-2222-4333-8444-555555555555"}});
-    EXPECT_EQ(answer.status, 200u);
-    EXPECT_EQ(answer.headers.at("apns-id"), "11111111-2222-4333-8444-555555555555");
-    EXPECT_EQ(member(answer.body, {"outcome"}), c.outcome);
-    EXPECT_EQ(member(answer.body, {"state"}), "active");
-    if (std::string(c.outcome) == "rejected") {
-      EXPECT_EQ(member(answer.body, {"error", "codingPath"}), c.reasonOrPath);
-    } else {
-      EXPECT_EQ(member(answer.body, {"reason"}), c.reasonOrPath);
-    }
-    EXPECT_EQ(member(answer.body, {"warnings"}), c.warnings);
-  }
-  const Answer fresh = push(serve.port(), "0a", update(1767225540, "E"));
-  EXPECT_TRUE(std::regex_match(
-      fresh.headers.at("apns-id"),
-      std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")))
-      << fresh.headers.at("apns-id");
-}
-
 TEST(Serve, SaysWhatThePhoneTruncatesOfTheDrawnStateOnItsDrawingEvent) {
   ServeProcess serve({});
   EventReader events(serve.port());
@@ -180,7 +127,7 @@ TEST(Serve, SaysWhatThePhoneTruncatesOfTheDrawnStateOnItsDrawingEvent) {
       R"("Courier: Alexandra, on a cargo bike, arriving at the back entrance"}}})";
   const Answer answer = push(serve.port(), "0a", tall);
   EXPECT_EQ(member(answer.body, {"outcome"}), "applied");
-  EXPECT_EQ(member(answer.body, {"warnings"}), "[" + noProviderToken + "]")
+  EXPECT_EQ(member(answer.body, {"warnings"}), "[" + serviceWarnings + "]")
       << "the answer does not wait for the drawing, nor has its clipped warnings";
   const std::string drawn = events.nextDrawing();
   EXPECT_EQ(member(drawn, {"drawn"}), "1");
@@ -191,7 +138,7 @@ TEST(Serve, SaysWhatThePhoneTruncatesOfTheDrawnStateOnItsDrawingEvent) {
       << drawn;
   // What fits is not warned of.
   const Answer fitsAnswer = push(serve.port(), "0a", update(1767225520, "Order 42"));
-  EXPECT_EQ(member(fitsAnswer.body, {"warnings"}), "[" + noProviderToken + "]");
+  EXPECT_EQ(member(fitsAnswer.body, {"warnings"}), "[" + serviceWarnings + "]");
   const std::string fits = events.nextDrawing();
   EXPECT_EQ(member(fits, {"drawn"}), "2");
   EXPECT_EQ(member(fits, {"clipped"}), "");

@@ -22,6 +22,18 @@ namespace corvlin::test {
 
 std::string binPath(const std::string& name);
 
+// The warnings a serve that checks no provider tokens gives first, as answers write them: of a
+// push over HTTP/1.1, and of one without a provider token.
+inline const std::string http1PushWarning =
+    R"({"warning":{"kind":"http1Push","codingPath":[],"description":"The push came over HTTP/1.1; )"
+    R"(the push service accepts only HTTP/2, so this client cannot connect to it.","hint":"send )"
+    R"(it with an HTTP/2 client against serve --tls: curl --http2, @parse/node-apn or apns2 )"
+    R"x((curl --http2-prior-knowledge without --tls)"}})x";
+inline const std::string noProviderTokenWarning =
+    R"({"warning":{"kind":"missingProviderToken","codingPath":[],"description":"The push has no )"
+    R"(authorization header; the push service refuses it with 403 MissingProviderToken.","hint":)"
+    R"("send \"authorization: bearer JWT\"; serve checks the token with --auth-key"}})";
+
 // corvlin-host serve, started in a process group of its own (a host::ChildGroup): the group is
 // killed when this is destroyed, when this process ends on a signal or by exit(), and the
 // server is killed by the kernel should this process be killed.
