@@ -5,11 +5,6 @@
 namespace corvlin::layout {
 namespace {
 
-using Node;
-using Proposal;
-using Rect;
-using Size;
-
 // The expanded island's insets and the gap between its rows.
 constexpr double expandedTop = 14;
 constexpr double expandedSide = 22;
