@@ -60,7 +60,8 @@ Result<Picture, std::string> draw(const layout::Presentation& p, Shape shape, st
   cairo_fill(cr);
   if (shape == Shape::pill) {
     // The camera, at the right of the area between the pieces.
-    const double cx = compactPieceWidth + cameraWidth - lensInset - lensDiameter / 2;
+    const double cx =
+        layout::compactPieceWidth + layout::cameraWidth - lensInset - lensDiameter / 2;
     cairo_arc(cr, cx, p.size.height / 2, lensDiameter / 2, 0, 2 * std::numbers::pi);
     cairo_set_source_rgb(cr, 0.055, 0.082, 0.149);
     cairo_fill(cr);
