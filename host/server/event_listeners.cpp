@@ -11,7 +11,10 @@ std::uint64_t EventListeners::add(Listener listener) {
 }
 
 void EventListeners::tell(std::string event) {
-  const auto shared = std::make_shared<const std::string>(std::move(event));
+  tell(std::make_shared<const std::string>(std::move(event)));
+}
+
+void EventListeners::tell(const std::shared_ptr<const std::string>& shared) {
   // Iterate over a copy of the ids, as the map may change while a listener is told.
   std::vector<std::uint64_t> ids;
   ids.reserve(listeners_.size());

@@ -19,6 +19,7 @@ class EventListeners {
   bool empty() const { return listeners_.empty(); }
   // Tells every listener; one may stop listening while it is told, or another start.
   void tell(std::string event);
+  void tell(const std::shared_ptr<const std::string>& event);
 
  private:
   std::map<std::uint64_t, Listener> listeners_;
