@@ -3,7 +3,8 @@
 // own check of each head before its body is read and its adapter to the handler's request, then
 // the handler, then the phone side's rules with a stand-in extension. Checks that every answer
 // is one the endpoint may give, that no body is read with a framing other than the one its head
-// declares, and that nothing it accepts breaks the push service's bounds.
+// declares, that nothing it accepts breaks the push service's bounds, and that no push stalls
+// the loop: every drawing goes to the drawer, and none is laid out on the loop.
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/http.hpp>
 #include <cstddef>
@@ -31,6 +32,12 @@ const std::string standInAnswer =
 
 struct StandIn final : ExtensionSeat {
   void ask(std::string, Answered answered) override { answered(standInAnswer); }
+};
+
+// Takes every drawing and makes none, as the worker thread would take it off the loop.
+struct HeldDrawer final : Drawer {
+  void draw(DrawJob, Done) override { ++taken; }
+  int taken = 0;
 };
 
 bool isHex(char c) {
@@ -63,7 +70,7 @@ void checkRefusal(const Refused& refused) {
 }
 
 // The handler's verdict on one request the transport let through, and the push it may be.
-void handleOne(const Request& request, ActivityBoard& board) {
+void handleOne(const Request& request, ActivityBoard& board, const HeldDrawer& drawer) {
   RandomId id{};
   const Route routed = route(request, Site{"127.0.0.1", 8443}, id);
   if (const auto* refused = std::get_if<Refused>(&routed)) return checkRefusal(*refused);
@@ -85,12 +92,15 @@ void handleOne(const Request& request, ActivityBoard& board) {
   const auto listener = board.listen([&](const auto& event) { heard = *event; });
   // The stand-in answers at once, so the push is finished within the call.
   std::optional<PushResult> result;
+  const int drawingsBefore = drawer.taken;
   board.push(push->token, push->body, 1767225510, [&](PushResult r) { result = std::move(r); });
   board.stopListening(listener);
   corvlin::fuzz::require(result.has_value(), "a push is finished");
   const auto* taken = std::get_if<TakenStep>(&*result);
   corvlin::fuzz::require(taken != nullptr, "a few activities are never too many");
-  corvlin::fuzz::require(taken->ofThePush(), "a push is answered with its own step");
+  corvlin::fuzz::require(taken->step.record.has_value(), "a push is answered with its own step");
+  corvlin::fuzz::require(drawer.taken - drawingsBefore <= 1,
+                         "a push hands at most one drawing to the drawer, and lays nothing out");
   corvlin::fuzz::require(!heard.empty(), "every push is told to the listeners");
   corvlin::fuzz::require(board.log().back().outcome != "refused", "an accepted push is logged");
 }
@@ -98,9 +108,9 @@ void handleOne(const Request& request, ActivityBoard& board) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  boost::asio::io_context io;
-  ActivityBoard board(PhoneSide{realPhoneSide(io, "/nonexistent", {}).rules,
-                                [] { return std::make_unique<StandIn>(); }});
+  auto drawer = std::make_shared<HeldDrawer>();
+  ActivityBoard board(
+      PhoneSide{updateRules, [] { return std::make_unique<StandIn>(); }, drawer, {}});
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   // As the transport reads a connection: one request after another while it keeps alive.
   for (int requests = 0; requests < 4 && !rest.empty(); ++requests) {
@@ -122,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ec || !parser.is_done()) return 0;
     rest.remove_prefix(used);
     const BeastRequest& message = parser.get();
-    handleOne(fromBeast(message), board);
+    handleOne(fromBeast(message), board, *drawer);
     if (!message.keep_alive()) return 0;
   }
   return 0;

@@ -23,7 +23,9 @@ struct Seats {
   int asked = 0;
   PhoneSide side() {
     return {[] { return std::make_unique<ScriptedRules>(); },
-            [this] { return std::make_unique<Seat>(this); }};
+            [this] { return std::make_unique<Seat>(this); },
+            nullptr,
+            {}};
   }
   struct Seat final : ExtensionSeat {
     explicit Seat(Seats* s) : seats(s) {}
@@ -86,10 +88,12 @@ TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace)
     SCOPED_TRACE(c.body);
     EXPECT_EQ(outcomeOf(pushNow(board, "ff", c.body, ++now)), c.outcome);
     EXPECT_EQ(seats.asked, c.asked);
-    const ActivityView& view = board.activities().front();
-    EXPECT_EQ(std::holds_alternative<ui::Presentations>(view.rendered.outcome), c.presentations);
-    EXPECT_EQ(std::holds_alternative<ExtensionFailure>(view.rendered.outcome), !c.presentations);
-    EXPECT_TRUE(view.lastGood.has_value()) << "the last good presentations are kept";
+    const board::ActivityRecord& view = board.activities().front();
+    ASSERT_NE(view.drawn, nullptr);
+    const ActivityOutcome& outcome = view.drawn->rendered.outcome;
+    EXPECT_EQ(std::holds_alternative<ui::Presentations>(outcome), c.presentations);
+    EXPECT_EQ(std::holds_alternative<ExtensionFailure>(outcome), !c.presentations);
+    EXPECT_NE(view.lastGood, nullptr) << "the last good presentations are kept";
     EXPECT_EQ(board.log().back().detail, c.detail);
   }
 }
@@ -188,19 +192,20 @@ TEST(ActivityBoard, AnswersAtOnceAndDrawsBehindOnlyTheNewestState) {
        {"0a crash applied", "0a fine applied"},
        {"0a step 1 applied: ", "0a step 2 applied: ", "0a drawn 1 failed", "0a drawn 2"},
        {"crash", "fine"}},
-      {"paced: the drawing waits for its frame, and the newest state by then is drawn",
-       {"push 0a a1", "push 0a a2", "frame", "push 0a a3", "answer a2", "push 0a a4", "frame",
-        "answer a4", "frame"},
-       {"0a a1 applied", "0a a2 applied", "0a a3 applied", "0a a4 applied"},
-       {"0a step 1 applied: ", "0a step 2 applied: ", "0a step 3 applied: ", "0a drawn 2",
-        "0a step 4 applied: ", "0a drawn 4"},
-       {"a2", "a4"},
+      {"paced: a drawing in the frame of the last waits for the next, then the newest is drawn",
+       {"push 0a a1", "answer a1", "push 0a a2", "push 0a a3", "frame", "answer a3", "frame"},
+       {"0a a1 applied", "0a a2 applied", "0a a3 applied"},
+       {"0a step 1 applied: ", "0a drawn 1",
+        "0a step 2 applied: ", "0a step 3 applied: ", "0a drawn 3"},
+       {"a1", "a3"},
        true},
       {"paced: each activity waits for a frame of its own",
-       {"push 0a a1", "frame", "push 0b b1", "answer a1", "frame", "answer b1"},
-       {"0a a1 applied", "0b b1 applied"},
-       {"0a step 1 applied: ", "0b step 1 applied: ", "0a drawn 1", "0b drawn 1"},
-       {"a1", "b1"},
+       {"push 0a a1", "answer a1", "frame", "push 0b b1", "answer b1", "push 0a a2", "push 0b b2",
+        "answer a2", "frame", "answer b2"},
+       {"0a a1 applied", "0b b1 applied", "0a a2 applied", "0b b2 applied"},
+       {"0a step 1 applied: ", "0a drawn 1", "0b step 1 applied: ", "0b drawn 1",
+        "0a step 2 applied: ", "0b step 2 applied: ", "0a drawn 2", "0b drawn 2"},
+       {"a1", "b1", "a2", "b2"},
        true},
   };
   for (const Case& c : cases) {
@@ -255,6 +260,7 @@ TEST(ActivityBoard, EndingTheExtensionsDropsTheDrawingUnderWayAndTheOneToCome) {
   EXPECT_EQ(heard, (std::vector<std::string>{"0a step 1 applied: ", "0a step 2 applied: "}));
   EXPECT_EQ(board.log().size(), 2u);
   EXPECT_EQ(board.activities()[0].drawnPush, 0u);
+  EXPECT_FALSE(board.activities()[0].drawing);
   // A push while the server stops is still answered, and drawn as the extension's failure.
   board.push("0a", "a3", 3, [&](PushResult) { ++answered; });
   EXPECT_EQ(answered, 3);
@@ -266,11 +272,13 @@ TEST(ActivityBoard, EndingTheExtensionsDropsADrawingWaitingForItsFrame) {
   seats.paced = true;
   ActivityBoard board(seats.side());
   board.push("0a", "a1", 1, {});
-  ASSERT_EQ(seats.waiting.size(), 1u);
+  seats.answer("a1");
+  board.push("0a", "a2", 2, {});
+  ASSERT_TRUE(seats.tick) << "a2 waits for its frame";
   board.endExtensions();
   seats.frame();  // a wait that ended as the extensions did
-  EXPECT_TRUE(seats.titles.empty());
-  EXPECT_EQ(board.activities()[0].drawnPush, 0u);
+  EXPECT_EQ(seats.titles, std::vector<std::string>{"a1"});
+  EXPECT_EQ(board.activities()[0].drawnPush, 1u);
 }
 
 TEST(ActivityBoard, AListenerThatCatchesUpHearsWhatALoadedPageWouldShowFirst) {
@@ -296,118 +304,6 @@ TEST(ActivityBoard, AListenerThatCatchesUpHearsWhatALoadedPageWouldShowFirst) {
                 "0c logged rejected", "0b logged applied", "0a drawn 2", "0b drawn 1"}))
       << "the log oldest first, then the drawings; 0c was never drawn";
   EXPECT_TRUE(heardBy(std::nullopt).empty());
-}
-
-// The body is the activity's state after the push: "ended" (still shown), "dismissed" (gone
-// from the phone), "rejected" (nothing starts), anything else active and shown with that title.
-class StateRules final : public ActivityRules {
- public:
-  std::vector<TakenStep> apply(std::string_view body, double now) override {
-    using S = updates::ActivityState;
-    updates::Step step =
-        pushStep(now, body == "ended" || body == "dismissed" ? updates::StepEvent::end
-                                                             : updates::StepEvent::update);
-    if (body == "rejected") {
-      step.outcome =
-          updates::Rejected{DecodingError{DecodingError::Kind::dataCorrupted, {}, "not JSON"}};
-      return {{step, {}}};
-    }
-    step.state = body == "ended" ? S::ended : body == "dismissed" ? S::dismissed : S::active;
-    if (body != "dismissed") step.shown = shownTitled(body);
-    return {{step, {}}};
-  }
-};
-
-std::vector<std::string> tokensOf(const ActivityBoard& board) {
-  std::vector<std::string> tokens;
-  for (const auto& view : board.activities()) tokens.push_back(view.token);
-  return tokens;
-}
-
-TEST(ActivityBoard, ANewTokenTakesTheSlotOfAnActivityGoneFromThePhone) {
-  struct Case {
-    const char* token;
-    const char* body;
-    const char* outcome;
-    std::vector<std::string> tokens;  // the board's activities after the push
-  };
-  const std::vector<Case> cases = {
-      {"01", "one", "applied", {"01"}},
-      {"02", "two", "applied", {"01", "02"}},
-      {"03", "three", "applied", {"01", "02", "03"}},
-      {"01", "ended", "applied", {"01", "02", "03"}},
-      {"02", "dismissed", "applied", {"01", "02", "03"}},
-      {"03", "dismissed", "applied", {"01", "02", "03"}},
-      // The dismissed first, the one dismissed longest ago first, though 01 ended before both.
-      {"04", "four", "applied", {"01", "03", "04"}},
-      {"05", "rejected", "rejected", {"01", "04", "05"}},
-      // Never started: gone from the phone too, before any ended one.
-      {"06", "six", "applied", {"01", "04", "06"}},
-      // Then the oldest ended.
-      {"07", "seven", "applied", {"04", "06", "07"}},
-      // Only live activities are refused a slot.
-      {"08", "eight", "too many", {"04", "06", "07"}},
-      {"04", "four again", "applied", {"04", "06", "07"}},
-  };
-  Seats seats;
-  PhoneSide side = seats.side();
-  side.rules = [] { return std::make_unique<StateRules>(); };
-  ActivityBoard board(std::move(side), {3, 200});
-  double now = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.token) + " " + c.body);
-    EXPECT_EQ(outcomeOf(pushNow(board, c.token, c.body, ++now)), c.outcome);
-    EXPECT_EQ(tokensOf(board), c.tokens);
-  }
-  EXPECT_EQ(board.log().front(), (LogEntry{1, "01", "update", "applied", "", {}}))
-      << "a reclaimed activity's steps stay in the log";
-}
-
-TEST(ActivityBoard, AnAnswerFindsItsOwnActivityAfterAnotherGaveUpItsSlot) {
-  LaterSeats seats;
-  PhoneSide side = seats.side();
-  side.rules = [] { return std::make_unique<StateRules>(); };
-  ActivityBoard board(std::move(side), {3, 200});
-  std::vector<std::string> heard;
-  board.listen([&](const auto& event) { heard.push_back(*event); });
-  board.push("0a", "a1", 1, nullptr);
-  board.push("0b", "b1", 2, nullptr);
-  board.push("0c", "c1", 3, nullptr);
-  seats.answer("a1");
-  seats.answer("c1");
-  board.push("0a", "dismissed", 4, nullptr);
-  board.push("0d", "d1", 5, nullptr);  // takes 0a's slot: 0b and 0c move up
-  ASSERT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c", "0d"}));
-  ASSERT_GE(heard.size(), 2u);
-  EXPECT_EQ(heard[heard.size() - 2], R"({"token":"0a","reclaimed":true,"now":5})")
-      << "before 0d's step";
-  board.push("0e", "e1", 6, nullptr);  // all live, though 0b and 0d are still drawing
-  EXPECT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c", "0d"}));
-  seats.answer("b1");  // asked when 0b was second; it is first now
-  EXPECT_EQ(board.activities()[0].state, "active");
-  EXPECT_EQ(board.activities()[0].renderedAt, 2);
-  EXPECT_EQ(board.activities()[1].renderedAt, 3) << "0c keeps its own drawing";
-  EXPECT_EQ(board.activities()[2].state, "active") << "its state is the rules', at once";
-  EXPECT_EQ(board.activities()[2].drawnPush, 0u) << "0d is still drawing";
-  seats.answer("d1");
-  EXPECT_EQ(board.activities()[2].renderedAt, 5);
-}
-
-TEST(ActivityBoard, AWaitingPushIsStillDrawnWhenItsActivityMoves) {
-  LaterSeats seats;
-  PhoneSide side = seats.side();
-  side.rules = [] { return std::make_unique<StateRules>(); };
-  ActivityBoard board(std::move(side), {2, 200});
-  board.push("0a", "dismissed", 1, nullptr);
-  board.push("0b", "b1", 2, [&](PushResult) {
-    board.push("0c", "c1", 4, nullptr);  // told of b1, one pushes for a new token: 0b moves up
-  });
-  board.push("0b", "b2", 3, nullptr);
-  seats.answer("b1");
-  EXPECT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c"}));
-  ASSERT_EQ(seats.open.size(), 2u) << "b2 is asked for, as c1 is";
-  seats.answer("b2");
-  EXPECT_EQ(board.activities()[0].renderedAt, 3);
 }
 
 }  // namespace

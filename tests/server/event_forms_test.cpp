@@ -25,7 +25,7 @@ Warning toneWarning() {
 // ignored; anything else applied with that title.
 class FormRules final : public ActivityRules {
  public:
-  std::vector<TakenStep> apply(std::string_view body, double now) override {
+  board::TakenSteps apply(std::string_view body, double now) override {
     updates::Step own = pushStep(now, updates::StepEvent::update);
     own.state = updates::ActivityState::active;
     if (body == "reject" || body == "stray") {
@@ -35,7 +35,7 @@ class FormRules final : public ActivityRules {
           updates::Rejected{DecodingError{DecodingError::Kind::typeMismatch,
                                           {std::string("aps"), std::string("timestamp")},
                                           "Expected to decode a number but found a string."}};
-      return {{own, {}}};
+      return {{{own, {}}}, 0};
     }
     if (body == "late") {
       updates::Step stale{Instant{now},
@@ -46,14 +46,14 @@ class FormRules final : public ActivityRules {
                           shownTitled("late")};
       own.state = updates::ActivityState::stale;
       own.outcome = updates::Ignored{updates::Reason::olderThanLastUpdate};
-      return {{stale, {}}, {own, {}}};
+      return {{{stale, {}}, {own, {}}}, 1};
     }
     own.shown = shownTitled(body);
     if (body == "warn") {
       own.outcome = updates::Applied{updates::Reason::startedByTheApp};
-      return {{own, {toneWarning()}}};
+      return {{{own, {toneWarning()}}}, 0};
     }
-    return {{own, {}}};
+    return {{{own, {}}}, 0};
   }
 };
 
