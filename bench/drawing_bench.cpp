@@ -17,7 +17,7 @@ namespace corvlin::bench {
 namespace {
 
 using host::drawing::Fonts;
-using host::layout::ActivityLayout;
+using layout::ActivityLayout;
 
 struct Fixture {
   ui::Presentations views;
@@ -31,9 +31,7 @@ struct Fixture {
     fonts = Fonts::open(host::drawing::defaultFontFiles()).value();
     options.timerText = [now](const ui::TimerText& t) { return host::timerTextAt(t, now); };
   }
-  layout::ActivityLayout laidOut() {
-    return host::layout::layoutActivity(views, 371, *fonts, options);
-  }
+  layout::ActivityLayout laidOut() { return layout::layoutActivity(views, 371, *fonts, options); }
 };
 
 Fixture& fixture() {
@@ -54,18 +52,18 @@ void openAndLayOutOnce(benchmark::State& state) {
   Fixture& f = fixture();
   for (auto _ : state) {
     auto fonts = Fonts::open(host::drawing::defaultFontFiles()).value();
-    auto a = host::layout::layoutActivity(f.views, 371, *fonts, f.options);
+    auto a = layout::layoutActivity(f.views, 371, *fonts, f.options);
     benchmark::DoNotOptimize(a);
   }
 }
 
-using host::layout::Which;
+using layout::Which;
 
 void layOut(benchmark::State& state) {
   Fixture& f = fixture();
   const auto which = static_cast<layout::Which>(state.range(0));
   for (auto _ : state) {
-    auto p = host::layout::layoutPresentation(f.views, which, 371, *f.fonts, f.options);
+    auto p = layout::layoutPresentation(f.views, which, 371, *f.fonts, f.options);
     benchmark::DoNotOptimize(p);
   }
 }
@@ -73,7 +71,7 @@ void layOut(benchmark::State& state) {
 void draw(benchmark::State& state) {
   Fixture& f = fixture();
   const auto which = static_cast<layout::Which>(state.range(0));
-  const auto p = host::layout::layoutPresentation(f.views, which, 371, *f.fonts, f.options);
+  const auto p = layout::layoutPresentation(f.views, which, 371, *f.fonts, f.options);
   for (auto _ : state) {
     auto picture = host::drawing::drawPresentation(p, which, 3, *f.fonts);
     benchmark::DoNotOptimize(picture);

@@ -129,9 +129,6 @@ using json::EncodeStatus;
 template <CodingKey Key>
 using EncodingContainer = json::KeyedEncodingContainer<Key>;
 
-#define CORVLIN_TRY_WRITE(expression) \
-  if (auto error = (expression)) return error
-
 EncodeStatus writeActionSpec(json::Writer& writer, const ActionSpec& action, const PathNode* at);
 
 }  // namespace
@@ -181,8 +178,6 @@ EncodeStatus writeAttributes(json::Writer& writer, const CorvlinLiveActivityAttr
   container.finish();
   return std::nullopt;
 }
-
-#undef CORVLIN_TRY_WRITE
 
 template <class Record, class Write>
 Result<std::string, EncodingError> writeDocument(const Record& record, Write write) {

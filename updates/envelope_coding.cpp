@@ -154,9 +154,6 @@ using json::Writer;
 template <json::CodingKey Key>
 using EncodingContainer = json::KeyedEncodingContainer<Key>;
 
-#define CORVLIN_TRY_WRITE(expression) \
-  if (auto error = (expression)) return error
-
 }  // namespace
 }  // namespace corvlin::updates
 
@@ -240,7 +237,5 @@ Result<std::string, EncodingError> encodeEnvelope(const Envelope& envelope) {
   writer.endObject();
   return writer.take();
 }
-
-#undef CORVLIN_TRY_WRITE
 
 }  // namespace corvlin::updates

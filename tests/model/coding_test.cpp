@@ -20,6 +20,9 @@
 namespace corvlin {
 namespace {
 
+using testing_support::bits;
+using testing_support::decodeOk;
+using testing_support::encodeOk;
 using testing_support::readSample;
 using testing_support::readTestData;
 using testing_support::titled;
@@ -33,20 +36,6 @@ const std::string workedExampleWritten =
     R"("progress":0.4,"timerEnd":1767225600,"timerDirection":"down","actions":[)"
     R"({"actionId":"call","label":"Call courier"},)"
     R"({"actionId":"cancel","label":"Cancel order","requiresAuth":true}]})";
-
-ContentState decodeOk(std::string_view json) {
-  auto result = decodeContentState(json);
-  EXPECT_TRUE(result.ok()) << json << " -> " << (result.ok() ? DecodingError{} : result.error());
-  return result.ok() ? result.value() : ContentState{};
-}
-
-std::string encodeOk(const ContentState& state) {
-  auto result = encodeContentState(state);
-  EXPECT_TRUE(result.ok()) << (result.ok() ? EncodingError{} : result.error());
-  return result.ok() ? result.value() : std::string();
-}
-
-std::uint64_t bits(double value) { return std::bit_cast<std::uint64_t>(value); }
 
 TEST(WorkedExample, RoundTripsInKeyOrderWithoutAbsentFieldsOrUnknownMembers) {
   const ContentState state = decodeOk(readSample("sample-content-state.json"));

@@ -20,26 +20,15 @@
 namespace corvlin {
 namespace {
 
+using testing_support::bits;
+using testing_support::decodeOk;
+using testing_support::encodeOk;
 using testing_support::readTestData;
 using testing_support::titled;
 
 constexpr std::size_t n1 = 1;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
-
-ContentState decodeOk(std::string_view json) {
-  auto result = decodeContentState(json);
-  EXPECT_TRUE(result.ok()) << json << " -> " << (result.ok() ? DecodingError{} : result.error());
-  return result.ok() ? result.value() : ContentState{};
-}
-
-std::string encodeOk(const ContentState& state) {
-  auto result = encodeContentState(state);
-  EXPECT_TRUE(result.ok()) << (result.ok() ? EncodingError{} : result.error());
-  return result.ok() ? result.value() : std::string();
-}
-
-std::uint64_t bits(double value) { return std::bit_cast<std::uint64_t>(value); }
 
 // ---------------------------------------------------------------------------------------------
 // Writing.

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
 
+#include "model/coding.hpp"
 #include "model/records.hpp"
 
 namespace corvlin::testing_support {
@@ -34,6 +37,23 @@ inline ContentState titled(std::string title) {
   state.title = std::move(title);
   return state;
 }
+
+// A content state that must decode; a failure is reported with its document.
+inline ContentState decodeOk(std::string_view json) {
+  auto result = decodeContentState(json);
+  EXPECT_TRUE(result.ok()) << json << " -> " << (result.ok() ? DecodingError{} : result.error());
+  return result.ok() ? result.value() : ContentState{};
+}
+
+// A content state's coded form, which must be written.
+inline std::string encodeOk(const ContentState& state) {
+  auto result = encodeContentState(state);
+  EXPECT_TRUE(result.ok()) << (result.ok() ? EncodingError{} : result.error());
+  return result.ok() ? result.value() : std::string();
+}
+
+// A double's bits, to tell -0 from 0 and one NaN from another.
+inline std::uint64_t bits(double value) { return std::bit_cast<std::uint64_t>(value); }
 
 // Test names for parameterized suites: the case's own `name`.
 struct CaseName {
