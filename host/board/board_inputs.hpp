@@ -23,11 +23,16 @@ struct PushTaken {
   double clock = 0;
   TakenSteps verdict;
   std::vector<Warning> serviceWarnings;
+  bool watched = false;  // a save of the watched file, not a push from a client
 };
-// A push the service refused, before the phone saw it.
+// A push the service refused, before the phone saw it: the answer's status and reason, and
+// what the check found beyond the reason ("the token's iat is 120 s ahead of the clock"), empty
+// when it says nothing more.
 struct PushRefused {
   std::string token;
+  unsigned status = 400;
   std::string reason;
+  std::string detail;
   double now = 0;
 };
 // The drawing numbered `serial` of activity `id` ended, the extension's failure included.
@@ -49,6 +54,14 @@ struct DrawingFailed {
 struct FrameTick {
   double clock = 0;
 };
+// A save of the watched file, about to be pushed to the watched `token`: `begins` when it is a
+// `start` envelope or a plain content state, which begins the activity again once it has ended.
+// The push follows as a PushTaken marked `watched`.
+struct WatchSaved {
+  std::string token;
+  bool begins = false;
+  double now = 0;
+};
 // What the file watch says of itself (its saves come as pushes to token 0).
 struct WatchNoted {
   std::string note;
@@ -63,6 +76,6 @@ struct CatchUpAsked {
 struct ExtensionsEnded {};
 
 using BoardInput = std::variant<PushTaken, PushRefused, DrawingDone, DrawingFailed, FrameTick,
-                                WatchNoted, CatchUpAsked, ExtensionsEnded>;
+                                WatchSaved, WatchNoted, CatchUpAsked, ExtensionsEnded>;
 
 }  // namespace corvlin::host::board

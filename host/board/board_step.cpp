@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 #include <utility>
 
 namespace corvlin::host::board {
@@ -15,9 +16,7 @@ class Stepper {
 
   void operator()(PushTaken& in);
   void operator()(PushRefused& in) {
-    LogEntry entry{in.now, canonicalToken(in.token), "", "refused", std::move(in.reason), {}};
-    remember(entry);
-    emit(Refusal{std::move(entry)});
+    refuse(canonicalToken(in.token), in.status, std::move(in.reason), std::move(in.detail), in.now);
   }
   void operator()(DrawingDone& in) { settle(in.id, in.serial, in.clock, std::move(in.drawing)); }
   void operator()(DrawingFailed& in) {
@@ -31,11 +30,8 @@ class Stepper {
     s_.wakeAt.reset();
     for (ActivityRecord& record : s_.activities) drawNext(record, in.clock);
   }
-  void operator()(WatchNoted& in) {
-    LogEntry entry{in.now, "0", "", "watch", std::move(in.note), {}};
-    remember(entry);
-    emit(Watched{std::move(entry)});
-  }
+  void operator()(const WatchSaved& in);
+  void operator()(WatchNoted& in) { noteWatch(std::move(in.note), in.now); }
   void operator()(const CatchUpAsked& in) {
     CatchUp up{in.listener, {}, in.now, {s_.log.begin(), s_.log.end()}, {}};
     for (const ActivityRecord& record : s_.activities) {
@@ -64,6 +60,20 @@ class Stepper {
     events_.emplace_back(std::move(event));
   }
 
+  void refuse(std::string token, unsigned status, std::string reason, std::string detail,
+              double now) {
+    LogEntry entry{
+        now, std::move(token), "", "refused", detail.empty() ? reason : reason + ": " + detail, {}};
+    remember(entry);
+    emit(Refusal{status, std::move(reason), std::move(detail), std::move(entry)});
+  }
+
+  void noteWatch(std::string note, double now) {
+    LogEntry entry{now, "0", "", "watch", std::move(note), {}};
+    remember(entry);
+    emit(Watched{std::move(entry)});
+  }
+
   void remember(LogEntry entry) {
     s_.log.push_back(std::move(entry));
     while (s_.log.size() > s_.limits.logEntries) s_.log.pop_front();
@@ -89,6 +99,7 @@ class Stepper {
 
   bool admit(const std::string& token, double now);
   bool reclaimSlot(double now);
+  void leave(std::vector<ActivityRecord>::iterator gone, double now);
   void drawNext(ActivityRecord& record, double clock);
   void settle(std::uint64_t id, std::uint64_t serial, double clock,
               std::shared_ptr<const Drawing> drawing);
@@ -107,9 +118,10 @@ bool anyApplied(const std::vector<TakenStep>& steps) {
 void Stepper::operator()(PushTaken& in) {
   const std::string token = canonicalToken(in.token);
   if (!s_.byToken.contains(token) && !admit(token, in.now)) {
-    LogEntry entry{in.now, token, "", "refused", "TooManyRequests", {}};
-    remember(entry);
-    emit(Refusal{std::move(entry)});
+    refuse(token, 429, "TooManyRequests",
+           "all " + std::to_string(s_.limits.maxActivities) +
+               " activities are live; one must end or be dismissed before a new token starts",
+           in.now);
     emit(Answer{TooManyActivities{}});
     return;
   }
@@ -138,13 +150,19 @@ void Stepper::operator()(PushTaken& in) {
     // What the activity shows may have changed: its newest state replaces any not yet drawn.
     record.pending = PendingDrawing{steps.back().step.shown, in.now, push};
   }
-  for (const TakenStep& taken : steps) {
+  std::optional<LogEntry> ownEntry;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const TakenStep& taken = steps[i];
     if (taken.step.state) record.state = taken.step.state;
     LogEntry entry = logEntry(taken, token);
     remember(entry);
+    if (i == in.verdict.own) ownEntry = entry;
     emit(Stepped{token, push, taken, record.state, std::move(entry)});
   }
+  const bool taken = std::holds_alternative<updates::Applied>(steps[in.verdict.own].step.outcome);
   emit(Answer{std::move(steps[in.verdict.own])});
+  // A save the rules would not take is told where the person saving looks, as a refusal is.
+  if (in.watched && !taken) emit(SaveNotTaken{std::move(*ownEntry)});
   drawNext(record, in.clock);
 }
 
@@ -187,11 +205,30 @@ bool Stepper::reclaimSlot(double now) {
     if (chosen == all.end() || order(*it) < order(*chosen)) chosen = it;
   }
   if (chosen == all.end()) return false;
-  emit(Reclaimed{chosen->id, chosen->token, now});
-  all.erase(chosen);
+  leave(chosen, now);
+  return true;
+}
+
+// The activity leaves the board and the page; its steps stay in the log, and a drawing of it
+// still under way ends nothing.
+void Stepper::leave(std::vector<ActivityRecord>::iterator gone, double now) {
+  auto& all = s_.activities;
+  emit(Reclaimed{gone->id, gone->token, now});
+  all.erase(gone);
   s_.byToken.clear();
   for (std::size_t i = 0; i < all.size(); ++i) s_.byToken.emplace(all[i].token, i);
-  return true;
+}
+
+// A watched activity that has ended (or was dismissed) begins again on a save that starts one:
+// the ended one leaves, and the save's push finds the token new, with rules of its own.
+void Stepper::operator()(const WatchSaved& in) {
+  using S = updates::ActivityState;
+  const auto found = s_.byToken.find(canonicalToken(in.token));
+  if (!in.begins || found == s_.byToken.end()) return;
+  const auto record = s_.activities.begin() + static_cast<std::ptrdiff_t>(found->second);
+  if (record->state != S::ended && record->state != S::dismissed) return;
+  noteWatch("the watched activity had ended; this save begins a new one", in.now);
+  leave(record, in.now);
 }
 
 // Starts the drawing of the activity's pending state unless one is under way; a state that

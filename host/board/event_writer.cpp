@@ -121,7 +121,18 @@ std::string eventJson(const Drawn& event) {
   return w.take();
 }
 
-std::string eventJson(const Refusal& event) { return noteEventJson(event.log, "refusal"); }
+std::string eventJson(const Refusal& event) {
+  json::Writer w;
+  beginEvent(w, event.log.token);
+  w.key("refusal");
+  w.string(event.reason);
+  w.numberMember("status", event.status);
+  if (!event.detail.empty()) {
+    w.key("detail");
+    w.string(event.detail);
+  }
+  return endWithNowAndLog(w, event.log);
+}
 
 std::string eventJson(const Watched& event) { return noteEventJson(event.log, "watch"); }
 
@@ -162,6 +173,43 @@ std::string noticeJson(const Warning& warning, std::string_view token) {
   writeWarningMembers(w, warning);
   w.key("token");
   w.string(token);
+  w.endObject();
+  w.endObject();
+  return w.take();
+}
+
+std::string noticeJson(const Refusal& event) {
+  json::Writer w;
+  w.beginObject();
+  w.key("refusal");
+  w.beginObject();
+  w.numberMember("status", event.status);
+  w.key("reason");
+  w.string(event.reason);
+  if (!event.detail.empty()) {
+    w.key("detail");
+    w.string(event.detail);
+  }
+  w.key("token");
+  w.string(event.log.token);
+  w.endObject();
+  w.endObject();
+  return w.take();
+}
+
+std::string noticeJson(const SaveNotTaken& event) {
+  json::Writer w;
+  w.beginObject();
+  w.key("watch");
+  w.beginObject();
+  w.key("event");
+  w.string(event.log.event);
+  w.key("outcome");
+  w.string(event.log.outcome);
+  w.key("detail");
+  w.string(event.log.detail);
+  w.key("token");
+  w.string(event.log.token);
   w.endObject();
   w.endObject();
   return w.take();

@@ -20,7 +20,8 @@ std::string eventJson(const Stepped& event);
 // {"token","drawn","presentations","failure","state","now","clipped","html","css"}: "failure"
 // only when the extension failed, "clipped" only when the phone would cut something off.
 std::string eventJson(const Drawn& event);
-// {"token","refusal","now","log"}
+// {"token","refusal":REASON,"status","detail","now","log"}: "detail" only when the check said
+// more than the reason.
 std::string eventJson(const Refusal& event);
 // {"token","reclaimed":true,"now"}
 std::string eventJson(const Reclaimed& event);
@@ -35,6 +36,12 @@ std::string loggedEventJson(const LogEntry& entry);
 // {"warning":{...,"token"}}: a warning of an activity as a line of the server's standard error,
 // the token the last member inside "warning", as a list's lines name their activity.
 std::string noticeJson(const Warning& warning, std::string_view token);
+// {"refusal":{"status","reason","detail","token"}}: a refused push as a line of standard error,
+// "detail" only when there is one.
+std::string noticeJson(const Refusal& event);
+// {"watch":{"event","outcome","detail","token"}}: a save of the watched file that the rules
+// rejected or ignored, as a line of standard error.
+std::string noticeJson(const SaveNotTaken& event);
 
 // The log entry as its events carry it: {"at","time","token","event","outcome","detail",
 // "warnings"}, "warnings" left out when there are none.

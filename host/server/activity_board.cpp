@@ -28,6 +28,17 @@ ActivityBoard::~ActivityBoard() {
 
 void ActivityBoard::push(std::string_view token, std::string_view body, double now, PushDone done,
                          std::vector<Warning> serviceWarnings) {
+  take(token, body, now, std::move(done), std::move(serviceWarnings), false);
+}
+
+void ActivityBoard::pushSave(std::string_view token, std::string_view body, bool begins,
+                             double now) {
+  feed(board::WatchSaved{std::string(token), begins, now});
+  take(token, body, now, nullptr, {}, true);
+}
+
+void ActivityBoard::take(std::string_view token, std::string_view body, double now, PushDone done,
+                         std::vector<Warning> serviceWarnings, bool watched) {
   Pushing pushing{std::move(done), std::nullopt};
   const board::ActivityRecord* record = board::findActivity(state_, token);
   ActivityRules* rules = nullptr;
@@ -40,12 +51,14 @@ void ActivityBoard::push(std::string_view token, std::string_view body, double n
   }
   board::TakenSteps verdict = rules->apply(body, now);
   feed(board::PushTaken{std::string(token), now, clock(), std::move(verdict),
-                        std::move(serviceWarnings)},
+                        std::move(serviceWarnings), watched},
        &pushing);
 }
 
-void ActivityBoard::noteRefusal(std::string_view token, std::string_view reason, double now) {
-  feed(board::PushRefused{std::string(token), std::string(reason), now});
+void ActivityBoard::noteRefusal(std::string_view token, unsigned status, std::string_view reason,
+                                std::string_view detail, double now) {
+  feed(board::PushRefused{std::string(token), status, std::string(reason), std::string(detail),
+                          now});
 }
 
 void ActivityBoard::noteWatch(std::string_view note, double now) {
@@ -86,10 +99,15 @@ void ActivityBoard::carryOut(board::BoardEvent& event, Pushing* pushing,
             if (!listeners_.empty()) listeners_.tell(drawingEvent(e));
           },
           [&](board::Refusal& e) {
+            if (notice_) notice_(board::noticeJson(e));
             if (!listeners_.empty()) tell(board::eventJson(e));
           },
           [&](board::Watched& e) {
+            if (notice_) notice_("corvlin-host: --watch: " + e.log.detail);
             if (!listeners_.empty()) tell(board::eventJson(e));
+          },
+          [&](board::SaveNotTaken& e) {
+            if (notice_) notice_(board::noticeJson(e));
           },
           [&](board::Reclaimed& e) {
             seats_.erase(e.id);  // with its extension process

@@ -34,7 +34,9 @@ class ActivityBoard {
   // An event's text, shared by every listener it is sent to.
   using Listener = EventListeners::Listener;
 
-  // A line for the server's standard error: each warning of a push, {"warning":{...,"token"}}.
+  // A line for the server's standard error: each warning of a push, {"warning":{...,"token"}};
+  // each refusal, {"refusal":{...}}; each note of the file watch; each save it would not take,
+  // {"watch":{...}}.
   using Notice = std::function<void(std::string line)>;
 
   explicit ActivityBoard(PhoneSide phone, BoardLimits limits = {}, Notice notice = {});
@@ -52,9 +54,17 @@ class ActivityBoard {
   // first among the push's own step's warnings.
   void push(std::string_view token, std::string_view body, double now, PushDone done,
             std::vector<Warning> serviceWarnings = {});
-  // Logs a push the service refused, and tells the listeners.
-  void noteRefusal(std::string_view token, std::string_view reason, double now);
-  // Logs what the file watch says of itself (its saves go to token 0), and tells the listeners.
+  // Pushes a save of the watched file to `token`, as a push from a client would be, without
+  // an answer: a save the rules reject or ignore is said on standard error too. One that
+  // `begins` (a `start` envelope or a plain content state) after the activity ended begins a
+  // new activity under the token (the note says so in the log, the events and standard error).
+  void pushSave(std::string_view token, std::string_view body, bool begins, double now);
+  // Logs a push the service refused (its status, reason, and what the check said beyond the
+  // reason, empty when nothing), tells the listeners, and says it on standard error.
+  void noteRefusal(std::string_view token, unsigned status, std::string_view reason,
+                   std::string_view detail, double now);
+  // Logs what the file watch says of itself (its saves go to token 0), tells the listeners, and
+  // says it on standard error ("corvlin-host: --watch: NOTE").
   void noteWatch(std::string_view note, double now);
 
   // Adds a listener of every event from now on. One that catches up (a page that missed events)
@@ -89,6 +99,8 @@ class ActivityBoard {
     PushDone done;
     std::optional<Seat> newcomer;
   };
+  void take(std::string_view token, std::string_view body, double now, PushDone done,
+            std::vector<Warning> serviceWarnings, bool watched);
   void feed(board::BoardInput input, Pushing* pushing = nullptr,
             const Listener* catchingUp = nullptr);
   void carryOut(board::BoardEvent& event, Pushing* pushing, const Listener* catchingUp);

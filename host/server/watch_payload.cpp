@@ -34,4 +34,17 @@ std::string watchedPushBody(std::string_view contents, double now) {
   return body.take();
 }
 
+bool watchedSaveBegins(std::string_view contents) {
+  if (contents.size() > maxPushBodyBytes) return false;
+  simdjson::dom::parser parser;
+  auto document = json::parse(parser, contents);
+  if (!document) return false;
+  simdjson::dom::object object;
+  if (document.value().get_object().get(object) != simdjson::SUCCESS) return false;
+  simdjson::dom::element aps;
+  if (object["aps"].get(aps) != simdjson::SUCCESS) return true;  // a content state
+  std::string_view event;
+  return aps["event"].get(event) == simdjson::SUCCESS && event == "start";
+}
+
 }  // namespace corvlin::host::server

@@ -20,10 +20,10 @@ updates::Shown shown(const std::string& title) {
   return {std::nullopt, ContentState{title, {}, {}, {}, {}, {}, {}, {}, {}}};
 }
 
-// The verdict the rules would give: "show:TITLE" applied and shown, "ignore", "reject" (no
-// activity yet when the token is new), "end:TITLE" ended and still shown, "dismiss", and
-// "late:TITLE" a time step (stale, applied) before the push's own step, which is ignored.
-TakenSteps verdict(const std::string& kind, double now, bool known) {
+// The verdict the rules would give: "show:TITLE" applied and shown, "ignore" (the state kept),
+// "reject" (no activity yet when the token is new), "end:TITLE" ended and still shown, "dismiss",
+// and "late:TITLE" a time step (stale, applied) before the push's own step, which is ignored.
+TakenSteps verdict(const std::string& kind, double now, const ActivityRecord* known) {
   updates::Step own{Instant{now},       0,         updates::StepEvent::update,
                     updates::Applied{}, S::active, std::nullopt};
   const std::string title = kind.substr(kind.find(':') + 1);
@@ -31,10 +31,11 @@ TakenSteps verdict(const std::string& kind, double now, bool known) {
     own.shown = shown(title);
   } else if (kind == "ignore") {
     own.outcome = updates::Ignored{updates::Reason::olderThanLastUpdate};
+    if (known != nullptr) own.state = known->state;
   } else if (kind == "reject") {
     own.event.reset();
     own.outcome = updates::Rejected{DecodingError{DecodingError::Kind::dataCorrupted, {}, "x"}};
-    if (!known) own.state.reset();
+    if (known == nullptr) own.state.reset();
   } else if (kind.starts_with("end:")) {
     own.event = updates::StepEvent::end;
     own.state = S::ended;
@@ -91,14 +92,34 @@ class Driver {
       in >> clock;
       input = FrameTick{clock};
     } else if (verb == "refuse") {
-      std::string reason;
-      in >> token >> reason;
-      input = PushRefused{token, reason, ++now_};
+      unsigned status = 0;
+      std::string reason, detail;
+      in >> token >> status >> reason;
+      std::getline(in >> std::ws, detail);
+      input = PushRefused{token, status, reason, detail, ++now_};
+    } else if (verb == "save") {
+      std::string begins;
+      in >> token >> kind >> begins;
+      const double now = ++now_;
+      std::vector<std::string> said = step(WatchSaved{token, begins == "begins", now});
+      const ActivityRecord* known = findActivity(state_, token);
+      for (std::string& line :
+           step(PushTaken{token, now, 0, verdict(kind, now, known), {}, true})) {
+        said.push_back(std::move(line));
+      }
+      return said;
     } else if (verb == "watch") {
       input = WatchNoted{action.substr(6), ++now_};
     } else if (verb == "catchup") {
       input = CatchUpAsked{7, ++now_};
     }
+    return step(std::move(input));
+  }
+
+  const BoardState& state() const { return state_; }
+
+ private:
+  std::vector<std::string> step(BoardInput input) {
     BoardTransition next = boardStep(std::move(state_), std::move(input));
     state_ = std::move(next.state);
     std::vector<std::string> said;
@@ -106,9 +127,6 @@ class Driver {
     return said;
   }
 
-  const BoardState& state() const { return state_; }
-
- private:
   std::string say(const BoardEvent& event) {
     return std::visit(
         Overloaded{
@@ -118,7 +136,10 @@ class Driver {
                      std::string(stateLabel(e.state));
             },
             [](const Drawn& e) { return "drawn " + e.token + " " + std::to_string(e.push); },
-            [](const Refusal& e) { return "refusal " + e.log.token + " " + e.log.detail; },
+            [](const Refusal& e) {
+              return "refusal " + e.log.token + " " + std::to_string(e.status) + " " + e.reason;
+            },
+            [](const SaveNotTaken& e) { return "not taken " + e.log.token + " " + e.log.outcome; },
             [](const Reclaimed& e) { return "reclaimed " + e.token; },
             [](const Watched& e) { return "watch " + e.log.detail; },
             [](const CatchUp& e) {
@@ -180,9 +201,9 @@ TEST(BoardStep, ANewTokenTakesASlotOrTheSlotOfTheActivityReadiestToGiveItUp) {
         {"reclaimed 02", "admitted 04", "step 04 1 applied active", "answer applied", "draw 04 1"}},
        {"push 01 end:a", {"step 01 2 applied ended", "answer applied"}},
        // 01 has ended, but is still drawing, with a state to draw next: it keeps its slot.
-       {"push 05 show:e", {"refusal 05 TooManyRequests", "429"}},
+       {"push 05 show:e", {"refusal 05 429 TooManyRequests", "429"}},
        {"done 01", {"drawn 01 1", "draw 01 2"}},
-       {"push 05 show:e", {"refusal 05 TooManyRequests", "429"}},  // drawing its end
+       {"push 05 show:e", {"refusal 05 429 TooManyRequests", "429"}},  // drawing its end
        {"done 01", {"drawn 01 2"}},
        {"done 03", {"drawn 03 1"}},
        {"push 03 dismiss", {"step 03 2 applied dismissed", "answer applied", "draw 03 2 nothing"}},
@@ -196,8 +217,8 @@ TEST(BoardStep, ANewTokenTakesASlotOrTheSlotOfTheActivityReadiestToGiveItUp) {
         {"reclaimed 01", "admitted 06", "step 06 1 applied active", "answer applied", "draw 06 1"}},
        {"done 06", {"drawn 06 1"}},
        // Only live activities are left: a new token is refused, a known one goes on.
-       {"push 07 show:g", {"refusal 07 TooManyRequests", "429"}},
-       {"push 0A show:h", {"refusal 0a TooManyRequests", "429"}},
+       {"push 07 show:g", {"refusal 07 429 TooManyRequests", "429"}},
+       {"push 0A show:h", {"refusal 0a 429 TooManyRequests", "429"}},
        {"push 04 show:again", {"step 04 2 applied active", "answer applied", "draw 04 2"}}},
       {3, 200, 0});
 }
@@ -253,8 +274,8 @@ TEST(BoardStep, LogsRefusalsNotesAndStepsAndCatchesAListenerUp) {
   driver.run("push 0a show:a");
   driver.run("done 0a");
   driver.run("push 0b reject");
-  EXPECT_EQ(driver.run("refuse 0C BadPriority"),
-            (std::vector<std::string>{"refusal 0c BadPriority"}));
+  EXPECT_EQ(driver.run("refuse 0C 400 BadPriority"),
+            (std::vector<std::string>{"refusal 0c 400 BadPriority"}));
   EXPECT_EQ(driver.run("watch the folder is back"),
             (std::vector<std::string>{"watch the folder is back"}));
   EXPECT_EQ(driver.run("catchup"), (std::vector<std::string>{"catch up 0a 0b, log 3, drawn 0a"}))
@@ -263,9 +284,89 @@ TEST(BoardStep, LogsRefusalsNotesAndStepsAndCatchesAListenerUp) {
   EXPECT_EQ(driver.state().log.back(), (LogEntry{4, "0", "", "watch", "the folder is back", {}}));
 }
 
+TEST(BoardStep, EveryRefusalIsLoggedAndToldWithItsStatusReasonAndDetail) {
+  struct Case {
+    std::string action;
+    std::vector<std::string> said;
+    LogEntry logged;
+  };
+  const std::string full =
+      "TooManyRequests: all 2 activities are live; one must end or be dismissed before a new "
+      "token starts";
+  const std::vector<Case> cases = {
+      {"refuse 0a 403 ExpiredProviderToken the token's iat is 120 s ahead of the clock",
+       {"refusal 0a 403 ExpiredProviderToken"},
+       {1,
+        "0a",
+        "",
+        "refused",
+        "ExpiredProviderToken: the token's iat is 120 s ahead of the clock",
+        {}}},
+      {"refuse 0B 403 MissingProviderToken",
+       {"refusal 0b 403 MissingProviderToken"},
+       {2, "0b", "", "refused", "MissingProviderToken", {}}},
+      {"refuse 0c 413 PayloadTooLarge",
+       {"refusal 0c 413 PayloadTooLarge"},
+       {3, "0c", "", "refused", "PayloadTooLarge", {}}},
+      {"refuse 0d 405 MethodNotAllowed a push is POST /3/device/TOKEN; this was GET",
+       {"refusal 0d 405 MethodNotAllowed"},
+       {4,
+        "0d",
+        "",
+        "refused",
+        "MethodNotAllowed: a push is POST /3/device/TOKEN; this was GET",
+        {}}},
+      {"push 01 show:a",
+       {"admitted 01", "step 01 1 applied active", "answer applied", "draw 01 1"},
+       {5, "01", "update", "applied", "", {}}},
+      {"push 02 show:b",
+       {"admitted 02", "step 02 1 applied active", "answer applied", "draw 02 1"},
+       {6, "02", "update", "applied", "", {}}},
+      // The board's own refusal: every slot holds a live activity.
+      {"push 03 show:c",
+       {"refusal 03 429 TooManyRequests", "429"},
+       {7, "03", "", "refused", full, {}}},
+  };
+  Driver driver({2, 200, 0});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    EXPECT_EQ(driver.run(c.action), c.said);
+    EXPECT_EQ(driver.state().log.back(), c.logged);
+  }
+}
+
+TEST(BoardStep, AWatchedActivityThatEndedBeginsAgainOnAStartOrAContentState) {
+  const std::string again = "watch the watched activity had ended; this save begins a new one";
+  play({{"save 0 show:a begins",
+         {"admitted 0", "step 0 1 applied active", "answer applied", "draw 0 1"}},
+        {"done 0", {"drawn 0 1"}},
+        // Live: a save that begins one is an update of it, as any other.
+        {"save 0 show:b begins", {"step 0 2 applied active", "answer applied", "draw 0 2"}},
+        {"done 0", {"drawn 0 2"}},
+        // What the rules would not take is said where the person saving looks.
+        {"save 0 ignore", {"step 0 3 ignored active", "answer ignored", "not taken 0 ignored"}},
+        {"save 0 reject", {"step 0 4 rejected active", "answer rejected", "not taken 0 rejected"}},
+        {"save 0 end:b", {"step 0 5 applied ended", "answer applied", "draw 0 5"}},
+        // An update after the end is ignored as before; only a save that begins one begins one.
+        {"save 0 ignore", {"step 0 6 ignored ended", "answer ignored", "not taken 0 ignored"}},
+        // Still drawing its end: that drawing is dropped with it.
+        {"save 0 show:c begins",
+         {again, "reclaimed 0", "admitted 0", "step 0 1 applied active", "answer applied",
+          "draw 0 1"}},
+        {"done 0", {"drawn 0 1"}},
+        {"save 0 dismiss", {"step 0 2 applied dismissed", "answer applied", "draw 0 2 nothing"}},
+        {"save 0 show:d begins",
+         {again, "reclaimed 0", "admitted 0", "step 0 1 applied active", "answer applied",
+          "draw 0 1"}},
+        // A client's push is no save: an ended activity it reaches stays ended.
+        {"push 0 end:d", {"step 0 2 applied ended", "answer applied"}},
+        {"push 0 ignore", {"step 0 3 ignored ended", "answer ignored"}}},
+       {64, 200, 0});
+}
+
 TEST(BoardStep, AnswersWithThePushsOwnStepAndItsWarningsServiceWarningsFirst) {
   BoardState state;
-  TakenSteps steps = verdict("late:x", 5, false);
+  TakenSteps steps = verdict("late:x", 5, nullptr);
   const Warning service(Warning::Kind::missingProviderToken, {}, "no token");
   BoardTransition next = boardStep(std::move(state), PushTaken{"0a", 5, 0, steps, {service}});
   ASSERT_EQ(next.events.size(), 5u);  // admitted, two steps, the answer, the drawing

@@ -33,7 +33,14 @@ TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
   EXPECT_EQ(outcomeOf(pushNow(board, "04", "title", 12)), "too many");
   ASSERT_EQ(board.activities().size(), 3u);
   EXPECT_EQ(board.activities()[2].token, "0a");
-  EXPECT_EQ(board.log().back(), (LogEntry{12, "04", "", "refused", "TooManyRequests", {}}));
+  EXPECT_EQ(board.log().back(),
+            (LogEntry{12,
+                      "04",
+                      "",
+                      "refused",
+                      "TooManyRequests: all 3 activities are live; one must end or be dismissed "
+                      "before a new token starts",
+                      {}}));
 }
 
 TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace) {
@@ -77,7 +84,7 @@ TEST(ActivityBoard, TellsItsListenersEveryChange) {
   std::vector<std::string> heard;
   const auto id = board.listen([&](const auto& event) { heard.push_back(*event); });
   pushNow(board, "0A", "Hello", 5);
-  board.noteRefusal("0b", "BadPriority", 6);
+  board.noteRefusal("0b", 400, "BadPriority", "", 6);
   board.stopListening(id);
   pushNow(board, "0a", "unheard", 7);
   ASSERT_EQ(heard.size(), 3u) << "the push's step, its drawing, the refusal";

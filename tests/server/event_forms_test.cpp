@@ -73,7 +73,8 @@ TEST(EventForms, StepsRefusalsWatchNotesAndWarningLinesAsDocumented) {
   board.push("0A1B", "warn", 10.5, {});
   board.push("0a1b", "reject", 11, {});
   board.push("0a1b", "late", 11.25, {});
-  board.noteRefusal("0B", "BadPriority", 12);
+  board.noteRefusal("0B", 400, "BadPriority", "", 12);
+  board.noteRefusal("0c", 403, "ExpiredProviderToken", "the token's iat is 3700 s old", 12.5);
   board.noteWatch("the folder '/tmp/w' is back; watching it again", 13);
 
   const std::vector<std::string> events = {
@@ -98,8 +99,11 @@ TEST(EventForms, StepsRefusalsWatchNotesAndWarningLinesAsDocumented) {
       R"("reason":"older than the last update","state":"stale"},"state":"stale","now":11.25,)"
       R"("log":{"at":11.25,"time":"00:00:11","token":"0a1b","event":"update","outcome":)"
       R"("ignored","detail":"older than the last update"}})",
-      R"({"token":"0b","refusal":"BadPriority","now":12,"log":{"at":12,"time":"00:00:12",)"
-      R"("token":"0b","event":"","outcome":"refused","detail":"BadPriority"}})",
+      R"({"token":"0b","refusal":"BadPriority","status":400,"now":12,"log":{"at":12,)"
+      R"("time":"00:00:12","token":"0b","event":"","outcome":"refused","detail":"BadPriority"}})",
+      R"({"token":"0c","refusal":"ExpiredProviderToken","status":403,"detail":"the token's iat )"
+      R"(is 3700 s old","now":12.5,"log":{"at":12.5,"time":"00:00:12","token":"0c","event":"",)"
+      R"("outcome":"refused","detail":"ExpiredProviderToken: the token's iat is 3700 s old"}})",
       R"({"token":"0","watch":"the folder '/tmp/w' is back; watching it again","now":13,)"
       R"("log":{"at":13,"time":"00:00:13","token":"0","event":"","outcome":"watch","detail":)"
       R"("the folder '/tmp/w' is back; watching it again"}})",
@@ -109,7 +113,11 @@ TEST(EventForms, StepsRefusalsWatchNotesAndWarningLinesAsDocumented) {
             (std::vector<std::string>{
                 R"({"warning":{"kind":"unknownKeyword","codingPath":["aps","tone"],"description":)"
                 R"("The tone \"Warning\" is none of the words read.","hint":"did you mean )"
-                R"(\"warning\"?","token":"0a1b"}})"}));
+                R"(\"warning\"?","token":"0a1b"}})",
+                R"({"refusal":{"status":400,"reason":"BadPriority","token":"0b"}})",
+                R"({"refusal":{"status":403,"reason":"ExpiredProviderToken","detail":"the token's )"
+                R"(iat is 3700 s old","token":"0c"}})",
+                "corvlin-host: --watch: the folder '/tmp/w' is back; watching it again"}));
 }
 
 // The members of a drawing event before its section, and that the section ends it.
