@@ -87,6 +87,19 @@ void layOutAndDrawAll(benchmark::State& state) {
   }
 }
 
+// The fonts opened with the groups a text needs: an Arabic title opens the scripts in daily use,
+// a Japanese one the CJK faces too, a character no font draws every group.
+void openAndCover(benchmark::State& state) {
+  const char* texts[] = {"Order 42", "\xD8\xB7\xD9\x84\xD8\xA8",
+                         "\xE6\x9D\xB1\xE4\xBA\xAC\xE3\x81\xB8", "\xF4\x8F\xBF\xBD"};
+  const char* text = texts[state.range(0) - 1];
+  for (auto _ : state) {
+    auto fonts = Fonts::open(host::drawing::defaultFontFiles()).value();
+    fonts->cover(text);
+    benchmark::DoNotOptimize(fonts);
+  }
+}
+
 void presentations(benchmark::internal::Benchmark* b) {
   for (int i = 0; i < 4; ++i) b->Arg(i);
   b->ArgName("presentation");
@@ -95,6 +108,7 @@ void presentations(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(openFonts)->Name("fonts/open")->Unit(benchmark::kMillisecond);
 BENCHMARK(openAndLayOutOnce)->Name("fonts/open+first-layout")->Unit(benchmark::kMillisecond);
+BENCHMARK(openAndCover)->Name("fonts/open+groups")->DenseRange(1, 4)->Unit(benchmark::kMillisecond);
 BENCHMARK(layOut)->Name("layout")->Apply(presentations);
 BENCHMARK(draw)->Name("draw-3x-png")->Apply(presentations);
 BENCHMARK(layOutAndDrawAll)->Name("layout+draw/four-snapshots")->Unit(benchmark::kMillisecond);

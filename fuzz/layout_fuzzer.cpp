@@ -1,17 +1,25 @@
-// The layout of arbitrary view trees (the toolkit's JSON form of one view): for a few proposals,
-// every frame and text line is finite and not negative in size, and every layer lies within the
-// layer around it unless that layer is marked as overflowing (a frame smaller than its content,
-// a background larger than its view).
+// The layout of arbitrary view trees (the toolkit's JSON form of one view), measured with the
+// fixed advance and with Pango on the host's fonts: for a few proposals, every frame and text
+// line is finite and not negative in size, and every layer lies within the layer around it
+// unless that layer is marked as overflowing (a frame smaller than its content, a background
+// larger than its view). Every text of the tree is also grown to 4, 16 or 64 KB (by the input's
+// length), and the Pango layouts of one input must finish within a bounded time: no text,
+// however long, makes a layout cost more than a bounded amount.
 #include <simdjson.h>
+#include <time.h>
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 
 #include "fuzz_check.hpp"
+#include "host/drawing/fonts.hpp"
 #include "json/parse.hpp"
 #include "layout/layout.hpp"
 #include "toolkit/view_json.hpp"
@@ -58,6 +66,63 @@ void check(const layout::Node& node) {
   }
 }
 
+// Every text of the tree repeated to `target` bytes (cut anywhere, even inside a character).
+void grow(corvlin::ui::View& view, std::size_t target) {
+  namespace ui = corvlin::ui;
+  std::visit(
+      [&](auto& k) {
+        using K = std::decay_t<decltype(k)>;
+        if constexpr (std::is_same_v<K, ui::Text>) {
+          if (k.text.empty() || k.text.size() >= target) return;
+          std::pmr::string longer(k.text.get_allocator());
+          longer.reserve(target);
+          while (longer.size() < target) {
+            longer.append(k.text, 0, std::min(k.text.size(), target - longer.size()));
+          }
+          k.text = std::move(longer);
+        } else if constexpr (std::is_same_v<K, ui::HStack> || std::is_same_v<K, ui::VStack> ||
+                             std::is_same_v<K, ui::ZStack> || std::is_same_v<K, ui::ForEach>) {
+          for (auto& child : k.children) grow(child, target);
+        } else if constexpr (std::is_same_v<K, ui::Link>) {
+          ui::View label = *k.label;
+          grow(label, target);
+          k.label = ui::Boxed(std::move(label));
+        }
+      },
+      view.kind);
+  for (auto& m : view.modifiers) {
+    if (auto* background = std::get_if<ui::Background>(&m)) {
+      ui::View content = *background->content;
+      grow(content, target);
+      background->content = ui::Boxed(std::move(content));
+    }
+  }
+}
+
+double cpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The CPU time the Pango layouts of one input may take: generous (sanitizers, a loaded
+// machine), and far below what a layout growing with the square of a 64 KB text would take.
+constexpr double pangoSecondsAllowed = 3;
+
+void layOut(const corvlin::ui::View& view, layout::TextMeasurer& measurer) {
+  layout::Options options;
+  options.timerText = [](const corvlin::ui::TimerText&) { return std::string("10:00:00"); };
+  const layout::Proposal proposals[] = {
+      {371, std::nullopt}, {52, 37}, {std::nullopt, std::nullopt}, {0, 0}, {371, 160}};
+  for (const auto& proposal : proposals) {
+    const layout::Node root = layout::layout(view, proposal, measurer, options);
+    check(root);
+    const layout::Size measured = layout::sizeThatFits(view, proposal, measurer, options);
+    require(measured.width == root.frame.width && measured.height == root.frame.height,
+            "measuring and placing give the same size");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -68,17 +133,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto view = corvlin::ui::viewFromJson(document.value());
   if (!view) return 0;
 
-  layout::FixedAdvanceMeasurer measurer;
-  layout::Options options;
-  options.timerText = [](const corvlin::ui::TimerText&) { return std::string("10:00:00"); };
-  const layout::Proposal proposals[] = {
-      {371, std::nullopt}, {52, 37}, {std::nullopt, std::nullopt}, {0, 0}};
-  for (const auto& proposal : proposals) {
-    const layout::Node root = layout::layout(view.value(), proposal, measurer, options);
-    check(root);
-    const layout::Size measured = layout::sizeThatFits(view.value(), proposal, measurer, options);
-    require(measured.width == root.frame.width && measured.height == root.frame.height,
-            "measuring and placing give the same size");
-  }
+  layout::FixedAdvanceMeasurer fixed;
+  layOut(view.value(), fixed);
+
+  // The fonts are opened once for the whole run, as a command opens them once.
+  static const std::unique_ptr<corvlin::host::drawing::Fonts> fonts =
+      corvlin::host::drawing::Fonts::open(corvlin::host::drawing::defaultFontFiles()).value();
+  constexpr std::size_t grownTo[] = {4096, 16384, 65536};
+  corvlin::ui::View grown = view.value();
+  grow(grown, grownTo[size % 3]);
+  const double start = cpuSeconds();
+  layOut(view.value(), *fonts);
+  layOut(grown, *fonts);
+  const double spent = cpuSeconds() - start;
+  require(spent < pangoSecondsAllowed, "the Pango layouts of a tree finish in bounded time",
+          std::to_string(spent) + " s");
   return 0;
 }

@@ -5,7 +5,6 @@
 #include <type_traits>
 
 #include "layout/engine.hpp"
-#include "layout/text_wrap.hpp"
 
 namespace corvlin::layout {
 namespace detail {
@@ -48,7 +47,8 @@ Environment inside(const ui::Modifier& modifier, Environment environment) {
 
 TextFont textFont(const Environment& environment) {
   const TextMetrics metrics = textMetrics(environment.font);
-  return {metrics.size, metrics.weight, environment.font && environment.font->monospacedDigit};
+  return {metrics.size, metrics.weight, environment.font && environment.font->monospacedDigit,
+          metrics.lineHeight};
 }
 
 double lineOffset(ui::TextAlignment alignment, double space, double width) {
@@ -214,28 +214,39 @@ Size Engine::kind(const Item& item, Proposal proposal, const Environment& enviro
   Size size;
   auto text = [&](std::string_view content, bool wraps) {
     if (content.empty()) return;
-    const TextMetrics metrics = textMetrics(environment.font);
     const TextFont font = textFont(environment);
-    std::optional<double> maxWidth;
-    std::size_t maxLines = std::numeric_limits<std::size_t>::max();
-    if (wraps && proposal.width && std::isfinite(*proposal.width)) maxWidth = *proposal.width;
-    if (wraps && proposal.height && std::isfinite(*proposal.height)) {
-      maxLines = static_cast<std::size_t>(
-          std::max(1.0, std::floor((*proposal.height + 1e-6) / metrics.lineHeight)));
+    std::optional<double> width;
+    std::size_t maxLines = maxTextLines;
+    if (wraps && proposal.width && std::isfinite(*proposal.width)) {
+      width = std::max(0.0, *proposal.width);
     }
-    const WrappedText wrapped = wrapText(content, font, maxWidth, maxLines, measurer_);
-    double width = 0;
-    for (double w : wrapped.widths) width = std::max(width, w);
-    size = {width, static_cast<double>(wrapped.lines.size()) * metrics.lineHeight};
+    if (wraps && proposal.height && std::isfinite(*proposal.height)) {
+      // As many lines as fit, and at least the first: the toolkit never hides a text for want
+      // of height (what still does not fit is cut at the presentation's edge).
+      const double fit = std::floor((std::max(0.0, *proposal.height) + 1e-6) / font.lineHeight);
+      maxLines = std::clamp<std::size_t>(static_cast<std::size_t>(fit), 1, maxLines);
+    }
+    const Budgeted budgeted = withinBudget(content);
+    MeasuredText measured = measurer_.measure(budgeted.text, font, width, maxLines);
+    if (budgeted.cut) {
+      measured.truncated = true;
+      measured.lineCount = std::max(measured.lineCount, measured.lines.size() + 1);
+    }
+    double textWidth = 0;
+    for (const auto& line : measured.lines) textWidth = std::max(textWidth, line.width);
+    size = {textWidth, static_cast<double>(measured.lines.size()) * font.lineHeight};
     if (!out) return;
-    out->truncated = wrapped.truncated;
-    for (std::size_t i = 0; i < wrapped.lines.size(); ++i) {
-      const double w = wrapped.widths[i];
-      const double x = physicalX(origin.x, width, lineOffset(environment.textAlignment, width, w),
-                                 w, environment.direction);
+    out->truncated = measured.truncated;
+    out->lineCount = measured.lineCount;
+    out->unknownGlyphs = measured.unknownGlyphs;
+    for (std::size_t i = 0; i < measured.lines.size(); ++i) {
+      const double w = measured.lines[i].width;
+      const double x =
+          physicalX(origin.x, textWidth, lineOffset(environment.textAlignment, textWidth, w), w,
+                    environment.direction);
       out->lines.push_back(
-          {wrapped.lines[i],
-           {x, origin.y + static_cast<double>(i) * metrics.lineHeight, w, metrics.lineHeight}});
+          {std::move(measured.lines[i].text),
+           {x, origin.y + static_cast<double>(i) * font.lineHeight, w, font.lineHeight}});
     }
   };
 
@@ -283,13 +294,15 @@ Size Engine::kind(const Item& item, Proposal proposal, const Environment& enviro
 
 Node layout(const ui::View& view, Proposal proposal, TextMeasurer& measurer, const Options& options,
             Point origin) {
-  detail::Engine engine(measurer, options);
+  CachedMeasurer cached(measurer);
+  detail::Engine engine(cached, options);
   return engine.place(detail::itemOf(view), proposal, options.environment, origin);
 }
 
 Size sizeThatFits(const ui::View& view, Proposal proposal, TextMeasurer& measurer,
                   const Options& options) {
-  detail::Engine engine(measurer, options);
+  CachedMeasurer cached(measurer);
+  detail::Engine engine(cached, options);
   return engine.size(detail::itemOf(view), proposal, options.environment);
 }
 

@@ -5,58 +5,26 @@
 // algorithm is described in docs/layout.md.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
+#include "layout/geometry.hpp"
+#include "layout/text_measure.hpp"
 #include "layout/text_styles.hpp"
 #include "toolkit/view.hpp"
 
 namespace corvlin::layout {
 
-struct Size {
-  double width = 0;
-  double height = 0;
-  friend bool operator==(const Size&, const Size&) = default;
-};
-
-struct Point {
-  double x = 0;
-  double y = 0;
-  friend bool operator==(const Point&, const Point&) = default;
-};
-
-struct Rect {
-  double x = 0;
-  double y = 0;
-  double width = 0;
-  double height = 0;
-  double right() const { return x + width; }
-  double bottom() const { return y + height; }
-  friend bool operator==(const Rect&, const Rect&) = default;
-};
-
 // What a parent offers a child along each axis; absent asks for the child's ideal size.
 struct Proposal {
   std::optional<double> width;
   std::optional<double> height;
-};
-
-// A text's font as it is measured and drawn.
-struct TextFont {
-  double size = 17;
-  int weight = 400;
-  bool monospacedDigit = false;
-  friend bool operator==(const TextFont&, const TextFont&) = default;
-};
-
-// Measures a run of text on one line, in points.
-class TextMeasurer {
- public:
-  virtual ~TextMeasurer() = default;
-  virtual double width(std::string_view text, const TextFont& font) = 0;
 };
 
 // What a view inherits from the views around it.
@@ -82,9 +50,11 @@ struct Node {
   Rect frame;  // in points, from the presentation's top left
   Environment environment;
   std::vector<Node> children;
-  std::vector<TextLine> lines;  // a text's or timer's lines
-  bool truncated = false;       // a text that ends in "…" for want of room
-  bool overflows = false;       // its children reach past its frame (a fixed or flexible frame)
+  std::vector<TextLine> lines;    // a text's or timer's lines
+  bool truncated = false;         // a text that ends in "…" for want of room
+  std::size_t lineCount = 0;      // the lines a text needs at its width (more than shown if cut)
+  std::size_t unknownGlyphs = 0;  // a text's characters that no font draws
+  bool overflows = false;         // its children reach past its frame (a fixed or flexible frame)
 };
 
 struct Options {
@@ -100,16 +70,5 @@ Node layout(const ui::View& view, Proposal proposal, TextMeasurer& measurer, con
 // The size the view takes for `proposal`, without placing anything.
 Size sizeThatFits(const ui::View& view, Proposal proposal, TextMeasurer& measurer,
                   const Options& options);
-
-// A measurer that gives every code point the same advance, a fraction of the font's size, so that
-// layouts can be worked out by hand (and tested without fonts).
-class FixedAdvanceMeasurer final : public TextMeasurer {
- public:
-  explicit FixedAdvanceMeasurer(double advancePerPoint = 0.5) : advance_(advancePerPoint) {}
-  double width(std::string_view text, const TextFont& font) override;
-
- private:
-  double advance_;
-};
 
 }  // namespace corvlin::layout

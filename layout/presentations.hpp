@@ -1,7 +1,8 @@
-// The frames the phone gives each presentation, and each presentation's views laid out in them:
-// the lock screen 371 (or 408) points wide and 84 to 160 tall, the expanded island with its
-// three regions around the camera, the compact pieces either side of it, and the minimal circle.
-// The same frames as the live page's (docs/preview.md).
+// The frames the phone gives each presentation, and each presentation's views laid out in them
+// under the size the phone proposes: the lock screen 371 (or 408) points wide and at most 160
+// tall, the expanded island as wide with its three regions around the camera and one below, the
+// compact pieces 37 tall either side of it, and the minimal circle 37 across. Texts that get
+// fewer lines than they need end in "…"; what still does not fit is cut at the edge.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,7 @@ namespace corvlin::layout {
 inline constexpr double defaultLockScreenWidth = 371;  // 408 on the larger phone
 inline constexpr double lockScreenMinHeight = 84;
 inline constexpr double lockScreenMaxHeight = 160;
-inline constexpr double islandWidth = 371;
+inline constexpr double islandWidth = 371;  // as wide as the lock screen: 408 on the larger phone
 inline constexpr double islandMinHeight = 84;
 inline constexpr double islandMaxHeight = 160;
 inline constexpr double compactHeight = 37;
@@ -34,7 +35,8 @@ struct Region {
 struct Presentation {
   std::string_view name;  // "lockScreen", "expanded", "compact", "minimal"
   Size size;              // the picture's, in points
-  Size content;           // what the content needs (past `size` when the phone cuts it)
+  Size content;           // to the right and bottom edges of what its views draw (past `size`
+                          // when the phone cuts it)
   std::vector<Region> regions;
 };
 
@@ -49,12 +51,18 @@ struct ActivityLayout {
 inline constexpr std::size_t presentationCount = 4;
 enum class Which { lockScreen, expanded, compact, minimal };
 
-// One presentation of `views` laid out (the lock screen `lockScreenWidth` wide).
+// The box around every layer of the tree that has a size: what is drawn, past the frames that
+// let their content overflow.
+Rect bounds(const Node& node);
+
+// One presentation of `views` laid out (the lock screen and the expanded island
+// `lockScreenWidth` wide).
 Presentation layoutPresentation(const ui::Presentations& views, Which which, double lockScreenWidth,
                                 TextMeasurer& measurer, const Options& options);
 
-// The four presentations of `views` laid out for a lock screen `lockScreenWidth` wide; the
-// trees must outlive the result.
+// The four presentations of `views` laid out for a lock screen and an expanded island
+// `lockScreenWidth` wide, each text measured once per width and lines; the trees must outlive
+// the result.
 ActivityLayout layoutActivity(const ui::Presentations& views, double lockScreenWidth,
                               TextMeasurer& measurer, const Options& options);
 

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libsimdjson-dev libutf8proc-dev libxxhash-dev
           libssl-dev libgtest-dev libbenchmark-dev unicode-data clang libclang-rt-14-dev libboost-dev
           nghttp2-client openssl wrk curl libpango1.0-dev libcairo2-dev libpng-dev fonts-inter
-          fonts-noto-color-emoji libcli11-dev libnghttp2-dev "$@")
+          fonts-noto-color-emoji fonts-noto-core fonts-noto-cjk libcli11-dev libnghttp2-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "host/checks/text_warnings.hpp"
 #include "host/text/timer_format.hpp"
-#include "layout/text_wrap.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -33,33 +33,6 @@ void findLongest(const Node& node, LongestText& longest) {
     }
   }
   for (const auto& child : node.children) findLongest(child, longest);
-}
-
-// The box holding every layer of the tree that has a size, as the page measures what is inside a
-// frame: a timer wider than the flexible frame around it reaches past the frame.
-void extend(const Node& node, layout::Rect& box, bool& any) {
-  const layout::Rect& f = node.frame;
-  if (f.width > 0 || f.height > 0) {
-    if (!any) {
-      box = f;
-      any = true;
-    } else {
-      const double right = std::max(box.right(), f.right());
-      const double bottom = std::max(box.bottom(), f.bottom());
-      box.x = std::min(box.x, f.x);
-      box.y = std::min(box.y, f.y);
-      box.width = right - box.x;
-      box.height = bottom - box.y;
-    }
-  }
-  for (const auto& child : node.children) extend(child, box, any);
-}
-
-layout::Rect bounds(const Node& node) {
-  layout::Rect box = node.frame;
-  bool any = false;
-  extend(node, box, any);
-  return box;
 }
 
 std::string quoted(std::string_view text) {
@@ -111,7 +84,7 @@ std::vector<Warning> clippingWarnings(const layout::ActivityLayout& activity,
        {&activity.lockScreen, &activity.expanded, &activity.compact, &activity.minimal}) {
     for (const auto& region : p->regions) {
       const layout::Rect& frame = region.frame;
-      const layout::Rect content = bounds(region.content);
+      const layout::Rect content = layout::bounds(region.content);
       const bool wide = content.width > frame.width + slack;
       const bool high = p != &activity.lockScreen && p != &activity.expanded &&
                         content.height > frame.height + slack;
@@ -134,11 +107,21 @@ std::vector<Warning> clippingWarnings(const layout::ActivityLayout& activity,
   return out;
 }
 
-std::vector<Warning> clippingWarningsAt(const ui::Presentations& views, double now,
-                                        double lockScreenWidth, drawing::Fonts& fonts) {
+std::vector<Warning> layoutWarnings(const layout::ActivityLayout& activity,
+                                    const ContentState* state, const CodingPath& path,
+                                    const CodingPath& statePath) {
+  std::vector<Warning> out = clippingWarnings(activity, path);
+  for (auto& w : textWarnings(activity, state, statePath)) out.push_back(std::move(w));
+  return out;
+}
+
+std::vector<Warning> layoutWarningsAt(const ui::Presentations& views, const ContentState* state,
+                                      double now, double lockScreenWidth,
+                                      layout::TextMeasurer& measurer, const CodingPath& statePath) {
   layout::Options options;
   options.timerText = [now](const ui::TimerText& t) { return timerTextAt(t, now); };
-  return clippingWarnings(layout::layoutActivity(views, lockScreenWidth, fonts, options), {});
+  return layoutWarnings(layout::layoutActivity(views, lockScreenWidth, measurer, options), state,
+                        {}, statePath);
 }
 
 }  // namespace corvlin::host

@@ -5,16 +5,16 @@
 
 template <>
 struct corvlin::json::EnumNames<corvlin::host::Warning::Kind> {
-  static constexpr std::array<std::string_view, 14> values{
+  static constexpr std::array<std::string_view, 16> values{
       "unknownKey",      "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
       "timerIncomplete", "progressOutOfRange",  "actionsDropped",      "emptyLabel",
       "alreadyEnded",    "overBudget",          "dismissalDateNotEnd", "staleOnArrival",
-      "clipped",         "missingProviderToken"};
+      "clipped",         "missingProviderToken", "truncated",          "missingGlyph"};
 };
 
 namespace corvlin::host {
 
-static_assert(json::namesEvery(Warning::Kind::missingProviderToken));
+static_assert(json::namesEvery(Warning::Kind::missingGlyph));
 
 std::string_view kindName(Warning::Kind kind) { return json::nameOf(kind, "unknown"); }
 
@@ -35,6 +35,14 @@ void writeWarningMembers(json::Writer& writer, const Warning& warning) {
   if (!warning.presentation.empty()) {
     writer.key("presentation");
     writer.string(warning.presentation);
+  }
+  if (warning.shownLines) {
+    writer.key("shownLines");
+    writer.number(static_cast<double>(*warning.shownLines));
+  }
+  if (warning.lines) {
+    writer.key("lines");
+    writer.number(static_cast<double>(*warning.lines));
   }
   writer.key("description");
   writer.string(warning.description);

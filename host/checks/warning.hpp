@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,6 +34,8 @@ struct Warning {
     staleOnArrival,        // a stale-date already past when the push is sent or arrives
     clipped,               // a presentation's content larger than the frame the phone gives it
     missingProviderToken,  // a push without a provider token, which the push service refuses
+    truncated,             // a text given fewer lines than it needs, cut with "…"
+    missingGlyph,          // a text with characters that no font draws
   };
 
   Warning() = default;
@@ -50,6 +54,9 @@ struct Warning {
   // The presentation a layout warning is about ("lockScreen"); empty for the others. Written
   // after the coding path.
   std::string presentation;
+  // A truncated text's lines shown and the lines it needs; written after the presentation.
+  std::optional<std::size_t> shownLines;
+  std::optional<std::size_t> lines;
 
   friend bool operator==(const Warning&, const Warning&) = default;
 };

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/checks/clipping.hpp"
+#include "host/checks/laid_out.hpp"
 #include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
 #include "host/cli/render_output.hpp"
@@ -18,7 +18,6 @@
 #include "host/process/render.hpp"
 #include "host/report/diagnostics.hpp"
 #include "host/samples/samples.hpp"
-#include "host/text/timer_format.hpp"
 #include "layout/presentations.hpp"
 #include "model/coding.hpp"
 
@@ -59,34 +58,54 @@ Result<LoadedPayload, int> loadActivities(const Options& options, double now, En
 }
 
 struct LaidOut {
-  std::unique_ptr<drawing::Fonts> fonts;  // absent when the fonts could not be loaded
-  std::vector<std::optional<layout::ActivityLayout>> activities;  // absent: nothing drawn
+  std::unique_ptr<drawing::Fonts> fonts;    // absent when the fonts could not be loaded
+  std::vector<ActivityLayouts> activities;  // beside the rendered activities
 };
 
-// Lays out every activity of `rendered` that has presentations and adds its clipping warnings
-// to it (paths start with its index in a list). When the fonts cannot be loaded, says so on
-// standard error and lays out nothing. `rendered` must outlive the result.
-LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
+// Where an activity's content state stands in the payload: its index in a list, then
+// "contentState" in the wrapped form or "aps", "content-state" in an envelope.
+CodingPath statePath(const Activity& activity, bool isList, std::size_t index) {
+  CodingPath path;
+  if (isList) path.emplace_back(index);
+  if (activity.wrapped) path.emplace_back(std::string("contentState"));
+  if (activity.envelope) {
+    path.emplace_back(std::string("aps"));
+    path.emplace_back(std::string("content-state"));
+  }
+  return path;
+}
+
+// Lays out every activity of `rendered` that has presentations (for a page, its later answer
+// too, for its own instant) and adds the layout's warnings (clipped, truncated, missingGlyph) to
+// it: paths start with its index in a list. When the fonts cannot be loaded, says so on standard
+// error and lays out nothing.
+LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, const Payload& payload,
                          const Options& options, double now, Environment& env) {
+  const bool isList = payload.isList;
   LaidOut out;
+  out.activities.resize(rendered.size());
   auto fonts = drawing::Fonts::open(drawing::defaultFontFiles());
   if (!fonts) {
     env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
     return out;
   }
   out.fonts = std::move(fonts).value();
-  layout::Options layoutOptions;
-  layoutOptions.timerText = [now](const ui::TimerText& t) { return timerTextAt(t, now); };
-  out.activities.resize(rendered.size());
   for (std::size_t i = 0; i < rendered.size(); ++i) {
     const auto* views = std::get_if<ui::Presentations>(&rendered[i].outcome);
     if (!views) continue;
-    out.activities[i] =
-        layout::layoutActivity(*views, options.lockScreenWidth, *out.fonts, layoutOptions);
-    CodingPath path;
-    if (isList) path.emplace_back(i);
-    for (auto& w : clippingWarnings(*out.activities[i], path)) {
+    const Activity* activity =
+        i < payload.entries.size() && payload.entries[i] ? &payload.entries[i].value() : nullptr;
+    const ContentState* state = activity ? &activity->state : nullptr;
+    const CodingPath fields = activity ? statePath(*activity, false, i) : CodingPath{};
+    out.activities[i].shown =
+        layOutAnswer(*views, state, fields, now, options.lockScreenWidth, *out.fonts);
+    for (Warning w : out.activities[i].shown->warnings) {
+      if (isList) w.codingPath.insert(w.codingPath.begin(), i);
       rendered[i].warnings.push_back(std::move(w));
+    }
+    if (const auto& later = rendered[i].later; later && options.format == Format::html) {
+      out.activities[i].later = layOutAnswer(later->presentations, state, fields, later->at,
+                                             options.lockScreenWidth, *out.fonts);
     }
   }
   return out;
@@ -97,8 +116,11 @@ LaidOut layOutActivities(std::vector<RenderedActivity>& rendered, bool isList,
 int writeSnapshots(LaidOut& laidOut, bool isList, const Options& options, Environment& env) {
   if (!laidOut.fonts) return exitUnavailable;
   const std::string root = options.out.value_or(".");
-  auto written =
-      drawing::writeSnapshots(laidOut.activities, isList, options.scale, *laidOut.fonts, root);
+  std::vector<std::optional<layout::ActivityLayout>> layouts(laidOut.activities.size());
+  for (std::size_t i = 0; i < layouts.size(); ++i) {
+    if (const auto& shown = laidOut.activities[i].shown) layouts[i] = shown->layout;
+  }
+  auto written = drawing::writeSnapshots(layouts, isList, options.scale, *laidOut.fonts, root);
   if (!written) {
     env.err << "corvlin-host: " << written.error().message << "\n";
     switch (written.error().kind) {
@@ -130,7 +152,7 @@ int runRender(const Options& options, Environment& env) {
   auto warnings = payloadWarnings(loaded.value().bytes, payload, Instant{now});
   for (std::size_t i = 0; i < rendered.size(); ++i) rendered[i].warnings = std::move(warnings[i]);
   // The layout tells what the phone cuts off; the snapshots are drawn from it.
-  LaidOut laidOut = layOutActivities(rendered, payload.isList, options, now, env);
+  LaidOut laidOut = layOutActivities(rendered, payload, options, now, env);
 
   const RenderVerdict verdict = decideRender(rendered, payload.isList, options.strict);
   for (const auto& line : verdict.diagnostics) env.err << line << "\n";
@@ -140,7 +162,8 @@ int runRender(const Options& options, Environment& env) {
     return drawn != exitOk ? drawn : verdict.status;
   }
   const int written =
-      emit(options.out, presentRender(rendered, payload.isList, options.format, now), env);
+      emit(options.out,
+           presentRender(rendered, laidOut.activities, payload.isList, options.format, now), env);
   if (written != exitOk) return written;
   if (options.out) env.err << "corvlin-host: wrote " << *options.out << "\n";
   return verdict.status;

@@ -56,7 +56,8 @@ std::string text(const std::vector<RenderedActivity>& rendered, bool isList, dou
 
 }  // namespace
 
-std::string presentRender(const std::vector<RenderedActivity>& rendered, bool isList, Format format,
+std::string presentRender(const std::vector<RenderedActivity>& rendered,
+                          const std::vector<ActivityLayouts>& layouts, bool isList, Format format,
                           double now) {
   switch (format) {
     case Format::text:
@@ -64,7 +65,7 @@ std::string presentRender(const std::vector<RenderedActivity>& rendered, bool is
     case Format::json:
       return json(rendered, isList);
     case Format::html:
-      return renderHtml(rendered, now);
+      return renderHtml(rendered, layouts, now);
     case Format::png:  // drawn by writeSnapshots
       return {};
   }

@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "host/cli/cli.hpp"
+#include "host/html/html_renderer.hpp"
 #include "host/process/render.hpp"
 
 namespace corvlin::host {
 
-std::string presentRender(const std::vector<RenderedActivity>& rendered, bool isList, Format format,
+// The page places each view where `layouts` (beside `rendered`) lays it out.
+std::string presentRender(const std::vector<RenderedActivity>& rendered,
+                          const std::vector<ActivityLayouts>& layouts, bool isList, Format format,
                           double now);
 
 }  // namespace corvlin::host

@@ -3,7 +3,8 @@
 #include <optional>
 #include <variant>
 
-#include "host/checks/clipping.hpp"
+#include "host/checks/laid_out.hpp"
+#include "host/drawing/fonts.hpp"
 #include "host/html/replay_page.hpp"
 #include "host/replay/replay_render.hpp"
 #include "host/replay/timeline.hpp"
@@ -58,22 +59,30 @@ int runReplay(const Options& options, Environment& env) {
       replayed.warnings = timeline.value().warnings[*record];
     }
   }
-  // What the phone would cut off after each record, from the host's own layout.
+  // Each visible step laid out with the host's fonts: the page places its views by it, and what
+  // the phone would cut off or truncate after a record is a warning of that record (the texts'
+  // paths name the fields of the record's content state).
+  const CodingPath statePathOfRecord{std::string("aps"), std::string("content-state")};
+  std::vector<std::shared_ptr<const LaidOutAnswer>> layouts(steps.size());
   if (auto fonts = drawing::Fonts::open(drawing::defaultFontFiles()); !fonts) {
     env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
   } else {
-    for (ReplayedStep& replayed : steps) {
-      const auto* views = replayed.rendered && replayed.step.record
-                              ? std::get_if<ui::Presentations>(&replayed.rendered->outcome)
-                              : nullptr;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+      ReplayedStep& replayed = steps[i];
+      const auto* views =
+          replayed.rendered ? std::get_if<ui::Presentations>(&replayed.rendered->outcome) : nullptr;
       if (!views) continue;
-      for (Warning& warning : clippingWarningsAt(*views, replayed.step.at.timeIntervalSince1970,
-                                                 options.lockScreenWidth, *fonts.value())) {
+      const ContentState* state = replayed.step.shown ? &replayed.step.shown->content : nullptr;
+      layouts[i] =
+          layOutAnswer(*views, state, statePathOfRecord, replayed.step.at.timeIntervalSince1970,
+                       options.lockScreenWidth, *fonts.value());
+      if (!replayed.step.record) continue;
+      for (const Warning& warning : layouts[i]->warnings) {
         anyWarning = true;
         Warning line = warning;
         line.codingPath.insert(line.codingPath.begin(), *replayed.step.record);
         env.err << warningJson(line) << "\n";
-        replayed.warnings.push_back(std::move(warning));
+        replayed.warnings.push_back(warning);
       }
     }
   }
@@ -113,7 +122,8 @@ int runReplay(const Options& options, Environment& env) {
       break;
     case Format::html:
     case Format::png:  // refused for replay when the arguments are read
-      text = renderReplayHtml(steps, *options.file == "-" ? "standard input" : *options.file);
+      text =
+          renderReplayHtml(steps, layouts, *options.file == "-" ? "standard input" : *options.file);
       break;
   }
   if (const int status = emit(options.out, text, env); status != exitOk) return status;

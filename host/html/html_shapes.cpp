@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "host/html/html_views.hpp"
 #include "toolkit/view_names.hpp"
 
 namespace corvlin::host::html {
@@ -21,10 +22,9 @@ struct ShapeStyle {
   std::optional<Stroke> stroke;
 };
 
-ShapeStyle takeShapeModifiers(const View& view, std::size_t& next) {
+ShapeStyle shapeModifiers(const View& view) {
   ShapeStyle style;
-  for (; next < view.modifiers.size(); ++next) {
-    const auto& m = view.modifiers[next];
+  for (const auto& m : view.modifiers) {
     if (const auto* t = std::get_if<Trim>(&m)) {
       // A trim of a trimmed path picks its fractions out of what is left.
       const double span = style.trimTo - style.trimFrom;
@@ -34,11 +34,9 @@ ShapeStyle takeShapeModifiers(const View& view, std::size_t& next) {
       style.trimFrom = style.trimFrom + from * span;
     } else if (const auto* f = std::get_if<Fill>(&m)) {
       style.fill = *f;
-      ++next;
       break;
     } else if (const auto* s = std::get_if<Stroke>(&m)) {
       style.stroke = *s;
-      ++next;
       break;
     } else {
       break;
@@ -57,22 +55,11 @@ std::string dashList(const std::vector<double>& dash) {
 // toolkit's circle does, so a trim and a rotation mean the same here.
 }  // namespace
 
-Element circleElement(const View& view, const ViewContext& context, std::size_t& next) {
-  const ShapeStyle style = takeShapeModifiers(view, next);
+Element circleElement(const View& view, layout::Size size) {
+  const ShapeStyle style = shapeModifiers(view);
   Element svg = element("svg", {"shape", "circle"});
-  double width = 100;
-  double height = 100;
-  if (context.width && context.height) {
-    width = *context.width;
-    height = *context.height;
-    svg.setStyle("width", px(width));
-    svg.setStyle("height", px(height));
-  } else {
-    // No size is known here: the shape fills what it is given, drawn on a 100-unit square.
-    svg.setStyle("width", "100%");
-    svg.setStyle("height", "100%");
-    svg.setAttribute("preserveAspectRatio", "xMidYMid meet");
-  }
+  const double width = size.width;
+  const double height = size.height;
   svg.setAttribute("viewBox", "0 0 " + number(width) + " " + number(height));
   svg.setAttribute("aria-hidden", "true");
   const double radius = std::min(width, height) / 2;
@@ -109,11 +96,9 @@ Element circleElement(const View& view, const ViewContext& context, std::size_t&
   return svg;
 }
 
-Element capsuleElement(const View& view, const ViewContext& context, std::size_t& next) {
-  const ShapeStyle style = takeShapeModifiers(view, next);
+Element capsuleElement(const View& view) {
+  const ShapeStyle style = shapeModifiers(view);
   Element e = element("div", {"shape", "capsule"});
-  e.setStyle("width", context.width ? px(*context.width) : "100%");
-  e.setStyle("height", context.height ? px(*context.height) : "100%");
   if (style.stroke) {
     // A stroke is centred on the outline: half inside, half outside.
     const std::string half = px(style.stroke->lineWidth / 2);

@@ -2,16 +2,16 @@
 // modifiers that come first on their view.
 #pragma once
 
-#include <cstddef>
-
 #include "host/html/html_element.hpp"
-#include "host/html/html_views.hpp"
+#include "layout/layout.hpp"
 #include "toolkit/view.hpp"
 
 namespace corvlin::host::html {
 
-// Each takes the shape modifiers from modifier `next` on and leaves `next` after them.
-Element circleElement(const ui::View& view, const ViewContext& context, std::size_t& next);
-Element capsuleElement(const ui::View& view, const ViewContext& context, std::size_t& next);
+// A circle inscribed in `size`, a capsule as large as it is placed; each with the trims and the
+// fill or stroke that come first among its view's modifiers; without a fill or stroke, in the
+// colour inherited.
+Element circleElement(const ui::View& view, layout::Size size);
+Element capsuleElement(const ui::View& view);
 
 }  // namespace corvlin::host::html

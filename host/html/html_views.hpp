@@ -1,4 +1,4 @@
-// Views and modifiers of a view description drawn as HTML elements and CSS.
+// What the page draws views with: lengths, colours, symbols and links as HTML and CSS.
 #pragma once
 
 #include <optional>
@@ -10,33 +10,15 @@
 
 namespace corvlin::host::html {
 
-// What a view receives from the views around it.
-struct ViewContext {
-  double now = 0;  // the instant the timers' first text is written for
-  ui::LayoutDirection direction = ui::LayoutDirection::leftToRight;
-  ui::TextAlignment textAlignment = ui::TextAlignment::leading;
-  // The size a fixed frame above offers, when one does; shapes take it.
-  std::optional<double> width;
-  std::optional<double> height;
-};
-
-// The elements a view draws as: none for an EmptyView (padded or not), one per position for a
-// ForEach, one otherwise. An element that takes all the width offered carries "fill-w".
-std::vector<Element> renderView(const ui::View& view, const ViewContext& context);
-
-// A length in CSS pixels, never negative: "12px".
+// A length in CSS pixels, never negative, to a thousandth of a point: "12px".
 std::string px(double value);
 
 // "color(srgb r g b / a)": the exact components, with no rounding to 8 bits.
 std::string cssColor(const ui::Color& color);
 
-// The point size, line height and weight chosen for a font.
-struct FontMetrics {
-  double size = 17;
-  double lineHeight = 22;
-  int weight = 400;
-};
-FontMetrics fontMetrics(const ui::Font& font);
+// A symbol as inline SVG: lock.fill as a padlock, any other as an outlined box; it takes the
+// height of the box it is placed in.
+Element symbolElement(const ui::Image& image);
 
 // Only the containing app's own scheme becomes a link target; anything else gets no href.
 bool isDeepLink(std::string_view destination);

@@ -74,7 +74,8 @@ Element timelineItem(const ReplayedStep& replayed, std::size_t index) {
   return item;
 }
 
-Element stepSection(const ReplayedStep& replayed, std::size_t index, std::size_t count) {
+Element stepSection(const ReplayedStep& replayed, const LaidOutAnswer* laidOut, std::size_t index,
+                    std::size_t count) {
   const Step& step = replayed.step;
   const double at = step.at.timeIntervalSince1970;
   Element section = element("section", {"activity", "replay-step"});
@@ -103,7 +104,7 @@ Element stepSection(const ReplayedStep& replayed, std::size_t index, std::size_t
 
   if (replayed.rendered) {
     Element shown = element("div", {"replay-shown"});
-    shown.children.push_back(presentationsRow(*replayed.rendered, at));
+    shown.children.push_back(presentationsRow(*replayed.rendered, laidOut));
     section.children.push_back(std::move(shown));
   } else {
     const std::string why = !step.state ? "No activity exists yet: nothing is shown."
@@ -143,7 +144,9 @@ Element controls(std::size_t count) {
 
 }  // namespace
 
-std::string renderReplayHtml(const std::vector<ReplayedStep>& steps, std::string_view title) {
+std::string renderReplayHtml(const std::vector<ReplayedStep>& steps,
+                             const std::vector<std::shared_ptr<const LaidOutAnswer>>& layouts,
+                             std::string_view title) {
   Element page = element("div", {"replay-page"});
   Element header = element("header", {"page-header"});
   header.children.push_back(textElement("h1", "Replay: " + std::string(title)));
@@ -153,9 +156,11 @@ std::string renderReplayHtml(const std::vector<ReplayedStep>& steps, std::string
                utcText(steps.back().step.at.timeIntervalSince1970);
   }
   header.children.push_back(textElement(
-      "p", summary + ". Each step shows what the phone shows after it, drawn from the "
-                     "extension's answer at that instant; its timers run on from there. Use the "
-                     "scrubber or the arrow keys to step through."));
+      "p", summary +
+               ". Each step shows what the phone shows after it, drawn from the "
+               "extension's answer at that instant and placed by the host's layout; its timers run "
+               "on from there. Use the "
+               "scrubber or the arrow keys to step through."));
   page.children.push_back(std::move(header));
   page.children.push_back(controls(steps.size()));
 
@@ -170,7 +175,8 @@ std::string renderReplayHtml(const std::vector<ReplayedStep>& steps, std::string
   Element stage = element("main", {"stage"});
   stage.setAttribute("data-testid", "stage");
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    stage.children.push_back(stepSection(steps[i], i, steps.size()));
+    const LaidOutAnswer* laidOut = i < layouts.size() ? layouts[i].get() : nullptr;
+    stage.children.push_back(stepSection(steps[i], laidOut, i, steps.size()));
   }
   Element link = textElement("p", "Buttons show their deep link here.", {"replay-link"});
   link.setAttribute("data-testid", "replay-link");

@@ -53,7 +53,7 @@ DecodedActivity envelopeActivity(simdjson::dom::element value, const CodingPath&
                             prefix)};
   }
   return Activity{std::move(envelope.value().attributes), std::move(*envelope.value().contentState),
-                  false};
+                  false, true};
 }
 
 // The one rule for both commands: an object with a "contentState" member is the wrapped form,

@@ -23,6 +23,8 @@ struct Activity {
   ContentState state;
   // It came wrapped: an object with a "contentState" member, whatever else it holds.
   bool wrapped = false;
+  // It came as a push envelope, its content state at ["aps","content-state"].
+  bool envelope = false;
 };
 
 // One activity, or its decoding error. In the wrapped form the error's path starts with

@@ -152,6 +152,7 @@ void ActivityBoard::carryOut(board::BoardEvent& event, Pushing* pushing,
 void ActivityBoard::draw(board::Draw& order) {
   DrawJob job{order.token, std::string(board::stateLabel(order.state)), order.serial,
               order.what.now, ActivityOutcome{ui::Presentations{}}};
+  if (order.what.shown) job.content = order.what.shown->content;
   const auto seat = seats_.find(order.id);
   if (!order.what.shown) return drawAnswer(std::move(job), order.id);
   if (seat == seats_.end() || !seat->second.extension) {

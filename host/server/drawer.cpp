@@ -4,7 +4,7 @@
 #include <exception>
 #include <new>
 
-#include "host/checks/clipping.hpp"
+#include "host/checks/laid_out.hpp"
 #include "host/server/server_page.hpp"
 #include "layout/presentations.hpp"
 #include "model/overloaded.hpp"
@@ -24,10 +24,15 @@ board::Drawing makeDrawing(DrawJob job, drawing::Fonts* fonts) {
                  },
                  job.answer);
   const auto* shown = std::get_if<ui::Presentations>(&made.rendered.outcome);
+  std::shared_ptr<const LaidOutAnswer> laidOut;
   if (shown != nullptr && fonts != nullptr) {
-    made.clipped = clippingWarningsAt(*shown, job.at, layout::defaultLockScreenWidth, *fonts);
+    laidOut = layOutAnswer(*shown, job.content ? &*job.content : nullptr,
+                           {std::string("aps"), std::string("content-state")}, job.at,
+                           layout::defaultLockScreenWidth, *fonts);
+    made.clipped = laidOut->warnings;
   }
-  made.section = drawSection({job.token, job.state, made.rendered, job.at, job.serial});
+  made.section =
+      drawSection({job.token, job.state, made.rendered, job.at, job.serial, std::move(laidOut)});
   return made;
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -23,13 +24,15 @@
 namespace corvlin::host::server {
 
 // One drawing to make: the activity as the page names it, the drawing's serial (its style
-// names) and instant, and what the extension answered, or the outcome without one.
+// names) and instant, and what the extension answered, or the outcome without one; `content`,
+// the content state drawn, names the fields the layout's warnings are about.
 struct DrawJob {
   std::string token;
   std::string state;
   std::uint64_t serial = 0;
   double at = 0;
   std::variant<ActivityOutcome, Result<std::string, ExtensionFailure>> answer;
+  std::optional<ContentState> content = std::nullopt;
 };
 
 // A drawing made, or why it could not be (out of memory); `notice` says once that the fonts
@@ -40,8 +43,10 @@ struct DrawResult {
   std::string notice;
 };
 
-// The drawing itself, the same on any thread: the answer read, its `clipped` warnings laid out
-// with `fonts` (none without fonts), and the section as the page draws it.
+// The drawing itself, the same on any thread: the answer read and laid out in the phone's
+// frames with `fonts`, the layout's warnings as its `clipped` ones (what the phone cuts off, ends
+// in "…" or cannot draw), and the section as the page draws it, each view where the layout
+// places it (none laid out and no warnings without fonts).
 board::Drawing makeDrawing(DrawJob job, drawing::Fonts* fonts);
 
 class Drawer {

@@ -25,7 +25,7 @@ using board::timeOfDay;
 
 Element activitySection(const SectionOf& activity) {
   const std::string token(activity.token);
-  Element section = activityElement(activity.rendered, 0, 1, activity.at);
+  Element section = activityElement(activity.rendered, {activity.laidOut, nullptr}, 0, 1);
   section.setAttribute("data-token", token);
   section.setAttribute("data-state", std::string(activity.state));
   section.setAttribute("data-now", html::number(activity.at));

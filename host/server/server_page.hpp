@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/board/board_state.hpp"
+#include "host/checks/laid_out.hpp"
 #include "host/report/outcome.hpp"
 
 namespace corvlin::host::server {
@@ -24,6 +26,8 @@ struct SectionOf {
   const RenderedActivity& rendered;
   double at = 0;
   std::uint64_t serial = 0;
+  // The presentations laid out, which the page places each view by; null when not laid out.
+  std::shared_ptr<const LaidOutAnswer> laidOut = nullptr;
 };
 board::Section drawSection(const SectionOf& activity);
 

@@ -24,10 +24,10 @@ for (const name of ['default', 'ring-quarter', 'timers', 'actions', 'several']) 
       e.hasAttribute('src') || ['LINK', 'IFRAME', 'OBJECT', 'EMBED', 'IMG'].includes(e.tagName) ||
       [...e.attributes].some((a) => a.name.startsWith('on'))).map((e) => e.outerHTML));
     assert.deepEqual(loaders, [], 'nothing that loads or handles events inline');
-    // The stylesheet applied (the island is a grid) and the script ran (it marks the canvas).
-    // (Read in one step: a countdown's end may swap the answer in between.)
+    // The stylesheet applied (the island cuts what lies outside it) and the script ran (it marks
+    // the canvas). (Read in one step: a countdown's end may swap the answer in between.)
     assert.equal(await page.evaluate(
-      () => getComputedStyle(document.querySelector('.island-expanded')).display), 'grid');
+      () => getComputedStyle(document.querySelector('.island-expanded')).overflow), 'hidden');
     assert.equal(await page.getByTestId('canvas').getAttribute('data-live'), 'true');
     await page.waitForTimeout(300);
     assert.deepEqual(seen, { requests: [], errors: [], dialogs: [], cspViolations: [] });

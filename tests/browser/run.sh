@@ -25,8 +25,11 @@ apt_install() {
 # Debian's Chromium drives the tests; no browser is ever downloaded.
 [ -x /usr/bin/chromium ] || apt_install chromium
 command -v node >/dev/null && command -v npm >/dev/null || apt_install nodejs npm
-# Emoji in a payload's texts are drawn from the colour emoji font in the page's font stack.
-dpkg -s fonts-noto-color-emoji >/dev/null 2>&1 || apt_install fonts-noto-color-emoji
+# Emoji in a payload's texts are drawn from the colour emoji font in the page's font stack, and
+# other scripts from the Noto families the snapshots use.
+for p in fonts-noto-color-emoji fonts-noto-core fonts-noto-cjk; do
+  dpkg -s "$p" >/dev/null 2>&1 || apt_install "$p"
+done
 if [ ! -d "$here/node_modules/playwright-core" ] || [ ! -d "$here/node_modules/@parse/node-apn" ]; then
   (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
 fi
@@ -57,6 +60,12 @@ render honest 0 "$here/payloads/honest.json" --now "$now"  # overflow, a long ti
 render clipping 0 "$here/payloads/clipping.json" --now "$now"
 "$host" render "$here/payloads/clipping.json" --now "$now" --format json --out "$pages/clipping.json" \
   2>>"$pages/render.log"
+# Fits, a long title, three actions, an Arabic and a Japanese title: the page's lines against the
+# layout's warnings.
+render lines 0 "$here/payloads/lines.json" --now "$now"
+"$host" render "$here/payloads/lines.json" --now "$now" --format json --out "$pages/lines.json" \
+  2>>"$pages/render.log"
+render wide 0 "$here/payloads/clipping.json" --now "$now" --width 408
 
 # replay NAME TIMELINE EXPECTED_STATUS: the replay page of a timeline kept in tests/data.
 replay() {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "host/html/html_csp.hpp"
 #include "host/html/html_element.hpp"
-#include "host/html/html_views.hpp"
+#include "host/html/html_placed.hpp"
 
 namespace corvlin::host {
 namespace {
@@ -14,14 +16,22 @@ using html::Element;
 
 constexpr double now = 1767225510;
 
-std::vector<Element> draw(const View& view) {
-  html::ViewContext context;
-  context.now = now;
-  return html::renderView(view, context);
+// `view` laid out with half the font's size a character, `width` points wide, and its elements.
+struct Placed {
+  layout::Node node;
+  std::vector<Element> elements;
+};
+Placed place(const View& view, layout::Proposal proposal = {371, std::nullopt}) {
+  layout::FixedAdvanceMeasurer measurer;
+  layout::Options options;
+  options.timerText = [](const TimerText&) { return std::string("1:30"); };
+  Placed out{layout::layout(view, proposal, measurer, options, {10, 20}), {}};
+  out.elements = html::placedElements(out.node, {10, 20});
+  return out;
 }
 
 Element drawOne(const View& view) {
-  auto elements = draw(view);
+  auto elements = place(view).elements;
   EXPECT_EQ(elements.size(), 1u);
   return elements.empty() ? Element{} : elements.front();
 }
@@ -29,6 +39,17 @@ Element drawOne(const View& view) {
 std::string styleOf(const Element& e, std::string_view property) {
   const auto* value = e.styleValue(property);
   return value ? *value : "";
+}
+
+// The elements of the tree with `kind` among their classes, depth first.
+void collect(const Element& e, std::string_view kind, std::vector<const Element*>& out) {
+  if (e.hasClass(kind)) out.push_back(&e);
+  for (const auto& child : e.children) collect(child, kind, out);
+}
+std::vector<const Element*> all(const std::vector<Element>& elements, std::string_view kind) {
+  std::vector<const Element*> out;
+  for (const auto& e : elements) collect(e, kind, out);
+  return out;
 }
 
 std::size_t count(const std::string& haystack, const std::string& needle) {
@@ -51,6 +72,22 @@ RenderedActivity working(const std::string& title = "Order 42") {
   return renderedAs(Presentations{
       hstack(VerticalAlignment::center, 14, {text(title)}),
       {{{ExpandedRegionPosition::bottom, 0, text(title)}}, circle(), timer, circle()}});
+}
+
+// The activity laid out as the render command lays it out, with half-size advances.
+ActivityLayouts laidOut(const RenderedActivity& activity) {
+  layout::FixedAdvanceMeasurer measurer;
+  return {layOutAnswer(std::get<Presentations>(activity.outcome), nullptr, {}, now, 371, measurer),
+          nullptr};
+}
+
+std::string page(const std::vector<RenderedActivity>& activities) {
+  std::vector<ActivityLayouts> layouts;
+  for (const auto& a : activities) {
+    layouts.push_back(std::holds_alternative<Presentations>(a.outcome) ? laidOut(a)
+                                                                       : ActivityLayouts{});
+  }
+  return renderHtml(activities, layouts, now);
 }
 
 TEST(HtmlEscape, NoMarkupCharacterSurvives) {
@@ -105,31 +142,153 @@ TEST(HtmlLinks, OnlyTheAppsOwnSchemeBecomesAnHref) {
   }
 }
 
-TEST(HtmlViews, EmptyViewsTakeNoPlaceEvenWhenPadded) {
-  EXPECT_TRUE(draw(emptyView()).empty());
-  EXPECT_TRUE(draw(emptyView().with(Padding{top, 4}).with(ForegroundColor{white})).empty());
-  EXPECT_TRUE(draw(forEach({})).empty());
-
-  const Element row = drawOne(hstack(VerticalAlignment::center, 8,
-                                     {text("a"), emptyView().with(Padding{top, 4}),
-                                      forEach({text("b"), emptyView(), text("c")}), forEach({})}));
-  ASSERT_EQ(row.children.size(), 3u);
-  EXPECT_EQ(row.children[1].text, "b");
-  EXPECT_EQ(styleOf(row, "gap"), "8px");
+// Where an element stands: its left and top read back, in points.
+double at(const Element& e, std::string_view property) {
+  const std::string value = styleOf(e, property);
+  EXPECT_TRUE(value.ends_with("px")) << property << ": " << value;
+  return value.empty() ? -1 : std::stod(value);
 }
 
-TEST(HtmlViews, ModifiersOnAForEachApplyToEachView) {
-  const auto elements = draw(forEach({text("a"), text("b")}).with(Padding{allEdges, 2}));
-  ASSERT_EQ(elements.size(), 2u);
-  for (const auto& e : elements) EXPECT_EQ(styleOf(e, "padding-top"), "2px");
+TEST(HtmlPlacement, EveryTextAndLineStandsWhereTheLayoutPutIt) {
+  // 8.5 points a character on 22-point lines: 80 points hold "aaaa bbbb", then "cccc".
+  const View column =
+      vstack(HorizontalAlignment::leading, 4,
+             {text("aaaa bbbb cccc"), capsule(RoundedCornerStyle::continuous).with(Frame{30, 10}),
+              emptyView().with(Padding{top, 4})})
+          .with(Padding{allEdges, 16});
+  const Placed placed = place(column, {112, std::nullopt});
+  ASSERT_EQ(placed.elements.size(), 1u);
+  const Element& box = placed.elements.front();
+  EXPECT_TRUE(box.hasClass("box"));
+  EXPECT_EQ(at(box, "left"), 0);  // the root at the origin it was laid out at
+  EXPECT_EQ(at(box, "width"), placed.node.frame.width);
+
+  const auto texts = all(placed.elements, "text");
+  ASSERT_EQ(texts.size(), 1u);
+  // The padding's box, then the stack's, both at the padded edge: the text at 16, 16 in all.
+  const auto stacks = all(placed.elements, "vstack");
+  ASSERT_EQ(stacks.size(), 1u);
+  EXPECT_EQ(at(*stacks.front(), "left"), 16);
+  EXPECT_EQ(at(*stacks.front(), "top"), 16);
+  EXPECT_EQ(stacks.front()->children.size(), 2u) << "an EmptyView, padded or not, is nothing";
+  const Element& t = *texts.front();
+  EXPECT_EQ(at(t, "left"), 0);
+  EXPECT_EQ(at(t, "top"), 0);
+  EXPECT_EQ(styleOf(t, "font-size"), "17px");
+  EXPECT_EQ(styleOf(t, "line-height"), "22px");
+  ASSERT_EQ(t.children.size(), 2u);
+  struct Line {
+    const char* text;
+    double top;
+    double width;
+  };
+  const Line lines[] = {{"aaaa bbbb", 0, 76.5}, {"cccc", 22, 34}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    const Element& line = t.children[i];
+    EXPECT_TRUE(line.hasClass("line"));
+    EXPECT_EQ(line.text, lines[i].text);
+    EXPECT_EQ(at(line, "left"), 0);
+    EXPECT_EQ(at(line, "top"), lines[i].top);
+    EXPECT_EQ(at(line, "width"), lines[i].width);
+    EXPECT_EQ(at(line, "height"), 22);
+    EXPECT_EQ(*line.attribute("dir"), "auto");
+  }
+  // The capsule's frame under the text: two lines and the stack's spacing down.
+  const auto frames = all(placed.elements, "frame");
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(at(*frames.front(), "top"), 48);
+  EXPECT_EQ(all(placed.elements, "capsule").size(), 1u);
+}
+
+TEST(HtmlPlacement, ATruncatedTextEndsItsLastLineWithTheEllipsisTheLayoutGaveIt) {
+  const Placed placed = place(text("aaaa bbbb cccc dddd eeee").with(Frame{80, 44}));
+  const auto texts = all(placed.elements, "text");
+  ASSERT_EQ(texts.size(), 1u);
+  const Element& t = *texts.front();
+  ASSERT_EQ(t.children.size(), 2u);
+  EXPECT_EQ(*t.attribute("data-truncated"), "true");
+  EXPECT_EQ(*t.attribute("data-lines"), "2");
+  EXPECT_TRUE(t.children.back().text.ends_with("\xE2\x80\xA6")) << t.children.back().text;
+  EXPECT_EQ(t.children.back().text, placed.node.children.front().lines.back().text);
+}
+
+TEST(HtmlPlacement, ATimerTicksInTheLineTheLayoutGaveIt) {
+  const Element t = drawOne(timerText({now, now + 90, true, std::nullopt, false}));
+  ASSERT_EQ(t.children.size(), 1u);
+  const Element& line = t.children.front();
+  EXPECT_TRUE(line.hasClass("timer"));
+  EXPECT_EQ(line.text, "1:30");
+  EXPECT_EQ(*line.attribute("data-upper"), html::number(now + 90));
+  EXPECT_EQ(*line.attribute("data-counts-down"), "true");
+  EXPECT_EQ(*line.attribute("data-shows-hours"), "false");
+  EXPECT_EQ(line.attribute("data-pause-time"), nullptr);
+}
+
+TEST(HtmlPlacement, ARotationTurnsTheElementItWrapsAboutItsAnchor) {
+  // The ring's arc: a quarter, stroked, turned back a quarter turn about its centre.
+  Stroke stroke;
+  stroke.lineWidth = 5;
+  stroke.lineCap = LineCap::round;
+  const View arc = circle()
+                       .with(Trim{0, 0.25})
+                       .with(stroke)
+                       .with(RotationEffect{-90, {0.5, 0.5}})
+                       .with(Frame{58, 58});
+  const Placed ring = place(arc);
+  const auto circles = all(ring.elements, "circle");
+  ASSERT_EQ(circles.size(), 1u);
+  EXPECT_EQ(styleOf(*circles.front(), "transform"), "rotate(-90deg)");
+  EXPECT_EQ(styleOf(*circles.front(), "transform-origin"), "29px 29px");
+  EXPECT_EQ(at(*circles.front(), "width"), 58);
+
+  // Turned twice: the second turn wraps the first in a group of the same box.
+  const auto twice =
+      place(text("a").with(RotationEffect{10, {0, 0}}).with(RotationEffect{20, {1, 1}}));
+  ASSERT_EQ(twice.elements.size(), 1u);
+  EXPECT_EQ(styleOf(twice.elements.front(), "transform"), "rotate(20deg)");
+  EXPECT_EQ(styleOf(twice.elements.front(), "transform-origin"), "8.5px 22px");
+  ASSERT_EQ(twice.elements.front().children.size(), 1u);
+  EXPECT_EQ(styleOf(twice.elements.front().children.front(), "transform"), "rotate(10deg)");
+}
+
+TEST(HtmlPage, EachCutOrShortenedPresentationHasABadgeWithTheWarningsNumbers) {
+  // Forty lines of text on the lock screen: far taller than the 160 points the phone shows.
+  const RenderedActivity tall = working(std::string(40 * 40, 'a'));
+  const ActivityLayouts layouts = laidOut(tall);
+  ASSERT_FALSE(layouts.shown->warnings.empty());
+  const std::string written = renderHtml({tall, working()}, {layouts, laidOut(working())}, now);
+  for (const Warning& w : layouts.shown->warnings) {
+    SCOPED_TRACE(w.description);
+    EXPECT_NE(written.find(">" + html::escape(w.description) + "<"), std::string::npos);
+  }
+  std::size_t shown = 0;
+  for (const Warning& w : layouts.shown->warnings) {
+    shown += w.kind == Warning::Kind::clipped || w.kind == Warning::Kind::truncated;
+  }
+  EXPECT_GT(shown, 0u);
+  EXPECT_EQ(count(written, "data-testid=\"overflow-badge\""), shown);
+  // A button that shows the cut part under each figure something is cut off of, and only there.
+  std::set<std::string> cut;
+  for (const Warning& w : layouts.shown->warnings) {
+    if (w.kind == Warning::Kind::clipped) {
+      cut.insert(w.presentation.starts_with("compact") ? "compact" : w.presentation);
+    }
+  }
+  EXPECT_EQ(count(written, "data-testid=\"overflow-toggle\""), cut.size());
+  if (!cut.empty()) {
+    EXPECT_LT(written.rfind("data-testid=\"overflow-toggle\""), written.find("Activity 2 of 2"));
+  }
+  // The card is at most as tall as the phone shows it.
+  EXPECT_LE(layouts.shown->layout.lockScreen.size.height, 160);
 }
 
 TEST(HtmlPage, PolicyAdmitsExactlyTheEmbeddedStyleAndScript) {
-  const std::string page = renderHtml({working()}, now);
+  const std::string written = page({working()});
   const std::string policy =
-      between(page, "http-equiv=\"Content-Security-Policy\" content=\"", "\"");
-  const std::string style = between(page, "<style>", "</style>");
-  const std::string script = between(page, "<script>", "</script>");
+      between(written, "http-equiv=\"Content-Security-Policy\" content=\"", "\"");
+  const std::string style = between(written, "<style>", "</style>");
+  const std::string script = between(written, "<script>", "</script>");
   ASSERT_FALSE(style.empty());
   ASSERT_FALSE(script.empty());
   EXPECT_EQ(policy, html::escape(html::contentSecurityPolicy(style, script)));
@@ -137,10 +296,10 @@ TEST(HtmlPage, PolicyAdmitsExactlyTheEmbeddedStyleAndScript) {
   EXPECT_NE(policy.find("script-src " + html::escape(html::hashSource(script))), std::string::npos);
   EXPECT_EQ(policy.find("unsafe"), std::string::npos);
   // No style attributes (they would need 'unsafe-inline'), no inline handlers, no addresses.
-  EXPECT_EQ(count(page, " style="), 0u);
-  EXPECT_EQ(count(page, " onclick="), 0u);
-  EXPECT_EQ(count(page, "http:"), 0u);
-  EXPECT_EQ(count(page, "https:"), 0u);
+  EXPECT_EQ(count(written, " style="), 0u);
+  EXPECT_EQ(count(written, " onclick="), 0u);
+  EXPECT_EQ(count(written, "http:"), 0u);
+  EXPECT_EQ(count(written, "https:"), 0u);
 }
 
 TEST(HtmlPage, EachActivityOrItsErrorStandsInItsPlace) {
@@ -150,28 +309,34 @@ TEST(HtmlPage, EachActivityOrItsErrorStandsInItsPlace) {
                                "Expected to decode String but found <number>."});
   const RenderedActivity crashed =
       renderedAs(ExtensionFailure{ExtensionFailure::Kind::crashed, "the extension crashed"});
-  const std::string page = renderHtml({working("First"), broken, working("Third"), crashed}, now);
+  const std::string written = page({working("First"), broken, working("Third"), crashed});
 
-  EXPECT_EQ(count(page, "data-testid=\"activity\""), 4u);
-  EXPECT_EQ(count(page, "data-testid=\"lock-screen\""), 2u);
-  EXPECT_EQ(count(page, "data-testid=\"activity-error\""), 2u);
-  const auto first = page.find(">First<");
-  const auto error =
-      page.find("typeMismatch at [1].title: Expected to decode String but found &lt;number&gt;.");
-  const auto third = page.find(">Third<");
-  const auto failure = page.find("the extension crashed");
+  EXPECT_EQ(count(written, "data-testid=\"activity\""), 4u);
+  EXPECT_EQ(count(written, "data-testid=\"lock-screen\""), 2u);
+  EXPECT_EQ(count(written, "data-testid=\"activity-error\""), 2u);
+  const auto first = written.find(">First<");
+  const auto error = written.find(
+      "typeMismatch at [1].title: Expected to decode String but found &lt;number&gt;.");
+  const auto third = written.find(">Third<");
+  const auto failure = written.find("the extension crashed");
   ASSERT_NE(error, std::string::npos);
   ASSERT_NE(failure, std::string::npos);
   EXPECT_LT(first, error);
   EXPECT_LT(error, third);
   EXPECT_LT(third, failure);
-  EXPECT_NE(page.find("Activity 4 of 4"), std::string::npos);
-  EXPECT_NE(page.find("data-now=\"1767225510\""), std::string::npos);
+  EXPECT_NE(written.find("Activity 4 of 4"), std::string::npos);
+  EXPECT_NE(written.find("data-now=\"1767225510\""), std::string::npos);
 
   // An activity that has drawn nothing yet names no regions, and leaves no empty brackets.
-  const std::string undrawn = renderHtml({RenderedActivity{}}, now);
+  const RenderedActivity nothing = renderedAs(Presentations{});
+  const std::string undrawn = page({nothing});
   EXPECT_NE(undrawn.find("Dynamic Island, expanded<"), std::string::npos);
   EXPECT_EQ(undrawn.find("expanded ()"), std::string::npos);
+
+  // Presentations that could not be laid out say so in their place: the browser places nothing.
+  const std::string unplaced = renderHtml({working("Lost")}, {}, now);
+  EXPECT_EQ(count(unplaced, "data-testid=\"lock-screen\""), 0u);
+  EXPECT_NE(unplaced.find("The presentations could not be laid out"), std::string::npos);
 }
 
 TEST(CspHashSource, IsTheBase64Sha256OfTheText) {

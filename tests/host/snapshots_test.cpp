@@ -101,7 +101,7 @@ TEST(Snapshots, AListGivesEachActivityItsFolderAndAFailureNone) {
   EXPECT_TRUE(fs::exists(fs::path(scratch / "list") / "2" / "island-minimal.png"));
 }
 
-TEST(Snapshots, ATallLockScreenIsAClippedWarningWhereverWarningsGo) {
+TEST(Snapshots, ALongTextIsATruncatedWarningNamingItsFieldWhereverWarningsGo) {
   const std::string tall =
       R"({"title":"Your order from the Corner Bakery is being packed and will leave the shop shortly",)"
       R"("body":"Three sourdough loaves, a dozen cinnamon rolls and a birthday cake with candles",)"
@@ -109,22 +109,26 @@ TEST(Snapshots, ATallLockScreenIsAClippedWarningWhereverWarningsGo) {
       R"("actions":[{"actionId":"a","label":"Call the courier"},{"actionId":"b","label":"Change it"}]})";
   const HostRun plain = runHost({"render", "-", "--now", pinnedNow}, tall);
   EXPECT_EQ(plain.status, 0);
-  EXPECT_NE(
-      plain.err.find(R"({"warning":{"kind":"clipped","codingPath":[],"presentation":"lockScreen",)"
-                     R"("description":"The lock screen's content is )"),
-      std::string::npos)
+  EXPECT_NE(plain.err.find(R"({"warning":{"kind":"truncated","codingPath":["title"],)"
+                           R"("presentation":"lockScreen","shownLines":2,"lines":3,)"
+                           R"("description":"The title, \"Your order from)"),
+            std::string::npos)
       << plain.err;
-  EXPECT_NE(plain.err.find("pt tall; the phone shows 160 pt"), std::string::npos);
-  EXPECT_NE(plain.err.find(R"(the longest text, \"Your order from)"), std::string::npos);
+  EXPECT_NE(plain.err.find(R"("codingPath":["body"],"presentation":"expanded")"),
+            std::string::npos);
+  // Every text gave up what it could, and the rest fits: nothing is cut off.
+  EXPECT_EQ(plain.err.find(R"("kind":"clipped")"), std::string::npos) << plain.err;
   EXPECT_EQ(runHost({"render", "-", "--now", pinnedNow, "--strict"}, tall).status, 65);
   const HostRun json = runHost({"render", "-", "--now", pinnedNow, "--format", "json"},
-                               "[{\"title\":\"a\"}," + tall + "]");
-  EXPECT_NE(json.out.find(R"("codingPath":[1],"presentation":"lockScreen")"), std::string::npos);
+                               "[{\"title\":\"a\"},{\"contentState\":" + tall + "}]");
+  EXPECT_NE(json.out.find(R"("codingPath":[1,"contentState","title"],"presentation":"lockScreen")"),
+            std::string::npos)
+      << json.out;
   // The default activity fits every frame.
   EXPECT_EQ(runHost({"render", "--now", pinnedNow}).err, "");
 }
 
-TEST(Snapshots, AReplayedRecordThatIsCutOffWarnsWithItsIndex) {
+TEST(Snapshots, AReplayedRecordThatIsTruncatedWarnsWithItsIndex) {
   const std::string timeline =
       R"({"aps":{"timestamp":1767225600,"event":"start","content-state":{"title":"Order 42"},)"
       R"("attributes-type":"CorvlinLiveActivityAttributes","attributes":{"kind":"d","activityId":"A"}}})"
@@ -136,11 +140,13 @@ TEST(Snapshots, AReplayedRecordThatIsCutOffWarnsWithItsIndex) {
       "\n";
   const HostRun run = runHost({"replay", "-", "--format", "json"}, timeline);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(
-      run.err.find(R"({"warning":{"kind":"clipped","codingPath":[1],"presentation":"expanded")"),
-      std::string::npos)
+  EXPECT_NE(run.err.find(R"({"warning":{"kind":"truncated","codingPath":[1,"aps","content-state",)"
+                         R"("body"],"presentation":"lockScreen")"),
+            std::string::npos)
       << run.err;
-  EXPECT_NE(run.out.find(R"("codingPath":[],"presentation":"expanded")"), std::string::npos);
+  EXPECT_NE(
+      run.out.find(R"("codingPath":["aps","content-state","body"],"presentation":"expanded")"),
+      std::string::npos);
   EXPECT_EQ(runHost({"replay", "-", "--strict"}, timeline).status, 65);
 }
 

@@ -195,32 +195,74 @@ TEST(Layout, TextWrapsBetweenWordsAndIsTruncatedWhenItStillDoesNotFit) {
     Proposal proposal;
     std::vector<std::string> lines;
     bool truncated;
+    std::size_t lineCount;  // the lines the whole text needs
   };
+  std::string words;  // 100 words of two letters
+  for (int i = 0; i < 100; ++i) words += "ab ";
   const std::vector<TextCase> cases = {
-      {"one line when it fits", "aaa bbb ccc", {100, std::nullopt}, {"aaa bbb ccc"}, false},
-      {"breaks between words", "aaa bbb ccc", {42, std::nullopt}, {"aaa bbb", "ccc"}, false},
-      {"one word a line", "aaa bbb ccc", {30, std::nullopt}, {"aaa", "bbb", "ccc"}, false},
+      {"one line when it fits", "aaa bbb ccc", {100, std::nullopt}, {"aaa bbb ccc"}, false, 1},
+      {"breaks between words", "aaa bbb ccc", {42, std::nullopt}, {"aaa bbb", "ccc"}, false, 2},
+      {"one word a line", "aaa bbb ccc", {30, std::nullopt}, {"aaa", "bbb", "ccc"}, false, 3},
       {"a word wider than the line breaks inside",
        "abcdefghij",
        {30, std::nullopt},
        {"abcde", "fghij"},
-       false},
+       false,
+       2},
+      {"a long word after a short one starts a line of its own",
+       "ab cdefghijkl",
+       {30, std::nullopt},
+       {"ab", "cdefg", "hijkl"},
+       false,
+       3},
       {"too many lines for the height: the last ends in an ellipsis",
        "aaa bbb ccc",
        {30, 32},
        {"aaa", "bbb\xE2\x80\xA6"},
-       true},
-      {"no room for a second line", "aaa bbb ccc", {42, 20}, {"aaa bb\xE2\x80\xA6"}, true},
+       true,
+       3},
+      {"the last line kept runs on with the rest of its paragraph",
+       "aaa bbb ccc",
+       {42, 20},
+       {"aaa bb\xE2\x80\xA6"},
+       true,
+       2},
+      {"less than a line's height still keeps the first line",
+       "aaa bbb",
+       {30, 5},
+       {"aaa\xE2\x80\xA6"},
+       true,
+       2},
+      {"a last line that ends its paragraph takes the ellipsis after it",
+       "ab\ncd\nef",
+       {100, 32},
+       {"ab", "cd\xE2\x80\xA6"},
+       true,
+       3},
       {"explicit newlines break even without a width",
        "ab\ncd",
        {std::nullopt, std::nullopt},
        {"ab", "cd"},
-       false},
+       false,
+       2},
+      {"without a width, a paragraph cut off ends the last line kept",
+       "ab cd\nef",
+       {std::nullopt, 16},
+       {"ab cd\xE2\x80\xA6"},
+       true,
+       2},
+      {"without a height, a text takes at most its bounded number of lines",
+       words,
+       {12, std::nullopt},
+       std::vector<std::string>(maxTextLines - 1, "ab"),
+       true,
+       100},
       {"an emoji cluster is never split",
        "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x9A\x80x",
        {6, std::nullopt},
        {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x9A\x80", "x"},
-       false},
+       false,
+       2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -228,10 +270,84 @@ TEST(Layout, TextWrapsBetweenWordsAndIsTruncatedWhenItStillDoesNotFit) {
     const Node& leaf = kindOf(root);
     std::vector<std::string> lines;
     for (const auto& line : leaf.lines) lines.push_back(line.text);
+    if (lines.size() == maxTextLines) {
+      // The bounded case: every line but the last, which ends in an ellipsis.
+      EXPECT_EQ(lines.back(), "a\xE2\x80\xA6");  // the ellipsis takes the second letter's room
+      lines.pop_back();
+    }
     EXPECT_EQ(lines, c.lines);
     EXPECT_EQ(leaf.truncated, c.truncated);
-    EXPECT_DOUBLE_EQ(root.frame.height, 16.0 * static_cast<double>(c.lines.size()));
+    EXPECT_EQ(leaf.lineCount, c.lineCount);
+    EXPECT_DOUBLE_EQ(root.frame.height, 16.0 * static_cast<double>(leaf.lines.size()));
   }
+}
+
+TEST(Layout, ATextPastTheDataBudgetIsLaidOutAsItsFirstPartAndCountedAsCut) {
+  // 5,000 letters in words of four: the first 4,096 bytes, then "…" where the part ends.
+  std::string long_;
+  for (int i = 0; i < 1000; ++i) long_ += "abcd ";
+  struct BudgetCase {
+    const char* name;
+    Proposal proposal;
+    std::size_t lines;
+  };
+  const BudgetCase cases[] = {
+      {"on one line without a width", {std::nullopt, std::nullopt}, 1},
+      {"in lines of a width, bounded", {60, std::nullopt}, maxTextLines},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Node leaf = kindOf(laidOut(caption(long_), c.proposal));
+    ASSERT_EQ(leaf.lines.size(), c.lines);
+    EXPECT_TRUE(leaf.truncated);
+    EXPECT_GT(leaf.lineCount, leaf.lines.size());
+    EXPECT_TRUE(leaf.lines.back().text.ends_with("\xE2\x80\xA6"));
+    EXPECT_LE(leaf.lines.front().text.size(), textBudgetBytes + 3);
+  }
+}
+
+TEST(Layout, StacksPassTheHeightDownAndTextsGiveUpLines) {
+  check({
+      {"a column sizes its one-line text first; the long one gets the rest and is cut",
+       vstack(HorizontalAlignment::leading, 0,
+              viewList(caption("aaaa bbbb cccc dddd"), caption("zz"))),
+       {30, 48},
+       {30, 48},
+       {{0, 0, 30, 32}, {0, 32, 12, 16}}},
+      {"a column whose texts all fit gives each its lines",
+       vstack(HorizontalAlignment::leading, 0,
+              viewList(caption("aaaa bbbb cccc dddd"), caption("zz"))),
+       {30, 200},
+       {24, 80},
+       {{0, 0, 24, 64}, {0, 64, 12, 16}}},
+      {"a row proposes its own height to every child",
+       hstack(VerticalAlignment::top, 0,
+              viewList(caption("aaaa bbbb cccc"), circle().with(Frame{10, 10, centered}))),
+       {40, 16},
+       {40, 16},
+       {{0, 0, 30, 16}, {30, 0, 10, 10}}},
+      {"padding takes its edges from the height offered",
+       vstack(HorizontalAlignment::leading, 0,
+              viewList(caption("aaaa bbbb").with(Padding{allEdges, 8}))),
+       {46, 40},
+       {46, 32},
+       {{0, 0, 46, 32}}},
+      {"a text in a fixed frame gets the frame's lines",
+       vstack(HorizontalAlignment::leading, 0,
+              viewList(caption("aaaa bbbb cccc").with(Frame{30, 32, centered}))),
+       {300, 300},
+       {30, 32},
+       {{0, 0, 30, 32}}},
+  });
+  // The long text of the first case keeps what fits and ends in "…".
+  const Node root = laidOut(vstack(HorizontalAlignment::leading, 0,
+                                   viewList(caption("aaaa bbbb cccc dddd"), caption("zz"))),
+                            {30, 48});
+  const Node& title = kindOf(kindOf(root).children[0]);
+  ASSERT_EQ(title.lines.size(), 2u);
+  EXPECT_EQ(title.lines[1].text, "bbbb\xE2\x80\xA6");
+  EXPECT_TRUE(title.truncated);
+  EXPECT_EQ(title.lineCount, 4u);
 }
 
 TEST(Layout, FontsColoursAndDirectionReachEveryViewThatSetsNone) {

@@ -170,7 +170,7 @@ TEST(Serve, AnswersThePhonesVerdict) {
       << fresh.headers.at("apns-id");
 }
 
-TEST(Serve, SaysWhatThePhoneCutsOffOfTheDrawnStateOnItsDrawingEvent) {
+TEST(Serve, SaysWhatThePhoneTruncatesOfTheDrawnStateOnItsDrawingEvent) {
   ServeProcess serve({});
   EventReader events(serve.port());
   const std::string tall =
@@ -184,10 +184,10 @@ TEST(Serve, SaysWhatThePhoneCutsOffOfTheDrawnStateOnItsDrawingEvent) {
       << "the answer does not wait for the drawing, nor has its clipped warnings";
   const std::string drawn = events.nextDrawing();
   EXPECT_EQ(member(drawn, {"drawn"}), "1");
-  EXPECT_NE(
-      member(drawn, {"clipped"})
-          .find(R"({"warning":{"kind":"clipped","codingPath":[],"presentation":"lockScreen",)"),
-      std::string::npos)
+  EXPECT_NE(member(drawn, {"clipped"})
+                .find(R"({"warning":{"kind":"truncated","codingPath":["aps","content-state",)"
+                      R"("title"],"presentation":"lockScreen","shownLines":2,"lines":3,)"),
+            std::string::npos)
       << drawn;
   // What fits is not warned of.
   const Answer fitsAnswer = push(serve.port(), "0a", update(1767225520, "Order 42"));

@@ -1,7 +1,7 @@
 // The preview page's only script. It keeps the timer texts current, swaps in the extension's
-// later answer when the page's clock reaches the instant it was given for, measures each
-// presentation against the size the phone gives it, and stands in for the containing app when
-// a button's deep link is followed. It asks nothing of the extension itself.
+// later answer when the page's clock reaches the instant it was given for, shows the part the
+// phone cuts off on request, and stands in for the containing app when a button's deep link is
+// followed. It places nothing (the host's layout did) and asks nothing of the extension itself.
 'use strict';
 (() => {
   const canvas = document.querySelector('[data-now]');
@@ -13,109 +13,6 @@
   const renderedAt = Number(canvas.dataset.now);
   const loadedAt = performance.now();
   const pageNow = () => renderedAt + (performance.now() - loadedAt) / 1000;
-
-  // --- Overflow: what the phone would cut off ------------------------------------------------
-
-  // How far the content of a frame reaches past each of its edges, from the boxes of everything
-  // inside it (laid out whether or not it is clipped).
-  function overflowOf(frame) {
-    const f = frame.getBoundingClientRect();
-    let top = f.top;
-    let left = f.left;
-    let bottom = f.bottom;
-    let right = f.right;
-    for (const e of frame.querySelectorAll('*')) {
-      const r = e.getBoundingClientRect();
-      if (r.width === 0 && r.height === 0) continue;
-      top = Math.min(top, r.top);
-      left = Math.min(left, r.left);
-      bottom = Math.max(bottom, r.bottom);
-      right = Math.max(right, r.right);
-    }
-    return {
-      frameWidth: f.width,
-      frameHeight: f.height,
-      width: right - left,
-      height: bottom - top,
-      below: bottom - f.bottom,
-      beside: right - f.right,
-    };
-  }
-
-  const pt = (n) => String(Math.round(n));
-
-  // "content 212 pt, the phone shows 160 pt", with both sides when both overflow.
-  function overflowText(o) {
-    const tall = o.height > o.frameHeight + 0.5;
-    const wide = o.width > o.frameWidth + 0.5;
-    if (tall && wide) {
-      return `content ${pt(o.width)} × ${pt(o.height)} pt, the phone shows ` +
-        `${pt(o.frameWidth)} × ${pt(o.frameHeight)} pt`;
-    }
-    if (wide) return `content ${pt(o.width)} pt wide, the phone shows ${pt(o.frameWidth)} pt`;
-    if (tall) return `content ${pt(o.height)} pt, the phone shows ${pt(o.frameHeight)} pt`;
-    return null;
-  }
-
-  function showCut(frame, o, shown) {
-    frame.classList.toggle('reveal-cut', shown);
-    // Room for the part that hangs out of the frame, so that it covers nothing.
-    frame.style.marginBottom = shown ? Math.max(0, o.below) + 'px' : '';
-    frame.style.marginRight = shown ? Math.max(0, o.beside) + 'px' : '';
-  }
-
-  function reportFor(figure, overflows) {
-    const key = overflows.map((x) => x.frame.dataset.measure + ':' + x.text).join('|');
-    let report = figure.querySelector(':scope > .overflow-report');
-    if ((report ? report.dataset.key : '') === key) return;
-    if (report) report.remove();
-    if (overflows.length === 0) return;
-    report = document.createElement('div');
-    report.className = 'overflow-report';
-    report.dataset.key = key;
-    const named = figure.querySelectorAll('[data-measure]').length > 1;
-    for (const { frame, o, text } of overflows) {
-      const badge = document.createElement('span');
-      badge.className = 'overflow-badge';
-      badge.dataset.testid = 'overflow-badge';
-      badge.dataset.frame = frame.dataset.measure;
-      badge.textContent = (named ? frame.dataset.measure + ': ' : '') + text;
-      const toggle = document.createElement('button');
-      toggle.type = 'button';
-      toggle.className = 'overflow-toggle';
-      toggle.dataset.testid = 'overflow-toggle';
-      const label = () => {
-        const shown = frame.classList.contains('reveal-cut');
-        toggle.textContent = shown ? 'Hide the cut part' : 'Show the cut part';
-        toggle.setAttribute('aria-pressed', String(shown));
-      };
-      if (frame.classList.contains('reveal-cut')) showCut(frame, o, true);
-      label();
-      toggle.addEventListener('click', () => {
-        showCut(frame, overflowOf(frame), !frame.classList.contains('reveal-cut'));
-        label();
-      });
-      report.append(badge, toggle);
-    }
-    figure.append(report);
-  }
-
-  function measure() {
-    const byFigure = new Map();
-    for (const frame of canvas.querySelectorAll('[data-measure]')) {
-      const figure = frame.closest('figure');
-      if (!figure) continue;
-      if (!byFigure.has(figure)) byFigure.set(figure, []);
-      const o = overflowOf(frame);
-      const text = overflowText(o);
-      if (text) {
-        byFigure.get(figure).push({ frame, o, text });
-      } else if (frame.classList.contains('reveal-cut')) {
-        showCut(frame, o, false);
-      }
-    }
-    for (const [figure, overflows] of byFigure) reportFor(figure, overflows);
-  }
 
   // --- Time: timers and the extension's later answers ---------------------------------------
 
@@ -139,20 +36,16 @@
       swapped = true;
     }
     if (swapped) timers = Array.from(canvas.querySelectorAll('.timer'));
-    return swapped;
   }
 
+  // A timer's text is replaced in the line the layout gave it.
   function tick() {
     const now = pageNow();
-    let changed = swapAnswers(now);
+    swapAnswers(now);
     for (const timer of timers) {
       const text = timerText(timer, now);
-      if (timer.textContent !== text) {
-        timer.textContent = text;
-        changed = true;
-      }
+      if (timer.textContent !== text) timer.textContent = text;
     }
-    if (changed) measure();
   }
   if (Number.isFinite(renderedAt) && (timers.length > 0 || laterAnswers.length > 0)) {
     tick();
@@ -164,18 +57,9 @@
     }
   }
 
-  for (const input of document.querySelectorAll('input[name="lock-screen-width"]')) {
-    input.addEventListener('change', () => {
-      canvas.style.setProperty('--lock-screen-width', input.value + 'px');
-      measure();
-    });
-  }
+  // --- What the phone cuts off ------------------------------------------------------------
 
-  measure();
-  document.fonts.ready.then(() => {
-    measure();
-    canvas.dataset.measured = 'true';
-  });
+  showCutPartsOnRequest(canvas);
 
   // --- The stand-in for the containing app --------------------------------------------------
 

@@ -74,6 +74,7 @@
     if (linkOut) linkOut.textContent = 'Deep link: ' + (link.getAttribute('href') ?? '(none)');
   });
 
+  showCutPartsOnRequest(document.body);
   show(0);
   setInterval(tick, 200);
   document.body.dataset.live = 'true';

@@ -175,4 +175,5 @@
   });
 
   openLinksInAppPanel(canvas);
+  showCutPartsOnRequest(canvas);
 })();

@@ -1,5 +1,6 @@
 // What every page of corvlin-host shares, placed before each page's own script: the timer text
-// as the phone writes it, and the panel that stands in for the containing app.
+// as the phone writes it, the panel that stands in for the containing app, and the button that
+// shows what the phone cuts off.
 'use strict';
 
 // M:SS under an hour, H:MM:SS from an hour when hours are shown; a countdown rounds up and
@@ -48,5 +49,37 @@ function openLinksInAppPanel(root) {
     urlOut.textContent = href;
     idOut.textContent = actionId === null ? '(no actionId)' : actionId;
     idOut.dataset.missing = actionId === null ? 'true' : 'false';
+  });
+}
+
+// A "Show the cut part" button in `root` lets the content of the frames of its presentation hang
+// out of them (their edge then drawn dashed), with room made for it, and hides it again.
+function showCutPartsOnRequest(root) {
+  // How far the boxes of everything inside `frame` reach past its right and bottom edges.
+  const reach = (frame) => {
+    const f = frame.getBoundingClientRect();
+    let right = f.right;
+    let bottom = f.bottom;
+    for (const e of frame.querySelectorAll('*')) {
+      const r = e.getBoundingClientRect();
+      if (r.width === 0 && r.height === 0) continue;
+      right = Math.max(right, r.right);
+      bottom = Math.max(bottom, r.bottom);
+    }
+    return { beside: right - f.right, below: bottom - f.bottom };
+  };
+  root.addEventListener('click', (event) => {
+    const toggle = event.target instanceof Element ? event.target.closest('.overflow-toggle') : null;
+    const figure = toggle && toggle.closest('figure');
+    if (!figure) return;
+    const shown = toggle.getAttribute('aria-pressed') !== 'true';
+    for (const frame of figure.querySelectorAll('.cuts')) {
+      frame.classList.toggle('reveal-cut', shown);
+      const r = shown ? reach(frame) : { beside: 0, below: 0 };
+      frame.style.marginBottom = r.below > 0 ? r.below + 'px' : '';
+      frame.style.marginRight = r.beside > 0 ? r.beside + 'px' : '';
+    }
+    toggle.textContent = shown ? 'Hide the cut part' : 'Show the cut part';
+    toggle.setAttribute('aria-pressed', String(shown));
   });
 }
