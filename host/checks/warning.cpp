@@ -6,10 +6,10 @@
 template <>
 struct corvlin::json::EnumNames<corvlin::host::Warning::Kind> {
   static constexpr std::array<std::string_view, 16> values{
-      "unknownKey",      "millisecondsInstant", "instantFarFromNow",   "unknownKeyword",
-      "timerIncomplete", "progressOutOfRange",  "actionsDropped",      "emptyLabel",
-      "alreadyEnded",    "overBudget",          "dismissalDateNotEnd", "staleOnArrival",
-      "clipped",         "missingProviderToken", "truncated",          "missingGlyph"};
+      "unknownKey",      "millisecondsInstant",  "instantFarFromNow",   "unknownKeyword",
+      "timerIncomplete", "progressOutOfRange",   "actionsDropped",      "emptyLabel",
+      "alreadyEnded",    "overBudget",           "dismissalDateNotEnd", "staleOnArrival",
+      "clipped",         "missingProviderToken", "truncated",           "missingGlyph"};
 };
 
 namespace corvlin::host {
