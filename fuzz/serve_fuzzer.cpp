@@ -4,8 +4,9 @@
 // the handler, then the phone side's rules with a stand-in extension; each event stream asked
 // for is a reader that takes nothing. Checks that every answer is one the endpoint may give,
 // that no body is read with a framing other than the one its head declares, that nothing it
-// accepts breaks the push service's bounds, and that what waits for a reader stays within the
-// bound on queued bytes. The fonts are opened once for the process, as the tool opens them.
+// accepts breaks the push service's bounds, that a push hands at most one drawing to the
+// drawer and lays nothing out itself, and that what waits for a reader stays within the bound
+// on queued bytes. The drawer draws within the call, with fonts opened once for the process.
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/http.hpp>
 #include <cstddef>
@@ -55,6 +56,17 @@ struct StalledReader {
   bool open = true;  // until an event would pass the bound: the transport then closes it
 };
 
+// Counts the drawings handed to it, and makes each within the call, as the worker thread would
+// make it off the loop.
+struct CountingDrawer final : Drawer {
+  void draw(DrawJob job, Done done) override {
+    ++taken;
+    inner.draw(std::move(job), std::move(done));
+  }
+  InlineDrawer inner{processFonts()};
+  int taken = 0;
+};
+
 bool isHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -85,7 +97,7 @@ void checkRefusal(const Refused& refused) {
 }
 
 // The handler's verdict on one request the transport let through, and the push it may be.
-void handleOne(const Request& request, ActivityBoard& board,
+void handleOne(const Request& request, ActivityBoard& board, const CountingDrawer& drawer,
                std::vector<std::unique_ptr<StalledReader>>& readers) {
   RandomId id{};
   const Route routed = route(request, Site{"127.0.0.1", 8443}, id);
@@ -118,12 +130,15 @@ void handleOne(const Request& request, ActivityBoard& board,
   const auto listener = board.listen([&](const auto& event) { heard = *event; });
   // The stand-in answers at once, so the push is finished within the call.
   std::optional<PushResult> result;
+  const int drawingsBefore = drawer.taken;
   board.push(push->token, push->body, 1767225510, [&](PushResult r) { result = std::move(r); });
   board.stopListening(listener);
   corvlin::fuzz::require(result.has_value(), "a push is finished");
   const auto* taken = std::get_if<TakenStep>(&*result);
   corvlin::fuzz::require(taken != nullptr, "a few activities are never too many");
-  corvlin::fuzz::require(taken->ofThePush(), "a push is answered with its own step");
+  corvlin::fuzz::require(taken->step.record.has_value(), "a push is answered with its own step");
+  corvlin::fuzz::require(drawer.taken - drawingsBefore <= 1,
+                         "a push hands at most one drawing to the drawer, and lays nothing out");
   corvlin::fuzz::require(!heard.empty(), "every push is told to the listeners");
   corvlin::fuzz::require(board.log().back().outcome != "refused", "an accepted push is logged");
 }
@@ -131,11 +146,10 @@ void handleOne(const Request& request, ActivityBoard& board,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  boost::asio::io_context io;
   std::vector<std::unique_ptr<StalledReader>> readers;  // outlive the board that tells them
-  ActivityBoard board(PhoneSide{realPhoneSide(io, "/nonexistent", {}).rules,
-                                [] { return std::make_unique<StandIn>(); }},
-                      {}, {}, processFonts());
+  auto drawer = std::make_shared<CountingDrawer>();
+  ActivityBoard board(
+      PhoneSide{updateRules, [] { return std::make_unique<StandIn>(); }, drawer, {}});
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   // As the transport reads a connection: one request after another while it keeps alive.
   for (int requests = 0; requests < 4 && !rest.empty(); ++requests) {
@@ -157,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ec || !parser.is_done()) return 0;
     rest.remove_prefix(used);
     const BeastRequest& message = parser.get();
-    handleOne(fromBeast(message), board, readers);
+    handleOne(fromBeast(message), board, *drawer, readers);
     if (!message.keep_alive()) return 0;
   }
   return 0;

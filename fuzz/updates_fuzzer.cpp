@@ -121,6 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       if (s.record) ++ownSteps;
     }
     require(ownSteps == (isRecord ? 1u : 0u), "one step per record, none for passing time");
+    require(transition.own.has_value() == isRecord &&
+                (!transition.own || transition.steps.at(*transition.own).record.has_value()),
+            "the transition says where a record's own step is");
     require(transition.state.clock >= state.clock, "the clock never runs back");
     state = std::move(transition.state);
     if (isRecord) ++records;

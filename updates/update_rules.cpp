@@ -183,19 +183,21 @@ ActivityState Activity::state() const {
 }
 
 Transition step(const State& before, const Input& input) {
-  Transition out{before, {}};
+  Transition out{before, {}, std::nullopt};
   State& state = out.state;
   std::visit(
       Overloaded{
           [&](const Arrival& arrival) {
             passTime(state, arrival.at, out.steps);
             Outcome outcome = apply(state, arrival.envelope);
+            out.own = out.steps.size();
             out.steps.push_back(makeStep(state, arrival.record, recordEvent(arrival.envelope.event),
                                          std::move(outcome)));
             passTime(state, state.clock, out.steps);
           },
           [&](const Rejection& rejection) {
             if (rejection.at) passTime(state, *rejection.at, out.steps);
+            out.own = out.steps.size();
             out.steps.push_back(
                 makeStep(state, rejection.record, std::nullopt, Rejected{rejection.error}));
           },
@@ -206,7 +208,7 @@ Transition step(const State& before, const Input& input) {
 }
 
 Transition runOn(const State& before) {
-  Transition out{before, {}};
+  Transition out{before, {}, std::nullopt};
   while (auto due = nextDue(out.state)) passTime(out.state, due->at, out.steps);
   return out;
 }

@@ -125,6 +125,8 @@ struct Step {
 struct Transition {
   State state;
   std::vector<Step> steps;  // the time steps due up to the input's instant, then its own
+  // Where in `steps` the input's own step is: a record always has one; a passage has none.
+  std::optional<std::size_t> own;
 };
 
 // One input. A record is taken at the later of its instant and the clock, after the time

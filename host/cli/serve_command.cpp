@@ -114,9 +114,12 @@ int runServe(const ServeOptions& options, Environment& env) {
   asio::io_context io;
   const std::string extension = options.extension.value_or(env.defaultExtension);
   // Each push's warnings go to standard error as well as to its answer, event and log entry.
-  server::ActivityBoard& board = boardKept.emplace(
-      server::realPhoneSide(io, extension, ExtensionLimits{}), server::BoardLimits{},
-      [&env](const std::string& line) { env.err << line << "\n"; });
+  server::ActivityBoard& board =
+      boardKept.emplace(server::realPhoneSide(io, extension, ExtensionLimits{}),
+                        server::BoardLimits{}, [&env](const std::string& line) {
+                          env.err << line << "\n";
+                          env.err.flush();
+                        });
   const ExtensionsEnd extensionsEnd(board);
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
@@ -195,16 +198,15 @@ int runServe(const ServeOptions& options, Environment& env) {
     // Posted as a push of its own would be; read no further than one byte past what a push
     // may hold, so that a file that large is rejected as too large, as that push would be.
     auto started = server::FileWatch::start(
-        io, *options.watch, server::maxPushBodyBytes, [&board, &env](server::WatchReport report) {
+        io, *options.watch, server::maxPushBodyBytes, [&board](server::WatchReport report) {
           const double now = realNow();
           if (auto* save = std::get_if<server::WatchedSave>(&report)) {
-            board.push("0", server::watchedPushBody(save->contents, now), now, nullptr);
+            board.pushSave("0", server::watchedPushBody(save->contents, now),
+                           server::watchedSaveBegins(save->contents), now);
             return;
           }
-          const std::string& note = std::get<server::WatchNote>(report).message;
-          env.err << "corvlin-host: --watch: " << note << "\n";
-          env.err.flush();
-          board.noteWatch(note, now);
+          // Said on standard error by the board, as it logs it.
+          board.noteWatch(std::get<server::WatchNote>(report).message, now);
         });
     if (!started) {
       env.err << "corvlin-host: " << started.error() << "\n";

@@ -19,16 +19,46 @@ Warning http1PushWarning() {
                  "@parse/node-apn or apns2 (curl --http2-prior-knowledge without --tls)");
 }
 
+namespace {
+
+// A refused request that was meant as a push: a POST, or another method sent to a device's
+// path. (A browser's GET of /favicon.ico is refused 405 too, and is no push.)
+bool isRefusedPush(const Request& request) {
+  return request.method == "POST" || !tokenOfTarget(request.target).empty();
+}
+
+// What a person needs beyond the reason of a refusal the site's own guards make, or a 405.
+std::string refusalDetail(const Refused& refused, std::string_view method) {
+  if (refused.status == 421) return "the Host header names another server than this one";
+  if (refused.status == 403) return "the Origin header names another site than this one";
+  if (refused.status == 405) {
+    return "a push is POST /3/device/TOKEN; this was " + std::string(method);
+  }
+  return {};
+}
+
+}  // namespace
+
 Dispatched dispatch(const Request& request, ServerShared& shared,
                     std::function<void(Response)> later) {
   const bool headOnly = request.method == "HEAD";
-  const Route routed = route(request, shared.site, shared.randomId(),
-                             [&shared](std::optional<std::string_view> authorization) {
-                               return shared.providerTokens.check(authorization, shared.now());
-                             });
+  // What the token's check found beyond its reason, for the log of a 403.
+  std::string tokenDetail;
+  const Route routed =
+      route(request, shared.site, shared.randomId(),
+            [&shared, &tokenDetail](std::optional<std::string_view> authorization) {
+              security::ProviderTokenCheck check =
+                  shared.providerTokens.check(authorization, shared.now());
+              tokenDetail = check.detail;
+              return check;
+            });
   if (const auto* refused = std::get_if<Refused>(&routed)) {
-    if (request.method == "POST" && refused->status != 421 && refused->status != 403) {
-      shared.board.noteRefusal(tokenOfTarget(request.target), refused->reason, shared.now());
+    if (isRefusedPush(request)) {
+      // A 403 with an apns-id is the token's; the Origin's has none.
+      const bool tokens = refused->status == 403 && !refused->apnsId.empty();
+      shared.board.noteRefusal(tokenOfTarget(request.target), refused->status, refused->reason,
+                               tokens ? tokenDetail : refusalDetail(*refused, request.method),
+                               shared.now());
     }
     return AnswerNow{refusalResponse(*refused), headOnly};
   }

@@ -18,7 +18,7 @@ namespace {
 // The platform's update rules for one activity, each push a record arriving now.
 class UpdateRules final : public ActivityRules {
  public:
-  std::vector<TakenStep> apply(std::string_view body, double now) override {
+  board::TakenSteps apply(std::string_view body, double now) override {
     const Instant at{now};
     updates::Input input;
     std::vector<Warning> warnings;
@@ -32,18 +32,13 @@ class UpdateRules final : public ActivityRules {
     }
     updates::Transition transition = updates::step(state_, input);
     state_ = std::move(transition.state);
-    std::vector<TakenStep> steps;
-    steps.reserve(transition.steps.size());
-    for (auto& step : transition.steps) steps.push_back({std::move(step), {}});
+    board::TakenSteps taken{{}, transition.own.value_or(0)};
+    taken.steps.reserve(transition.steps.size());
+    for (auto& step : transition.steps) taken.steps.push_back({std::move(step), {}});
     // The push's own step, which the rules always give it, carries its warnings.
-    for (TakenStep& taken : steps) {
-      if (taken.ofThePush()) {
-        taken.warnings = std::move(warnings);
-        break;
-      }
-    }
+    if (transition.own) taken.steps[*transition.own].warnings = std::move(warnings);
     ++records_;
-    return steps;
+    return taken;
   }
 
  private:
@@ -52,45 +47,50 @@ class UpdateRules final : public ActivityRules {
 };
 
 // The activity's own extension process, kept between pushes and started again on the next
-// question once it has failed or died; asked at most once a frame.
+// question once it has failed or died.
 class WarmSeat final : public ExtensionSeat {
  public:
-  using Clock = std::chrono::steady_clock;
-  static constexpr std::chrono::microseconds frame{16'667};
-
   WarmSeat(boost::asio::io_context& io, std::string executable, ExtensionLimits limits)
-      : extension_(io, ExtensionOptions{{std::move(executable)}, std::nullopt, -1}, limits),
-        timer_(io) {}
+      : extension_(io, ExtensionOptions{{std::move(executable)}, std::nullopt, -1}, limits) {}
   void ask(std::string requestLine, Answered answered) override {
-    lastAsked_ = Clock::now();
     extension_.ask(std::move(requestLine), std::move(answered));
-  }
-  void whenReady(std::function<void()> then) override {
-    const auto due = lastAsked_ + frame;
-    if (Clock::now() >= due) return then();
-    timer_.expires_at(due);
-    // Destroying the seat cancels the wait, and `then` is not called.
-    timer_.async_wait([then = std::move(then)](const boost::system::error_code& error) {
-      if (!error) then();
-    });
   }
 
  private:
   AsyncExtension extension_;
-  boost::asio::steady_timer timer_;
-  Clock::time_point lastAsked_{};
 };
+
+double steadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The loop's steady timer as the frame clock; it lives as long as the closures that share it.
+FrameClock loopFrames(boost::asio::io_context& io) {
+  auto timer = std::make_shared<boost::asio::steady_timer>(io);
+  return {
+      steadySeconds, [timer](double at, std::function<void()> tick) {
+        const auto wait = std::chrono::duration<double>(at - steadySeconds());
+        timer->expires_after(std::chrono::duration_cast<std::chrono::steady_clock::duration>(wait));
+        // A wake-up replaced by a newer one is cancelled, and its tick is not called.
+        timer->async_wait([tick = std::move(tick)](const boost::system::error_code& error) {
+          if (!error) tick();
+        });
+      }};
+}
 
 }  // namespace
 
-std::string verdictJson(const TakenStep& taken) {
+std::unique_ptr<ActivityRules> updateRules() { return std::make_unique<UpdateRules>(); }
+
+std::string verdictJson(const board::TakenStep& taken) {
   return stepJson(taken.step, taken.warnings, StepForm::verdict);
 }
 
 PhoneSide realPhoneSide(boost::asio::io_context& io, const std::string& executable,
                         const ExtensionLimits& limits) {
-  return {[] { return std::make_unique<UpdateRules>(); },
-          [&io, executable, limits] { return std::make_unique<WarmSeat>(io, executable, limits); }};
+  return {updateRules,
+          [&io, executable, limits] { return std::make_unique<WarmSeat>(io, executable, limits); },
+          std::make_shared<DrawingThread>(io), loopFrames(io)};
 }
 
 }  // namespace corvlin::host::server

@@ -1,6 +1,7 @@
-// The phone's side of a push: the update rules applied to one activity, and the extension that
-// draws what the activity shows. Both are seams, so that the server's owner of the activities
-// can be tested with stand-ins and the real rules and process plug in unchanged.
+// The phone's side of a push: the update rules applied to one activity, the extension that
+// draws what the activity shows, where its drawings are made, and the clock that paces them.
+// All are seams, so that the server's owner of the activities can be tested with stand-ins and
+// the real rules, processes, worker thread and timer plug in unchanged.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
@@ -11,28 +12,18 @@
 #include <string_view>
 #include <vector>
 
-#include "host/warning/warning.hpp"
+#include "host/board/taken_step.hpp"
 #include "host/process/extension_process.hpp"
+#include "host/server/drawer.hpp"
 #include "json/error.hpp"
 #include "json/result.hpp"
 #include "updates/update_rules.hpp"
 
 namespace corvlin::host::server {
 
-// A step the phone took on a push: the update rules' own step, a push's or one that time alone
-// caused (stale, systemEnd, dismissal), and beside it the push's warnings, paths from the
-// body's root, which only the push's own step carries. Of the steps one push causes, only its
-// own has a record: the others are steps of time.
-struct TakenStep {
-  updates::Step step;
-  std::vector<Warning> warnings;
-
-  bool ofThePush() const { return step.record.has_value(); }
-};
-
 // {"outcome","reason"|"phone":{"error"},"state","warnings"}: the body of the push's 200 answer,
 // never with a top-level "status" or "error", which push clients take for the service's refusal.
-std::string verdictJson(const TakenStep& taken);
+std::string verdictJson(const board::TakenStep& taken);
 
 // The update rules for one activity, holding its state between pushes.
 class ActivityRules {
@@ -40,8 +31,8 @@ class ActivityRules {
   virtual ~ActivityRules() = default;
   // Applies one push body that arrived at `now`: the time steps due by then, the push's own
   // step (with the body's warnings, judged for drawing at `now`), then the time steps that fall
-  // due at once after it, in order.
-  virtual std::vector<TakenStep> apply(std::string_view body, double now) = 0;
+  // due at once after it, in order, and where the push's own step is among them.
+  virtual board::TakenSteps apply(std::string_view body, double now) = 0;
 };
 
 // The extension process that draws one activity: one request line in, one answer line out.
@@ -54,21 +45,32 @@ class ExtensionSeat {
   // from the event loop. One question at a time; one not yet answered when the seat is
   // destroyed is dropped.
   virtual void ask(std::string requestLine, Answered answered) = 0;
-  // Calls `then` once the seat may be asked again: here at once; the real seat waits until a
-  // frame (1/60 s) has passed since its last question, so that an activity is drawn at most as
-  // often as a display shows it, whatever the rate of its pushes. `then` is called within this
-  // call or later from the event loop, and never once the seat is destroyed.
-  virtual void whenReady(std::function<void()> then) { then(); }
 };
 
-// Makes the rules and the extension of each new activity.
+// The steady clock, in seconds, that paces each activity's drawings to one a frame, and a
+// wake-up: `tick` is called from the event loop once the clock reaches `at`; a new wake-up
+// replaces the one before.
+struct FrameClock {
+  std::function<double()> now;
+  std::function<void(double at, std::function<void()> tick)> wakeAt;
+};
+
+// Makes the rules and the extension of each new activity; the drawer makes every drawing
+// (none: one that draws within the call), and the frame clock paces them (none: nothing is
+// paced).
 struct PhoneSide {
   std::function<std::unique_ptr<ActivityRules>()> rules;
   std::function<std::unique_ptr<ExtensionSeat>()> extension;
+  std::shared_ptr<Drawer> drawer;
+  FrameClock frames;
 };
 
-// The phone side corvlin-host serves with: the update rules, and `executable` as the extension,
-// each activity's own process driven by the event loop of `io`.
+// The platform's update rules for one activity, each push a record arriving at its `now`.
+std::unique_ptr<ActivityRules> updateRules();
+
+// The phone side corvlin-host serves with: the update rules, `executable` as the extension,
+// each activity's own process driven by the event loop of `io`, the drawings made on a worker
+// thread and posted back to that loop, and the loop's steady timer as the frame clock.
 PhoneSide realPhoneSide(boost::asio::io_context& io, const std::string& executable,
                         const ExtensionLimits& limits);
 

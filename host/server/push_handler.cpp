@@ -104,10 +104,12 @@ std::string uuidText(const RandomId& bytes) {
 }
 
 Response refusalResponse(const Refused& refused) {
-  std::string body = "{\"reason\":";
-  json::appendString(body, refused.reason);
-  body += "}";
-  Response response = json(refused.status, std::move(body));
+  json::Writer body;
+  body.beginObject();
+  body.key("reason");
+  body.string(refused.reason);
+  body.endObject();
+  Response response = json(refused.status, body.take());
   if (!refused.apnsId.empty()) response.headers.emplace_back("apns-id", refused.apnsId);
   if (!refused.allow.empty()) response.headers.emplace_back("Allow", refused.allow);
   return response;

@@ -22,12 +22,29 @@ std::string watchedPushBody(std::string_view contents, double now) {
   if (object["aps"].get(member) == simdjson::SUCCESS) return std::string(contents);
   const simdjson::dom::element state =
       object["contentState"].get(member) == simdjson::SUCCESS ? member : root;
-  std::string body = "{\"aps\":{\"event\":\"update\",\"timestamp\":";
-  json::appendNumber(body, std::isfinite(now) ? std::floor(now) : 0);
-  body += ",\"content-state\":";
-  body += simdjson::minify(state);
-  body += "}}";
-  return body;
+  json::Writer body;
+  body.beginObject();
+  body.beginObject("aps");
+  body.plainMember("event", "update");
+  body.numberMember("timestamp", std::isfinite(now) ? std::floor(now) : 0);
+  body.key("content-state");
+  body.raw(simdjson::minify(state));  // the file's own value, as it parsed
+  body.endObject();
+  body.endObject();
+  return body.take();
+}
+
+bool watchedSaveBegins(std::string_view contents) {
+  if (contents.size() > maxPushBodyBytes) return false;
+  simdjson::dom::parser parser;
+  auto document = json::parse(parser, contents);
+  if (!document) return false;
+  simdjson::dom::object object;
+  if (document.value().get_object().get(object) != simdjson::SUCCESS) return false;
+  simdjson::dom::element aps;
+  if (object["aps"].get(aps) != simdjson::SUCCESS) return true;  // a content state
+  std::string_view event;
+  return aps["event"].get(event) == simdjson::SUCCESS && event == "start";
 }
 
 }  // namespace corvlin::host::server

@@ -14,4 +14,9 @@ namespace corvlin::host::server {
 // push.
 std::string watchedPushBody(std::string_view contents, double now);
 
+// Whether a save begins an activity: a `start` envelope, or a content state (or
+// {"attributes","contentState"}) that is taken as the activity as it now stands. Once the
+// watched activity has ended, such a save begins a new one.
+bool watchedSaveBegins(std::string_view contents);
+
 }  // namespace corvlin::host::server

@@ -23,6 +23,12 @@ void writeWarning(json::Writer& writer, const Warning& warning) {
   writer.beginObject();
   writer.key("warning");
   writer.beginObject();
+  writeWarningMembers(writer, warning);
+  writer.endObject();
+  writer.endObject();
+}
+
+void writeWarningMembers(json::Writer& writer, const Warning& warning) {
   writer.key("kind");
   writer.string(kindName(warning.kind));
   writer.key("codingPath");
@@ -45,8 +51,6 @@ void writeWarning(json::Writer& writer, const Warning& warning) {
     writer.key("hint");
     writer.string(warning.hint);
   }
-  writer.endObject();
-  writer.endObject();
 }
 
 void writeWarnings(json::Writer& writer, const std::vector<Warning>& warnings) {

@@ -68,6 +68,8 @@ std::string_view kindName(Warning::Kind kind);
 // "hint" is left out when empty. Every warning written anywhere has this form.
 std::string warningJson(const Warning& warning);
 void writeWarning(json::Writer& writer, const Warning& warning);
+// The members inside "warning", into the object being written, for a form that adds its own.
+void writeWarningMembers(json::Writer& writer, const Warning& warning);
 
 // "unknownKey at aps.tone: ... (did you mean ...?)": a warning for people.
 std::string warningText(const Warning& warning);

@@ -33,7 +33,14 @@ TEST(ActivityBoard, HoldsAtMostTheLimitOfActivities) {
   EXPECT_EQ(outcomeOf(pushNow(board, "04", "title", 12)), "too many");
   ASSERT_EQ(board.activities().size(), 3u);
   EXPECT_EQ(board.activities()[2].token, "0a");
-  EXPECT_EQ(board.log().back(), (LogEntry{12, "04", "", "refused", "TooManyRequests", {}}));
+  EXPECT_EQ(board.log().back(),
+            (LogEntry{12,
+                      "04",
+                      "",
+                      "refused",
+                      "TooManyRequests: all 3 activities are live; one must end or be dismissed "
+                      "before a new token starts",
+                      {}}));
 }
 
 TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace) {
@@ -61,10 +68,12 @@ TEST(ActivityBoard, RedrawsOnlyWhatWasAppliedAndShowsAFailedExtensionInItsPlace)
     SCOPED_TRACE(c.body);
     EXPECT_EQ(outcomeOf(pushNow(board, "ff", c.body, ++now)), c.outcome);
     EXPECT_EQ(seats.asked, c.asked);
-    const ActivityView& view = board.activities().front();
-    EXPECT_EQ(std::holds_alternative<ui::Presentations>(view.rendered.outcome), c.presentations);
-    EXPECT_EQ(std::holds_alternative<ExtensionFailure>(view.rendered.outcome), !c.presentations);
-    EXPECT_TRUE(view.lastGood.has_value()) << "the last good presentations are kept";
+    const board::ActivityRecord& view = board.activities().front();
+    ASSERT_NE(view.drawn, nullptr);
+    const ActivityOutcome& outcome = view.drawn->rendered.outcome;
+    EXPECT_EQ(std::holds_alternative<ui::Presentations>(outcome), c.presentations);
+    EXPECT_EQ(std::holds_alternative<ExtensionFailure>(outcome), !c.presentations);
+    EXPECT_NE(view.lastGood, nullptr) << "the last good presentations are kept";
     EXPECT_EQ(board.log().back().detail, c.detail);
   }
 }
@@ -75,7 +84,7 @@ TEST(ActivityBoard, TellsItsListenersEveryChange) {
   std::vector<std::string> heard;
   const auto id = board.listen([&](const auto& event) { heard.push_back(*event); });
   pushNow(board, "0A", "Hello", 5);
-  board.noteRefusal("0b", "BadPriority", 6);
+  board.noteRefusal("0b", 400, "BadPriority", "", 6);
   board.stopListening(id);
   pushNow(board, "0a", "unheard", 7);
   ASSERT_EQ(heard.size(), 3u) << "the push's step, its drawing, the refusal";
@@ -169,19 +178,20 @@ TEST(ActivityBoard, AnswersAtOnceAndDrawsBehindOnlyTheNewestState) {
        {"0a crash applied", "0a fine applied"},
        {"0a step 1 applied: ", "0a step 2 applied: ", "0a drawn 1 failed", "0a drawn 2"},
        {"crash", "fine"}},
-      {"paced: the drawing waits for its frame, and the newest state by then is drawn",
-       {"push 0a a1", "push 0a a2", "frame", "push 0a a3", "answer a2", "push 0a a4", "frame",
-        "answer a4", "frame"},
-       {"0a a1 applied", "0a a2 applied", "0a a3 applied", "0a a4 applied"},
-       {"0a step 1 applied: ", "0a step 2 applied: ", "0a step 3 applied: ", "0a drawn 2",
-        "0a step 4 applied: ", "0a drawn 4"},
-       {"a2", "a4"},
+      {"paced: a drawing in the frame of the last waits for the next, then the newest is drawn",
+       {"push 0a a1", "answer a1", "push 0a a2", "push 0a a3", "frame", "answer a3", "frame"},
+       {"0a a1 applied", "0a a2 applied", "0a a3 applied"},
+       {"0a step 1 applied: ", "0a drawn 1",
+        "0a step 2 applied: ", "0a step 3 applied: ", "0a drawn 3"},
+       {"a1", "a3"},
        true},
       {"paced: each activity waits for a frame of its own",
-       {"push 0a a1", "frame", "push 0b b1", "answer a1", "frame", "answer b1"},
-       {"0a a1 applied", "0b b1 applied"},
-       {"0a step 1 applied: ", "0b step 1 applied: ", "0a drawn 1", "0b drawn 1"},
-       {"a1", "b1"},
+       {"push 0a a1", "answer a1", "frame", "push 0b b1", "answer b1", "push 0a a2", "push 0b b2",
+        "answer a2", "frame", "answer b2"},
+       {"0a a1 applied", "0b b1 applied", "0a a2 applied", "0b b2 applied"},
+       {"0a step 1 applied: ", "0a drawn 1", "0b step 1 applied: ", "0b drawn 1",
+        "0a step 2 applied: ", "0b step 2 applied: ", "0a drawn 2", "0b drawn 2"},
+       {"a1", "b1", "a2", "b2"},
        true},
   };
   for (const Case& c : cases) {
@@ -239,6 +249,7 @@ TEST(ActivityBoard, EndingTheExtensionsDropsTheDrawingUnderWayAndTheOneToCome) {
   EXPECT_EQ(heard, (std::vector<std::string>{"0a step 1 applied: ", "0a step 2 applied: "}));
   EXPECT_EQ(board.log().size(), 2u);
   EXPECT_EQ(board.activities()[0].drawnPush, 0u);
+  EXPECT_FALSE(board.activities()[0].drawing);
   // A push while the server stops is still answered, and drawn as the extension's failure.
   board.push("0a", "a3", 3, [&](PushResult) { ++answered; });
   EXPECT_EQ(answered, 3);
@@ -250,11 +261,13 @@ TEST(ActivityBoard, EndingTheExtensionsDropsADrawingWaitingForItsFrame) {
   seats.paced = true;
   ActivityBoard board(seats.side());
   board.push("0a", "a1", 1, {});
-  ASSERT_EQ(seats.waiting.size(), 1u);
+  seats.answer("a1");
+  board.push("0a", "a2", 2, {});
+  ASSERT_TRUE(seats.tick) << "a2 waits for its frame";
   board.endExtensions();
   seats.frame();  // a wait that ended as the extensions did
-  EXPECT_TRUE(seats.titles.empty());
-  EXPECT_EQ(board.activities()[0].drawnPush, 0u);
+  EXPECT_EQ(seats.titles, std::vector<std::string>{"a1"});
+  EXPECT_EQ(board.activities()[0].drawnPush, 1u);
 }
 
 TEST(ActivityBoard, AListenerThatCatchesUpHearsWhatALoadedPageWouldShowFirst) {

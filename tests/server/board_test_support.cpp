@@ -17,7 +17,7 @@ updates::Shown shownTitled(std::string_view title) {
   return {std::nullopt, ContentState{std::string(title), {}, {}, {}, {}, {}, {}, {}, {}}};
 }
 
-std::vector<TakenStep> ScriptedRules::apply(std::string_view body, double now) {
+board::TakenSteps ScriptedRules::apply(std::string_view body, double now) {
   updates::Step step = pushStep(now, updates::StepEvent::update);
   step.state = updates::ActivityState::active;
   if (body == "ignore") {
@@ -36,11 +36,11 @@ std::vector<TakenStep> ScriptedRules::apply(std::string_view body, double now) {
                               updates::ActivityState::stale,
                               shownTitled("stale")};
     step.shown = shownTitled(body.substr(6));
-    return {{stale, {}}, {step, {}}};
+    return {{{stale, {}}, {step, {}}}, 1};
   } else {
     step.shown = shownTitled(body);
   }
-  return {{step, {}}};
+  return {{{step, {}}}, 0};
 }
 
 namespace {
@@ -51,10 +51,6 @@ struct LaterSeat final : ExtensionSeat {
     const auto from = line.find("\"title\":\"") + 9;
     seats->titles.push_back(line.substr(from, line.find('"', from) - from));
     seats->open.push_back({std::move(line), std::move(answered)});
-  }
-  void whenReady(std::function<void()> then) override {
-    if (!seats->paced) return then();
-    seats->waiting.push_back(std::move(then));
   }
   LaterSeats* seats;
 };
@@ -75,7 +71,9 @@ struct AnsweringSeat final : ExtensionSeat {
 
 PhoneSide Seats::side() {
   return {[] { return std::make_unique<ScriptedRules>(); },
-          [this] { return std::make_unique<AnsweringSeat>(this); }};
+          [this] { return std::make_unique<AnsweringSeat>(this); },
+          nullptr,
+          {}};
 }
 
 PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_view body,
@@ -87,8 +85,15 @@ PushResult pushNow(ActivityBoard& board, std::string_view token, std::string_vie
 }
 
 PhoneSide LaterSeats::side() {
-  return {[] { return std::make_unique<ScriptedRules>(); },
-          [this] { return std::make_unique<LaterSeat>(this); }};
+  PhoneSide side{[] { return std::make_unique<ScriptedRules>(); },
+                 [this] { return std::make_unique<LaterSeat>(this); },
+                 nullptr,
+                 {}};
+  if (paced) {
+    side.frames = {[this] { return clock; },
+                   [this](double, std::function<void()> wake) { tick = std::move(wake); }};
+  }
+  return side;
 }
 
 void LaterSeats::answer(const std::string& title) {
@@ -105,9 +110,8 @@ void LaterSeats::answer(const std::string& title) {
 }
 
 void LaterSeats::frame() {
-  auto ready = std::move(waiting);
-  waiting.clear();
-  for (auto& then : ready) then();
+  clock += 1.0 / 60;
+  if (auto wake = std::exchange(tick, nullptr)) wake();
 }
 
 std::string heardAs(const std::string& event) {

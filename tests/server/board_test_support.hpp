@@ -22,11 +22,12 @@ updates::Shown shownTitled(std::string_view title);
 // step shown titled "stale", then the push applied), anything else applied with that title.
 class ScriptedRules final : public ActivityRules {
  public:
-  std::vector<TakenStep> apply(std::string_view body, double now) override;
+  board::TakenSteps apply(std::string_view body, double now) override;
 };
 
 // Holds every question until the test answers it, as the event loop's extensions do. When
-// `paced`, a seat is ready to be asked only once the test says a frame has passed.
+// `paced`, the board's frame clock is the test's: it stands still until the test says a frame
+// has passed.
 struct LaterSeats {
   struct Question {
     std::string line;
@@ -34,12 +35,13 @@ struct LaterSeats {
   };
   bool paced = false;
   std::vector<Question> open;
-  std::vector<std::string> titles;             // of every question asked, in order
-  std::vector<std::function<void()>> waiting;  // of the seats waiting for their frame
+  std::vector<std::string> titles;  // of every question asked, in order
+  double clock = 0;
+  std::function<void()> tick;  // the board's wake-up, when it asked for one
   PhoneSide side();
   // Answers the open question whose request names `title`: a crash when it is "crash".
   void answer(const std::string& title);
-  // A frame passes: every seat waiting for one is ready.
+  // A frame passes, and the board is woken when it asked to be.
   void frame();
 };
 

@@ -32,5 +32,28 @@ TEST(WatchPayload, WrapsContentStatesAsAnUpdateNow) {
   }
 }
 
+TEST(WatchPayload, ASaveBeginsAnActivityWhenItIsAStartOrAContentState) {
+  struct Case {
+    std::string contents;
+    bool begins;
+  };
+  const std::vector<Case> cases = {
+      {R"({"aps":{"event":"start","timestamp":5,"content-state":{"title":"A"}}})", true},
+      {R"({"title":"A"})", true},
+      {R"({"attributes":{"kind":"k","activityId":"a"},"contentState":{"title":"B"}})", true},
+      {R"({"aps":{"event":"update","timestamp":5,"content-state":{"title":"A"}}})", false},
+      {R"({"aps":{"event":"end","timestamp":5}})", false},
+      {R"({"aps":{"timestamp":5}})", false},
+      {R"({"aps":{"event":7}})", false},
+      {"{\"title\":", false},
+      {"[1,2]", false},
+      {R"({"title":"A"})" + std::string(4084, ' '), false},  // too large to be taken at all
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.contents);
+    EXPECT_EQ(watchedSaveBegins(c.contents), c.begins);
+  }
+}
+
 }  // namespace
 }  // namespace corvlin::host::server

@@ -231,6 +231,35 @@ TEST(UpdateRules, StaleAtTheStaleDateUntilTheNextUpdate) {
   });
 }
 
+TEST(UpdateRules, ATransitionSaysWhereTheRecordsOwnStepIs) {
+  struct OwnCase {
+    In record;
+    std::size_t steps;
+    std::optional<std::size_t> own;
+  };
+  const std::vector<OwnCase> cases = {
+      {rec(0, Event::start, 100), 1, 0},
+      {rec(200, Event::update, 150), 3, 1},  // the stale date passed before it, and after it
+      {broken(300), 1, 0},
+      {broken(std::nullopt), 1, 0},
+  };
+  State state;
+  std::vector<In> ins;
+  for (const OwnCase& c : cases) ins.push_back(c.record);
+  const std::vector<Record> all = records(ins);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    Transition t = step(state, std::visit([](const auto& r) { return Input{r}; }, all[i]));
+    EXPECT_EQ(t.steps.size(), cases[i].steps);
+    EXPECT_EQ(t.own, cases[i].own);
+    if (t.own) {
+      EXPECT_TRUE(t.steps[*t.own].record.has_value());
+    }
+    state = std::move(t.state);
+  }
+  EXPECT_EQ(step(state, Passage{Instant{hour}}).own, std::nullopt) << "time alone has no record";
+}
+
 TEST(UpdateRules, RejectedRecordsChangeNothing) {
   check({
       {"in the middle",

@@ -1,5 +1,5 @@
-// The owner of the activities giving up slots for new tokens: which activity goes, and how an
-// extension's answer and a waiting push still find their activity after another went.
+// The owner of the activities when a new token takes the slot of an activity gone from the
+// phone: the activities after it move up, and each drawing's answer still finds its own.
 #include <gtest/gtest.h>
 
 #include "board_test_support.hpp"
@@ -8,7 +8,6 @@
 namespace corvlin::host::server {
 namespace {
 
-using stand_ins::heardAs;
 using stand_ins::LaterSeats;
 using stand_ins::outcomeOf;
 using stand_ins::pushNow;
@@ -20,7 +19,7 @@ using stand_ins::shownTitled;
 // from the phone), "rejected" (nothing starts), anything else active and shown with that title.
 class StateRules final : public ActivityRules {
  public:
-  std::vector<TakenStep> apply(std::string_view body, double now) override {
+  board::TakenSteps apply(std::string_view body, double now) override {
     using S = updates::ActivityState;
     updates::Step step =
         pushStep(now, body == "ended" || body == "dismissed" ? updates::StepEvent::end
@@ -28,11 +27,11 @@ class StateRules final : public ActivityRules {
     if (body == "rejected") {
       step.outcome =
           updates::Rejected{DecodingError{DecodingError::Kind::dataCorrupted, {}, "not JSON"}};
-      return {{step, {}}};
+      return {{{step, {}}}, 0};
     }
     step.state = body == "ended" ? S::ended : body == "dismissed" ? S::dismissed : S::active;
     if (body != "dismissed") step.shown = shownTitled(body);
-    return {{step, {}}};
+    return {{{step, {}}}, 0};
   }
 };
 
@@ -102,13 +101,14 @@ TEST(ActivityBoard, AnAnswerFindsItsOwnActivityAfterAnotherGaveUpItsSlot) {
   board.push("0e", "e1", 6, nullptr);  // all live, though 0b and 0d are still drawing
   EXPECT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c", "0d"}));
   seats.answer("b1");  // asked when 0b was second; it is first now
-  EXPECT_EQ(board.activities()[0].state, "active");
-  EXPECT_EQ(board.activities()[0].renderedAt, 2);
-  EXPECT_EQ(board.activities()[1].renderedAt, 3) << "0c keeps its own drawing";
-  EXPECT_EQ(board.activities()[2].state, "active") << "its state is the rules', at once";
+  EXPECT_EQ(board.activities()[0].state, updates::ActivityState::active);
+  EXPECT_EQ(board.activities()[0].drawnAt, 2);
+  EXPECT_EQ(board.activities()[1].drawnAt, 3) << "0c keeps its own drawing";
+  EXPECT_EQ(board.activities()[2].state, updates::ActivityState::active)
+      << "its state is the rules', at once";
   EXPECT_EQ(board.activities()[2].drawnPush, 0u) << "0d is still drawing";
   seats.answer("d1");
-  EXPECT_EQ(board.activities()[2].renderedAt, 5);
+  EXPECT_EQ(board.activities()[2].drawnAt, 5);
 }
 
 TEST(ActivityBoard, AWaitingPushIsStillDrawnWhenItsActivityMoves) {
@@ -125,7 +125,7 @@ TEST(ActivityBoard, AWaitingPushIsStillDrawnWhenItsActivityMoves) {
   EXPECT_EQ(tokensOf(board), (std::vector<std::string>{"0b", "0c"}));
   ASSERT_EQ(seats.open.size(), 2u) << "b2 is asked for, as c1 is";
   seats.answer("b2");
-  EXPECT_EQ(board.activities()[0].renderedAt, 3);
+  EXPECT_EQ(board.activities()[0].drawnAt, 3);
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+// What follows from a step of the push endpoint's board (board_step.hpp): what the listeners
+// hear, and what the runtime owner does, as records.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/board/board_state.hpp"
+#include "host/board/taken_step.hpp"
+
+namespace corvlin::host::board {
+
+// What the listeners hear.
+// A step an activity took on a push, one for each: `state` after it, `push` the push's count.
+struct Stepped {
+  std::string token;
+  std::uint64_t push = 0;
+  TakenStep taken;
+  std::optional<updates::ActivityState> state;
+  LogEntry log;
+};
+// A drawing that ended, or an activity's newest in a catch-up: `state` as the activity's now,
+// `presentations` the last the extension gave (null before any), `at` the instant drawn for.
+struct Drawn {
+  std::uint64_t id = 0;
+  std::string token;
+  std::uint64_t push = 0;
+  std::optional<updates::ActivityState> state;
+  double at = 0;
+  std::shared_ptr<const Drawing> drawing;
+  std::shared_ptr<const ui::Presentations> presentations;
+};
+// A push refused before the phone saw it: the answer's status and reason, what the check found
+// beyond it (empty when nothing), and its log entry (detail "REASON" or "REASON: DETAIL").
+struct Refusal {
+  unsigned status = 400;
+  std::string reason;
+  std::string detail;
+  LogEntry log;
+};
+// An activity gave its slot up to a new token, and leaves the page.
+struct Reclaimed {
+  std::uint64_t id = 0;
+  std::string token;
+  double now = 0;
+};
+struct Watched {
+  LogEntry log;
+};
+// A save of the watched file that the rules rejected or ignored: its own step's log entry, for
+// standard error (the page and the events have its step already).
+struct SaveNotTaken {
+  LogEntry log;
+};
+// For one listener only: the activities there are, the log kept, each newest drawing.
+struct CatchUp {
+  std::uint64_t listener = 0;
+  std::vector<std::string> tokens;
+  double now = 0;
+  std::vector<LogEntry> log;
+  std::vector<Drawn> drawings;
+};
+
+// What the owner does.
+// A new activity took a slot: the rules the push was judged by, and an extension, are its own.
+struct Admitted {
+  std::uint64_t id = 0;
+  std::string token;
+};
+struct TooManyActivities {};
+using PushResult = std::variant<TakenStep, TooManyActivities>;
+// The push's answer: its own step, or 429.
+struct Answer {
+  PushResult result;
+};
+// Draw the activity's pending state: ask its extension (when the state shows anything) and
+// draw the answer as drawing `serial`, naming the activity `state`.
+struct Draw {
+  std::uint64_t id = 0;
+  std::string token;
+  std::uint64_t serial = 0;
+  PendingDrawing what;
+  std::optional<updates::ActivityState> state;
+};
+// An activity waits for its frame: send a FrameTick at `clock` (replacing any wake before).
+struct WakeAt {
+  double clock = 0;
+};
+// A drawing could not be made; said on standard error.
+struct DrawingLost {
+  std::string token;
+  std::string why;
+};
+
+using BoardEvent = std::variant<Stepped, Drawn, Refusal, Reclaimed, Watched, SaveNotTaken, CatchUp,
+                                Admitted, Answer, Draw, WakeAt, DrawingLost>;
+
+}  // namespace corvlin::host::board

@@ -1,0 +1,46 @@
+#include "host/board/board_state.hpp"
+
+#include "host/report/step_formats.hpp"
+
+namespace corvlin::host::board {
+
+std::string canonicalToken(std::string_view token) {
+  std::string out(token);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+const ActivityRecord* findActivity(const BoardState& state, std::string_view token) {
+  const auto found = state.byToken.find(canonicalToken(token));
+  return found == state.byToken.end() ? nullptr : &state.activities[found->second];
+}
+
+const ActivityRecord* findActivityById(const BoardState& state, std::uint64_t id) {
+  for (const ActivityRecord& record : state.activities) {
+    if (record.id == id) return &record;
+  }
+  return nullptr;
+}
+
+bool drawingUnderWay(const BoardState& state, std::uint64_t id, std::uint64_t serial) {
+  const ActivityRecord* record = findActivityById(state, id);
+  return record != nullptr && record->drawing && record->drawingSerial == serial;
+}
+
+std::string_view stateLabel(const std::optional<updates::ActivityState>& state) {
+  return state ? updates::stateName(*state) : std::string_view("not started");
+}
+
+LogEntry logEntry(const TakenStep& taken, std::string_view token) {
+  const updates::Step& step = taken.step;
+  return {step.at.timeIntervalSince1970,
+          std::string(token),
+          step.event ? std::string(updates::stepEventName(*step.event)) : std::string(),
+          std::string(updates::outcomeName(step.outcome)),
+          stepNote(step),
+          taken.warnings};
+}
+
+}  // namespace corvlin::host::board
