@@ -51,11 +51,9 @@ TEST(ServeDocs, TheVerdictExamplesAreWhatTheRulesAnswer) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<TakenStep> steps = rules->apply(c.body, 1767225530);
-    const auto own = std::find_if(steps.begin(), steps.end(),
-                                  [](const TakenStep& taken) { return taken.ofThePush(); });
-    ASSERT_NE(own, steps.end());
-    const std::string verdict = verdictJson(*own);
+    const board::TakenSteps taken = rules->apply(c.body, 1767225530);
+    ASSERT_LT(taken.own, taken.steps.size());
+    const std::string verdict = verdictJson(taken.steps[taken.own]);
     EXPECT_TRUE(shown(examples, verdict)) << verdict;
   }
 }
