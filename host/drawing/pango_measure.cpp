@@ -52,7 +52,8 @@ double rangeWidth(PangoLayoutLine* line, std::size_t begin, std::size_t end) {
   pango_layout_line_get_x_ranges(line, static_cast<int>(begin), static_cast<int>(end), &ranges,
                                  &count);
   double width = 0;
-  for (int i = 0; i < count; ++i) width += ranges[2 * i + 1] - ranges[2 * i];
+  const auto pairs = static_cast<std::size_t>(std::max(count, 0));
+  for (std::size_t i = 0; i < pairs; ++i) width += ranges[2 * i + 1] - ranges[2 * i];
   g_free(ranges);
   return points(width);
 }
