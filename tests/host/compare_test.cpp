@@ -11,49 +11,16 @@
 #include <sstream>
 
 #include "host/drawing/png_diff.hpp"
-#include "host_test_support.hpp"
+#include "snapshot_folders.hpp"
 
 namespace corvlin::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* pinnedNow = "1767225510";
-const char* const pictureNames[] = {"lock-screen.png", "island-expanded.png", "island-compact.png",
-                                    "island-minimal.png"};
-
-// A folder of its own under the system's temporary folder, removed with the test.
-struct Scratch {
-  fs::path root;
-  Scratch() {
-    root = fs::temp_directory_path() /
-           ("corvlin-compare-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  ~Scratch() { fs::remove_all(root); }
-  std::string operator/(const std::string& name) const { return (root / name).string(); }
-};
-
-std::string bytesOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 void writeBytes(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
-}
-
-HostRun snapshot(const std::string& dir, std::vector<std::string> extra = {}) {
-  std::vector<std::string> args{
-      "render", samplePath("default-activity.json"), "--now", pinnedNow, "--format", "png", "--out",
-      dir};
-  args.insert(args.end(), extra.begin(), extra.end());
-  return runHost(args);
 }
 
 cairo_status_t append(void* closure, const unsigned char* data, unsigned int length) {

@@ -7,37 +7,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "host_test_support.hpp"
+#include "snapshot_folders.hpp"
 
 namespace corvlin::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr const char* pinnedNow = "1767225510";
-const char* const pictureNames[] = {"lock-screen.png", "island-expanded.png", "island-compact.png",
-                                    "island-minimal.png"};
-
-// A folder of its own under the system's temporary folder, removed with the test.
-struct Scratch {
-  fs::path root;
-  Scratch() {
-    root = fs::temp_directory_path() /
-           ("corvlin-snapshots-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  ~Scratch() { fs::remove_all(root); }
-  std::string operator/(const std::string& name) const { return (root / name).string(); }
-};
-
-std::string bytesOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 // The width and height in a PNG's header.
 std::pair<unsigned, unsigned> pngSize(const std::string& png) {
@@ -48,18 +23,6 @@ std::pair<unsigned, unsigned> pngSize(const std::string& png) {
   };
   EXPECT_EQ(png.substr(1, 3), "PNG");
   return {at(16), at(20)};
-}
-
-HostRun snapshot(const std::string& dir, std::vector<std::string> extra = {},
-                 const std::string& input = "") {
-  // The default activity's file pins its countdown's end; without a file it moves with --now.
-  std::vector<std::string> args{"render",
-                                input.empty() ? samplePath("default-activity.json") : "-"};
-  for (auto& a : std::vector<std::string>{"--now", pinnedNow, "--format", "png", "--out", dir}) {
-    args.push_back(a);
-  }
-  args.insert(args.end(), extra.begin(), extra.end());
-  return runHost(args, input);
 }
 
 TEST(Snapshots, FourPicturesAtTheScaleAskedForAndTheSameBytesEveryRun) {

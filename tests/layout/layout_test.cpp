@@ -8,35 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "layout_test_support.hpp"
+
 namespace corvlin::layout {
 namespace {
-
-using namespace corvlin::ui;
-
-constexpr double infinity = std::numeric_limits<double>::infinity();
-
-View caption(std::string_view s) { return text(s).with(FontModifier{font(TextStyle::caption)}); }
-
-// The layer of a node's own kind, below all its modifiers.
-const Node& kindOf(const Node& node) {
-  const Node* n = &node;
-  while (n->modifier && !n->children.empty()) n = &n->children.back();
-  return *n;
-}
-
-// The kind layers of a stack's children.
-std::vector<Rect> childFrames(const Node& node) {
-  std::vector<Rect> out;
-  for (const auto& child : kindOf(node).children) out.push_back(child.frame);
-  return out;
-}
-
-Node laidOut(const View& view, Proposal proposal) {
-  FixedAdvanceMeasurer measurer;
-  Options options;
-  options.timerText = [](const TimerText&) { return std::string("1:30"); };
-  return layout(view, proposal, measurer, options);
-}
 
 struct Case {
   const char* name;
@@ -378,34 +353,6 @@ TEST(Layout, FontsColoursAndDirectionReachEveryViewThatSetsNone) {
   }
   // Right to left, the leading column's children stand at its right edge.
   EXPECT_DOUBLE_EQ(frames[1].x + frames[1].width, root.frame.width);
-}
-
-TEST(Layout, TextLinesAlignByTheTextAlignmentAndDirection) {
-  struct AlignCase {
-    const char* name;
-    TextAlignment alignment;
-    LayoutDirection direction;
-    double secondLineX;
-  };
-  // "aaa bbbbb" in 36 points: "aaa" (18) over "bbbbb" (30), the text 30 wide.
-  const AlignCase cases[] = {
-      {"leading, left to right", TextAlignment::leading, LayoutDirection::leftToRight, 0},
-      {"leading, right to left", TextAlignment::leading, LayoutDirection::rightToLeft, 12},
-      {"centre", TextAlignment::center, LayoutDirection::leftToRight, 6},
-      {"trailing, left to right", TextAlignment::trailing, LayoutDirection::leftToRight, 12},
-      {"trailing, right to left", TextAlignment::trailing, LayoutDirection::rightToLeft, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const Node root = laidOut(caption("aaa bbbbb")
-                                  .with(MultilineTextAlignment{c.alignment})
-                                  .with(LayoutDirectionModifier{c.direction}),
-                              {36, std::nullopt});
-    const Node& leaf = kindOf(root);
-    ASSERT_EQ(leaf.lines.size(), 2u);
-    EXPECT_DOUBLE_EQ(leaf.lines[0].frame.x, c.secondLineX);
-    EXPECT_DOUBLE_EQ(leaf.lines[1].frame.x, 0);
-  }
 }
 
 }  // namespace
