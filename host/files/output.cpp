@@ -20,19 +20,6 @@ Written failed(std::string_view what, int error) {
   return Failure{std::move(message)};
 }
 
-// 0 when every byte went, or the errno of the write that failed.
-int writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
 // A character device, or a FIFO that a process reads: written where it is. The open never
 // waits, and never follows a link that took the name meanwhile.
 Written writeInPlace(const std::string& path, mode_t expected, std::string_view bytes) {

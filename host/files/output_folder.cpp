@@ -17,19 +17,6 @@ namespace {
 
 std::string reason(int error) { return std::strerror(error); }
 
-// 0 when every byte went, or the errno of the write that failed.
-int writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
 mode_t newFileMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -70,6 +57,18 @@ bool isOneName(const std::string& name) {
 }
 
 }  // namespace
+
+int writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
 
 Result<OutputFolder, std::string> OutputFolder::open(const std::string& path) {
   std::error_code error;

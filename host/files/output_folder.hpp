@@ -12,6 +12,10 @@
 
 namespace corvlin::host {
 
+// Writes every byte of `bytes` to `fd`, again after EINTR: 0 when every byte went, or the errno
+// of the write that failed.
+int writeAll(int fd, std::string_view bytes);
+
 class OutputFolder {
  public:
   // Makes `path` and the missing folders above it, and opens it. `path` is the user's own and

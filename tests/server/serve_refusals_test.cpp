@@ -19,22 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of the test's own, removed at the end.
-struct Scratch {
-  fs::path root;
-  explicit Scratch(const std::string& name)
-      : root(fs::temp_directory_path() / ("corvlin-" + name + "-" + std::to_string(::getpid()))) {
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-};
-
 std::vector<std::string> linesOf(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<std::string> lines;

@@ -224,4 +224,16 @@ std::string EventReader::next() {
   }
 }
 
+Scratch::Scratch(const std::string& name)
+    : root(std::filesystem::temp_directory_path() /
+           ("corvlin-" + name + "-" + std::to_string(::getpid()))) {
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root);
+}
+
+Scratch::~Scratch() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root, ignored);
+}
+
 }  // namespace corvlin::test

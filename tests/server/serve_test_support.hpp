@@ -9,6 +9,7 @@
 #include <boost/asio/streambuf.hpp>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -98,6 +99,16 @@ class EventReader {
   boost::asio::io_context io_;
   boost::asio::ip::tcp::socket socket_;
   boost::asio::streambuf buffer_;
+};
+
+// A folder of the test's own under the system's temporary folder ("corvlin-NAME-PID"),
+// removed at the end.
+struct Scratch {
+  std::filesystem::path root;
+  explicit Scratch(const std::string& name);
+  ~Scratch();
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
 };
 
 // Sets a receive and send timeout on a socket, so that a test never waits for ever.

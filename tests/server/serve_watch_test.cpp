@@ -25,22 +25,6 @@ std::string readAll(const fs::path& path) {
   return text.str();
 }
 
-// A folder of the test's own, removed at the end.
-struct Scratch {
-  fs::path root;
-  explicit Scratch(const std::string& name)
-      : root(fs::temp_directory_path() / ("corvlin-" + name + "-" + std::to_string(::getpid()))) {
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-};
-
 // An editor's save: the contents written beside the file, then renamed onto it.
 void saveByRename(const fs::path& file, const std::string& contents) {
   const fs::path temporary = file.parent_path() / ("." + file.filename().string() + ".swp");

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "snapshot_folders.hpp"
+#include "host/snapshot_folders.hpp"
 
 namespace corvlin::test {
 namespace {

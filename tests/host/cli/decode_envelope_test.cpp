@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/checks/envelope_warnings.hpp"
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 
 namespace corvlin::test {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/process/render.hpp"
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 #include "model/coding.hpp"
 
 namespace corvlin::host {

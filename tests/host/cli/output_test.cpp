@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 
 namespace corvlin::test {
 namespace {

@@ -2,7 +2,7 @@
 // presentations in JSON, failing the command only under --strict, and never changing the output.
 #include <gtest/gtest.h>
 
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 
 namespace corvlin::test {
 namespace {

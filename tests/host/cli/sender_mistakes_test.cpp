@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 
 namespace corvlin::test {
 namespace {

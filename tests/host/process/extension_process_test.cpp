@@ -17,7 +17,7 @@
 #include <sstream>
 #include <thread>
 
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 
 namespace corvlin::host {
 namespace {

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "host/drawing/png_diff.hpp"
-#include "snapshot_folders.hpp"
+#include "host/snapshot_folders.hpp"
 
 namespace corvlin::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 
 namespace corvlin::test {
 namespace {

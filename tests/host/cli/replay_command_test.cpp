@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host_test_support.hpp"
+#include "host/host_test_support.hpp"
 
 namespace corvlin::test {
 namespace {
