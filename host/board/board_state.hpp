@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "host/board/taken_step.hpp"
-#include "host/warning/warning.hpp"
 #include "host/report/outcome.hpp"
+#include "host/warning/warning.hpp"
 #include "toolkit/view.hpp"
 #include "updates/update_rules.hpp"
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "host/warning/warning.hpp"
 #include "host/payload/activity.hpp"
+#include "host/warning/warning.hpp"
 #include "model/instant.hpp"
 
 namespace corvlin::host {

@@ -5,9 +5,9 @@
 #include <functional>
 #include <variant>
 
-#include "host/warning/warning.hpp"
 #include "host/server/http_message.hpp"
 #include "host/server/server_shared.hpp"
+#include "host/warning/warning.hpp"
 
 namespace corvlin::host::server {
 

@@ -1,8 +1,8 @@
 // The instant at which the extension's answer changes, and the page that carries both answers.
 #include <gtest/gtest.h>
 
-#include "host/process/render.hpp"
 #include "host/host_test_support.hpp"
+#include "host/process/render.hpp"
 #include "model/coding.hpp"
 
 namespace corvlin::host {
