@@ -73,7 +73,10 @@ void InlineDrawer::draw(DrawJob job, Done done) {
   done(std::move(result));
 }
 
-DrawingThread::DrawingThread(boost::asio::io_context& io) : io_(io), thread_([this] { run(); }) {}
+DrawingThread::DrawingThread(boost::asio::io_context& io) : io_(io), thread_([this] { run(); }) {
+  std::unique_lock lock(mutex_);
+  wake_.wait(lock, [this] { return fontsTried_; });
+}
 
 DrawingThread::~DrawingThread() {
   try {
@@ -107,8 +110,10 @@ void DrawingThread::run() {
   // The fonts are this thread's alone, opened once, before the first drawing.
   std::string notice;
   const std::unique_ptr<drawing::Fonts> fonts = openFonts(notice);
+  std::unique_lock lock(mutex_);
+  fontsTried_ = true;
+  wake_.notify_all();
   for (;;) {
-    std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
     if (stopping_) return;
     auto [job, done] = std::move(jobs_.front());

@@ -74,7 +74,8 @@ class InlineDrawer final : public Drawer {
 };
 
 // One worker thread that opens the fonts, makes each drawing in the order asked, and posts its
-// result to `io`'s loop. Its queue holds at most one drawing an activity (the board starts no
+// result to `io`'s loop. It is made once the fonts are open (or could not be), so that a server
+// that says it serves holds every file it draws with. Its queue holds at most one drawing an activity (the board starts no
 // other while one is under way), so it is bounded by the board's activities.
 class DrawingThread final : public Drawer {
  public:
@@ -94,6 +95,7 @@ class DrawingThread final : public Drawer {
   std::condition_variable wake_;
   std::deque<std::pair<DrawJob, Done>> jobs_;  // guarded by mutex_
   bool stopping_ = false;                      // guarded by mutex_
+  bool fontsTried_ = false;                    // guarded by mutex_
   std::thread thread_;
 };
 
