@@ -75,8 +75,9 @@ class InlineDrawer final : public Drawer {
 
 // One worker thread that opens the fonts, makes each drawing in the order asked, and posts its
 // result to `io`'s loop. It is made once the fonts are open (or could not be), so that a server
-// that says it serves holds every file it draws with. Its queue holds at most one drawing an activity (the board starts no
-// other while one is under way), so it is bounded by the board's activities.
+// that says it serves holds every file it draws with. Its queue holds at most one drawing an
+// activity (the board starts no other while one is under way), so it is bounded by the board's
+// activities.
 class DrawingThread final : public Drawer {
  public:
   explicit DrawingThread(boost::asio::io_context& io);
