@@ -48,6 +48,10 @@ Response manageChannel(const ManageChannel& managing, ServerShared& shared) {
   }
   const board::ChannelOutcome outcome = shared.channels.manage(request);
   if (const auto* refusal = std::get_if<board::ChannelRefusal>(&outcome)) {
+    // The channels could not be saved: said where a person looks, as a refused push is.
+    if (refusal->status == 500) {
+      shared.board.noteRefusal("", refusal->status, refusal->reason, refusal->detail, shared.now());
+    }
     return refusalResponse(channelRefused(*refusal, managing.requestId));
   }
   return channelAnswerResponse(std::get<board::ChannelAnswer>(outcome), managing.requestId);
@@ -119,7 +123,7 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
     return AnswerNow{refusalResponse(*refused), headOnly};
   }
   if (std::holds_alternative<ShowPage>(routed)) {
-    auto page = servePage(shared.board, shared.now());
+    auto page = servePage(shared.board, shared.now(), shared.channels.store());
     Response response;
     response.headers = {{"Content-Type", "text/html; charset=utf-8"},
                         {"Content-Security-Policy", std::move(page.contentSecurityPolicy)},

@@ -9,6 +9,7 @@
 
 #include "board_test_support.hpp"
 #include "host/server/activity_board.hpp"
+#include "host/server/server_page.hpp"
 
 namespace corvlin::host::server {
 namespace {
@@ -125,6 +126,23 @@ TEST_F(FanOut, ANewSubscriberReceivesTheStoredBroadcastAtOnce) {
               board::Subscription{"ch", update(101, "stored")});
   EXPECT_EQ(logged(), std::vector<std::string>{"0b update applied active"});
   EXPECT_EQ(find(board_, "0b")->channel, "");
+}
+
+TEST_F(FanOut, ThePageShowsEachChannelWithItsSubscribers) {
+  startSubscribed("0a", "ch", 100);
+  startSubscribed("0b", "ch", 100);
+  startSubscribed("0c", "other", 100);
+  board::ChannelStore channels{{{"ch", 1, board::StoredBroadcast{"{}", 3600, std::nullopt}},
+                                {"other", 0, std::nullopt},
+                                {"none", 0, std::nullopt}}};
+  const std::string page = servePage(board_, 100, channels).html;
+  for (const char* row : {"<td>ch</td><td>the most recent message</td><td>2</td><td>01:00:00</td>",
+                          "<td>other</td><td>no message</td><td>1</td><td></td>",
+                          "<td>none</td><td>no message</td><td>0</td><td></td>"}) {
+    EXPECT_NE(page.find(row), std::string::npos) << row;
+  }
+  EXPECT_EQ(servePage(board_, 100).html.find("Broadcast channels"), std::string::npos)
+      << "no table while there is no channel";
 }
 
 }  // namespace
