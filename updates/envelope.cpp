@@ -29,7 +29,8 @@ bool operator==(const Envelope& a, const Envelope& b) {
   return a.timestamp == b.timestamp && a.event == b.event && a.contentState == b.contentState &&
          a.staleDate == b.staleDate && a.dismissalDate == b.dismissalDate &&
          a.relevanceScore == b.relevanceScore && a.alert == b.alert &&
-         a.attributesType == b.attributesType && sameAttributes(a.attributes, b.attributes);
+         a.attributesType == b.attributesType && sameAttributes(a.attributes, b.attributes) &&
+         a.inputPushChannel == b.inputPushChannel;
 }
 
 }  // namespace corvlin::updates

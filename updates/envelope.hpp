@@ -59,6 +59,9 @@ struct Envelope {
   std::optional<Alert> alert;
   std::optional<std::string> attributesType;                // required for start
   std::optional<CorvlinLiveActivityAttributes> attributes;  // required for start
+  // The broadcast channel a started activity subscribes to (its channel id), instead of a
+  // token of its own for updates.
+  std::optional<std::string> inputPushChannel;
 
   // Member by member; the content state under its own equality (canonical equivalence).
   friend bool operator==(const Envelope& a, const Envelope& b);

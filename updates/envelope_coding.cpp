@@ -111,6 +111,7 @@ Result<Envelope, DecodingError> readAps(element value, const PathNode* at) {
   CORVLIN_TRY(attributesType, readFor(container, K::attributesType, start, readAttributesType));
   CORVLIN_TRY(attributes, readFor(container, K::attributes, start,
                                   &json::ValueCoder<CorvlinLiveActivityAttributes>::read));
+  CORVLIN_TRY(inputPushChannel, container.decodeIfPresent<std::string>(K::inputPushChannel));
   return Envelope{timestamp,
                   event,
                   std::move(contentState),
@@ -119,7 +120,8 @@ Result<Envelope, DecodingError> readAps(element value, const PathNode* at) {
                   relevanceScore,
                   std::move(alert),
                   std::move(attributesType),
-                  std::move(attributes)};
+                  std::move(attributes),
+                  std::move(inputPushChannel)};
 }
 
 #undef CORVLIN_TRY_READ
@@ -222,6 +224,7 @@ EncodeStatus writeAps(Writer& writer, const Envelope& envelope, const PathNode* 
   CORVLIN_TRY_WRITE(container.encodeIfPresent(K::alert, envelope.alert));
   CORVLIN_TRY_WRITE(container.encodeIfPresent(K::attributesType, envelope.attributesType));
   CORVLIN_TRY_WRITE(container.encodeIfPresent(K::attributes, envelope.attributes));
+  CORVLIN_TRY_WRITE(container.encodeIfPresent(K::inputPushChannel, envelope.inputPushChannel));
   container.finish();
   return std::nullopt;
 }

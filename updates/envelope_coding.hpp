@@ -33,6 +33,7 @@ enum class ApsCodingKeys : std::uint8_t {
   alert,
   attributesType,
   attributes,
+  inputPushChannel,
 };
 
 enum class AlertCodingKeys : std::uint8_t { title, body, sound };
@@ -60,9 +61,9 @@ struct corvlin::json::CodingKeyStrings<corvlin::updates::EnvelopeCodingKeys> {
 
 template <>
 struct corvlin::json::CodingKeyStrings<corvlin::updates::ApsCodingKeys> {
-  static constexpr std::array<std::string_view, 9> values{
+  static constexpr std::array<std::string_view, 10> values{
       "timestamp",       "event", "content-state",   "stale-date", "dismissal-date",
-      "relevance-score", "alert", "attributes-type", "attributes"};
+      "relevance-score", "alert", "attributes-type", "attributes", "input-push-channel"};
 };
 
 template <>

@@ -86,6 +86,14 @@ struct Draw {
   PendingDrawing what;
   std::optional<updates::ActivityState> state;
 };
+// An activity that subscribed to a channel receives the channel's stored broadcast: apply
+// `body` to its rules at `now`, and step the board with the verdict (BroadcastTaken).
+struct DeliverStored {
+  std::uint64_t id = 0;
+  std::string channel;
+  std::string body;
+  double now = 0;
+};
 // An activity waits for its frame: send a FrameTick at `clock` (replacing any wake before).
 struct WakeAt {
   double clock = 0;
@@ -97,6 +105,6 @@ struct DrawingLost {
 };
 
 using BoardEvent = std::variant<Stepped, Drawn, Refusal, Reclaimed, Watched, SaveNotTaken, CatchUp,
-                                Admitted, Answer, Draw, WakeAt, DrawingLost>;
+                                Admitted, Answer, Draw, DeliverStored, WakeAt, DrawingLost>;
 
 }  // namespace corvlin::host::board

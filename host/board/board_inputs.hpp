@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -24,6 +25,21 @@ struct PushTaken {
   TakenSteps verdict;
   std::vector<Warning> serviceWarnings;
   bool watched = false;  // a save of the watched file, not a push from a client
+  // A `start` naming a broadcast channel (which exists): the activity it starts subscribes to
+  // it, and at once receives `stored`, the channel's stored broadcast, when it has one.
+  std::optional<Subscription> subscribes;
+};
+// A broadcast on `channel`, as each subscribed activity's update rules judged it (`id` names
+// the activity).
+struct SubscriberSteps {
+  std::uint64_t id = 0;
+  TakenSteps verdict;
+};
+struct BroadcastTaken {
+  std::string channel;
+  double now = 0;
+  double clock = 0;
+  std::vector<SubscriberSteps> subscribers;
 };
 // A push the service refused, before the phone saw it: the answer's status and reason, and
 // what the check found beyond the reason ("the token's iat is 120 s ahead of the clock"), empty
@@ -75,7 +91,7 @@ struct CatchUpAsked {
 // The extensions were ended (the server stops): drawings under way and to come are dropped.
 struct ExtensionsEnded {};
 
-using BoardInput = std::variant<PushTaken, PushRefused, DrawingDone, DrawingFailed, FrameTick,
-                                WatchSaved, WatchNoted, CatchUpAsked, ExtensionsEnded>;
+using BoardInput = std::variant<PushTaken, BroadcastTaken, PushRefused, DrawingDone, DrawingFailed,
+                                FrameTick, WatchSaved, WatchNoted, CatchUpAsked, ExtensionsEnded>;
 
 }  // namespace corvlin::host::board

@@ -24,6 +24,14 @@ const ActivityRecord* findActivityById(const BoardState& state, std::uint64_t id
   return nullptr;
 }
 
+std::vector<std::uint64_t> subscribersOf(const BoardState& state, std::string_view channel) {
+  std::vector<std::uint64_t> ids;
+  for (const ActivityRecord& record : state.activities) {
+    if (!channel.empty() && record.channel == channel) ids.push_back(record.id);
+  }
+  return ids;
+}
+
 bool drawingUnderWay(const BoardState& state, std::uint64_t id, std::uint64_t serial) {
   const ActivityRecord* record = findActivityById(state, id);
   return record != nullptr && record->drawing && record->drawingSerial == serial;

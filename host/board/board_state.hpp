@@ -65,9 +65,17 @@ struct PendingDrawing {
   std::uint64_t push = 0;
 };
 
+// A started activity's broadcast channel, and the broadcast the channel stored for it (the
+// body of the channel's newest, when its storage policy keeps one).
+struct Subscription {
+  std::string channel;
+  std::optional<std::string> stored;
+};
+
 struct ActivityRecord {
   std::uint64_t id = 0;  // its own number: a drawing's end names its activity by it
   std::string token;     // canonical: lower-case hexadecimal
+  std::string channel;   // the broadcast channel it subscribed to; empty: none
   // After its last step; none while it has not started (its pushes were all rejected).
   std::optional<updates::ActivityState> state;
   std::uint64_t pushes = 0;  // the pushes it has taken, counted from 1
@@ -107,6 +115,8 @@ std::string canonicalToken(std::string_view token);
 // The activity of a token (in any case), or of an id; null when there is none.
 const ActivityRecord* findActivity(const BoardState& state, std::string_view token);
 const ActivityRecord* findActivityById(const BoardState& state, std::uint64_t id);
+// The ids of the activities subscribed to `channel`, in the order their tokens came.
+std::vector<std::uint64_t> subscribersOf(const BoardState& state, std::string_view channel);
 // Whether the drawing `serial` of activity `id` is still under way, not dropped meanwhile.
 bool drawingUnderWay(const BoardState& state, std::uint64_t id, std::uint64_t serial);
 

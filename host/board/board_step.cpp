@@ -15,6 +15,14 @@ class Stepper {
   explicit Stepper(BoardState state) : s_(std::move(state)) {}
 
   void operator()(PushTaken& in);
+  void operator()(BroadcastTaken& in) {
+    for (SubscriberSteps& subscriber : in.subscribers) {
+      ActivityRecord* record = byId(subscriber.id);
+      if (record == nullptr) continue;  // it gave its slot up meanwhile
+      take(*record, subscriber.verdict, in.now);
+      drawNext(*record, in.clock);
+    }
+  }
   void operator()(PushRefused& in) {
     refuse(canonicalToken(in.token), in.status, std::move(in.reason), std::move(in.detail), in.now);
   }
@@ -97,6 +105,7 @@ class Stepper {
             record.drawnAt, record.drawn, record.lastGood};
   }
 
+  std::optional<LogEntry> take(ActivityRecord& record, const TakenSteps& verdict, double now);
   bool admit(const std::string& token, double now);
   bool reclaimSlot(double now);
   void leave(std::vector<ActivityRecord>::iterator gone, double now);
@@ -125,7 +134,7 @@ void Stepper::operator()(PushTaken& in) {
     emit(Answer{TooManyActivities{}});
     return;
   }
-  const std::size_t at = s_.byToken.at(token);
+  ActivityRecord& record = s_.activities[s_.byToken.at(token)];
   std::vector<TakenStep>& steps = in.verdict.steps;
   if (in.verdict.own >= steps.size()) {
     // The rules always give the push a step of its own; this would be a fault of theirs.
@@ -135,7 +144,7 @@ void Stepper::operator()(PushTaken& in) {
         std::nullopt,
         updates::Rejected{DecodingError{
             DecodingError::Kind::dataCorrupted, {}, "The update rules gave this push no step."}},
-        s_.activities[at].state,
+        record.state,
         std::nullopt};
     in.verdict.own = steps.size();
     steps.push_back({std::move(missing), {}});
@@ -144,26 +153,45 @@ void Stepper::operator()(PushTaken& in) {
   own.insert(own.begin(), std::make_move_iterator(in.serviceWarnings.begin()),
              std::make_move_iterator(in.serviceWarnings.end()));
 
-  ActivityRecord& record = s_.activities[at];
+  std::optional<LogEntry> ownEntry = take(record, in.verdict, in.now);
+  const updates::Step& ownStep = steps[in.verdict.own].step;
+  const bool taken = std::holds_alternative<updates::Applied>(ownStep.outcome);
+  // A start that names a channel subscribes the activity it started, which receives the
+  // channel's stored broadcast at once.
+  const bool started = taken && ownStep.event == updates::StepEvent::start;
+  emit(Answer{std::move(steps[in.verdict.own])});
+  // A save the rules would not take is told where the person saving looks, as a refusal is.
+  if (in.watched && !taken) emit(SaveNotTaken{std::move(*ownEntry)});
+  if (started) record.channel.clear();
+  if (started && in.subscribes) {
+    record.channel = in.subscribes->channel;
+    if (in.subscribes->stored) {
+      emit(DeliverStored{record.id, record.channel, std::move(*in.subscribes->stored), in.now});
+    }
+  }
+  drawNext(record, in.clock);
+}
+
+// The steps one push (or broadcast) caused on an activity: its state, the log and the step
+// events, and the drawing its newest state waits for. The log entry of its own step comes back.
+std::optional<LogEntry> Stepper::take(ActivityRecord& record, const TakenSteps& verdict,
+                                      double now) {
+  const std::vector<TakenStep>& steps = verdict.steps;
   const std::uint64_t push = ++record.pushes;
   if (anyApplied(steps)) {
     // What the activity shows may have changed: its newest state replaces any not yet drawn.
-    record.pending = PendingDrawing{steps.back().step.shown, in.now, push};
+    record.pending = PendingDrawing{steps.back().step.shown, now, push};
   }
   std::optional<LogEntry> ownEntry;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const TakenStep& taken = steps[i];
     if (taken.step.state) record.state = taken.step.state;
-    LogEntry entry = logEntry(taken, token);
+    LogEntry entry = logEntry(taken, record.token);
     remember(entry);
-    if (i == in.verdict.own) ownEntry = entry;
-    emit(Stepped{token, push, taken, record.state, std::move(entry)});
+    if (i == verdict.own) ownEntry = entry;
+    emit(Stepped{record.token, push, taken, record.state, std::move(entry)});
   }
-  const bool taken = std::holds_alternative<updates::Applied>(steps[in.verdict.own].step.outcome);
-  emit(Answer{std::move(steps[in.verdict.own])});
-  // A save the rules would not take is told where the person saving looks, as a refusal is.
-  if (in.watched && !taken) emit(SaveNotTaken{std::move(*ownEntry)});
-  drawNext(record, in.clock);
+  return ownEntry;
 }
 
 // A new token's activity takes a slot, when one is free or can be freed.

@@ -173,6 +173,15 @@ int runServe(const ServeOptions& options, Environment& env) {
       return exitDataError;
     }
     http.useTls(std::move(context).value());
+    // The broadcast channels live beside the local authority, and outlive a restart.
+    if (stateDir) {
+      auto desk = server::ChannelDesk::inFolder(*stateDir);
+      if (!desk) {
+        env.err << "corvlin-host: " << desk.error() << "\n";
+        return exitNoInput;
+      }
+      http.keepChannels(std::move(desk).value());
+    }
   }
 
   // Provider tokens: checked against the key when one is given, else only read.

@@ -27,18 +27,30 @@ ActivityBoard::~ActivityBoard() {
 }
 
 void ActivityBoard::push(std::string_view token, std::string_view body, double now, PushDone done,
-                         std::vector<Warning> serviceWarnings) {
-  take(token, body, now, std::move(done), std::move(serviceWarnings), false);
+                         std::vector<Warning> serviceWarnings,
+                         std::optional<board::Subscription> subscribes) {
+  take(token, body, now, std::move(done), std::move(serviceWarnings), false, std::move(subscribes));
+}
+
+std::size_t ActivityBoard::broadcast(std::string_view channel, std::string_view body, double now) {
+  board::BroadcastTaken taken{std::string(channel), now, clock(), {}};
+  for (const std::uint64_t id : board::subscribersOf(state_, channel)) {
+    taken.subscribers.push_back({id, seats_.at(id).rules->apply(body, now)});
+  }
+  const std::size_t reached = taken.subscribers.size();
+  feed(std::move(taken));
+  return reached;
 }
 
 void ActivityBoard::pushSave(std::string_view token, std::string_view body, bool begins,
                              double now) {
   feed(board::WatchSaved{std::string(token), begins, now});
-  take(token, body, now, nullptr, {}, true);
+  take(token, body, now, nullptr, {}, true, std::nullopt);
 }
 
 void ActivityBoard::take(std::string_view token, std::string_view body, double now, PushDone done,
-                         std::vector<Warning> serviceWarnings, bool watched) {
+                         std::vector<Warning> serviceWarnings, bool watched,
+                         std::optional<board::Subscription> subscribes) {
   Pushing pushing{std::move(done), std::nullopt};
   const board::ActivityRecord* record = board::findActivity(state_, token);
   ActivityRules* rules = nullptr;
@@ -51,7 +63,7 @@ void ActivityBoard::take(std::string_view token, std::string_view body, double n
   }
   board::TakenSteps verdict = rules->apply(body, now);
   feed(board::PushTaken{std::string(token), now, clock(), std::move(verdict),
-                        std::move(serviceWarnings), watched},
+                        std::move(serviceWarnings), watched, std::move(subscribes)},
        &pushing);
 }
 
@@ -133,6 +145,13 @@ void ActivityBoard::carryOut(board::BoardEvent& event, Pushing* pushing,
             if (pushing != nullptr && pushing->done) std::exchange(pushing->done, {})(e.result);
           },
           [&](board::Draw& e) { draw(e); },
+          [&](board::DeliverStored& e) {
+            const auto seat = seats_.find(e.id);
+            if (seat == seats_.end()) return;
+            board::BroadcastTaken taken{e.channel, e.now, clock(), {}};
+            taken.subscribers.push_back({e.id, seat->second.rules->apply(e.body, e.now)});
+            feed(std::move(taken));
+          },
           [&](board::WakeAt& e) {
             if (phone_.frames.wakeAt) {
               phone_.frames.wakeAt(e.clock, [this] { feed(board::FrameTick{clock()}); });

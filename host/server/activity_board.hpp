@@ -52,8 +52,14 @@ class ActivityBoard {
   // drawing that ends is a drawing event, with its `clipped` warnings (also said through the
   // notice). `serviceWarnings`, what the push service's checks found (no provider token), go
   // first among the push's own step's warnings.
+  // A `start` that names a broadcast channel `subscribes` the activity it starts to it.
   void push(std::string_view token, std::string_view body, double now, PushDone done,
-            std::vector<Warning> serviceWarnings = {});
+            std::vector<Warning> serviceWarnings = {},
+            std::optional<board::Subscription> subscribes = std::nullopt);
+  // Applies a broadcast body to every activity subscribed to `channel`, each through its own
+  // update rules (an ended one ignores it, as the phone would), each step to the log and the
+  // listeners as a push's: the number of subscribers it reached.
+  std::size_t broadcast(std::string_view channel, std::string_view body, double now);
   // Pushes a save of the watched file to `token`, as a push from a client would be, without
   // an answer: a save the rules reject or ignore is said on standard error too. One that
   // `begins` (a `start` envelope or a plain content state) after the activity ended begins a
@@ -100,7 +106,8 @@ class ActivityBoard {
     std::optional<Seat> newcomer;
   };
   void take(std::string_view token, std::string_view body, double now, PushDone done,
-            std::vector<Warning> serviceWarnings, bool watched);
+            std::vector<Warning> serviceWarnings, bool watched,
+            std::optional<board::Subscription> subscribes);
   void feed(board::BoardInput input, Pushing* pushing = nullptr,
             const Listener* catchingUp = nullptr);
   void carryOut(board::BoardEvent& event, Pushing* pushing, const Listener* catchingUp);

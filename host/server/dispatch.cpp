@@ -1,6 +1,8 @@
 #include "host/server/dispatch.hpp"
 
+#include "host/server/broadcast_routes.hpp"
 #include "host/server/server_page.hpp"
+#include "updates/envelope_coding.hpp"
 
 namespace corvlin::host::server {
 
@@ -23,8 +25,10 @@ namespace {
 
 // A refused request that was meant as a push: a POST, or another method sent to a device's
 // path. (A browser's GET of /favicon.ico is refused 405 too, and is no push.)
+// Channel management is no push, and is not logged.
 bool isRefusedPush(const Request& request) {
-  return request.method == "POST" || !tokenOfTarget(request.target).empty();
+  const bool management = request.target.find("/1/apps/") != std::string::npos;
+  return (request.method == "POST" && !management) || !tokenOfTarget(request.target).empty();
 }
 
 // What a person needs beyond the reason of a refusal the site's own guards make, or a 405.
@@ -35,6 +39,62 @@ std::string refusalDetail(const Refused& refused, std::string_view method) {
     return "a push is POST /3/device/TOKEN; this was " + std::string(method);
   }
   return {};
+}
+
+Response manageChannel(const ManageChannel& managing, ServerShared& shared) {
+  board::ChannelRequest request = managing.request;
+  if (auto* creating = std::get_if<board::CreateChannel>(&request)) {
+    creating->freshId = channelIdText(shared.randomId());
+  }
+  const board::ChannelOutcome outcome = shared.channels.manage(request);
+  if (const auto* refusal = std::get_if<board::ChannelRefusal>(&outcome)) {
+    // The channels could not be saved: said where a person looks, as a refused push is.
+    if (refusal->status == 500) {
+      shared.board.noteRefusal("", refusal->status, refusal->reason, refusal->detail, shared.now());
+    }
+    return refusalResponse(channelRefused(*refusal, managing.requestId));
+  }
+  return channelAnswerResponse(std::get<board::ChannelAnswer>(outcome), managing.requestId);
+}
+
+// A broadcast to a channel that exists, of an update or an end, is kept as the channel's
+// newest (when it stores one), then taken by every subscriber's rules; its answer says how
+// many it reached.
+Response takeBroadcast(const Broadcast& broadcast, ServerShared& shared) {
+  const double now = shared.now();
+  const auto refuse = [&](const board::ChannelRefusal& refusal) {
+    shared.board.noteRefusal("", refusal.status, refusal.reason, refusal.detail, now);
+    return refusalResponse(channelRefused(refusal, broadcast.requestId));
+  };
+  const auto found = board::findChannel(shared.channels.store(), broadcast.channelId);
+  if (const auto* refusal = std::get_if<board::ChannelRefusal>(&found)) return refuse(*refusal);
+  const std::string& channel = *broadcast.channelId;
+  const BroadcastJudgement judgement = judgeBroadcast(broadcast.body, now);
+  if (judgement.event == updates::Event::start) {
+    return refuse({400, "BadRequest",
+                   "a broadcast updates or ends the activities of channel " + channel +
+                       "; a start goes to a push-to-start token, naming the channel in "
+                       "input-push-channel"});
+  }
+  // An apns-expiration of 0 asks for one delivery, never stored; any other is when the stored
+  // broadcast expires.
+  if (!judgement.error && broadcast.expiration != 0.0) {
+    if (auto failed =
+            shared.channels.keepBroadcast(channel, {broadcast.body, now, broadcast.expiration})) {
+      return refuse({500, "InternalServerError",
+                     "the channel's newest broadcast could not be saved: " + *failed});
+    }
+  }
+  const std::size_t reached = shared.board.broadcast(channel, broadcast.body, now);
+  std::vector<Warning> serviceWarnings;
+  if (broadcast.overHttp1) serviceWarnings.push_back(http1PushWarning());
+  if (broadcast.withoutProviderToken) serviceWarnings.push_back(missingProviderTokenWarning());
+  Response response;
+  response.status = 200;
+  response.headers = {{"Content-Type", "application/json"},
+                      {"apns-request-id", broadcast.requestId}};
+  response.body = broadcastVerdictJson(judgement, reached, serviceWarnings);
+  return response;
 }
 
 }  // namespace
@@ -63,7 +123,7 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
     return AnswerNow{refusalResponse(*refused), headOnly};
   }
   if (std::holds_alternative<ShowPage>(routed)) {
-    auto page = servePage(shared.board, shared.now());
+    auto page = servePage(shared.board, shared.now(), shared.channels.store());
     Response response;
     response.headers = {{"Content-Type", "text/html; charset=utf-8"},
                         {"Content-Security-Policy", std::move(page.contentSecurityPolicy)},
@@ -76,7 +136,28 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
   if (const auto* events = std::get_if<OpenEvents>(&routed)) {
     return StartEvents{headOnly, events->catchUp};
   }
+  if (const auto* managing = std::get_if<ManageChannel>(&routed)) {
+    return AnswerNow{manageChannel(*managing, shared), headOnly};
+  }
+  if (const auto* broadcast = std::get_if<Broadcast>(&routed)) {
+    return AnswerNow{takeBroadcast(*broadcast, shared), false};
+  }
   const auto& push = std::get<Push>(routed);
+  // A start that subscribes its activity to a channel names one that exists.
+  std::optional<board::Subscription> subscribes;
+  if (auto envelope = updates::decodeEnvelope(push.body);
+      envelope && envelope.value().event == updates::Event::start &&
+      envelope.value().inputPushChannel) {
+    const std::string& channel = *envelope.value().inputPushChannel;
+    const auto found = board::findChannel(shared.channels.store(), channel, "input-push-channel");
+    if (const auto* refusal = std::get_if<board::ChannelRefusal>(&found)) {
+      shared.board.noteRefusal(push.token, refusal->status, refusal->reason, refusal->detail,
+                               shared.now());
+      return AnswerNow{refusalResponse({refusal->status, refusal->reason, push.apnsId}), headOnly};
+    }
+    const auto stored = board::storedFor(shared.channels.store(), channel, shared.now());
+    subscribes = board::Subscription{channel, stored ? std::optional(stored->body) : std::nullopt};
+  }
   // The board answers within the call, once the update rules have judged the push; the drawing
   // runs behind.
   std::vector<Warning> serviceWarnings;
@@ -90,7 +171,7 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
         }
         later(accepted(apnsId, verdictJson(std::get<TakenStep>(result))));
       },
-      std::move(serviceWarnings));
+      std::move(serviceWarnings), std::move(subscribes));
   return AnswerLater{};
 }
 

@@ -122,8 +122,9 @@ bool H2Session::respond(std::int32_t stream, Response response, bool headOnly) {
   const std::string length = std::to_string(response.body.size());
   state->setBody(headOnly ? std::string() : std::move(response.body));
   queuedBytes_ += bodyBytes;
-  std::vector<nghttp2_nv> fields = {field(":status", status), field("server", "corvlin-host"),
-                                    field("content-length", length)};
+  std::vector<nghttp2_nv> fields = {field(":status", status), field("server", "corvlin-host")};
+  // A 204 has no content, and says no length.
+  if (response.status != 204) fields.push_back(field("content-length", length));
   for (const auto& [name, value] : response.headers) fields.push_back(field(name, value));
   nghttp2_data_provider provider{};
   provider.source.ptr = state;

@@ -197,6 +197,8 @@ void HttpServer::checkProviderTokens(security::ProviderTokenVerifier verifier) {
   shared_->providerTokens = std::move(verifier);
 }
 
+void HttpServer::keepChannels(ChannelDesk desk) { shared_->channels = std::move(desk); }
+
 void HttpServer::useTls(std::shared_ptr<asio::ssl::context> context) {
   shared_->tls = std::move(context);
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host/server/activity_board.hpp"
+#include "host/server/channel_desk.hpp"
 #include "host/server/push_handler.hpp"
 #include "host/server/server_limits.hpp"
 #include "json/result.hpp"
@@ -33,6 +34,8 @@ class HttpServer {
   void useTls(std::shared_ptr<boost::asio::ssl::context> context);
   // Checks every push's provider token with `verifier` (by default, one without a key).
   void checkProviderTokens(security::ProviderTokenVerifier verifier);
+  // Keeps the broadcast channels with `desk` (by default, in memory only).
+  void keepChannels(ChannelDesk desk);
   // Binds and listens; the site is the address and the port it got (port 0 picks a free one).
   Result<Site, std::string> listen(const std::string& address, std::uint16_t port);
   // Closes the listening socket and every connection; the io_context's work then runs out.

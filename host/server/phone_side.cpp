@@ -9,6 +9,7 @@
 #include "host/report/step_formats.hpp"
 #include "host/server/async_extension.hpp"
 #include "json/parse.hpp"
+#include "json/writer.hpp"
 #include "updates/envelope_coding.hpp"
 #include "updates/update_rules.hpp"
 
@@ -81,6 +82,39 @@ FrameClock loopFrames(boost::asio::io_context& io) {
 }  // namespace
 
 std::unique_ptr<ActivityRules> updateRules() { return std::make_unique<UpdateRules>(); }
+
+BroadcastJudgement judgeBroadcast(std::string_view body, double now) {
+  auto envelope = updates::decodeEnvelope(body);
+  if (!envelope) return {std::nullopt, std::move(envelope).error(), {}};
+  simdjson::dom::parser parser;
+  return {envelope.value().event, std::nullopt,
+          envelopeWarnings(json::parse(parser, body).value(), envelope.value(), Instant{now})};
+}
+
+std::string broadcastVerdictJson(const BroadcastJudgement& judgement, std::size_t subscribers,
+                                 const std::vector<Warning>& serviceWarnings) {
+  json::Writer out;
+  out.beginObject();
+  out.key("outcome");
+  out.string(judgement.error ? "rejected" : "delivered");
+  if (judgement.error) {
+    out.key("phone");
+    out.beginObject();
+    out.key("error");
+    json::writeError(out, *judgement.error);
+    out.endObject();
+  }
+  out.key("subscribers");
+  out.number(static_cast<double>(subscribers));
+  std::vector<Warning> warnings = serviceWarnings;
+  warnings.insert(warnings.end(), judgement.warnings.begin(), judgement.warnings.end());
+  if (!warnings.empty()) {
+    out.key("warnings");
+    writeWarnings(out, warnings);
+  }
+  out.endObject();
+  return out.take();
+}
 
 std::string verdictJson(const board::TakenStep& taken) {
   return stepJson(taken.step, taken.warnings, StepForm::verdict);

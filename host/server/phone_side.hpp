@@ -25,6 +25,21 @@ namespace corvlin::host::server {
 // never with a top-level "status" or "error", which push clients take for the service's refusal.
 std::string verdictJson(const board::TakenStep& taken);
 
+// A broadcast's body as the phone reads it, judged once for the answer: its envelope's event
+// and warnings (judged for drawing at its arrival), or the error that stops it decoding.
+struct BroadcastJudgement {
+  std::optional<updates::Event> event;
+  std::optional<DecodingError> error;
+  std::vector<Warning> warnings;
+};
+BroadcastJudgement judgeBroadcast(std::string_view body, double now);
+
+// {"outcome":"delivered"|"rejected","phone":{"error"},"subscribers":N,"warnings":[...]}: the
+// body of a broadcast's 200 answer, with no top-level "status" or "error" (see verdictJson).
+// `serviceWarnings` go first among the warnings.
+std::string broadcastVerdictJson(const BroadcastJudgement& judgement, std::size_t subscribers,
+                                 const std::vector<Warning>& serviceWarnings);
+
 // The update rules for one activity, holding its state between pushes.
 class ActivityRules {
  public:

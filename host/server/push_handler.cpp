@@ -7,6 +7,7 @@
 #include <cctype>
 #include <iterator>
 
+#include "host/server/broadcast_routes.hpp"
 #include "json/utf8.hpp"
 #include "json/writer.hpp"
 
@@ -110,7 +111,7 @@ Response refusalResponse(const Refused& refused) {
   body.string(refused.reason);
   body.endObject();
   Response response = json(refused.status, body.take());
-  if (!refused.apnsId.empty()) response.headers.emplace_back("apns-id", refused.apnsId);
+  if (!refused.apnsId.empty()) response.headers.emplace_back(refused.idHeader, refused.apnsId);
   if (!refused.allow.empty()) response.headers.emplace_back("Allow", refused.allow);
   return response;
 }
@@ -159,6 +160,7 @@ Route route(const Request& request, const Site& site, const RandomId& freshId,
     return OpenEvents{findHeader(request.headers, "Last-Event-ID") != nullptr};
   }
 
+  if (auto channels = routeChannels(request, path, freshId, judgeToken)) return *channels;
   const std::string* sentId = findHeader(request.headers, "apns-id");
   const std::string apnsId = sentId != nullptr && !sentId->empty() ? *sentId : uuidText(freshId);
   if (request.method != "POST") {

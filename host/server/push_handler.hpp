@@ -12,6 +12,7 @@
 #include <variant>
 
 #include "host/security/provider_token_check.hpp"
+#include "host/server/broadcast_requests.hpp"
 #include "host/server/http_message.hpp"
 
 namespace corvlin::host::server {
@@ -42,6 +43,8 @@ struct Refused {
   std::string reason;
   std::string apnsId;
   std::string allow;
+  // The header that carries apnsId: channel management and broadcasts answer apns-request-id.
+  std::string idHeader = "apns-id";
 
   Refused() = default;
   // The Allow header is given only with a 405, so the other refusals leave it out.
@@ -80,7 +83,7 @@ struct Push {
 };
 
 // A refusal, or what the server is asked for.
-using Route = std::variant<Refused, ShowPage, OpenEvents, Push>;
+using Route = std::variant<Refused, ShowPage, OpenEvents, Push, ManageChannel, Broadcast>;
 
 // Checks, in order: Host (421 unless the site's host, localhost or [::1], with the port or
 // without it; HTTP/2's :authority stands for Host), a browser Origin other than the page's own

@@ -1,5 +1,7 @@
 #include "host/server/server_page.hpp"
 
+#include <algorithm>
+
 #include "host/board/event_writer.hpp"
 #include "host/html/html_assets.hpp"
 #include "host/html/html_element.hpp"
@@ -82,6 +84,40 @@ Element logTable(const std::deque<LogEntry>& log) {
   return box;
 }
 
+// The broadcast channels: each one's id, its storage policy, the activities subscribed to it
+// and when its stored broadcast came.
+Element channelTable(const board::ChannelStore& channels,
+                     const std::vector<board::ActivityRecord>& activities) {
+  Element box = element("section", {"push-log"});
+  box.setAttribute("aria-label", "Broadcast channels");
+  box.children.push_back(textElement("h2", "Broadcast channels"));
+  Element table = element("table");
+  Element head = element("thead");
+  Element titles = element("tr");
+  for (const char* title : {"Channel", "Storage", "Subscribers", "Stored broadcast (UTC)"}) {
+    titles.children.push_back(textElement("th", title));
+  }
+  head.children.push_back(std::move(titles));
+  table.children.push_back(std::move(head));
+  Element body = element("tbody");
+  body.setAttribute("data-testid", "channels");
+  for (const board::Channel& channel : channels.channels) {
+    const auto subscribers =
+        std::count_if(activities.begin(), activities.end(),
+                      [&](const board::ActivityRecord& a) { return a.channel == channel.id; });
+    Element row = element("tr");
+    row.children.push_back(textElement("td", channel.id));
+    row.children.push_back(
+        textElement("td", channel.storagePolicy == 1 ? "the most recent message" : "no message"));
+    row.children.push_back(textElement("td", std::to_string(subscribers)));
+    row.children.push_back(textElement("td", channel.newest ? timeOfDay(channel.newest->at) : ""));
+    body.children.push_back(std::move(row));
+  }
+  table.children.push_back(std::move(body));
+  box.children.push_back(std::move(table));
+  return box;
+}
+
 }  // namespace
 
 board::Section drawSection(const SectionOf& activity) {
@@ -94,7 +130,8 @@ board::Section drawSection(const SectionOf& activity) {
 }
 
 ServePage servePage(const std::vector<board::ActivityRecord>& activities,
-                    const std::deque<LogEntry>& log, double now) {
+                    const std::deque<LogEntry>& log, double now,
+                    const board::ChannelStore& channels) {
   Element header = element("header", {"page-header"});
   header.children.push_back(textElement("h1", "Push endpoint"));
   header.children.push_back(textElement(
@@ -125,6 +162,7 @@ ServePage servePage(const std::vector<board::ActivityRecord>& activities,
   html::write(empty, styles, canvasEnd);
   std::string rest;
   html::write(appPanelElement(), styles, rest);
+  if (!channels.channels.empty()) html::write(channelTable(channels, activities), styles, rest);
   html::write(logTable(log), styles, rest);
 
   const std::string style = std::string(html::pageStylesheet()) + std::string(serveStylesheet()) +
@@ -144,8 +182,8 @@ ServePage servePage(const std::vector<board::ActivityRecord>& activities,
   return {std::move(shell.html), std::move(shell.contentSecurityPolicy)};
 }
 
-ServePage servePage(const ActivityBoard& board, double now) {
-  return servePage(board.activities(), board.log(), now);
+ServePage servePage(const ActivityBoard& board, double now, const board::ChannelStore& channels) {
+  return servePage(board.activities(), board.log(), now, channels);
 }
 
 }  // namespace corvlin::host::server

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/board/board_state.hpp"
+#include "host/board/channel_store.hpp"
 #include "host/checks/laid_out.hpp"
 #include "host/report/outcome.hpp"
 
@@ -31,16 +32,20 @@ struct SectionOf {
 };
 board::Section drawSection(const SectionOf& activity);
 
-// The whole page at `now`: every activity, the log, and the script that follows the event
-// stream, with its Content-Security-Policy (sent as a header). A drawn activity's section is
-// the one its drawing made; one not drawn yet shows no presentation, and lays nothing out.
+// The whole page at `now`: every activity, the broadcast channels (each with the number of
+// activities subscribed to it, as the page is loaded), the log, and the script that follows the
+// event stream, with its Content-Security-Policy (sent as a header). A drawn activity's
+// section is the one its drawing made; one not drawn yet shows no presentation, and lays
+// nothing out.
 struct ServePage {
   std::string html;
   std::string contentSecurityPolicy;
 };
 ServePage servePage(const std::vector<board::ActivityRecord>& activities,
-                    const std::deque<board::LogEntry>& log, double now);
+                    const std::deque<board::LogEntry>& log, double now,
+                    const board::ChannelStore& channels = {});
 // The page of what the board holds.
-ServePage servePage(const ActivityBoard& board, double now);
+ServePage servePage(const ActivityBoard& board, double now,
+                    const board::ChannelStore& channels = {});
 
 }  // namespace corvlin::host::server

@@ -75,7 +75,8 @@ class Driver {
       in >> token >> kind;
       in >> clock;
       const double now = ++now_;
-      input = PushTaken{token, now, clock, verdict(kind, now, findActivity(state_, token)), {}};
+      input = PushTaken{token, now,   clock,       verdict(kind, now, findActivity(state_, token)),
+                        {},    false, std::nullopt};
     } else if (verb == "done" || verb == "lost") {
       in >> token >> clock;
       const auto found = drawing_.find(token);
@@ -104,7 +105,7 @@ class Driver {
       std::vector<std::string> said = step(WatchSaved{token, begins == "begins", now});
       const ActivityRecord* known = findActivity(state_, token);
       for (std::string& line :
-           step(PushTaken{token, now, 0, verdict(kind, now, known), {}, true})) {
+           step(PushTaken{token, now, 0, verdict(kind, now, known), {}, true, std::nullopt})) {
         said.push_back(std::move(line));
       }
       return said;
@@ -167,6 +168,7 @@ class Driver {
               return out.str();
             },
             [](const DrawingLost& e) { return "lost " + e.token + ": " + e.why; },
+            [](const DeliverStored& e) { return "deliver " + e.channel + " " + e.body; },
         },
         event);
   }
@@ -368,7 +370,8 @@ TEST(BoardStep, AnswersWithThePushsOwnStepAndItsWarningsServiceWarningsFirst) {
   BoardState state;
   TakenSteps steps = verdict("late:x", 5, nullptr);
   const Warning service(Warning::Kind::missingProviderToken, {}, "no token");
-  BoardTransition next = boardStep(std::move(state), PushTaken{"0a", 5, 0, steps, {service}});
+  BoardTransition next =
+      boardStep(std::move(state), PushTaken{"0a", 5, 0, steps, {service}, false, std::nullopt});
   ASSERT_EQ(next.events.size(), 5u);  // admitted, two steps, the answer, the drawing
   const auto* answer = std::get_if<Answer>(&next.events[3]);
   ASSERT_NE(answer, nullptr);

@@ -33,6 +33,13 @@ bool shown(const std::vector<std::string>& examples, const std::string& json) {
   return std::find(examples.begin(), examples.end(), json) != examples.end();
 }
 
+TEST(ServeDocs, TheBroadcastAnswerIsWhatTheServerWrites) {
+  const std::string body =
+      R"({"aps":{"event":"update","timestamp":1767225510,"content-state":{"title":"A","tone":"Warning"}}})";
+  const std::string answer = broadcastVerdictJson(judgeBroadcast(body, 1767225530), 2, {});
+  EXPECT_TRUE(shown(jsonExamples(), answer)) << answer;
+}
+
 TEST(ServeDocs, TheVerdictExamplesAreWhatTheRulesAnswer) {
   const std::vector<std::string> examples = jsonExamples();
   boost::asio::io_context io;

@@ -60,6 +60,12 @@ TEST(EnvelopeCoding, ReadsEachEventWithWhatItRequires) {
   const std::vector<Case> cases{
       {"start", R"({"event":"start","timestamp":1,"content-state":{"title":"t"},)" + attrs + "}",
        R"({"aps":{"timestamp":1,"event":"start","content-state":{"title":"t"},)" + attrs + "}}"},
+      {"start subscribed to a broadcast channel, its id after the attributes",
+       R"({"input-push-channel":"dHJ5IHRoaXM=","event":"start","timestamp":1,)"
+       R"("content-state":{"title":"t"},)" +
+           attrs + "}",
+       R"({"aps":{"timestamp":1,"event":"start","content-state":{"title":"t"},)" + attrs +
+           R"(,"input-push-channel":"dHJ5IHRoaXM="}})"},
       {"end without content state, nulls as absent",
        R"({"event":"end","timestamp":2.5,"content-state":null,"alert":null})",
        R"({"aps":{"timestamp":2.5,"event":"end"}})"},
