@@ -4,6 +4,7 @@
 #include <sys/random.h>
 
 #include <boost/asio/io_context.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <cerrno>
 #include <chrono>
@@ -175,7 +176,13 @@ int runServe(const ServeOptions& options, Environment& env) {
     http.useTls(std::move(context).value());
     // The broadcast channels live beside the local authority, and outlive a restart.
     if (stateDir) {
-      auto desk = server::ChannelDesk::inFolder(*stateDir);
+      // A write that fails is said where a refusal is, on the loop; the channels stay served.
+      auto desk = server::ChannelDesk::inFolder(*stateDir, [&io, &board](std::string failure) {
+        asio::post(io, [&board, failure = std::move(failure)] {
+          board.noteRefusal("", 500, "InternalServerError",
+                            "the channels could not be saved: " + failure, realNow());
+        });
+      });
       if (!desk) {
         env.err << "corvlin-host: " << desk.error() << "\n";
         return exitNoInput;

@@ -13,12 +13,14 @@ constexpr std::string_view fileName = "channels.json";
 
 }  // namespace
 
-Result<ChannelDesk, std::string> ChannelDesk::inFolder(const std::string& folder) {
+Result<ChannelDesk, std::string> ChannelDesk::inFolder(const std::string& folder,
+                                                       ChannelSaver::Failed failed) {
   auto opened = OutputFolder::openExisting(folder);
   if (!opened) return Failure{std::move(opened).error()};
   ChannelDesk desk;
-  desk.folder_ = std::make_shared<OutputFolder>(std::move(opened).value());
-  const std::string path = desk.folder_->shown(std::string(fileName));
+  auto kept = std::make_shared<OutputFolder>(std::move(opened).value());
+  const std::string path = kept->shown(std::string(fileName));
+  desk.saver_ = std::make_unique<ChannelSaver>(kept, std::string(fileName), std::move(failed));
   auto read = readRegularFile(path, board::maxChannelFileBytes);
   if (!read) {
     // A folder without the file has no channels yet.
@@ -39,30 +41,24 @@ Result<ChannelDesk, std::string> ChannelDesk::inFolder(const std::string& folder
   return desk;
 }
 
-std::optional<std::string> ChannelDesk::commit(board::ChannelStore next) {
-  if (folder_) {
-    auto written = folder_->replace(std::string(fileName), board::channelStoreJson(next));
-    if (!written) return std::move(written).error();
-  }
+void ChannelDesk::commit(board::ChannelStore next) {
   store_ = std::move(next);
-  return std::nullopt;
+  if (saver_) saver_->save(board::channelStoreJson(store_));
 }
 
 board::ChannelOutcome ChannelDesk::manage(const board::ChannelRequest& request) {
   board::ChannelStep step = board::manageChannel(store_, request);
-  if (!step.changed) return std::move(step.outcome);
-  if (auto failed = commit(std::move(step.store))) {
-    return board::ChannelRefusal{500, "InternalServerError",
-                                 "the channels could not be saved: " + *failed};
-  }
+  if (step.changed) commit(std::move(step.store));
   return std::move(step.outcome);
 }
 
-std::optional<std::string> ChannelDesk::keepBroadcast(std::string_view id,
-                                                      board::StoredBroadcast broadcast) {
+void ChannelDesk::keepBroadcast(std::string_view id, board::StoredBroadcast broadcast) {
   board::ChannelStore next = board::withBroadcast(store_, id, std::move(broadcast));
-  if (next == store_) return std::nullopt;
-  return commit(std::move(next));
+  if (next != store_) commit(std::move(next));
+}
+
+void ChannelDesk::flush() {
+  if (saver_) saver_->flush();
 }
 
 }  // namespace corvlin::host::server

@@ -1,7 +1,7 @@
 // Where the endpoint keeps the broadcast channels: the channel store (host/board/channel_store)
 // in memory, and, with a state folder, in its file `channels.json`, read at the start and
-// replaced atomically after every change, so that channels outlive a restart as they do on
-// the push service.
+// replaced atomically after every change (on the saver's thread, never the event loop's), so
+// that channels outlive a restart as they do on the push service.
 #pragma once
 
 #include <memory>
@@ -11,6 +11,7 @@
 
 #include "host/board/channel_store.hpp"
 #include "host/files/output_folder.hpp"
+#include "host/server/channel_saver.hpp"
 #include "json/result.hpp"
 
 namespace corvlin::host::server {
@@ -21,25 +22,29 @@ class ChannelDesk {
   ChannelDesk() = default;
   // Channels kept in `folder` (which exists): its channels.json read now, within
   // maxChannelFileBytes (none there: no channels yet). A file that cannot be read or does not
-  // hold a channel store is an error that names it.
-  static Result<ChannelDesk, std::string> inFolder(const std::string& folder);
+  // hold a channel store is an error that names it. A later write that fails is told to
+  // `failed`, on the saver's thread; the channels stay as they are in memory, and the next
+  // write that succeeds holds them all.
+  static Result<ChannelDesk, std::string> inFolder(const std::string& folder,
+                                                   ChannelSaver::Failed failed = {});
 
-  // Carries out a channel management request. A change that cannot be written is answered 500
-  // InternalServerError, with the write's failure as the detail, and is not made.
+  // Carries out a channel management request.
   board::ChannelOutcome manage(const board::ChannelRequest& request);
 
-  // Keeps a broadcast on `id` as its channel's newest, when the channel stores one: the write's
-  // failure, when it fails, and then nothing is kept.
-  std::optional<std::string> keepBroadcast(std::string_view id, board::StoredBroadcast broadcast);
+  // Keeps a broadcast on `id` as its channel's newest, when the channel stores one.
+  void keepBroadcast(std::string_view id, board::StoredBroadcast broadcast);
+
+  // Returns once the changes made so far are in the folder (or their write has failed).
+  void flush();
 
   const board::ChannelStore& store() const { return store_; }
 
  private:
-  // Writes `next` (when kept in a folder) and makes it the store; the failure otherwise.
-  std::optional<std::string> commit(board::ChannelStore next);
+  // Makes `next` the store, and has it written when the desk keeps a folder.
+  void commit(board::ChannelStore next);
 
   board::ChannelStore store_;
-  std::shared_ptr<OutputFolder> folder_;  // null: in memory only
+  std::unique_ptr<ChannelSaver> saver_;  // null: in memory only
 };
 
 }  // namespace corvlin::host::server

@@ -48,10 +48,6 @@ Response manageChannel(const ManageChannel& managing, ServerShared& shared) {
   }
   const board::ChannelOutcome outcome = shared.channels.manage(request);
   if (const auto* refusal = std::get_if<board::ChannelRefusal>(&outcome)) {
-    // The channels could not be saved: said where a person looks, as a refused push is.
-    if (refusal->status == 500) {
-      shared.board.noteRefusal("", refusal->status, refusal->reason, refusal->detail, shared.now());
-    }
     return refusalResponse(channelRefused(*refusal, managing.requestId));
   }
   return channelAnswerResponse(std::get<board::ChannelAnswer>(outcome), managing.requestId);
@@ -79,11 +75,7 @@ Response takeBroadcast(const Broadcast& broadcast, ServerShared& shared) {
   // An apns-expiration of 0 asks for one delivery, never stored; any other is when the stored
   // broadcast expires.
   if (!judgement.error && broadcast.expiration != 0.0) {
-    if (auto failed =
-            shared.channels.keepBroadcast(channel, {broadcast.body, now, broadcast.expiration})) {
-      return refuse({500, "InternalServerError",
-                     "the channel's newest broadcast could not be saved: " + *failed});
-    }
+    shared.channels.keepBroadcast(channel, {broadcast.body, now, broadcast.expiration});
   }
   const std::size_t reached = shared.board.broadcast(channel, broadcast.body, now);
   std::vector<Warning> serviceWarnings;
