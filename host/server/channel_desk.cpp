@@ -1,5 +1,6 @@
 #include "host/server/channel_desk.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -41,20 +42,24 @@ Result<ChannelDesk, std::string> ChannelDesk::inFolder(const std::string& folder
   return desk;
 }
 
-void ChannelDesk::commit(board::ChannelStore next) {
-  store_ = std::move(next);
+void ChannelDesk::save() const {
   if (saver_) saver_->save(board::channelStoreJson(store_));
 }
 
+// The store goes through each step and comes back: a request that changes nothing copies none
+// of it.
 board::ChannelOutcome ChannelDesk::manage(const board::ChannelRequest& request) {
-  board::ChannelStep step = board::manageChannel(store_, request);
-  if (step.changed) commit(std::move(step.store));
+  board::ChannelStep step = board::manageChannel(std::move(store_), request);
+  store_ = std::move(step.store);
+  if (step.changed) save();
   return std::move(step.outcome);
 }
 
 void ChannelDesk::keepBroadcast(std::string_view id, board::StoredBroadcast broadcast) {
-  board::ChannelStore next = board::withBroadcast(store_, id, std::move(broadcast));
-  if (next != store_) commit(std::move(next));
+  const auto stores = [id](const board::Channel& c) { return c.id == id && c.storagePolicy == 1; };
+  if (std::none_of(store_.channels.begin(), store_.channels.end(), stores)) return;
+  store_ = board::withBroadcast(std::move(store_), id, std::move(broadcast));
+  save();
 }
 
 void ChannelDesk::flush() {

@@ -40,8 +40,8 @@ class ChannelDesk {
   const board::ChannelStore& store() const { return store_; }
 
  private:
-  // Makes `next` the store, and has it written when the desk keeps a folder.
-  void commit(board::ChannelStore next);
+  // Has the store written, when the desk keeps a folder.
+  void save() const;
 
   board::ChannelStore store_;
   std::unique_ptr<ChannelSaver> saver_;  // null: in memory only
