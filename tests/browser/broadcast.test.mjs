@@ -4,18 +4,14 @@
 // subscribed by a push-to-start change on /events as the phone would change them.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
-import { spawn } from "node:child_process";
 import { generateKeyPairSync } from "node:crypto";
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import http2 from "node:http2";
 import { tmpdir } from "node:os";
-import { dirname, join } from "node:path";
-import { createInterface } from "node:readline";
-import { fileURLToPath } from "node:url";
+import { join } from "node:path";
 import apn from "@parse/node-apn";
+import { startServe, stopServe } from "./serve_process.mjs";
 
-const here = dirname(fileURLToPath(import.meta.url));
-const host = process.env.CORVLIN_HOST ?? join(here, "../../build/bin/corvlin-host");
 const keyId = "ABC123DEFG";
 const teamId = "DEF123GHIJ";
 const bundleId = "com.corvlin.app";
@@ -32,16 +28,9 @@ before(async () => {
   const { privateKey } = generateKeyPairSync("ec", { namedCurve: "P-256" });
   writeFileSync(join(folder, "AuthKey.p8"), privateKey.export({ type: "pkcs8", format: "pem" }),
     { mode: 0o600 });
-  serve = spawn(host, ["serve", "--tls", "--port", "0", "--state-dir", join(folder, "state"),
-    "--auth-key", join(folder, "AuthKey.p8"), "--key-id", keyId, "--team-id", teamId],
-    { stdio: ["ignore", "pipe", "ignore"] });
-  const first = await new Promise((resolve, reject) => {
-    serve.once("exit", (code) => reject(new Error(`serve exited ${code} before it served`)));
-    createInterface({ input: serve.stdout }).once("line", resolve);
-  });
-  const match = /^serving https:\/\/127\.0\.0\.1:(\d+)\/$/.exec(first);
-  assert.ok(match, `serve's first line: ${first}`);
-  port = Number(match[1]);
+  ({ child: serve, port } = await startServe(["--tls", "--port", "0", "--state-dir",
+    join(folder, "state"), "--auth-key", join(folder, "AuthKey.p8"), "--key-id", keyId,
+    "--team-id", teamId], "ignore"));
   const ca = readFileSync(join(folder, "state", "ca.pem"));
   client = new apn.Provider({
     token: { key: join(folder, "AuthKey.p8"), keyId, teamId },
@@ -55,9 +44,7 @@ after(async () => {
   await client?.shutdown();
   events?.close();
   if (serve) {
-    const exited = new Promise((resolve) => serve.once("exit", (code) => resolve(code)));
-    serve.kill("SIGTERM");
-    assert.equal(await exited, 0, "the server ends cleanly");
+    assert.equal(await stopServe(serve), 0, "the server ends cleanly");
   }
   if (folder) rmSync(folder, { recursive: true, force: true });
 });

@@ -2,34 +2,17 @@
 // trusting the server through its local authority, and the page, opened over HTTP/2 with TLS in
 // Chromium, drawing what that client pushed.
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
 import { generateKeyPairSync } from 'node:crypto';
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { dirname, join } from 'node:path';
-import { createInterface } from 'node:readline';
-import { fileURLToPath } from 'node:url';
+import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import apn from '@parse/node-apn';
+import { startServe, stopServe } from './serve_process.mjs';
 import { launch } from './support.mjs';
 
-const here = dirname(fileURLToPath(import.meta.url));
-const host = process.env.CORVLIN_HOST ?? join(here, '../../build/bin/corvlin-host');
+// serve --tls keeps its authority in a folder of this test's own.
 const state = mkdtempSync(join(tmpdir(), 'corvlin-push-client-'));
-
-// corvlin-host serve --tls with its authority in a folder of this test's own.
-function startServer() {
-  return new Promise((resolve, reject) => {
-    const child = spawn(host, ['serve', '--port', '0', '--tls', '--state-dir', state],
-      { stdio: ['ignore', 'pipe', 'ignore'] });
-    child.once('error', reject);
-    createInterface({ input: child.stdout }).once('line', (line) => {
-      const match = /^serving https:\/\/127\.0\.0\.1:(\d+)\/$/.exec(line);
-      if (match) resolve({ child, port: Number(match[1]) });
-      else reject(new Error(`unexpected first line: ${line}`));
-    });
-  });
-}
 
 // A provider as an app's server makes one: a token signing key, the service's address (here
 // localhost, which node-apn sends as :authority without a port) and the authority to trust.
@@ -57,7 +40,7 @@ let server;
 let client;
 let browser;
 before(async () => {
-  server = await startServer();
+  server = await startServe(['--port', '0', '--tls', '--state-dir', state], 'ignore');
   client = provider(server.port);
   browser = await launch();
 });
@@ -65,9 +48,7 @@ after(async () => {
   client?.shutdown();
   await browser?.close();
   if (server) {
-    const exited = new Promise((resolve) => server.child.once('exit', (code) => resolve(code)));
-    server.child.kill('SIGTERM');
-    assert.equal(await exited, 0, 'the server ends cleanly');
+    assert.equal(await stopServe(server.child), 0, 'the server ends cleanly');
   }
   rmSync(state, { recursive: true, force: true });
 });

@@ -3,17 +3,13 @@
 // service's refusals and the phone's verdicts.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
-import { spawn } from "node:child_process";
 import { generateKeyPairSync } from "node:crypto";
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
-import { dirname, join } from "node:path";
-import { createInterface } from "node:readline";
-import { fileURLToPath } from "node:url";
+import { join } from "node:path";
 import apn from "@parse/node-apn";
+import { startServe, stopServe } from "./serve_process.mjs";
 
-const here = dirname(fileURLToPath(import.meta.url));
-const host = process.env.CORVLIN_HOST ?? join(here, "../../build/bin/corvlin-host");
 const keyId = "ABC123DEFG";
 const teamId = "DEF123GHIJ";
 const topic = "com.corvlin.app.push-type.liveactivity";
@@ -31,23 +27,13 @@ function pemKey() {
 before(async () => {
   folder = mkdtempSync(join(tmpdir(), "corvlin-interop-"));
   writeFileSync(join(folder, "AuthKey.p8"), pemKey(), { mode: 0o600 });
-  serve = spawn(host, ["serve", "--tls", "--port", "0", "--state-dir", join(folder, "state"),
-    "--auth-key", join(folder, "AuthKey.p8"), "--key-id", keyId, "--team-id", teamId],
-    { stdio: ["ignore", "pipe", "inherit"] });
-  const first = await new Promise((resolve, reject) => {
-    serve.once("exit", (code) => reject(new Error(`serve exited ${code} before it served`)));
-    createInterface({ input: serve.stdout }).once("line", resolve);
-  });
-  const match = /^serving https:\/\/127\.0\.0\.1:(\d+)\/$/.exec(first);
-  assert.ok(match, `serve's first line: ${first}`);
-  port = Number(match[1]);
+  ({ child: serve, port } = await startServe(["--tls", "--port", "0", "--state-dir",
+    join(folder, "state"), "--auth-key", join(folder, "AuthKey.p8"), "--key-id", keyId, "--team-id", teamId], "inherit"));
 });
 
 after(async () => {
   if (serve) {
-    const exited = new Promise((resolve) => serve.once("exit", (code) => resolve(code)));
-    serve.kill("SIGTERM");
-    assert.equal(await exited, 0, "the server ends cleanly");
+    assert.equal(await stopServe(serve), 0, "the server ends cleanly");
   }
   if (folder) rmSync(folder, { recursive: true, force: true });
 });

@@ -1,28 +1,10 @@
 // The push endpoint's page: pushes sent with fetch show up without a reload, each activity in
 // its place and each push at the top of the log, with the page's strict policy intact.
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
-import { createInterface } from 'node:readline';
-import { dirname, join } from 'node:path';
-import { fileURLToPath } from 'node:url';
+import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
+import { startServe, stopServe } from './serve_process.mjs';
 import { launch, pagesDir } from './support.mjs';
-
-const here = dirname(fileURLToPath(import.meta.url));
-const host = process.env.CORVLIN_HOST ?? join(here, '../../build/bin/corvlin-host');
-
-// Starts corvlin-host serve on a free port; resolves with the process and its address.
-function startServer() {
-  return new Promise((resolve, reject) => {
-    const child = spawn(host, ['serve', '--port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-    child.once('error', reject);
-    createInterface({ input: child.stdout }).once('line', (line) => {
-      const match = /^serving (http:\/\/127\.0\.0\.1:\d+\/)$/.exec(line);
-      if (match) resolve({ child, url: match[1] });
-      else reject(new Error(`unexpected first line: ${line}`));
-    });
-  });
-}
 
 let timestamp = Math.floor(Date.now() / 1000);
 function envelope(contentState, event = 'update') {
@@ -52,14 +34,12 @@ let browser;
 let server;
 before(async () => {
   browser = await launch();
-  server = await startServer();
+  server = await startServe(['--port', '0']);
 });
 after(async () => {
   await browser?.close();
   if (server) {
-    const exited = new Promise((resolve) => server.child.once('exit', (code) => resolve(code)));
-    server.child.kill('SIGTERM');
-    assert.equal(await exited, 0, 'the server ends cleanly');
+    assert.equal(await stopServe(server.child), 0, 'the server ends cleanly');
   }
 });
 
