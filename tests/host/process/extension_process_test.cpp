@@ -37,8 +37,13 @@ int liveMembersOf(pid_t group) {
   DIR* proc = ::opendir("/proc");
   while (dirent* entry = ::readdir(proc)) {
     if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
-    std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::string text;
+    try {
+      std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+      text.assign(std::istreambuf_iterator<char>(stat), {});
+    } catch (const std::ios_base::failure&) {
+      continue;  // it ended between the listing and the read (ESRCH): no live member
+    }
     const auto close = text.rfind(')');
     if (close == std::string::npos) continue;
     std::istringstream fields(text.substr(close + 2));
@@ -230,11 +235,16 @@ Result<ChildGroup, std::string> renderWith(const std::string& fault) {
 pid_t extensionGroupOf(pid_t host) {
   for (int i = 0; i < 500; ++i) {
     std::this_thread::sleep_for(10ms);
-    std::ifstream children("/proc/" + std::to_string(host) + "/task/" + std::to_string(host) +
-                           "/children");
     pid_t child = -1;
+    try {
+      std::ifstream children("/proc/" + std::to_string(host) + "/task/" + std::to_string(host) +
+                             "/children");
+      children >> child;
+    } catch (const std::ios_base::failure&) {
+      return -1;  // the host has ended
+    }
     // Until it has its own group, the child is still in the host's.
-    if (children >> child && ::getpgid(child) != host) return ::getpgid(child);
+    if (child > 0 && ::getpgid(child) != host) return ::getpgid(child);
   }
   return -1;
 }
