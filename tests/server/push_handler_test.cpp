@@ -3,13 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "handler_test_support.hpp"
+
 namespace corvlin::host::server {
 namespace {
-
-const Site site{"127.0.0.1", 8443};
-const RandomId fixedId{0x12, 0x34, 0x56, 0x78, 0x9a, 0xbc, 0xde, 0xf0,
-                       0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
-const std::string fixedUuid = "12345678-9ABC-4EF0-8123-456789ABCDEF";
 
 Request push(std::string target = "/3/device/0a1B", std::string body = "{}") {
   return {"POST",

@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "host/host_test_support.hpp"
@@ -249,22 +249,35 @@ pid_t extensionGroupOf(pid_t host) {
   return -1;
 }
 
+// A host rendering with a faulty extension, and the extension's group, which is killed when
+// this goes, should a check fail, so that it never outlives the test.
+struct HostAndGroup {
+  ChildGroup host;
+  pid_t group = -1;
+  ~HostAndGroup() {
+    if (group > 0) ::kill(-group, SIGKILL);
+  }
+};
+
+std::unique_ptr<HostAndGroup> hostWith(const char* fault) {
+  auto host = renderWith(fault);
+  if (!host.ok()) throw std::runtime_error(host.error());
+  auto started = std::unique_ptr<HostAndGroup>(new HostAndGroup{std::move(host).value()});
+  started->group = extensionGroupOf(started->host.pid());
+  return started;
+}
+
 TEST(ExtensionProcess, TheHostEndsEveryExtensionGroupWhenItIsStopped) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(strsignal(signal));
-    auto host = renderWith("leave-child-and-hang");
-    ASSERT_TRUE(host.ok()) << host.error();
-    const pid_t hostPid = host.value().pid();
-    pid_t group = extensionGroupOf(hostPid);
+    const auto started = hostWith("leave-child-and-hang");
+    const pid_t group = started->group;
     ASSERT_GT(group, 0);
-    // Should a check fail, the group must not outlive the test either.
-    const std::unique_ptr<void, std::function<void(void*)>> endGroup(
-        &group, [group](void*) { ::kill(-group, SIGKILL); });
     // Both the extension and the process it started are up.
     for (int i = 0; i < 1000 && liveMembersOf(group) < 2; ++i) std::this_thread::sleep_for(10ms);
     ASSERT_EQ(liveMembersOf(group), 2);
-    ::kill(hostPid, signal);
-    const auto exit = host.value().waitUntil(std::chrono::steady_clock::now() + 10s);
+    ::kill(started->host.pid(), signal);
+    const auto exit = started->host.waitUntil(std::chrono::steady_clock::now() + 10s);
     ASSERT_TRUE(exit.has_value());
     EXPECT_TRUE(WIFSIGNALED(exit->status) && WTERMSIG(exit->status) == signal) << exit->describe();
     EXPECT_TRUE(groupEnds(group));
@@ -274,18 +287,13 @@ TEST(ExtensionProcess, TheHostEndsEveryExtensionGroupWhenItIsStopped) {
 TEST(ExtensionProcess, NoExtensionOutlivesAHostKilledWithSIGKILL) {
   // SIGKILL leaves the host no chance to end anything: the kernel ends the extension. This one
   // reads nothing, so the end of its input cannot end it instead.
-  auto host = renderWith("hang-at-start");
-  ASSERT_TRUE(host.ok()) << host.error();
-  const pid_t hostPid = host.value().pid();
-  pid_t group = extensionGroupOf(hostPid);
-  ASSERT_GT(group, 0);
-  const std::unique_ptr<void, std::function<void(void*)>> endGroup(
-      &group, [group](void*) { ::kill(-group, SIGKILL); });
-  ASSERT_EQ(liveMembersOf(group), 1);
-  ::kill(hostPid, SIGKILL);
-  const auto exit = host.value().waitUntil(std::chrono::steady_clock::now() + 10s);
+  const auto started = hostWith("hang-at-start");
+  ASSERT_GT(started->group, 0);
+  ASSERT_EQ(liveMembersOf(started->group), 1);
+  ::kill(started->host.pid(), SIGKILL);
+  const auto exit = started->host.waitUntil(std::chrono::steady_clock::now() + 10s);
   ASSERT_TRUE(exit.has_value());
-  EXPECT_TRUE(groupEnds(group));
+  EXPECT_TRUE(groupEnds(started->group));
 }
 
 }  // namespace
