@@ -8,7 +8,7 @@ WERROR     ?= ON
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-unit test-asan test-browser bench bench-serve fuzz install lint clean snapshots
+.PHONY: all deps build demo test test-unit test-asan test-browser bench bench-serve bench-broadcast fuzz install lint clean snapshots
 
 all: build
 
@@ -82,6 +82,11 @@ endif
 # Loads corvlin-host serve on loopback with h2load and times each push to its event.
 bench-serve: build
 	scripts/bench-serve.sh $(BUILD)
+
+# Broadcasts: the board alone with 1,000 and 10,000 local subscribers (when the benchmarks are
+# built), then broadcasts per second over h2 with TLS to 1,000.
+bench-broadcast: build
+	scripts/bench-broadcast.sh $(BUILD)
 
 $(FUZZ_BUILD)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -2,6 +2,7 @@
 // hear, and what the runtime owner does, as records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,8 +17,10 @@ namespace corvlin::host::board {
 
 // What the listeners hear.
 // A step an activity took on a push, one for each: `state` after it, `push` the push's count.
+// A group of local subscribers' step is each of its `subscribers`' (0 for a device's activity).
 struct Stepped {
   std::string token;
+  std::size_t subscribers = 0;
   std::uint64_t push = 0;
   TakenStep taken;
   std::optional<updates::ActivityState> state;
@@ -85,6 +88,7 @@ struct Draw {
   std::uint64_t serial = 0;
   PendingDrawing what;
   std::optional<updates::ActivityState> state;
+  std::size_t subscribers = 0;  // a group's local subscribers, whom the drawing shows
 };
 // An activity that subscribed to a channel receives the channel's stored broadcast: apply
 // `body` to its rules at `now`, and step the board with the verdict (BroadcastTaken).
@@ -93,6 +97,21 @@ struct DeliverStored {
   std::string channel;
   std::string body;
   double now = 0;
+};
+// Local subscribers joined (board_inputs.hpp): the group's id and first number in its channel,
+// or why none could (the channel's or the board's budget is spent, or the start was not taken).
+struct SubscribersAdded {
+  std::uint64_t id = 0;
+  std::string token;
+  std::size_t first = 0;
+  std::size_t count = 0;
+};
+struct SubscribersRefused {
+  std::string detail;
+};
+using JoinResult = std::variant<SubscribersAdded, SubscribersRefused>;
+struct Joined {
+  JoinResult result;
 };
 // An activity waits for its frame: send a FrameTick at `clock` (replacing any wake before).
 struct WakeAt {
@@ -105,6 +124,6 @@ struct DrawingLost {
 };
 
 using BoardEvent = std::variant<Stepped, Drawn, Refusal, Reclaimed, Watched, SaveNotTaken, CatchUp,
-                                Admitted, Answer, Draw, DeliverStored, WakeAt, DrawingLost>;
+                                Admitted, Answer, Joined, Draw, DeliverStored, WakeAt, DrawingLost>;
 
 }  // namespace corvlin::host::board

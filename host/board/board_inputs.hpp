@@ -1,6 +1,7 @@
 // What happens to the push endpoint's board, as boardStep (board_step.hpp) takes it in.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -40,6 +41,23 @@ struct BroadcastTaken {
   double now = 0;
   double clock = 0;
   std::vector<SubscriberSteps> subscribers;
+};
+// Local subscribers join `channel`: `count` activities started alike at `now` by one start,
+// which the group's own rules judged (`verdict`), and given `stored`, the channel's stored
+// broadcast, at once when it has one. Refused past the channel's or the board's budget.
+struct SubscribersJoined {
+  std::string channel;
+  std::size_t count = 0;
+  double now = 0;
+  double clock = 0;
+  TakenSteps verdict;
+  std::optional<std::string> stored;
+};
+// The channel was deleted: its groups of local subscribers leave the board, and the activities
+// that subscribed to it hear nothing from it any more.
+struct ChannelDeleted {
+  std::string channel;
+  double now = 0;
 };
 // A push the service refused, before the phone saw it: the answer's status and reason, and
 // what the check found beyond the reason ("the token's iat is 120 s ahead of the clock"), empty
@@ -91,7 +109,8 @@ struct CatchUpAsked {
 // The extensions were ended (the server stops): drawings under way and to come are dropped.
 struct ExtensionsEnded {};
 
-using BoardInput = std::variant<PushTaken, BroadcastTaken, PushRefused, DrawingDone, DrawingFailed,
-                                FrameTick, WatchSaved, WatchNoted, CatchUpAsked, ExtensionsEnded>;
+using BoardInput = std::variant<PushTaken, BroadcastTaken, SubscribersJoined, ChannelDeleted,
+                                PushRefused, DrawingDone, DrawingFailed, FrameTick, WatchSaved,
+                                WatchNoted, CatchUpAsked, ExtensionsEnded>;
 
 }  // namespace corvlin::host::board

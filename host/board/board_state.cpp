@@ -1,5 +1,7 @@
 #include "host/board/board_state.hpp"
 
+#include <algorithm>
+
 #include "host/report/step_formats.hpp"
 
 namespace corvlin::host::board {
@@ -30,6 +32,29 @@ std::vector<std::uint64_t> subscribersOf(const BoardState& state, std::string_vi
     if (!channel.empty() && record.channel == channel) ids.push_back(record.id);
   }
   return ids;
+}
+
+std::size_t reachOf(const std::vector<ActivityRecord>& activities, std::string_view channel) {
+  std::size_t reached = 0;
+  for (const ActivityRecord& record : activities) {
+    if (!channel.empty() && record.channel == channel) {
+      reached += std::max<std::size_t>(record.subscribers, 1);
+    }
+  }
+  return reached;
+}
+
+std::size_t localSubscribersOf(const BoardState& state, std::string_view channel) {
+  std::size_t held = 0;
+  for (const ActivityRecord& record : state.activities) {
+    if (record.channel == channel) held += record.subscribers;
+  }
+  return held;
+}
+
+std::string subscriberGroupToken(std::string_view channel, std::size_t first, std::size_t count) {
+  return std::string(channel) + "#" + std::to_string(first) + "-" +
+         std::to_string(first + count - 1);
 }
 
 bool drawingUnderWay(const BoardState& state, std::uint64_t id, std::uint64_t serial) {

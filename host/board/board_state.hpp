@@ -28,6 +28,11 @@ struct BoardLimits {
   std::size_t logEntries = 200;  // the oldest entries of the page's log are let go
   // An activity starts a drawing at most once this long (a display's frame); 0 paces nothing.
   double frameSeconds = 1.0 / 60;
+  // Local subscribers of broadcast channels, a budget of their own: a channel holds this many
+  // at most, in at most this many groups on the whole board. Each group is added at once (by
+  // serve --subscribers or from the page), started alike, and takes every broadcast alike.
+  std::size_t maxSubscribersPerChannel = 10000;
+  std::size_t maxSubscriberGroups = 64;
 };
 
 // One line of the page's log: a push the phone took, or one the service refused.
@@ -74,8 +79,14 @@ struct Subscription {
 
 struct ActivityRecord {
   std::uint64_t id = 0;  // its own number: a drawing's end names its activity by it
-  std::string token;     // canonical: lower-case hexadecimal
+  std::string token;     // canonical: lower-case hexadecimal; a group's: subscriberGroupToken
   std::string channel;   // the broadcast channel it subscribed to; empty: none
+  // A group of local subscribers of `channel` stands for this many activities, numbered from
+  // `firstSubscriber` in their channel: each was started alike and takes every broadcast alike,
+  // so that one state, one extension and one drawing a frame serve them all (the update rules
+  // are a pure function: equal states given equal pushes step alike). 0: one device's activity.
+  std::size_t subscribers = 0;
+  std::size_t firstSubscriber = 0;
   // After its last step; none while it has not started (its pushes were all rejected).
   std::optional<updates::ActivityState> state;
   std::uint64_t pushes = 0;  // the pushes it has taken, counted from 1
@@ -115,8 +126,16 @@ std::string canonicalToken(std::string_view token);
 // The activity of a token (in any case), or of an id; null when there is none.
 const ActivityRecord* findActivity(const BoardState& state, std::string_view token);
 const ActivityRecord* findActivityById(const BoardState& state, std::uint64_t id);
-// The ids of the activities subscribed to `channel`, in the order their tokens came.
+// The ids of the activities subscribed to `channel` (groups of local subscribers included), in
+// the order their tokens came.
 std::vector<std::uint64_t> subscribersOf(const BoardState& state, std::string_view channel);
+// How many activities a broadcast on `channel` reaches: each device's, and each local
+// subscriber of every group; and how many local subscribers the channel holds.
+std::size_t reachOf(const std::vector<ActivityRecord>& activities, std::string_view channel);
+std::size_t localSubscribersOf(const BoardState& state, std::string_view channel);
+// The name a group of local subscribers goes by on the page, the log and the events:
+// "CHANNEL#FIRST-LAST" (no device token holds a '#').
+std::string subscriberGroupToken(std::string_view channel, std::size_t first, std::size_t count);
 // Whether the drawing `serial` of activity `id` is still under way, not dropped meanwhile.
 bool drawingUnderWay(const BoardState& state, std::uint64_t id, std::uint64_t serial);
 

@@ -5,124 +5,30 @@
 #include <string>
 #include <utility>
 
+#include "host/board/board_stepper.hpp"
+
 namespace corvlin::host::board {
 
 namespace {
-
-// One step's work on the state it was given.
-class Stepper {
- public:
-  explicit Stepper(BoardState state) : s_(std::move(state)) {}
-
-  void operator()(PushTaken& in);
-  void operator()(BroadcastTaken& in) {
-    for (SubscriberSteps& subscriber : in.subscribers) {
-      ActivityRecord* record = byId(subscriber.id);
-      if (record == nullptr) continue;  // it gave its slot up meanwhile
-      take(*record, subscriber.verdict, in.now);
-      drawNext(*record, in.clock);
-    }
-  }
-  void operator()(PushRefused& in) {
-    refuse(canonicalToken(in.token), in.status, std::move(in.reason), std::move(in.detail), in.now);
-  }
-  void operator()(DrawingDone& in) { settle(in.id, in.serial, in.clock, std::move(in.drawing)); }
-  void operator()(DrawingFailed& in) {
-    ActivityRecord* record = drawingOf(in.id, in.serial);
-    if (record == nullptr) return;
-    record->drawing = false;
-    emit(DrawingLost{record->token, std::move(in.why)});
-    drawNext(*record, in.clock);
-  }
-  void operator()(const FrameTick& in) {
-    s_.wakeAt.reset();
-    for (ActivityRecord& record : s_.activities) drawNext(record, in.clock);
-  }
-  void operator()(const WatchSaved& in);
-  void operator()(WatchNoted& in) { noteWatch(std::move(in.note), in.now); }
-  void operator()(const CatchUpAsked& in) {
-    CatchUp up{in.listener, {}, in.now, {s_.log.begin(), s_.log.end()}, {}};
-    for (const ActivityRecord& record : s_.activities) {
-      up.tokens.push_back(record.token);
-      // One not drawn yet has its first drawing come as an event.
-      if (record.drawn) up.drawings.push_back(drawn(record));
-    }
-    emit(std::move(up));
-  }
-  void operator()(const ExtensionsEnded&) {
-    for (ActivityRecord& record : s_.activities) {
-      record.pending.reset();
-      record.drawing = false;
-    }
-    s_.wakeAt.reset();
-  }
-
-  BoardTransition finish() {
-    askForFrame();
-    return {std::move(s_), std::move(events_)};
-  }
-
- private:
-  template <class Event>
-  void emit(Event event) {
-    events_.emplace_back(std::move(event));
-  }
-
-  void refuse(std::string token, unsigned status, std::string reason, std::string detail,
-              double now) {
-    LogEntry entry{
-        now, std::move(token), "", "refused", detail.empty() ? reason : reason + ": " + detail, {}};
-    remember(entry);
-    emit(Refusal{status, std::move(reason), std::move(detail), std::move(entry)});
-  }
-
-  void noteWatch(std::string note, double now) {
-    LogEntry entry{now, "0", "", "watch", std::move(note), {}};
-    remember(entry);
-    emit(Watched{std::move(entry)});
-  }
-
-  void remember(LogEntry entry) {
-    s_.log.push_back(std::move(entry));
-    while (s_.log.size() > s_.limits.logEntries) s_.log.pop_front();
-  }
-
-  ActivityRecord* byId(std::uint64_t id) {
-    const auto found = std::find_if(s_.activities.begin(), s_.activities.end(),
-                                    [id](const ActivityRecord& r) { return r.id == id; });
-    return found == s_.activities.end() ? nullptr : &*found;
-  }
-  // The activity whose drawing `serial` is under way; null for a drawing dropped meanwhile
-  // (the extensions ended, or the activity gave up its slot).
-  ActivityRecord* drawingOf(std::uint64_t id, std::uint64_t serial) {
-    ActivityRecord* record = byId(id);
-    return record != nullptr && record->drawing && record->drawingSerial == serial ? record
-                                                                                   : nullptr;
-  }
-
-  static Drawn drawn(const ActivityRecord& record) {
-    return {record.id,      record.token, record.drawnPush, record.state,
-            record.drawnAt, record.drawn, record.lastGood};
-  }
-
-  std::optional<LogEntry> take(ActivityRecord& record, const TakenSteps& verdict, double now);
-  bool admit(const std::string& token, double now);
-  bool reclaimSlot(double now);
-  void leave(std::vector<ActivityRecord>::iterator gone, double now);
-  void drawNext(ActivityRecord& record, double clock);
-  void settle(std::uint64_t id, std::uint64_t serial, double clock,
-              std::shared_ptr<const Drawing> drawing);
-  void askForFrame();
-
-  BoardState s_;
-  std::vector<BoardEvent> events_;
-};
 
 bool anyApplied(const std::vector<TakenStep>& steps) {
   return std::any_of(steps.begin(), steps.end(), [](const TakenStep& taken) {
     return std::holds_alternative<updates::Applied>(taken.step.outcome);
   });
 }
+
+// How readily an activity gives up its slot: 0 gone from the phone (dismissed, or never
+// started: its pushes were all rejected), 1 ended (it takes no more updates, and only waits to
+// be dismissed), 2 live (never).
+int giveUpRank(const std::optional<updates::ActivityState>& state) {
+  using S = updates::ActivityState;
+  if (!state || *state == S::dismissed) return 0;
+  return *state == S::ended ? 1 : 2;
+}
+
+}  // namespace
+
+namespace stepping {
 
 void Stepper::operator()(PushTaken& in) {
   const std::string token = canonicalToken(in.token);
@@ -189,14 +95,19 @@ std::optional<LogEntry> Stepper::take(ActivityRecord& record, const TakenSteps& 
     LogEntry entry = logEntry(taken, record.token);
     remember(entry);
     if (i == verdict.own) ownEntry = entry;
-    emit(Stepped{record.token, push, taken, record.state, std::move(entry)});
+    emit(Stepped{record.token, record.subscribers, push, taken, record.state, std::move(entry)});
   }
   return ownEntry;
 }
 
 // A new token's activity takes a slot, when one is free or can be freed.
 bool Stepper::admit(const std::string& token, double now) {
-  if (s_.activities.size() >= s_.limits.maxActivities && !reclaimSlot(now)) return false;
+  // Groups of local subscribers have a budget of their own.
+  const auto devices = std::count_if(s_.activities.begin(), s_.activities.end(),
+                                     [](const ActivityRecord& r) { return r.subscribers == 0; });
+  if (static_cast<std::size_t>(devices) >= s_.limits.maxActivities && !reclaimSlot(now)) {
+    return false;
+  }
   ActivityRecord record;
   record.id = ++s_.activitiesMade;
   record.token = token;
@@ -204,15 +115,6 @@ bool Stepper::admit(const std::string& token, double now) {
   s_.activities.push_back(std::move(record));
   emit(Admitted{s_.activities.back().id, token});
   return true;
-}
-
-// How readily an activity gives up its slot: 0 gone from the phone (dismissed, or never
-// started: its pushes were all rejected), 1 ended (it takes no more updates, and only waits to
-// be dismissed), 2 live (never).
-int giveUpRank(const std::optional<updates::ActivityState>& state) {
-  using S = updates::ActivityState;
-  if (!state || *state == S::dismissed) return 0;
-  return *state == S::ended ? 1 : 2;
 }
 
 // The slot of the activity gone longest (the one whose drawing ended longest ago, of those
@@ -227,7 +129,8 @@ bool Stepper::reclaimSlot(double now) {
   for (auto it = all.begin(); it != all.end(); ++it) {
     // A drawing of nothing shown (the activity was dismissed) holds no slot: it only takes the
     // activity off the page, as giving the slot up does.
-    if (giveUpRank(it->state) == 2 || (it->drawing && !it->drawingNothing) || it->pending) {
+    if (it->subscribers > 0 || giveUpRank(it->state) == 2 || (it->drawing && !it->drawingNothing) ||
+        it->pending) {
       continue;
     }
     if (chosen == all.end() || order(*it) < order(*chosen)) chosen = it;
@@ -275,8 +178,8 @@ void Stepper::drawNext(ActivityRecord& record, double clock) {
   record.drawingSerial = ++s_.drawingsStarted;
   record.drawingAt = record.pending->now;
   record.drawingPush = record.pending->push;
-  emit(Draw{record.id, record.token, record.drawingSerial, std::move(*record.pending),
-            record.state});
+  emit(Draw{record.id, record.token, record.drawingSerial, std::move(*record.pending), record.state,
+            record.subscribers});
   record.pending.reset();
 }
 
@@ -312,10 +215,10 @@ void Stepper::askForFrame() {
   s_.wakeAt = due;
 }
 
-}  // namespace
+}  // namespace stepping
 
 BoardTransition boardStep(BoardState state, BoardInput input) {
-  Stepper stepper(std::move(state));
+  stepping::Stepper stepper(std::move(state));
   std::visit(stepper, input);
   return stepper.finish();
 }

@@ -80,6 +80,7 @@ std::string noteEventJson(const LogEntry& entry, std::string_view member) {
 std::string eventJson(const Stepped& event) {
   json::Writer w;
   beginEvent(w, event.token);
+  if (event.subscribers > 0) w.numberMember("subscribers", static_cast<double>(event.subscribers));
   w.numberMember("push", static_cast<double>(event.push));
   w.key("step");
   w.beginObject();

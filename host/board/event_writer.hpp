@@ -14,8 +14,9 @@ class Writer;
 
 namespace corvlin::host::board {
 
-// {"token","push","step","state","now","log"}: a step, sent at once; no drawing, which runs
-// behind. "step" is as a replay writes it, without "record".
+// {"token","subscribers","push","step","state","now","log"}: a step, sent at once; no drawing,
+// which runs behind. "step" is as a replay writes it, without "record"; "subscribers" only for
+// a group of local subscribers, the number whose step it is.
 std::string eventJson(const Stepped& event);
 // {"token","drawn","presentations","failure","state","now","clipped","html","css"}: "failure"
 // only when the extension failed, "clipped" only when the phone would cut something off.

@@ -1,7 +1,6 @@
 // render: asks the extension for each activity's presentations, lays them out in the phone's
 // frames with the host's fonts (which gives the clipping warnings and, with --format png, the
 // snapshots), decides the verdict, and presents what it got.
-#include <simdjson.h>
 
 #include <memory>
 #include <optional>
@@ -10,6 +9,7 @@
 #include "host/checks/laid_out.hpp"
 #include "host/checks/payload_warnings.hpp"
 #include "host/cli/commands.hpp"
+#include "host/cli/default_activity.hpp"
 #include "host/cli/render_output.hpp"
 #include "host/cli/render_verdict.hpp"
 #include "host/drawing/fonts.hpp"
@@ -23,19 +23,6 @@
 
 namespace corvlin::host {
 namespace {
-
-// The embedded default activity, with its countdown moved to end 90 seconds after `now`
-// (its file pins the instant the countdown was written against).
-Activity defaultActivityAt(double now) {
-  Activity activity = decodeActivity(defaultActivity()).value();
-  simdjson::dom::parser parser;
-  double writtenAt = 0;
-  if (activity.state.timerEnd &&
-      !parser.parse(std::string(defaultActivity()))["now"].get(writtenAt)) {
-    activity.state.timerEnd = now + (*activity.state.timerEnd - writtenAt);
-  }
-  return activity;
-}
 
 struct LoadedPayload {
   std::string bytes;  // the document, which the warnings read as it was written

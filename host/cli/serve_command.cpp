@@ -17,6 +17,7 @@
 
 #include "host/cli/cli.hpp"
 #include "host/cli/commands.hpp"
+#include "host/cli/default_activity.hpp"
 #include "host/cli/option_values.hpp"
 #include "host/security/provider_token_check.hpp"
 #include "host/security/tls_setup.hpp"
@@ -79,6 +80,8 @@ void addServeOptions(CLI::App& serve, ServeOptions& o) {
   cli::text(serve, "--auth-key", o.authKey);
   cli::text(serve, "--key-id", o.keyId);
   cli::text(serve, "--team-id", o.teamId);
+  cli::checked(serve, "--subscribers", o.subscribers, "a whole number from 0 to 10000",
+               cli::decimalNumber<std::size_t>(0, 10000));
 }
 
 std::optional<std::string> serveOptionsProblem(const ServeOptions& o) {
@@ -125,6 +128,15 @@ int runServe(const ServeOptions& options, Environment& env) {
   server::ServerLimits limits;
   limits.clientTimeout = std::chrono::milliseconds(options.clientTimeoutMs);
   server::HttpServer http(io, board, limits, realNow, randomId);
+  // Local subscribers of broadcast channels start as the built-in activity does.
+  http.keepSubscribers({options.subscribers, [](double now) {
+                          const Activity activity = defaultActivityAt(now);
+                          updates::Envelope start;
+                          start.contentState = activity.state;
+                          start.attributesType = "CorvlinLiveActivityAttributes";
+                          start.attributes = activity.attributes;
+                          return start;
+                        }});
   std::unique_ptr<server::FileWatch> watch;
   // From here on a SIGINT or SIGTERM ends the server cleanly, with exit 0, even one that comes
   // while it is still starting: it is taken when the event loop runs, or while the server waits

@@ -1,6 +1,7 @@
 // `corvlin-host serve`: its options, their parsing and the command itself.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +27,7 @@ struct ServeOptions {
   std::optional<std::string> authKey;    // the provider-token key (.p8) pushes are checked with
   std::optional<std::string> keyId;      // with --auth-key: the key's id (the tokens' kid)
   std::optional<std::string> teamId;     // with --auth-key: the team's id (the tokens' iss)
+  std::size_t subscribers = 0;           // local subscribers each broadcast channel made gets
 
   friend bool operator==(const ServeOptions&, const ServeOptions&) = default;
 };

@@ -37,9 +37,26 @@ std::size_t ActivityBoard::broadcast(std::string_view channel, std::string_view 
   for (const std::uint64_t id : board::subscribersOf(state_, channel)) {
     taken.subscribers.push_back({id, seats_.at(id).rules->apply(body, now)});
   }
-  const std::size_t reached = taken.subscribers.size();
+  const std::size_t reached = board::reachOf(state_.activities, channel);
   feed(std::move(taken));
   return reached;
+}
+
+board::JoinResult ActivityBoard::addSubscribers(std::string_view channel, std::size_t count,
+                                                std::string_view startBody, double now,
+                                                std::optional<std::string> stored) {
+  // The group's own rules judge its start once, for every one of its subscribers.
+  Pushing pushing{nullptr, Seat{phone_.rules(), nullptr}, std::nullopt};
+  board::TakenSteps verdict = pushing.newcomer->rules->apply(startBody, now);
+  feed(board::SubscribersJoined{std::string(channel), count, now, clock(), std::move(verdict),
+                                std::move(stored)},
+       &pushing);
+  if (!pushing.joined) return board::SubscribersRefused{"the board did not answer"};
+  return std::move(*pushing.joined);
+}
+
+void ActivityBoard::channelDeleted(std::string_view channel, double now) {
+  feed(board::ChannelDeleted{std::string(channel), now});
 }
 
 void ActivityBoard::pushSave(std::string_view token, std::string_view body, bool begins,
@@ -51,7 +68,7 @@ void ActivityBoard::pushSave(std::string_view token, std::string_view body, bool
 void ActivityBoard::take(std::string_view token, std::string_view body, double now, PushDone done,
                          std::vector<Warning> serviceWarnings, bool watched,
                          std::optional<board::Subscription> subscribes) {
-  Pushing pushing{std::move(done), std::nullopt};
+  Pushing pushing{std::move(done), std::nullopt, std::nullopt};
   const board::ActivityRecord* record = board::findActivity(state_, token);
   ActivityRules* rules = nullptr;
   if (record != nullptr) {
@@ -144,6 +161,9 @@ void ActivityBoard::carryOut(board::BoardEvent& event, Pushing* pushing,
           [&](board::Answer& e) {
             if (pushing != nullptr && pushing->done) std::exchange(pushing->done, {})(e.result);
           },
+          [&](board::Joined& e) {
+            if (pushing != nullptr) pushing->joined = std::move(e.result);
+          },
           [&](board::Draw& e) { draw(e); },
           [&](board::DeliverStored& e) {
             const auto seat = seats_.find(e.id);
@@ -169,8 +189,9 @@ void ActivityBoard::carryOut(board::BoardEvent& event, Pushing* pushing,
 // Asks the activity's extension for the pending state (when it shows anything), then hands the
 // answer to the drawer.
 void ActivityBoard::draw(board::Draw& order) {
-  DrawJob job{order.token, std::string(board::stateLabel(order.state)), order.serial,
-              order.what.now, ActivityOutcome{ui::Presentations{}}};
+  DrawJob job{order.token,      std::string(board::stateLabel(order.state)), order.serial,
+              order.what.now,   ActivityOutcome{ui::Presentations{}},        std::nullopt,
+              order.subscribers};
   if (order.what.shown) job.content = order.what.shown->content;
   const auto seat = seats_.find(order.id);
   if (!order.what.shown) return drawAnswer(std::move(job), order.id);

@@ -58,8 +58,17 @@ class ActivityBoard {
             std::optional<board::Subscription> subscribes = std::nullopt);
   // Applies a broadcast body to every activity subscribed to `channel`, each through its own
   // update rules (an ended one ignores it, as the phone would), each step to the log and the
-  // listeners as a push's: the number of subscribers it reached.
+  // listeners as a push's: the number of subscribers it reached, each local subscriber counted.
   std::size_t broadcast(std::string_view channel, std::string_view body, double now);
+  // `count` local subscribers join `channel`, started alike by `startBody` at `now`, as one
+  // group (one state, one extension, one drawing a frame for them all), and take `stored`, the
+  // channel's stored broadcast, at once when it has one. Past the channel's or the board's
+  // budget (BoardLimits) they are refused, in the log, the events and standard error too.
+  board::JoinResult addSubscribers(std::string_view channel, std::size_t count,
+                                   std::string_view startBody, double now,
+                                   std::optional<std::string> stored = std::nullopt);
+  // The channel was deleted: its local subscribers leave, its other subscribers hear no more.
+  void channelDeleted(std::string_view channel, double now);
   // Pushes a save of the watched file to `token`, as a push from a client would be, without
   // an answer: a save the rules reject or ignore is said on standard error too. One that
   // `begins` (a `start` envelope or a plain content state) after the activity ended begins a
@@ -104,6 +113,7 @@ class ActivityBoard {
   struct Pushing {
     PushDone done;
     std::optional<Seat> newcomer;
+    std::optional<board::JoinResult> joined;
   };
   void take(std::string_view token, std::string_view body, double now, PushDone done,
             std::vector<Warning> serviceWarnings, bool watched,

@@ -1,6 +1,7 @@
 #include "host/server/dispatch.hpp"
 
 #include "host/server/broadcast_routes.hpp"
+#include "host/server/local_subscribers.hpp"
 #include "host/server/server_page.hpp"
 #include "updates/envelope_coding.hpp"
 
@@ -43,14 +44,22 @@ std::string refusalDetail(const Refused& refused, std::string_view method) {
 
 Response manageChannel(const ManageChannel& managing, ServerShared& shared) {
   board::ChannelRequest request = managing.request;
-  if (auto* creating = std::get_if<board::CreateChannel>(&request)) {
-    creating->freshId = channelIdText(shared.randomId());
-  }
+  auto* creating = std::get_if<board::CreateChannel>(&request);
+  if (creating != nullptr) creating->freshId = channelIdText(shared.randomId());
   const board::ChannelOutcome outcome = shared.channels.manage(request);
   if (const auto* refusal = std::get_if<board::ChannelRefusal>(&outcome)) {
     return refusalResponse(channelRefused(*refusal, managing.requestId));
   }
-  return channelAnswerResponse(std::get<board::ChannelAnswer>(outcome), managing.requestId);
+  const auto& answer = std::get<board::ChannelAnswer>(outcome);
+  // A channel made gets serve --subscribers' local subscribers (a refusal is logged by the
+  // board); a channel deleted loses its own, and its other subscribers hear no more of it.
+  if (creating != nullptr && shared.subscribers.perChannel > 0) {
+    addLocalSubscribers(shared, answer.channelId, shared.subscribers.perChannel);
+  }
+  if (std::holds_alternative<board::DeleteChannel>(request)) {
+    shared.board.channelDeleted(answer.channelId, shared.now());
+  }
+  return channelAnswerResponse(answer, managing.requestId);
 }
 
 // A broadcast to a channel that exists, of an update or an end, is kept as the channel's
@@ -130,6 +139,9 @@ Dispatched dispatch(const Request& request, ServerShared& shared,
   }
   if (const auto* managing = std::get_if<ManageChannel>(&routed)) {
     return AnswerNow{manageChannel(*managing, shared), headOnly};
+  }
+  if (const auto* adding = std::get_if<AddSubscribers>(&routed)) {
+    return AnswerNow{addSubscribersFromPage(adding->body, shared), false};
   }
   if (const auto* broadcast = std::get_if<Broadcast>(&routed)) {
     return AnswerNow{takeBroadcast(*broadcast, shared), false};

@@ -31,8 +31,8 @@ board::Drawing makeDrawing(DrawJob job, drawing::Fonts* fonts) {
                            layout::defaultLockScreenWidth, *fonts);
     made.clipped = laidOut->warnings;
   }
-  made.section =
-      drawSection({job.token, job.state, made.rendered, job.at, job.serial, std::move(laidOut)});
+  made.section = drawSection({job.token, job.state, made.rendered, job.at, job.serial,
+                              std::move(laidOut), job.subscribers});
   return made;
 }
 

@@ -33,6 +33,7 @@ struct DrawJob {
   double at = 0;
   std::variant<ActivityOutcome, Result<std::string, ExtensionFailure>> answer;
   std::optional<ContentState> content = std::nullopt;
+  std::size_t subscribers = 0;  // a group of local subscribers' drawing: how many it shows
 };
 
 // A drawing made, or why it could not be (out of memory); `notice` says once that the fonts

@@ -199,6 +199,10 @@ void HttpServer::checkProviderTokens(security::ProviderTokenVerifier verifier) {
 
 void HttpServer::keepChannels(ChannelDesk desk) { shared_->channels = std::move(desk); }
 
+void HttpServer::keepSubscribers(LocalSubscribers subscribers) {
+  shared_->subscribers = std::move(subscribers);
+}
+
 void HttpServer::useTls(std::shared_ptr<asio::ssl::context> context) {
   shared_->tls = std::move(context);
 }

@@ -13,6 +13,7 @@
 
 #include "host/server/activity_board.hpp"
 #include "host/server/channel_desk.hpp"
+#include "host/server/local_subscribers.hpp"
 #include "host/server/push_handler.hpp"
 #include "host/server/server_limits.hpp"
 #include "json/result.hpp"
@@ -36,6 +37,9 @@ class HttpServer {
   void checkProviderTokens(security::ProviderTokenVerifier verifier);
   // Keeps the broadcast channels with `desk` (by default, in memory only).
   void keepChannels(ChannelDesk desk);
+  // Starts the local subscribers of broadcast channels as `subscribers` says (by default,
+  // none join a channel as it is made).
+  void keepSubscribers(LocalSubscribers subscribers);
   // Binds and listens; the site is the address and the port it got (port 0 picks a free one).
   Result<Site, std::string> listen(const std::string& address, std::uint16_t port);
   // Closes the listening socket and every connection; the io_context's work then runs out.

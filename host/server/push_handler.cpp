@@ -159,6 +159,11 @@ Route route(const Request& request, const Site& site, const RandomId& freshId,
     if (path == "/") return ShowPage{};
     return OpenEvents{findHeader(request.headers, "Last-Event-ID") != nullptr};
   }
+  if (path == "/subscribers") {
+    if (request.method != "POST") return Refused{405, "MethodNotAllowed", "", "POST"};
+    if (request.body.size() > maxPushBodyBytes) return Refused{413, "PayloadTooLarge", ""};
+    return AddSubscribers{request.body};
+  }
 
   if (auto channels = routeChannels(request, path, freshId, judgeToken)) return *channels;
   const std::string* sentId = findHeader(request.headers, "apns-id");

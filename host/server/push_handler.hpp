@@ -82,13 +82,23 @@ struct Push {
   friend bool operator==(const Push&, const Push&) = default;
 };
 
+// The page asks for local subscribers of a channel: POST /subscribers, its body
+// {"channel":ID,"count":N} (local_subscribers.hpp).
+struct AddSubscribers {
+  std::string body;
+
+  friend bool operator==(const AddSubscribers&, const AddSubscribers&) = default;
+};
+
 // A refusal, or what the server is asked for.
-using Route = std::variant<Refused, ShowPage, OpenEvents, Push, ManageChannel, Broadcast>;
+using Route =
+    std::variant<Refused, ShowPage, OpenEvents, Push, ManageChannel, Broadcast, AddSubscribers>;
 
 // Checks, in order: Host (421 unless the site's host, localhost or [::1], with the port or
 // without it; HTTP/2's :authority stands for Host), a browser Origin other than the page's own
 // (its scheme and the Host, else 403), then the page and the event stream (GET, or
-// HEAD for the same answer without its body), then the push service's checks from method to
+// HEAD for the same answer without its body), the page's POST /subscribers (405 for another
+// method, 413 past maxPushBodyBytes), then the push service's checks from method to
 // body size, each refusal `{"reason":"..."}`. An absolute-form target is taken by its path: the
 // transport has refused one whose authority is not the Host. Right after the device token,
 // `judgeToken` (when given) judges the authorization header: a refusal is 403 with its reason

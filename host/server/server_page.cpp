@@ -31,9 +31,16 @@ Element activitySection(const SectionOf& activity) {
   section.setAttribute("data-token", token);
   section.setAttribute("data-state", std::string(activity.state));
   section.setAttribute("data-now", html::number(activity.at));
-  section.setAttribute("aria-label", "Activity of token " + token);
   Element& heading = section.children.front();
-  heading.text = "Token " + token + " ";
+  if (activity.subscribers > 0) {
+    const std::string count = std::to_string(activity.subscribers);
+    section.setAttribute("data-subscribers", count);
+    section.setAttribute("aria-label", count + " local subscribers " + token);
+    heading.text = count + " local subscribers " + token + " ";
+  } else {
+    section.setAttribute("aria-label", "Activity of token " + token);
+    heading.text = "Token " + token + " ";
+  }
   Element state = textElement("span", std::string(activity.state), {"state-badge"});
   state.setAttribute("data-testid", "activity-state");
   heading.children.push_back(std::move(state));
@@ -84,6 +91,28 @@ Element logTable(const std::deque<LogEntry>& log) {
   return box;
 }
 
+// Local subscribers are added to a channel from its row (the page's script sends the form).
+Element addSubscribersForm(const std::string& channel) {
+  Element cell = element("td");
+  Element form = element("form", {"add-subscribers"});
+  form.setAttribute("data-channel", channel);
+  form.setAttribute("aria-label", "Add local subscribers to channel " + channel);
+  Element count = element("input");
+  count.setAttribute("type", "number");
+  count.setAttribute("name", "count");
+  count.setAttribute("min", "1");
+  count.setAttribute("max", "10000");
+  count.setAttribute("value", "1000");
+  count.setAttribute("aria-label", "How many");
+  form.children.push_back(std::move(count));
+  form.children.push_back(textElement("button", "Add subscribers"));
+  Element said = element("output");
+  said.setAttribute("data-testid", "add-subscribers-said");
+  form.children.push_back(std::move(said));
+  cell.children.push_back(std::move(form));
+  return cell;
+}
+
 // The broadcast channels: each one's id, its storage policy, the activities subscribed to it
 // and when its stored broadcast came.
 Element channelTable(const board::ChannelStore& channels,
@@ -94,7 +123,8 @@ Element channelTable(const board::ChannelStore& channels,
   Element table = element("table");
   Element head = element("thead");
   Element titles = element("tr");
-  for (const char* title : {"Channel", "Storage", "Subscribers", "Stored broadcast (UTC)"}) {
+  for (const char* title :
+       {"Channel", "Storage", "Subscribers", "Stored broadcast (UTC)", "Local subscribers"}) {
     titles.children.push_back(textElement("th", title));
   }
   head.children.push_back(std::move(titles));
@@ -102,15 +132,17 @@ Element channelTable(const board::ChannelStore& channels,
   Element body = element("tbody");
   body.setAttribute("data-testid", "channels");
   for (const board::Channel& channel : channels.channels) {
-    const auto subscribers =
-        std::count_if(activities.begin(), activities.end(),
-                      [&](const board::ActivityRecord& a) { return a.channel == channel.id; });
     Element row = element("tr");
+    row.setAttribute("data-channel", channel.id);
     row.children.push_back(textElement("td", channel.id));
     row.children.push_back(
         textElement("td", channel.storagePolicy == 1 ? "the most recent message" : "no message"));
-    row.children.push_back(textElement("td", std::to_string(subscribers)));
+    Element count =
+        textElement("td", std::to_string(board::reachOf(activities, channel.id)), {"subscribers"});
+    count.setAttribute("data-testid", "channel-subscribers");
+    row.children.push_back(std::move(count));
     row.children.push_back(textElement("td", channel.newest ? timeOfDay(channel.newest->at) : ""));
+    row.children.push_back(addSubscribersForm(channel.id));
     body.children.push_back(std::move(row));
   }
   table.children.push_back(std::move(body));
@@ -149,7 +181,8 @@ ServePage servePage(const std::vector<board::ActivityRecord>& activities,
     }
     // Not drawn yet: no presentation, so nothing to lay out.
     const board::Section blank =
-        drawSection({activity.token, board::stateLabel(activity.state), RenderedActivity{}, 0, 0});
+        drawSection({activity.token, board::stateLabel(activity.state), RenderedActivity{}, 0, 0,
+                     nullptr, activity.subscribers});
     sections += blank.html;
     generated += blank.css;
   }

@@ -29,6 +29,7 @@ struct SectionOf {
   std::uint64_t serial = 0;
   // The presentations laid out, which the page places each view by; null when not laid out.
   std::shared_ptr<const LaidOutAnswer> laidOut = nullptr;
+  std::size_t subscribers = 0;  // a group of local subscribers: how many it stands for
 };
 board::Section drawSection(const SectionOf& activity);
 

@@ -13,6 +13,7 @@
 #include "host/security/provider_token_check.hpp"
 #include "host/server/activity_board.hpp"
 #include "host/server/channel_desk.hpp"
+#include "host/server/local_subscribers.hpp"
 #include "host/server/push_handler.hpp"
 #include "host/server/server_limits.hpp"
 
@@ -41,7 +42,8 @@ struct ServerShared {
   std::shared_ptr<boost::asio::ssl::context> tls;  // null: plain HTTP and h2c
   // Checks each push's provider token; without a key, only the form of a token that is sent.
   security::ProviderTokenVerifier providerTokens;
-  ChannelDesk channels;  // the app's broadcast channels
+  ChannelDesk channels;          // the app's broadcast channels
+  LocalSubscribers subscribers;  // what local subscribers start as, and how many a channel gets
   bool stopping = false;
   std::set<OpenConnection*> connections;  // every live connection, to be closed on stop
 

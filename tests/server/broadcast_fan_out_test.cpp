@@ -135,14 +135,70 @@ TEST_F(FanOut, ThePageShowsEachChannelWithItsSubscribers) {
   board::ChannelStore channels{{{"ch", 1, board::StoredBroadcast{"{}", 3600, std::nullopt}},
                                 {"other", 0, std::nullopt},
                                 {"none", 0, std::nullopt}}};
+  ASSERT_TRUE(std::holds_alternative<board::SubscribersAdded>(
+      board_.addSubscribers("ch", 500, start(100), 100)));
   const std::string page = servePage(board_, 100, channels).html;
-  for (const char* row : {"<td>ch</td><td>the most recent message</td><td>2</td><td>01:00:00</td>",
-                          "<td>other</td><td>no message</td><td>1</td><td></td>",
-                          "<td>none</td><td>no message</td><td>0</td><td></td>"}) {
+  const std::string count = R"(<td class="subscribers" data-testid="channel-subscribers">)";
+  for (const std::string& row :
+       {"<td>ch</td><td>the most recent message</td>" + count + "502</td><td>01:00:00</td>",
+        "<td>other</td><td>no message</td>" + count + "1</td><td></td>",
+        "<td>none</td><td>no message</td>" + count + "0</td><td></td>"}) {
     EXPECT_NE(page.find(row), std::string::npos) << row;
   }
   EXPECT_EQ(servePage(board_, 100).html.find("Broadcast channels"), std::string::npos)
       << "no table while there is no channel";
+}
+
+// Local subscribers: one group of many, started alike, through the same rules as a device's.
+TEST_F(FanOut, AGroupOfLocalSubscribersTakesEachBroadcastAsOneOfThemWould) {
+  startSubscribed("0a", "ch", 100);
+  const auto joined = board_.addSubscribers("ch", 9995, start(100), 100);
+  ASSERT_TRUE(std::holds_alternative<board::SubscribersAdded>(joined));
+  EXPECT_EQ(std::get<board::SubscribersAdded>(joined).token, "ch#1-9995");
+  // A later group, given the channel's stored broadcast as it joins; the channel is full then.
+  board_.addSubscribers("ch", 5, start(102), 102, update(102, "stored"));
+  EXPECT_TRUE(std::holds_alternative<board::SubscribersRefused>(
+      board_.addSubscribers("ch", 1, start(102), 102)));
+  EXPECT_EQ(logged(), (std::vector<std::string>{
+                          "0a start applied active", "ch#1-9995 start applied active",
+                          "ch#9996-10000 start applied active",
+                          "ch#9996-10000 update applied active", "ch  refused not started"}));
+  struct Case {
+    const char* name;
+    std::string body;
+    double now;
+    std::vector<std::string> logged;
+  };
+  const std::vector<Case> cases = {
+      {"an update older than the later group's stored one",
+       update(100.5, "1-0"),
+       110,
+       {"0a update applied active", "ch#1-9995 update applied active",
+        "ch#9996-10000 update ignored active"}},
+      {"a stale date already past",
+       update(112, "2-0", R"(,"stale-date":100)"),
+       112,
+       {"0a update applied stale", "0a stale applied stale", "ch#1-9995 update applied stale",
+        "ch#1-9995 stale applied stale", "ch#9996-10000 update applied stale",
+        "ch#9996-10000 stale applied stale"}},
+      {"an end",
+       end(120),
+       120,
+       {"0a end applied ended", "ch#1-9995 end applied ended", "ch#9996-10000 end applied ended"}},
+      {"after the end",
+       update(130, "3-0"),
+       130,
+       {"0a update ignored ended", "ch#1-9995 update ignored ended",
+        "ch#9996-10000 update ignored ended"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(board_.broadcast("ch", c.body, c.now), 10001u);
+    EXPECT_EQ(logged(), c.logged);
+  }
+  board_.channelDeleted("ch", 140);
+  EXPECT_EQ(board_.broadcast("ch", update(150, "gone"), 150), 0u);
+  EXPECT_EQ(find(board_, "ch#1-9995"), nullptr);
 }
 
 }  // namespace

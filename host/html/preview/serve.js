@@ -1,7 +1,7 @@
 // The push endpoint page's only script: it follows the server's event stream, puts each
 // redrawn activity in its place (drawing events), each push at the top of the log and its
-// activity's new state on its badge (step events), keeps the timers current,
-// and stands in for the containing app when a button's deep link is followed. Everything it
+// activity's new state on its badge (step events), keeps the timers current, sends a channel's
+// request for local subscribers, and stands in for the containing app when a button's deep link is followed. Everything it
 // shows comes from the server's own drawing or is set as text; nothing is evaluated.
 'use strict';
 (() => {
@@ -173,6 +173,35 @@
     canvas.dataset.events = String(received);
     tick();
   });
+
+  // A channel's row adds local subscribers to it: the server answers with the group it made,
+  // or why it made none; the group's section and steps come on the event stream.
+  for (const form of document.querySelectorAll('form.add-subscribers')) {
+    form.addEventListener('submit', async (submitted) => {
+      submitted.preventDefault();
+      const said = form.querySelector('output');
+      const count = Number(form.querySelector('input[name="count"]').value);
+      let text;
+      try {
+        const response = await fetch('/subscribers', {
+          method: 'POST',
+          headers: {'Content-Type': 'application/json'},
+          body: JSON.stringify({channel: form.dataset.channel, count}),
+        });
+        const answer = await response.json();
+        if (response.ok) {
+          text = 'added ' + String(answer.token);
+          const cell = form.closest('tr').querySelector('[data-testid="channel-subscribers"]');
+          cell.textContent = String(Number(cell.textContent) + Number(answer.count));
+        } else {
+          text = String(answer.reason) + (answer.detail ? ': ' + String(answer.detail) : '');
+        }
+      } catch (error) {
+        text = 'the server did not answer: ' + String(error);
+      }
+      if (said) said.textContent = text;
+    });
+  }
 
   openLinksInAppPanel(canvas);
   showCutPartsOnRequest(canvas);
