@@ -45,6 +45,10 @@ struct Refusal {
   std::string detail;
   LogEntry log;
 };
+// A sender's broadcast, the channel's newest now.
+struct Broadcasted {
+  BroadcastNews news;
+};
 // An activity gave its slot up to a new token, and leaves the page.
 struct Reclaimed {
   std::uint64_t id = 0;
@@ -123,7 +127,8 @@ struct DrawingLost {
   std::string why;
 };
 
-using BoardEvent = std::variant<Stepped, Drawn, Refusal, Reclaimed, Watched, SaveNotTaken, CatchUp,
-                                Admitted, Answer, Joined, Draw, DeliverStored, WakeAt, DrawingLost>;
+using BoardEvent =
+    std::variant<Stepped, Drawn, Refusal, Broadcasted, Reclaimed, Watched, SaveNotTaken, CatchUp,
+                 Admitted, Answer, Joined, Draw, DeliverStored, WakeAt, DrawingLost>;
 
 }  // namespace corvlin::host::board

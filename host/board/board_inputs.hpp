@@ -41,6 +41,8 @@ struct BroadcastTaken {
   double now = 0;
   double clock = 0;
   std::vector<SubscriberSteps> subscribers;
+  // A sender's broadcast, as the channel's newest; none for a stored one given to a subscriber.
+  std::optional<BroadcastNews> news = std::nullopt;
 };
 // Local subscribers join `channel`: `count` activities started alike at `now` by one start,
 // which the group's own rules judged (`verdict`), and given `stored`, the channel's stored

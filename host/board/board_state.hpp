@@ -109,11 +109,25 @@ struct ActivityRecord {
   std::shared_ptr<const ui::Presentations> lastGood;
 };
 
+// The newest broadcast a sender sent on a channel, as the page shows it beside the channel: when
+// it came, how many subscribers it reached, whether the phone could read it ("delivered" or
+// "rejected"), and its warnings (the service's first).
+struct BroadcastNews {
+  std::string channel;
+  double at = 0;
+  std::size_t subscribers = 0;
+  std::string outcome;
+  std::vector<Warning> warnings;
+
+  friend bool operator==(const BroadcastNews&, const BroadcastNews&) = default;
+};
+
 struct BoardState {
   BoardLimits limits;
   std::vector<ActivityRecord> activities;                // in the order the tokens first came
   std::unordered_map<std::string, std::size_t> byToken;  // token -> place in `activities`
   std::deque<LogEntry> log;
+  std::vector<BroadcastNews> news;  // one a channel that had a broadcast, till it is deleted
   std::uint64_t activitiesMade = 0;
   std::uint64_t drawingsStarted = 0;  // gives each drawing its serial
   std::uint64_t drawingsEnded = 0;

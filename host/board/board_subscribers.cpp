@@ -9,6 +9,11 @@
 namespace corvlin::host::board::stepping {
 
 void Stepper::operator()(BroadcastTaken& in) {
+  if (in.news) {
+    std::erase_if(s_.news, [&in](const BroadcastNews& n) { return n.channel == in.channel; });
+    s_.news.push_back(*in.news);
+    emit(Broadcasted{std::move(*in.news)});
+  }
   for (SubscriberSteps& subscriber : in.subscribers) {
     ActivityRecord* record = byId(subscriber.id);
     if (record == nullptr) continue;  // it gave its slot up meanwhile
@@ -61,6 +66,7 @@ void Stepper::operator()(SubscribersJoined& in) {
 }
 
 void Stepper::operator()(const ChannelDeleted& in) {
+  std::erase_if(s_.news, [&in](const BroadcastNews& n) { return n.channel == in.channel; });
   for (ActivityRecord& record : s_.activities) {
     if (record.subscribers == 0 && record.channel == in.channel) record.channel.clear();
   }

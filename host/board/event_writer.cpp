@@ -135,6 +135,28 @@ std::string eventJson(const Refusal& event) {
   return endWithNowAndLog(w, event.log);
 }
 
+std::string eventJson(const Broadcasted& event) {
+  const BroadcastNews& news = event.news;
+  json::Writer w;
+  beginEvent(w, "");
+  w.key("channel");
+  w.string(news.channel);
+  w.key("broadcast");
+  w.beginObject();
+  w.numberMember("at", news.at);
+  w.key("time");
+  w.string(timeOfDay(news.at));
+  w.numberMember("subscribers", static_cast<double>(news.subscribers));
+  w.key("outcome");
+  w.string(news.outcome);
+  w.key("warnings");
+  writeWarnings(w, news.warnings);
+  w.endObject();
+  w.numberMember("now", news.at);
+  w.endObject();
+  return w.take();
+}
+
 std::string eventJson(const Watched& event) { return noteEventJson(event.log, "watch"); }
 
 std::string eventJson(const Reclaimed& event) {

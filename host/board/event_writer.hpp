@@ -24,6 +24,9 @@ std::string eventJson(const Drawn& event);
 // {"token","refusal":REASON,"status","detail","now","log"}: "detail" only when the check said
 // more than the reason.
 std::string eventJson(const Refusal& event);
+// {"token":"","channel","broadcast":{"at","time","subscribers","outcome","warnings"},"now"}: a
+// sender's broadcast, the channel's newest ("time" its UTC time of day, as the page shows it).
+std::string eventJson(const Broadcasted& event);
 // {"token","reclaimed":true,"now"}
 std::string eventJson(const Reclaimed& event);
 // {"token":"0","watch","now","log"}

@@ -32,12 +32,18 @@ void ActivityBoard::push(std::string_view token, std::string_view body, double n
   take(token, body, now, std::move(done), std::move(serviceWarnings), false, std::move(subscribes));
 }
 
-std::size_t ActivityBoard::broadcast(std::string_view channel, std::string_view body, double now) {
-  board::BroadcastTaken taken{std::string(channel), now, clock(), {}};
+std::size_t ActivityBoard::broadcast(std::string_view channel, std::string_view body, double now,
+                                     std::string_view outcome, std::vector<Warning> warnings) {
+  const std::size_t reached = board::reachOf(state_.activities, channel);
+  board::BroadcastTaken taken{std::string(channel),
+                              now,
+                              clock(),
+                              {},
+                              board::BroadcastNews{std::string(channel), now, reached,
+                                                   std::string(outcome), std::move(warnings)}};
   for (const std::uint64_t id : board::subscribersOf(state_, channel)) {
     taken.subscribers.push_back({id, seats_.at(id).rules->apply(body, now)});
   }
-  const std::size_t reached = board::reachOf(state_.activities, channel);
   feed(std::move(taken));
   return reached;
 }
@@ -126,6 +132,9 @@ void ActivityBoard::carryOut(board::BoardEvent& event, Pushing* pushing,
           [&](board::Drawn& e) {
             noteWarnings(e.token, e.drawing->clipped);
             if (!listeners_.empty()) listeners_.tell(drawingEvent(e));
+          },
+          [&](board::Broadcasted& e) {
+            if (!listeners_.empty()) tell(board::eventJson(e));
           },
           [&](board::Refusal& e) {
             if (notice_) notice_(board::noticeJson(e));

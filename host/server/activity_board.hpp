@@ -59,7 +59,10 @@ class ActivityBoard {
   // Applies a broadcast body to every activity subscribed to `channel`, each through its own
   // update rules (an ended one ignores it, as the phone would), each step to the log and the
   // listeners as a push's: the number of subscribers it reached, each local subscriber counted.
-  std::size_t broadcast(std::string_view channel, std::string_view body, double now);
+  // It is the channel's newest, as the page shows it, with `outcome` ("delivered", or "rejected"
+  // when the phone cannot read it) and `warnings`.
+  std::size_t broadcast(std::string_view channel, std::string_view body, double now,
+                        std::string_view outcome = "delivered", std::vector<Warning> warnings = {});
   // `count` local subscribers join `channel`, started alike by `startBody` at `now`, as one
   // group (one state, one extension, one drawing a frame for them all), and take `stored`, the
   // channel's stored broadcast, at once when it has one. Past the channel's or the board's
@@ -91,6 +94,7 @@ class ActivityBoard {
 
   const std::vector<board::ActivityRecord>& activities() const { return state_.activities; }
   const std::deque<LogEntry>& log() const { return state_.log; }
+  const board::BoardState& state() const { return state_; }
 
   // Ends every activity's extension process (they are reaped before this returns), and drops
   // the drawings under way or still to come; every push has had its answer already.

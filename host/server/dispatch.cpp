@@ -86,10 +86,13 @@ Response takeBroadcast(const Broadcast& broadcast, ServerShared& shared) {
   if (!judgement.error && broadcast.expiration != 0.0) {
     shared.channels.keepBroadcast(channel, {broadcast.body, now, broadcast.expiration});
   }
-  const std::size_t reached = shared.board.broadcast(channel, broadcast.body, now);
   std::vector<Warning> serviceWarnings;
   if (broadcast.overHttp1) serviceWarnings.push_back(http1PushWarning());
   if (broadcast.withoutProviderToken) serviceWarnings.push_back(missingProviderTokenWarning());
+  std::vector<Warning> shown = serviceWarnings;
+  shown.insert(shown.end(), judgement.warnings.begin(), judgement.warnings.end());
+  const std::size_t reached = shared.board.broadcast(
+      channel, broadcast.body, now, judgement.error ? "rejected" : "delivered", std::move(shown));
   Response response;
   response.status = 200;
   response.headers = {{"Content-Type", "application/json"},

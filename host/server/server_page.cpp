@@ -47,6 +47,30 @@ Element activitySection(const SectionOf& activity) {
   return section;
 }
 
+// A push's warnings, as the log and the channels' table show them under its outcome.
+Element warningList(const std::vector<Warning>& warnings) {
+  Element list = element("ul", {"log-warnings"});
+  list.setAttribute("data-testid", "log-warnings");
+  for (const Warning& warning : warnings) {
+    Element item = element("li", {"warning"});
+    item.setAttribute("data-kind", std::string(kindName(warning.kind)));
+    item.text = warningText(warning);
+    list.children.push_back(std::move(item));
+  }
+  return list;
+}
+
+// A channel's newest broadcast: "HH:MM:SS to N: OUTCOME", and its warnings under it.
+Element newestCell(const board::BroadcastNews* news) {
+  Element cell = element("td", {"newest-broadcast"});
+  cell.setAttribute("data-testid", "newest-broadcast");
+  if (news == nullptr) return cell;
+  cell.text =
+      timeOfDay(news->at) + " to " + std::to_string(news->subscribers) + ": " + news->outcome;
+  if (!news->warnings.empty()) cell.children.push_back(warningList(news->warnings));
+  return cell;
+}
+
 Element logRow(const LogEntry& entry) {
   Element row = element("tr");
   row.setAttribute("data-outcome", entry.outcome);
@@ -55,17 +79,7 @@ Element logRow(const LogEntry& entry) {
   row.children.push_back(textElement("td", entry.event));
   row.children.push_back(textElement("td", entry.outcome, {"log-outcome"}));
   Element detail = textElement("td", entry.detail, {"log-detail"});
-  if (!entry.warnings.empty()) {
-    Element list = element("ul", {"log-warnings"});
-    list.setAttribute("data-testid", "log-warnings");
-    for (const Warning& warning : entry.warnings) {
-      Element item = element("li", {"warning"});
-      item.setAttribute("data-kind", std::string(kindName(warning.kind)));
-      item.text = warningText(warning);
-      list.children.push_back(std::move(item));
-    }
-    detail.children.push_back(std::move(list));
-  }
+  if (!entry.warnings.empty()) detail.children.push_back(warningList(entry.warnings));
   row.children.push_back(std::move(detail));
   return row;
 }
@@ -113,18 +127,18 @@ Element addSubscribersForm(const std::string& channel) {
   return cell;
 }
 
-// The broadcast channels: each one's id, its storage policy, the activities subscribed to it
-// and when its stored broadcast came.
-Element channelTable(const board::ChannelStore& channels,
-                     const std::vector<board::ActivityRecord>& activities) {
+// The broadcast channels: each one's id, its storage policy, the activities subscribed to it,
+// its newest broadcast, when its stored broadcast came, and the form that adds subscribers.
+Element channelTable(const board::ChannelStore& channels, const board::BoardState& board) {
+  const std::vector<board::ActivityRecord>& activities = board.activities;
   Element box = element("section", {"push-log"});
   box.setAttribute("aria-label", "Broadcast channels");
   box.children.push_back(textElement("h2", "Broadcast channels"));
   Element table = element("table");
   Element head = element("thead");
   Element titles = element("tr");
-  for (const char* title :
-       {"Channel", "Storage", "Subscribers", "Stored broadcast (UTC)", "Local subscribers"}) {
+  for (const char* title : {"Channel", "Storage", "Subscribers", "Newest broadcast (UTC)",
+                            "Stored broadcast (UTC)", "Local subscribers"}) {
     titles.children.push_back(textElement("th", title));
   }
   head.children.push_back(std::move(titles));
@@ -141,6 +155,10 @@ Element channelTable(const board::ChannelStore& channels,
         textElement("td", std::to_string(board::reachOf(activities, channel.id)), {"subscribers"});
     count.setAttribute("data-testid", "channel-subscribers");
     row.children.push_back(std::move(count));
+    const auto news =
+        std::find_if(board.news.begin(), board.news.end(),
+                     [&](const board::BroadcastNews& n) { return n.channel == channel.id; });
+    row.children.push_back(newestCell(news == board.news.end() ? nullptr : &*news));
     row.children.push_back(textElement("td", channel.newest ? timeOfDay(channel.newest->at) : ""));
     row.children.push_back(addSubscribersForm(channel.id));
     body.children.push_back(std::move(row));
@@ -161,9 +179,9 @@ board::Section drawSection(const SectionOf& activity) {
   return drawn;
 }
 
-ServePage servePage(const std::vector<board::ActivityRecord>& activities,
-                    const std::deque<LogEntry>& log, double now,
+ServePage servePage(const board::BoardState& board, double now,
                     const board::ChannelStore& channels) {
+  const std::vector<board::ActivityRecord>& activities = board.activities;
   Element header = element("header", {"page-header"});
   header.children.push_back(textElement("h1", "Push endpoint"));
   header.children.push_back(textElement(
@@ -195,8 +213,8 @@ ServePage servePage(const std::vector<board::ActivityRecord>& activities,
   html::write(empty, styles, canvasEnd);
   std::string rest;
   html::write(appPanelElement(), styles, rest);
-  if (!channels.channels.empty()) html::write(channelTable(channels, activities), styles, rest);
-  html::write(logTable(log), styles, rest);
+  if (!channels.channels.empty()) html::write(channelTable(channels, board), styles, rest);
+  html::write(logTable(board.log), styles, rest);
 
   const std::string style = std::string(html::pageStylesheet()) + std::string(serveStylesheet()) +
                             generated + styles.rules;
@@ -216,7 +234,7 @@ ServePage servePage(const std::vector<board::ActivityRecord>& activities,
 }
 
 ServePage servePage(const ActivityBoard& board, double now, const board::ChannelStore& channels) {
-  return servePage(board.activities(), board.log(), now, channels);
+  return servePage(board.state(), now, channels);
 }
 
 }  // namespace corvlin::host::server

@@ -34,7 +34,8 @@ struct SectionOf {
 board::Section drawSection(const SectionOf& activity);
 
 // The whole page at `now`: every activity, the broadcast channels (each with the number of
-// activities subscribed to it, as the page is loaded), the log, and the script that follows the
+// activities subscribed to it and its newest broadcast, as the page is loaded, which the script
+// keeps current), the log, and the script that follows the
 // event stream, with its Content-Security-Policy (sent as a header). A drawn activity's
 // section is the one its drawing made; one not drawn yet shows no presentation, and lays
 // nothing out.
@@ -42,8 +43,7 @@ struct ServePage {
   std::string html;
   std::string contentSecurityPolicy;
 };
-ServePage servePage(const std::vector<board::ActivityRecord>& activities,
-                    const std::deque<board::LogEntry>& log, double now,
+ServePage servePage(const board::BoardState& board, double now,
                     const board::ChannelStore& channels = {});
 // The page of what the board holds.
 ServePage servePage(const ActivityBoard& board, double now,

@@ -143,7 +143,12 @@ class Driver {
     } else if (verb == "broadcast") {
       in >> token >> kind;
       const double now = ++now_;
-      BroadcastTaken taken{token, now, 0, {}};
+      BroadcastTaken taken{
+          token,
+          now,
+          0,
+          {},
+          BroadcastNews{token, now, reachOf(state_.activities, token), "delivered", {}}};
       for (const std::uint64_t id : subscribersOf(state_, token)) {
         const ActivityRecord* record = findActivityById(state_, id);
         const bool over = record->state == S::ended || record->state == S::dismissed;
@@ -215,6 +220,9 @@ class Driver {
             },
             [](const DrawingLost& e) { return "lost " + e.token + ": " + e.why; },
             [](const DeliverStored& e) { return "deliver " + e.channel + " " + e.body; },
+            [](const Broadcasted& e) {
+              return "news " + e.news.channel + " to " + std::to_string(e.news.subscribers);
+            },
             [](const Joined& e) {
               if (const auto* added = std::get_if<SubscribersAdded>(&e.result)) {
                 return "joined " + added->token;

@@ -30,7 +30,8 @@ TEST(BoardSubscribers, GroupsHaveABudgetOfTheirOwnAndNeverGiveASlotUp) {
           "draw C#1-10000 1"}},
         {"done C#1-10000", {"drawn C#1-10000 1"}},
         {"broadcast C dismiss",
-         {"step C#1-10000 x10000 2 applied dismissed", "draw C#1-10000 2 nothing"}},
+         {"news C to 10000", "step C#1-10000 x10000 2 applied dismissed",
+          "draw C#1-10000 2 nothing"}},
         {"done C#1-10000", {"drawn C#1-10000 2"}},
         // The one device slot is free beside the group, which never gives its own up.
         {"push 01 show:a",
@@ -76,13 +77,15 @@ TEST(BoardSubscribers, ABroadcastReachesEverySubscriberThroughItsOwnStateAndOnly
   EXPECT_EQ(localSubscribersOf(board.state(), "C"), 250u);
   // 02 has ended and ignores it, as the phone would; 03 is on another channel; the group's
   // one step stands for its 250.
-  EXPECT_EQ(said.back(),
-            (std::vector<std::string>{"step 01 2 applied active", "step 02 3 ignored ended",
-                                      "step C#1-250 x250 2 applied active"}));
+  EXPECT_EQ(said.back(), (std::vector<std::string>{"news C to 252", "step 01 2 applied active",
+                                                   "step 02 3 ignored ended",
+                                                   "step C#1-250 x250 2 applied active"}));
   // A deleted channel reaches nobody: its group leaves, its devices keep their activities.
+  EXPECT_EQ(board.state().news.size(), 1u);
   EXPECT_EQ(board.run("delete C"), std::vector<std::string>{"reclaimed C#1-250"});
   EXPECT_EQ(reachOf(board.state().activities, "C"), 0u);
-  EXPECT_EQ(board.run("broadcast C show:late"), std::vector<std::string>{});
+  EXPECT_TRUE(board.state().news.empty()) << "a deleted channel's newest broadcast goes with it";
+  EXPECT_EQ(board.run("broadcast C show:late"), std::vector<std::string>{"news C to 0"});
   EXPECT_NE(findActivity(board.state(), "01"), nullptr);
 }
 

@@ -9,6 +9,7 @@
 
 #include "board_test_support.hpp"
 #include "host/server/activity_board.hpp"
+#include "host/server/phone_side.hpp"
 #include "host/server/server_page.hpp"
 
 namespace corvlin::host::server {
@@ -137,12 +138,21 @@ TEST_F(FanOut, ThePageShowsEachChannelWithItsSubscribers) {
                                 {"none", 0, std::nullopt}}};
   ASSERT_TRUE(std::holds_alternative<board::SubscribersAdded>(
       board_.addSubscribers("ch", 500, start(100), 100)));
-  const std::string page = servePage(board_, 100, channels).html;
+  // The newest broadcast of each channel, with its warnings (an unknown tone's here).
+  const std::string goal =
+      R"({"aps":{"event":"update","timestamp":101,"content-state":{"title":"Goal","tone":"Warning"}}})";
+  board_.broadcast("ch", goal, 101, "delivered", judgeBroadcast(goal, 101).warnings);
+  board_.broadcast("other", "{}", 102, "rejected");
+  const std::string page = servePage(board_, 102, channels).html;
   const std::string count = R"(<td class="subscribers" data-testid="channel-subscribers">)";
+  const std::string newest = R"(<td class="newest-broadcast" data-testid="newest-broadcast">)";
   for (const std::string& row :
-       {"<td>ch</td><td>the most recent message</td>" + count + "502</td><td>01:00:00</td>",
-        "<td>other</td><td>no message</td>" + count + "1</td><td></td>",
-        "<td>none</td><td>no message</td>" + count + "0</td><td></td>"}) {
+       {"<td>ch</td><td>the most recent message</td>" + count + "502</td>" + newest +
+            R"(00:01:41 to 502: delivered<ul class="log-warnings" data-testid="log-warnings">)"
+            R"(<li class="warning" data-kind="unknownKeyword">unknownKeyword at)",
+        "<td>other</td><td>no message</td>" + count + "1</td>" + newest +
+            "00:01:42 to 1: rejected</td><td></td>",
+        "<td>none</td><td>no message</td>" + count + "0</td>" + newest + "</td><td></td>"}) {
     EXPECT_NE(page.find(row), std::string::npos) << row;
   }
   EXPECT_EQ(servePage(board_, 100).html.find("Broadcast channels"), std::string::npos)

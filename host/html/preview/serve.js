@@ -122,6 +122,24 @@
     }
   }
 
+  // A channel's newest broadcast, in its row of the channels' table: when, to how many, the
+  // outcome and its warnings, as the server draws the row.
+  function showBroadcast(channel, news) {
+    for (const row of document.querySelectorAll('tr[data-channel]')) {
+      if (row.dataset.channel !== channel) continue;
+      const cell = row.querySelector('[data-testid="newest-broadcast"]');
+      if (cell) {
+        cell.textContent = String(news.time) + ' to ' + String(news.subscribers) + ': ' +
+          String(news.outcome);
+        if (Array.isArray(news.warnings) && news.warnings.length) {
+          cell.append(warningList(news.warnings));
+        }
+      }
+      const count = row.querySelector('[data-testid="channel-subscribers"]');
+      if (count) count.textContent = String(news.subscribers);
+    }
+  }
+
   function addLogRow(entry) {
     if (!log) return;
     const row = document.createElement('tr');
@@ -159,6 +177,9 @@
       offset = event.now - Date.now() / 1000;
     }
     if (event.reclaimed === true) removeSection(event.token);
+    if (typeof event.channel === 'string' && event.broadcast) {
+      showBroadcast(event.channel, event.broadcast);
+    }
     // Back after missing events: the log kept and each drawing follow, as a reload would show.
     if (Array.isArray(event.catchUp)) catchUp(event.catchUp);
     // A drawing event brings the activity's section, newest last; a step event its state.
