@@ -10,9 +10,9 @@
 namespace corvlin::host {
 namespace {
 
-std::size_t count(const std::string& text, const std::string& part) {
+std::size_t count(const std::string& text, const std::string& piece) {
   std::size_t n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
   return n;
 }
 
