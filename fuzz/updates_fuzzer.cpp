@@ -1,7 +1,8 @@
 // Random sequences of records and passing time through the update rules: states only move
 // forward (a refresh from stale to active aside), nothing applies after the dismissal, time never
 // runs back and time steps come out in order of instant, a rejected record changes nothing,
-// and running on always ends in the dismissal of an activity that exists.
+// a broadcast is taken only by an activity subscribed to its channel, and running on always ends
+// in the dismissal of an activity that exists.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -34,6 +35,13 @@ double instant(FuzzedDataProvider& data) {
   }
 }
 
+// One of two channels, or none.
+std::optional<std::string> maybeChannel(FuzzedDataProvider& data) {
+  const int channel = data.ConsumeIntegralInRange<int>(0, 2);
+  if (channel == 0) return std::nullopt;
+  return std::string(channel == 1 ? "a" : "b");
+}
+
 std::optional<double> maybeInstant(FuzzedDataProvider& data) {
   if (data.ConsumeBool()) return std::nullopt;
   return instant(data);
@@ -58,8 +66,9 @@ Input nextInput(FuzzedDataProvider& data, std::size_t index) {
       }
       envelope.staleDate = maybeInstant(data);
       envelope.dismissalDate = maybeInstant(data);
+      envelope.inputPushChannel = maybeChannel(data);
       const double at = data.ConsumeBool() ? envelope.timestamp : instant(data);
-      return Arrival{index, Instant{at}, envelope};
+      return Arrival{index, Instant{at}, envelope, maybeChannel(data)};
     }
   }
 }
@@ -119,6 +128,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     for (const Step& s : transition.steps) {
       checker.see(s);
       if (s.record) ++ownSteps;
+    }
+    if (const auto* arrival = std::get_if<Arrival>(&input); arrival && arrival->channel) {
+      const Step& own = transition.steps.at(transition.own.value());
+      const bool subscribed = state.activity && state.activity->channel == arrival->channel;
+      require(own.channel == arrival->channel, "a broadcast's step carries its channel");
+      require(subscribed || std::holds_alternative<Ignored>(own.outcome),
+              "a broadcast is taken only by an activity subscribed to its channel");
     }
     require(ownSteps == (isRecord ? 1u : 0u), "one step per record, none for passing time");
     require(transition.own.has_value() == isRecord &&

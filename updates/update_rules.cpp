@@ -19,12 +19,13 @@ struct corvlin::json::EnumNames<corvlin::updates::StepEvent> {
 // The reasons as the step says them: plain words, not identifiers.
 template <>
 struct corvlin::json::EnumNames<corvlin::updates::Reason> {
-  static constexpr std::array<std::string_view, 10> values{
+  static constexpr std::array<std::string_view, 11> values{
       "started by the app",
       "older than the last update",
       "the activity has ended",
       "the activity was dismissed",
       "the activity has already started",
+      "not subscribed to the channel",
       "the stale date was reached",
       "eight hours after it started",
       "four hours after it ended",
@@ -141,6 +142,7 @@ Outcome apply(State& state, const Envelope& envelope) {
     started.lastTimestamp = envelope.timestamp;
     started.content = envelope.contentState;
     started.attributes = envelope.attributes;
+    if (envelope.event == Event::start) started.channel = envelope.inputPushChannel;
     started.phase = Running{staleDateOf(envelope), false};
     if (envelope.event == Event::end) {
       started.phase = ending(state.clock, envelope.dismissalDate);
@@ -189,10 +191,15 @@ Transition step(const State& before, const Input& input) {
       Overloaded{
           [&](const Arrival& arrival) {
             passTime(state, arrival.at, out.steps);
-            Outcome outcome = apply(state, arrival.envelope);
+            // A broadcast reaches only an activity that subscribed to its channel.
+            const bool reached =
+                !arrival.channel || (state.activity && state.activity->channel == arrival.channel);
+            Outcome outcome =
+                reached ? apply(state, arrival.envelope) : Outcome{Ignored{Reason::notSubscribed}};
             out.own = out.steps.size();
             out.steps.push_back(makeStep(state, arrival.record, recordEvent(arrival.envelope.event),
                                          std::move(outcome)));
+            out.steps.back().channel = arrival.channel;
             passTime(state, state.clock, out.steps);
           },
           [&](const Rejection& rejection) {
@@ -200,6 +207,7 @@ Transition step(const State& before, const Input& input) {
             out.own = out.steps.size();
             out.steps.push_back(
                 makeStep(state, rejection.record, std::nullopt, Rejected{rejection.error}));
+            out.steps.back().channel = rejection.channel;
           },
           [&](const Passage& passage) { passTime(state, passage.until, out.steps); },
       },

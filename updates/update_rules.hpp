@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -32,6 +33,7 @@ enum class Reason {
   activityHasEnded,      // anything after the end
   activityWasDismissed,  // anything after the dismissal
   alreadyStarted,        // a start while the activity runs
+  notSubscribed,         // a broadcast to a channel the activity did not subscribe to
   staleDateReached,      // time step: stale
   activeLimitReached,    // time step: systemEnd
   endedLimitReached,     // time step: dismissal four hours after the end
@@ -60,6 +62,7 @@ struct Activity {
   double lastTimestamp = 0;             // of the last applied record
   std::optional<ContentState> content;  // absent only for an end with none, at the start
   std::optional<CorvlinLiveActivityAttributes> attributes;  // absent when the app started it
+  std::optional<std::string> channel;  // the broadcast channel its start subscribed it to
   std::variant<Running, Ended, Dismissed> phase;
 
   ActivityState state() const;
@@ -70,18 +73,22 @@ struct State {
   std::optional<Activity> activity;  // absent until a record starts one
 };
 
-// A record that decoded, arriving at `at`.
+// A record that decoded, arriving at `at`: a push to the device, or a broadcast on `channel`,
+// taken only by an activity subscribed to that channel.
 struct Arrival {
   std::size_t record = 0;
   Instant at;
   Envelope envelope;
+  std::optional<std::string> channel = std::nullopt;
 };
 
-// A record that did not decode; `at` when its arrival instant could still be read.
+// A record that did not decode; `at` when its arrival instant could still be read, `channel`
+// when it is a broadcast whose channel could.
 struct Rejection {
   std::size_t record = 0;
   std::optional<Instant> at;
   DecodingError error;
+  std::optional<std::string> channel = std::nullopt;
 };
 
 // Time passing to `until`, with nothing arriving.
@@ -120,6 +127,7 @@ struct Step {
   Outcome outcome;
   std::optional<ActivityState> state;  // after the step; absent while no activity exists
   std::optional<Shown> shown;          // absent when nothing is visible
+  std::optional<std::string> channel = std::nullopt;  // a broadcast record's channel
 };
 
 struct Transition {

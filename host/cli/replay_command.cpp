@@ -61,8 +61,10 @@ int runReplay(const Options& options, Environment& env) {
   }
   // Each visible step laid out with the host's fonts: the page places its views by it, and what
   // the phone would cut off or truncate after a record is a warning of that record (the texts'
-  // paths name the fields of the record's content state).
+  // paths name the fields of the record's content state; a broadcast's under its "push").
   const CodingPath statePathOfRecord{std::string("aps"), std::string("content-state")};
+  const CodingPath statePathOfBroadcast{std::string("push"), std::string("aps"),
+                                        std::string("content-state")};
   std::vector<std::shared_ptr<const LaidOutAnswer>> layouts(steps.size());
   if (auto fonts = drawing::Fonts::open(drawing::defaultFontFiles()); !fonts) {
     env.err << "corvlin-host: cannot lay out the presentations: " << fonts.error() << "\n";
@@ -73,9 +75,9 @@ int runReplay(const Options& options, Environment& env) {
           replayed.rendered ? std::get_if<ui::Presentations>(&replayed.rendered->outcome) : nullptr;
       if (!views) continue;
       const ContentState* state = replayed.step.shown ? &replayed.step.shown->content : nullptr;
-      layouts[i] =
-          layOutAnswer(*views, state, statePathOfRecord, replayed.step.at.timeIntervalSince1970,
-                       options.lockScreenWidth, *fonts.value());
+      layouts[i] = layOutAnswer(
+          *views, state, replayed.step.channel ? statePathOfBroadcast : statePathOfRecord,
+          replayed.step.at.timeIntervalSince1970, options.lockScreenWidth, *fonts.value());
       if (!replayed.step.record) continue;
       for (const Warning& warning : layouts[i]->warnings) {
         anyWarning = true;

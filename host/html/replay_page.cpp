@@ -35,6 +35,13 @@ void markStep(Element& e, const Step& step, std::size_t index) {
   e.setAttribute("data-outcome", std::string(updates::outcomeName(step.outcome)));
   e.setAttribute("data-state", stateText(step));
   e.setAttribute("data-event", eventText(step));
+  if (step.channel) e.setAttribute("data-channel", *step.channel);
+}
+
+// "broadcast on channel X · ": what a broadcast record's step says before its event.
+std::string broadcastText(const Step& step, std::string_view after) {
+  if (!step.channel) return {};
+  return "broadcast on channel " + *step.channel + std::string(after);
 }
 
 Element timelineItem(const ReplayedStep& replayed, std::size_t index) {
@@ -47,7 +54,14 @@ Element timelineItem(const ReplayedStep& replayed, std::size_t index) {
   button.children.push_back(textElement("span", clockText(step), {"timeline-time"}));
   std::string what = eventText(step);
   if (step.record) what += " #" + std::to_string(*step.record);
-  button.children.push_back(textElement("span", what, {"timeline-event"}));
+  Element event = textElement("span", what, {"timeline-event"});
+  if (step.channel) {
+    // Under the event, so that the columns still line up.
+    Element channel = textElement("span", broadcastText(step, ""), {"timeline-channel"});
+    channel.setAttribute("data-testid", "step-channel");
+    event.children.push_back(std::move(channel));
+  }
+  button.children.push_back(std::move(event));
   button.children.push_back(
       textElement("span", std::string(updates::outcomeName(step.outcome)), {"timeline-outcome"}));
   // Always there, empty or not, so that the state lines up in its column.
@@ -83,7 +97,7 @@ Element stepSection(const ReplayedStep& replayed, const LaidOutAnswer* laidOut, 
 
   Element heading = element("h2", {"replay-heading"});
   heading.text = "Step " + std::to_string(index + 1) + " of " + std::to_string(count) + " · " +
-                 utcText(at) + " · " + eventText(step) + " " +
+                 utcText(at) + " · " + broadcastText(step, " · ") + eventText(step) + " " +
                  std::string(updates::outcomeName(step.outcome));
   Element badge = textElement("span", stateText(step), {"state-badge"});
   badge.setAttribute("data-testid", "state-badge");

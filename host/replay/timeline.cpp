@@ -22,6 +22,7 @@ using json::PathNode;
 using simdjson::dom::element;
 
 enum class WrappedCodingKeys : std::uint8_t { at, payload };
+enum class BroadcastCodingKeys : std::uint8_t { channel, at, push };
 
 }  // namespace
 }  // namespace corvlin::host
@@ -29,6 +30,11 @@ enum class WrappedCodingKeys : std::uint8_t { at, payload };
 template <>
 struct corvlin::json::CodingKeyStrings<corvlin::host::WrappedCodingKeys> {
   static constexpr std::array<std::string_view, 2> values{"at", "payload"};
+};
+
+template <>
+struct corvlin::json::CodingKeyStrings<corvlin::host::BroadcastCodingKeys> {
+  static constexpr std::array<std::string_view, 3> values{"channel", "at", "push"};
 };
 
 namespace corvlin::host {
@@ -89,16 +95,106 @@ struct ReadRecord {
   updates::Record record;
   bool follows = false;
   std::vector<Warning> warnings;
-  bool wrapped = false;  // {"at","payload"}: the envelope's paths start with "payload"
+  // The member the envelope sits in ("payload", "push"), which starts its warnings' paths;
+  // empty when the record is the envelope itself.
+  std::string_view root;
 };
+
+// The forms of a record: an envelope, {"at","payload"}, or {"channel","at","push"}.
+enum class Form { envelope, wrapped, broadcast };
+
+Form formOf(element value) {
+  if (!value.is_object()) return Form::envelope;
+  const auto has = [&](std::string_view key) { return value[key].error() == simdjson::SUCCESS; };
+  if (has("push") || has("channel")) return Form::broadcast;
+  if (has("payload") || has("at")) return Form::wrapped;
+  return Form::envelope;
+}
+
+std::vector<Warning> rooted(std::vector<Warning> warnings, std::string_view root) {
+  if (root.empty()) return warnings;
+  for (Warning& warning : warnings) {
+    warning.codingPath.insert(warning.codingPath.begin(), std::string(root));
+  }
+  return warnings;
+}
+
+// An explicit arrival instant, within what a replay can show.
+template <class Key>
+Result<Instant, DecodingError> readAt(const json::KeyedDecodingContainer<Key>& container, Key key) {
+  CORVLIN_TRY(at, container.template decode<double>(key));
+  if (!representable(at)) return Failure{outOfRange(at)};
+  return Instant{at};
+}
+
+// An envelope held in a member of the record, measured in its compact form.
+Result<updates::Envelope, DecodingError> readHeldEnvelope(element value, const PathNode* node) {
+  const std::size_t size = simdjson::minify(value).size();
+  if (size > updates::maxEnvelopeBytes) return Failure{tooLarge(size, json::pathOf(node))};
+  return updates::decodeEnvelope(value, node);
+}
+
+Result<std::string, DecodingError> readChannel(element value, const PathNode* at) {
+  CORVLIN_TRY(channel, json::ValueCoder<std::string>::read(value, at));
+  if (channel.empty()) {
+    return Failure{json::dataCorrupted(
+        at, "The channel id is empty; a broadcast names the channel it is sent to.")};
+  }
+  return channel;
+}
+
+DecodingError startBroadcast(const std::string& channel) {
+  const PathNode push = PathNode::member(nullptr, "push");
+  const PathNode aps = PathNode::member(&push, "aps");
+  const PathNode event = PathNode::member(&aps, "event");
+  std::string description = "A broadcast updates or ends the activities of channel ";
+  json::appendString(description, channel);
+  description +=
+      "; a start goes to a push-to-start token, naming the channel in \"input-push-channel\".";
+  return json::dataCorrupted(&event, std::move(description));
+}
+
+// {"channel","at","push"}: one push sent to a broadcast channel, arriving at `at`. Its step
+// carries the channel whenever the channel could be read.
+ReadRecord readBroadcast(element value, std::size_t index) {
+  auto reject = [&](DecodingError error, std::optional<std::string> channel) {
+    return ReadRecord{
+        updates::Rejection{index, arrivalOf(value, true), std::move(error), std::move(channel)},
+        false,
+        {},
+        "push"};
+  };
+  using K = BroadcastCodingKeys;
+  auto container = json::KeyedDecodingContainer<K>::make(value, nullptr);
+  if (!container) return reject(std::move(container).error(), std::nullopt);
+  const auto& keyed = container.value();
+  auto at = readAt(keyed, K::at);
+  auto channel = keyed.decode(K::channel, readChannel, json::ValueCoder<std::string>::typeName);
+  std::optional<std::string> named;
+  if (channel) named = channel.value();
+  if (!at) return reject(std::move(at).error(), named);
+  if (!channel) return reject(std::move(channel).error(), std::nullopt);
+  auto envelope = keyed.decode(K::push, readHeldEnvelope);
+  if (!envelope) return reject(std::move(envelope).error(), named);
+  if (envelope.value().event == updates::Event::start) {
+    return reject(startBroadcast(*named), named);
+  }
+  std::vector<Warning> warnings;
+  if (element push; value["push"].get(push) == simdjson::SUCCESS) {
+    warnings = rooted(envelopeWarnings(push, envelope.value()), "push");
+  }
+  return ReadRecord{updates::Arrival{index, at.value(), std::move(envelope).value(), named}, false,
+                    std::move(warnings), "push"};
+}
 
 // One record; `bytes` is its body's size on its own line, absent when it is to be measured.
 ReadRecord readRecord(element value, std::optional<std::size_t> bytes, std::size_t index) {
-  const bool wrapped = value.is_object() && (value["payload"].error() == simdjson::SUCCESS ||
-                                             value["at"].error() == simdjson::SUCCESS);
+  const Form form = formOf(value);
+  if (form == Form::broadcast) return readBroadcast(value, index);
+  const bool wrapped = form == Form::wrapped;
   auto reject = [&](DecodingError error) {
     return ReadRecord{
-        updates::Rejection{index, arrivalOf(value, wrapped), std::move(error)}, false, {}};
+        updates::Rejection{index, arrivalOf(value, wrapped), std::move(error)}, false, {}, {}};
   };
   if (!wrapped) {
     const std::size_t size = bytes ? *bytes : simdjson::minify(value).size();
@@ -109,32 +205,23 @@ ReadRecord readRecord(element value, std::optional<std::size_t> bytes, std::size
     const auto at = arrivalAtTimestamp(envelope.value().timestamp);
     return ReadRecord{updates::Arrival{index, at.value_or(Instant{envelope.value().timestamp}),
                                        std::move(envelope).value()},
-                      !at, std::move(warnings)};
+                      !at,
+                      std::move(warnings),
+                      {}};
   }
   using K = WrappedCodingKeys;
   auto container = json::KeyedDecodingContainer<K>::make(value, nullptr);
   if (!container) return reject(std::move(container).error());
-  auto at = container.value().decode<double>(K::at);
+  auto at = readAt(container.value(), K::at);
   if (!at) return reject(std::move(at).error());
-  if (!representable(at.value())) return reject(outOfRange(at.value()));
-  auto envelope = container.value().decode(
-      K::payload,
-      [&](element payload, const PathNode* node) -> Result<updates::Envelope, DecodingError> {
-        const std::size_t size = simdjson::minify(payload).size();
-        if (size > updates::maxEnvelopeBytes) return Failure{tooLarge(size, json::pathOf(node))};
-        return updates::decodeEnvelope(payload, node);
-      });
+  auto envelope = container.value().decode(K::payload, readHeldEnvelope);
   if (!envelope) return reject(std::move(envelope).error());
   std::vector<Warning> warnings;
-  element payload;
-  if (value["payload"].get(payload) == simdjson::SUCCESS) {
-    warnings = envelopeWarnings(payload, envelope.value());
-    for (Warning& warning : warnings) {
-      warning.codingPath.insert(warning.codingPath.begin(), std::string("payload"));
-    }
+  if (element payload; value["payload"].get(payload) == simdjson::SUCCESS) {
+    warnings = rooted(envelopeWarnings(payload, envelope.value()), "payload");
   }
-  return ReadRecord{updates::Arrival{index, Instant{at.value()}, std::move(envelope).value()},
-                    false, std::move(warnings), true};
+  return ReadRecord{updates::Arrival{index, at.value(), std::move(envelope).value()}, false,
+                    std::move(warnings), "payload"};
 }
 
 // The instant of a record that has one of its own.
@@ -150,9 +237,7 @@ void judgeStaleDate(ReadRecord& read, const updates::Arrival& arrival, Instant a
     if (warning.kind == Warning::Kind::staleOnArrival) return;
   }
   if (auto warning = staleOnArrivalWarning(arrival.envelope, at)) {
-    if (read.wrapped)
-      warning->codingPath.insert(warning->codingPath.begin(), std::string("payload"));
-    read.warnings.push_back(std::move(*warning));
+    for (Warning& w : rooted({std::move(*warning)}, read.root)) read.warnings.push_back(w);
   }
 }
 
@@ -229,6 +314,7 @@ Result<Timeline, DecodingError> readTimeline(std::string_view bytes) {
         records.push_back(ReadRecord{
             updates::Rejection{records.size(), std::nullopt, std::move(document).error()},
             false,
+            {},
             {}});
         continue;
       }

@@ -1,10 +1,13 @@
 // Reading a replay's timeline: JSON lines or one JSON array of records, each an envelope
-// arriving at its own timestamp or {"at": SECONDS, "payload": ENVELOPE}.
+// arriving at its own timestamp, {"at": SECONDS, "payload": ENVELOPE}, or a broadcast,
+// {"channel": ID, "at": SECONDS, "push": ENVELOPE}: one push sent to a broadcast channel.
 //
 // An envelope arrives at its timestamp only when that is a plausible instant in seconds (from
 // 1970 up to the point where it looks like milliseconds); otherwise it arrives right after the
 // record before it, and the update rules then take it as a phone would. An explicit "at" must lie
-// between 1970 and the end of the year 9999, else the record is refused.
+// between 1970 and the end of the year 9999, else the record is refused. A broadcast needs its
+// "at" and a non-empty channel id, and is refused when it is a start: a broadcast cannot start
+// an activity.
 #pragma once
 
 #include <cstddef>
@@ -33,8 +36,9 @@ struct Timeline {
 
 // Each record decodes on its own, so that a broken one is rejected and the others still play.
 // The timeline itself fails when it holds no record, too many, or is an array that does not
-// parse. A record's body over the push service's limit is payloadTooLarge: the line's bytes for
-// an envelope on a line of its own, else the compact form's.
+// parse. A record's body over the push service's limit (a broadcast's as a device push's) is
+// payloadTooLarge: the line's bytes for an envelope on a line of its own, else the compact
+// form's.
 Result<Timeline, DecodingError> readTimeline(std::string_view bytes);
 
 }  // namespace corvlin::host

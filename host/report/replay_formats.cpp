@@ -55,7 +55,11 @@ std::string replayText(const std::vector<ReplayedStep>& steps) {
     if (i) out += '\n';
     out += "Step " + std::to_string(i + 1) + " of " + std::to_string(steps.size()) + " at " +
            utcText(step.at.timeIntervalSince1970) + ": ";
-    if (step.record) out += "record " + std::to_string(*step.record) + (step.event ? ", " : " ");
+    if (step.record) {
+      out += "record " + std::to_string(*step.record);
+      if (step.channel) out += ", broadcast on channel " + *step.channel;
+      out += step.event ? ", " : " ";
+    }
     if (step.event) out += std::string(updates::stepEventName(*step.event)) + " ";
     out += updates::outcomeName(step.outcome);
     if (const std::string note = stepNote(step); !note.empty()) out += " (" + note + ")";

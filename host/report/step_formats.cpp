@@ -25,6 +25,10 @@ void writeStepMembers(json::Writer& writer, const updates::Step& step,
       writer.key("record");
       writer.number(static_cast<double>(*step.record));
     }
+    if (form == StepForm::timeline && step.channel) {
+      writer.key("channel");
+      writer.string(*step.channel);
+    }
     if (step.event) {
       writer.key("event");
       writer.string(updates::stepEventName(*step.event));

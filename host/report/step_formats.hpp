@@ -17,8 +17,9 @@ namespace corvlin::host {
 
 // Which of a step's members are written.
 enum class StepForm {
-  timeline,  // at, record, event, outcome, reason, error, state, warnings: a replay's step
-  push,      // the same without the record: a push is no part of a timeline
+  timeline,  // at, record, channel (a broadcast's), event, outcome, reason, error, state,
+             // warnings: a replay's step
+  push,      // the same without record and channel: a push is no part of a timeline
   verdict,   // outcome, reason, phone, state, warnings: the answer to a push, its error
              // within "phone" ({"phone":{"error":{...}}}), so no top-level "error"
 };

@@ -1,4 +1,5 @@
-// The update rules: a sequence of records in, the steps out, read as one line per step.
+// The update rules: a sequence of records in, the steps out, read as one line per step; a
+// broadcast's among them.
 #include "updates/update_rules.hpp"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,9 @@ struct In {
   double timestamp = 0;
   std::optional<double> stale = std::nullopt;
   std::optional<double> dismissal = std::nullopt;
-  std::string title = "t";  // "" for an end without a content state
+  std::string title = "t";      // "" for an end without a content state
+  std::string channel = "";     // a broadcast's; "" for a push to the device
+  std::string subscribes = "";  // the input-push-channel it names, "" none
 };
 
 In rec(double at, Event event, std::optional<double> stale = std::nullopt,
@@ -31,15 +34,29 @@ In rec(double at, Event event, std::optional<double> stale = std::nullopt,
 // A record sent at `timestamp` that arrives at `at`.
 In late(double at, Event event, double timestamp) { return In{at, event, timestamp}; }
 In broken(std::optional<double> at) { return In{at, std::nullopt}; }
+// The record sent as a broadcast on `channel`.
+In on(std::string channel, In in) {
+  in.channel = std::move(channel);
+  return in;
+}
+// A start (or another event) naming `channel` in input-push-channel.
+In subscribing(double at, std::string channel, Event event = Event::start) {
+  In in = rec(at, event);
+  in.subscribes = std::move(channel);
+  return in;
+}
 
 std::vector<Record> records(const std::vector<In>& ins) {
   std::vector<Record> out;
   for (std::size_t i = 0; i < ins.size(); ++i) {
     const In& in = ins[i];
+    std::optional<std::string> channel;
+    if (!in.channel.empty()) channel = in.channel;
     if (!in.event) {
       std::optional<Instant> at;
       if (in.at) at = Instant{*in.at};
-      out.push_back(Rejection{i, at, DecodingError{DecodingError::Kind::keyNotFound, {}, "x"}});
+      out.push_back(
+          Rejection{i, at, DecodingError{DecodingError::Kind::keyNotFound, {}, "x"}, channel});
       continue;
     }
     Envelope envelope;
@@ -51,15 +68,18 @@ std::vector<Record> records(const std::vector<In>& ins) {
     }
     envelope.staleDate = in.stale;
     envelope.dismissalDate = in.dismissal;
-    out.push_back(Arrival{i, Instant{in.at.value_or(in.timestamp)}, envelope});
+    if (!in.subscribes.empty()) envelope.inputPushChannel = in.subscribes;
+    out.push_back(Arrival{i, Instant{in.at.value_or(in.timestamp)}, envelope, channel});
   }
   return out;
 }
 
-// "120 #2 end applied ended", "14520 dismissal applied (four hours after it ended) dismissed".
+// "120 #2 end applied ended", "14520 dismissal applied (four hours after it ended) dismissed",
+// "60 #1 on a update applied active" for a broadcast on channel a.
 std::string line(const Step& step) {
   std::string out = std::to_string(static_cast<long long>(step.at.timeIntervalSince1970));
   if (step.record) out += " #" + std::to_string(*step.record);
+  if (step.channel) out += " on " + *step.channel;
   if (step.event) out += " " + std::string(stepEventName(*step.event));
   out += " " + std::string(outcomeName(step.outcome));
   if (const auto* applied = std::get_if<Applied>(&step.outcome); applied && applied->reason) {
@@ -228,6 +248,41 @@ TEST(UpdateRules, StaleAtTheStaleDateUntilTheNextUpdate) {
        {rec(0, Event::start, 9 * hour), rec(60, Event::end)},
        {"0 #0 start applied active [t]", "60 #1 end applied ended [t]",
         "14460 dismissal applied (four hours after it ended) dismissed"}},
+  });
+}
+
+TEST(UpdateRules, ABroadcastReachesOnlyAnActivityItsStartSubscribed) {
+  check({
+      {"on the start's channel: taken as a push to the device is",
+       {subscribing(0, "a"), on("a", rec(60, Event::update)), on("a", late(90, Event::update, 30)),
+        on("a", rec(120, Event::end))},
+       {"0 #0 start applied active [t]", "60 #1 on a update applied active [t]",
+        "90 #2 on a update ignored (older than the last update) active [t]",
+        "120 #3 on a end applied ended [t]",
+        "14520 dismissal applied (four hours after it ended) dismissed"}},
+      {"on another channel, or broken: nothing changes, and the step names its channel",
+       {subscribing(0, "a"), on("b", rec(60, Event::update, {}, {}, "b")), on("a", broken(90)),
+        rec(120, Event::end)},
+       {"0 #0 start applied active [t]",
+        "60 #1 on b update ignored (not subscribed to the channel) active [t]",
+        "90 #2 on a rejected active [t]", "120 #3 end applied ended [t]",
+        "14520 dismissal applied (four hours after it ended) dismissed"}},
+      {"before any activity, or to one the app started naming a channel: starts or subscribes none",
+       {on("a", rec(0, Event::update)), subscribing(60, "a", Event::update),
+        on("a", rec(120, Event::end))},
+       {"0 #0 on a update ignored (not subscribed to the channel) none",
+        "60 #1 update applied (started by the app) active [t]",
+        "120 #2 on a end ignored (not subscribed to the channel) active [t]",
+        "28860 systemEnd applied (eight hours after it started) ended [t]",
+        "43260 dismissal applied (four hours after it ended) dismissed"}},
+      {"the time steps due come first: after the system's end, then after the dismissal",
+       {subscribing(0, "a"), on("a", rec(9 * hour, Event::update)),
+        on("a", rec(13 * hour, Event::update))},
+       {"0 #0 start applied active [t]",
+        "28800 systemEnd applied (eight hours after it started) ended [t]",
+        "32400 #1 on a update ignored (the activity has ended) ended [t]",
+        "43200 dismissal applied (four hours after it ended) dismissed",
+        "46800 #2 on a update ignored (the activity was dismissed) dismissed"}},
   });
 }
 

@@ -175,6 +175,32 @@ TEST(HostReplay, ReadsAnArrayWithWrappedRecordsAndRejectsBrokenOnes) {
       << run.err;
 }
 
+// A broadcast's steps name its channel, in the JSON form and in the text form's headlines; no
+// other step does.
+TEST(HostReplay, ABroadcastsStepsNameItsChannel) {
+  const std::string timeline = dataPath("timelines/broadcast.jsonl");
+  const HostRun run = runHost({"replay", timeline, "--format", "json"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(
+      stepSummaries(run.out),
+      (std::vector<std::string>{
+          "start applied active +", "update applied active +", "update applied active +",
+          "update ignored (not subscribed to the channel) active +", "update applied active +",
+          "end applied ended +", "dismissal applied (the dismissal date was reached) dismissed"}));
+  const std::string match = "Q29ydmxpbk1hdGNoNDI=";
+  EXPECT_EQ(describeSteps(run.out,
+                          [](simdjson::dom::element step) {
+                            std::string_view channel;
+                            return step["channel"].get(channel) ? std::string("-")
+                                                                : std::string(channel);
+                          }),
+            (std::vector<std::string>{"-", match, match, "T3RoZXJNYXRjaA==", "-", match, "-"}));
+  const HostRun text = runHost({"replay", timeline});
+  EXPECT_NE(text.out.find("record 3, broadcast on channel T3RoZXJNYXRjaA==, update ignored"),
+            std::string::npos)
+      << text.out;
+}
+
 TEST(HostReplay, OneExtensionProcessFailingOnAStepLeavesTheOthers) {
   // The stand-in serves every request from one process; a step titled "crash" kills it, that
   // step shows the failure, and a new process answers the rest.

@@ -1,9 +1,10 @@
 // Reading a timeline: when each record arrives, which records are refused, and the warnings
-// each record carries into its step.
+// each record carries into its step; a broadcast record's own checks.
 #include "host/replay/timeline.hpp"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,80 @@ TEST(Timeline, KeepsEachRecordsWarningsWithPathsFromItsRoot) {
   ASSERT_EQ(warnings[2].size(), 1u);
   EXPECT_EQ(warnings[2][0].codingPath,
             (CodingPath{std::string("payload"), std::string("aps"), std::string("stale_date")}));
+}
+
+std::string broadcast(const std::string& members) { return "{" + members + "}"; }
+
+TEST(Timeline, ReadsABroadcastOrRefusesItByName) {
+  const std::string push = R"("push":)" + update("1767225600", "b");
+  struct Case {
+    const char* name;
+    std::string record;
+    DecodingError::Kind kind;
+    CodingPath path;
+    std::optional<std::string> channel;  // what the rejected record's step still names
+  };
+  const std::vector<Case> cases = {
+      {"no at", broadcast(R"("channel":"a",)" + push), DecodingError::Kind::keyNotFound,
+       CodingPath{std::string("at")}, "a"},
+      {"an at after the year 9999", broadcast(R"("channel":"a","at":253402300800,)" + push),
+       DecodingError::Kind::dataCorrupted, CodingPath{std::string("at")}, "a"},
+      {"no channel", broadcast(R"("at":5,)" + push), DecodingError::Kind::keyNotFound,
+       CodingPath{std::string("channel")}, std::nullopt},
+      {"an empty channel", broadcast(R"("channel":"","at":5,)" + push),
+       DecodingError::Kind::dataCorrupted, CodingPath{std::string("channel")}, std::nullopt},
+      {"a channel that is no string", broadcast(R"("channel":7,"at":5,)" + push),
+       DecodingError::Kind::typeMismatch, CodingPath{std::string("channel")}, std::nullopt},
+      {"no push", broadcast(R"("channel":"a","at":5)"), DecodingError::Kind::keyNotFound,
+       CodingPath{std::string("push")}, "a"},
+      {"a push without its event",
+       broadcast(R"("channel":"a","at":5,"push":{"aps":{"timestamp":5}})"),
+       DecodingError::Kind::keyNotFound,
+       CodingPath{std::string("push"), std::string("aps"), std::string("event")}, "a"},
+      {"a push over the push service's limit",
+       broadcast(R"("channel":"a","at":5,"push":{"aps":{"event":"end","timestamp":1},"pad":")" +
+                 std::string(4100, 'x') + "\"}"),
+       DecodingError::Kind::payloadTooLarge, CodingPath{std::string("push")}, "a"},
+      {"a start",
+       broadcast(R"("channel":"a","at":5,"push":{"aps":{"event":"start","timestamp":5,)"
+                 R"("content-state":{"title":"s"},"attributes-type":)"
+                 R"("CorvlinLiveActivityAttributes","attributes":{"kind":"k",)"
+                 R"("activityId":"i"}}})"),
+       DecodingError::Kind::dataCorrupted,
+       CodingPath{std::string("push"), std::string("aps"), std::string("event")}, "a"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto timeline = readTimeline(c.record + "\n");
+    ASSERT_TRUE(timeline) << timeline.error();
+    const auto* rejection = std::get_if<updates::Rejection>(&timeline.value().records.front());
+    ASSERT_NE(rejection, nullptr);
+    EXPECT_EQ(rejection->error.kind, c.kind) << rejection->error.description;
+    EXPECT_EQ(rejection->error.codingPath, c.path);
+    EXPECT_EQ(rejection->channel, c.channel);
+  }
+  auto timeline = readTimeline(broadcast(R"("channel":"a","at":5,)" + push) + "\n");
+  ASSERT_TRUE(timeline);
+  const auto* arrival = std::get_if<updates::Arrival>(&timeline.value().records.front());
+  ASSERT_NE(arrival, nullptr);
+  EXPECT_EQ(arrival->channel, std::optional<std::string>("a"));
+  EXPECT_EQ(arrival->at.timeIntervalSince1970, 5) << "at its own at, not its timestamp";
+}
+
+// The stale-date is after the timestamp but before the broadcast arrives: judged at its arrival.
+TEST(Timeline, ABroadcastsWarningsStartWithPush) {
+  const std::string text = broadcast(
+      R"("channel":"a","at":1767225600,"push":{"aps":{"event":"update","timestamp":1767225000,)"
+      R"("stale_date":1,"stale-date":1767225500,"content-state":{"title":"c"}}})");
+  auto timeline = readTimeline(text + "\n");
+  ASSERT_TRUE(timeline);
+  std::vector<CodingPath> paths;
+  for (const Warning& warning : timeline.value().warnings.front()) {
+    paths.push_back(warning.codingPath);
+  }
+  EXPECT_EQ(paths, (std::vector<CodingPath>{
+                       {std::string("push"), std::string("aps"), std::string("stale_date")},
+                       {std::string("push"), std::string("aps"), std::string("stale-date")}}));
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ TEST(StepFormats, EachFormKeepsItsMembersInOneOrder) {
   const updates::Step timeStep{Instant{20},          std::nullopt,
                                StepEvent::stale,     updates::Applied{Reason::staleDateReached},
                                ActivityState::stale, std::nullopt};
+  updates::Step broadcast = applied;
+  broadcast.channel = "Q29y";
   const std::vector<Warning> warnings{
       Warning{Warning::Kind::unknownKey, {std::string("aps"), std::string("x")}, "Unread."}};
   const std::string warningsMember =
@@ -45,6 +47,18 @@ TEST(StepFormats, EachFormKeepsItsMembersInOneOrder) {
        R"({"at":10,"record":2,"event":"update","outcome":"applied",)"
        R"("reason":"started by the app","state":"active",)" +
            warningsMember + "}"},
+      {"broadcast, timeline: the channel after the record",
+       broadcast,
+       {},
+       StepForm::timeline,
+       R"({"at":10,"record":2,"channel":"Q29y","event":"update","outcome":"applied",)"
+       R"("reason":"started by the app","state":"active"})"},
+      {"broadcast, push: no channel, as no record",
+       broadcast,
+       {},
+       StepForm::push,
+       R"({"at":10,"event":"update","outcome":"applied","reason":"started by the app",)"
+       R"("state":"active"})"},
       {"applied, push: no record", applied, warnings, StepForm::push,
        R"({"at":10,"event":"update","outcome":"applied","reason":"started by the app",)"
        R"("state":"active",)" +
