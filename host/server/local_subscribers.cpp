@@ -40,9 +40,9 @@ Result<AddRequest, DecodingError> readAddRequest(std::string_view body) {
   CORVLIN_TRY(channel, container.decode<std::string>(K::channel));
   CORVLIN_TRY(count, container.decode<std::uint64_t>(K::count));
   if (count == 0) {
-    return Failure(DecodingError{DecodingError::Kind::dataCorrupted,
+    return Failure{DecodingError{DecodingError::Kind::dataCorrupted,
                                  {std::string("count")},
-                                 "count is 0; add at least one subscriber"});
+                                 "count is 0; add at least one subscriber"}};
   }
   return AddRequest{std::move(channel), static_cast<std::size_t>(count)};
 }
