@@ -75,6 +75,18 @@ std::string update(double at, long goals) {
 
 std::size_t heapInUse() { return liveBytes.load(std::memory_order_relaxed); }
 
+// One broadcast an iteration, each a newer score: the number of broadcasts, and in `reached`
+// the subscribers the last one reached.
+long broadcastEach(benchmark::State& state, ActivityBoard& board, std::size_t& reached) {
+  long goals = 0;
+  for (auto _ : state) {
+    ++goals;
+    const double now = startedAt + static_cast<double>(goals);
+    reached = board.broadcast("bWF0Y2g=", update(now, goals), now);
+  }
+  return goals;
+}
+
 // `subscribers` local subscribers of one channel in `groups` groups, with a page listening.
 void broadcast(benchmark::State& state) {
   const auto subscribers = static_cast<std::size_t>(state.range(0));
@@ -89,13 +101,8 @@ void broadcast(benchmark::State& state) {
   std::size_t heard = 0;
   board->listen(
       [&heard](const std::shared_ptr<const std::string>& event) { heard += event->size(); });
-  long goals = 0;
   std::size_t reached = 0;
-  for (auto _ : state) {
-    ++goals;
-    const double now = startedAt + static_cast<double>(goals);
-    reached = board->broadcast("bWF0Y2g=", update(now, goals), now);
-  }
+  const long goals = broadcastEach(state, *board, reached);
   if (reached != subscribers) state.SkipWithError("the broadcast did not reach every subscriber");
   state.counters["heldBytes"] = static_cast<double>(held);
   state.counters["bytesPerSubscriber"] =
@@ -120,13 +127,8 @@ void broadcastToDevices(benchmark::State& state) {
                 host::board::Subscription{"bWF0Y2g=", std::nullopt});
   }
   const std::size_t held = heapInUse() - before;
-  long goals = 0;
   std::size_t reached = 0;
-  for (auto _ : state) {
-    ++goals;
-    const double now = startedAt + static_cast<double>(goals);
-    reached = board->broadcast("bWF0Y2g=", update(now, goals), now);
-  }
+  broadcastEach(state, *board, reached);
   if (reached != devices) state.SkipWithError("the broadcast did not reach every device");
   state.counters["bytesPerSubscriber"] = static_cast<double>(held) / static_cast<double>(devices);
 }

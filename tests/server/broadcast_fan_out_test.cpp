@@ -35,6 +35,14 @@ const board::ActivityRecord* find(const ActivityBoard& board, const std::string&
   return nullptr;
 }
 
+// A broadcast's body, when it arrives, and the log entries it makes.
+struct Case {
+  const char* name;
+  std::string body;
+  double now;
+  std::vector<std::string> logged;
+};
+
 class FanOut : public ::testing::Test {
  protected:
   FanOut() : board_(side()) {}
@@ -77,12 +85,6 @@ TEST_F(FanOut, EverySubscriberTakesTheBroadcastThroughItsOwnRules) {
   stand_ins::pushNow(board_, "0c", end(101), 101);
   logged();
 
-  struct Case {
-    const char* name;
-    std::string body;
-    double now;
-    std::vector<std::string> logged;
-  };
   const std::vector<Case> cases = {
       {"an update: the ended subscriber ignores it",
        update(110, "1-0"),
@@ -173,12 +175,6 @@ TEST_F(FanOut, AGroupOfLocalSubscribersTakesEachBroadcastAsOneOfThemWould) {
                           "0a start applied active", "ch#1-9995 start applied active",
                           "ch#9996-10000 start applied active",
                           "ch#9996-10000 update applied active", "ch  refused not started"}));
-  struct Case {
-    const char* name;
-    std::string body;
-    double now;
-    std::vector<std::string> logged;
-  };
   const std::vector<Case> cases = {
       {"an update older than the later group's stored one",
        update(100.5, "1-0"),
