@@ -110,7 +110,12 @@ struct SubscribersAdded {
   std::size_t first = 0;
   std::size_t count = 0;
 };
+// Refused as the page's request is answered: 429 TooManySubscribers past a budget, 400
+// BadRequest for none asked for, 500 InternalServerError when the start the endpoint made was
+// not taken (a fault of its own).
 struct SubscribersRefused {
+  unsigned status = 429;
+  std::string reason;
   std::string detail;
 };
 using JoinResult = std::variant<SubscribersAdded, SubscribersRefused>;

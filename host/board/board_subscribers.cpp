@@ -29,8 +29,12 @@ void Stepper::operator()(SubscribersJoined& in) {
       std::count_if(s_.activities.begin(), s_.activities.end(),
                     [](const ActivityRecord& r) { return r.subscribers > 0; }));
   std::string why;
+  unsigned status = 429;
+  std::string reason = "TooManySubscribers";
   if (in.count == 0) {
     why = "no local subscribers were asked for";
+    status = 400;
+    reason = "BadRequest";
   } else if (in.count >
              limits.maxSubscribersPerChannel - std::min(held, limits.maxSubscribersPerChannel)) {
     why = "channel " + in.channel + " holds " + std::to_string(held) + " local subscribers, and " +
@@ -43,10 +47,12 @@ void Stepper::operator()(SubscribersJoined& in) {
              !std::holds_alternative<updates::Applied>(
                  in.verdict.steps[in.verdict.own].step.outcome)) {
     why = "their start was not taken by the update rules";
+    status = 500;
+    reason = "InternalServerError";
   }
   if (!why.empty()) {
-    refuse(in.channel, 429, "TooManySubscribers", why, in.now);
-    emit(Joined{SubscribersRefused{std::move(why)}});
+    refuse(in.channel, status, reason, why, in.now);
+    emit(Joined{SubscribersRefused{status, std::move(reason), std::move(why)}});
     return;
   }
   ActivityRecord record;

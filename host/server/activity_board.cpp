@@ -54,7 +54,8 @@ board::JoinResult ActivityBoard::addSubscribers(std::string_view channel, std::s
   feed(board::SubscribersJoined{std::string(channel), count, now, clock(), std::move(verdict),
                                 std::move(stored)},
        &pushing);
-  if (!pushing.joined) return board::SubscribersRefused{"the board did not answer"};
+  if (!pushing.joined)
+    return board::SubscribersRefused{500, "InternalServerError", "the board did not answer"};
   return std::move(*pushing.joined);
 }
 

@@ -3,7 +3,6 @@
 #include <simdjson.h>
 
 #include <cmath>
-#include <functional>
 
 #include "host/board/channel_store.hpp"
 #include "host/server/server_shared.hpp"
@@ -47,27 +46,11 @@ Result<AddRequest, DecodingError> readAddRequest(std::string_view body) {
   return AddRequest{std::move(channel), static_cast<std::size_t>(count)};
 }
 
-Response answer(unsigned status, const std::function<void(json::Writer&)>& members) {
-  json::Writer w;
-  w.beginObject();
-  members(w);
-  w.endObject();
-  Response response;
-  response.status = status;
-  response.headers = {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}};
-  response.body = w.take();
-  return response;
-}
-
-Response refusal(unsigned status, std::string_view reason, std::string_view detail) {
-  return answer(status, [&](json::Writer& w) {
-    w.key("reason");
-    w.string(reason);
-    if (!detail.empty()) {
-      w.key("detail");
-      w.string(detail);
-    }
-  });
+// The page's request refused: {"reason","detail"}, as every refusal is written.
+Response refusal(unsigned status, std::string reason, std::string detail) {
+  Refused refused(status, std::move(reason), "");
+  refused.detail = std::move(detail);
+  return refusalResponse(refused);
 }
 
 }  // namespace
@@ -107,15 +90,20 @@ Response addSubscribersFromPage(std::string_view body, ServerShared& shared) {
   }
   const board::JoinResult joined = addLocalSubscribers(shared, channel, request.value().count);
   if (const auto* refused = std::get_if<board::SubscribersRefused>(&joined)) {
-    return refusal(429, "TooManySubscribers", refused->detail);
+    return refusal(refused->status, refused->reason, refused->detail);
   }
   const auto& added = std::get<board::SubscribersAdded>(joined);
-  return answer(200, [&](json::Writer& w) {
-    w.key("token");
-    w.string(added.token);
-    w.numberMember("first", static_cast<double>(added.first));
-    w.numberMember("count", static_cast<double>(added.count));
-  });
+  json::Writer w;
+  w.beginObject();
+  w.key("token");
+  w.string(added.token);
+  w.numberMember("first", static_cast<double>(added.first));
+  w.numberMember("count", static_cast<double>(added.count));
+  w.endObject();
+  Response response;
+  response.headers = {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}};
+  response.body = w.take();
+  return response;
 }
 
 }  // namespace corvlin::host::server

@@ -38,6 +38,7 @@ board::JoinResult addLocalSubscribers(ServerShared& shared, std::string_view cha
 // {"token","first","count"} of the group added; 400 {"reason":"BadRequest","detail"} for a body
 // that is not such a request, and the channel's refusal (ChannelNotRegistered, ...) for one
 // that names no channel; 429 {"reason":"TooManySubscribers","detail"} past the budget.
+// Refusals are written by refusalResponse, as every refusal is.
 Response addSubscribersFromPage(std::string_view body, ServerShared& shared);
 
 }  // namespace corvlin::host::server

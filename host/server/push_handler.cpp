@@ -109,6 +109,10 @@ Response refusalResponse(const Refused& refused) {
   body.beginObject();
   body.key("reason");
   body.string(refused.reason);
+  if (!refused.detail.empty()) {
+    body.key("detail");
+    body.string(refused.detail);
+  }
   body.endObject();
   Response response = json(refused.status, body.take());
   if (!refused.apnsId.empty()) response.headers.emplace_back(refused.idHeader, refused.apnsId);

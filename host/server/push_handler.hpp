@@ -45,6 +45,9 @@ struct Refused {
   std::string allow;
   // The header that carries apnsId: channel management and broadcasts answer apns-request-id.
   std::string idHeader = "apns-id";
+  // What the check found beyond the reason, for a request of the page's own; empty for the
+  // push service's refusals, whose body is the reason alone.
+  std::string detail;
 
   Refused() = default;
   // The Allow header is given only with a 405, so the other refusals leave it out.
@@ -122,7 +125,7 @@ std::string tokenOfTarget(std::string_view target);
 std::string uuidText(const RandomId& bytes);
 
 // A refusal's answer: the status, an apns-id header when there is one, an Allow header for a
-// 405, `{"reason":"REASON"}`.
+// 405, `{"reason":"REASON"}`, or `{"reason","detail"}` when it has a detail.
 Response refusalResponse(const Refused& refused);
 
 // The 200 answer to an accepted push: its apns-id and the phone's verdict as the body.

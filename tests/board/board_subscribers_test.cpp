@@ -56,10 +56,10 @@ TEST(BoardSubscribers, AChannelAndTheBoardHoldSoManyAndSayWhyWhenFull) {
           "not joined: all 2 groups of local subscribers are taken; delete a channel to free its "
           "groups"}},
         {"join D 0 show:s",
-         {"refusal D 429 TooManySubscribers", "not joined: no local subscribers were asked for"}},
+         {"refusal D 400 BadRequest", "not joined: no local subscribers were asked for"}},
         {"delete C", {"reclaimed C#1-6000", "reclaimed C#6001-10000"}},
         {"join D 1 reject",
-         {"refusal D 429 TooManySubscribers",
+         {"refusal D 500 InternalServerError",
           "not joined: their start was not taken by the update rules"}}},
        limits(64, 10000, 2));
 }
